@@ -1,0 +1,38 @@
+// pavalo-tool: headless front end for scripting, tests and benchmarks.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/tool_commands.h"
+
+namespace pavalo::tool {
+namespace {
+
+const Command kCommands[] = {
+    {"cut",
+     "cut (--picture FILE | --size WxH) (--pieces N | --grid CxR) [--seed S] [--rotate]\n"
+     "    [--play-area WxH] --out FILE.gvp     cut a new puzzle and save it",
+     cutCommand},
+    {"info", "info FILE.gvp                   describe and check a saved puzzle", infoCommand},
+};
+
+void usage() {
+    std::fprintf(stderr, "usage: pavalo-tool COMMAND [ARGS]\ncommands:\n");
+    for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
+}
+
+}  // namespace
+}  // namespace pavalo::tool
+
+int main(int argc, char** argv) {
+    using namespace pavalo::tool;
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "help")) {
+        usage();
+        return argc < 2 ? 2 : 0;
+    }
+    for (const auto& c : kCommands) {
+        if (!std::strcmp(argv[1], c.name)) return c.run(Args(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "pavalo-tool: unknown command '%s'\n", argv[1]);
+    usage();
+    return 2;
+}
