@@ -2,6 +2,7 @@
 // returns the process exit status (0 success, 1 failure, 2 usage error).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,9 @@ struct Command {
 // Puzzle commands (puzzle_commands.cpp).
 int cutCommand(const Args& args);
 int infoCommand(const Args& args);
+
+// Width and height of a picture file as the game would load it; false with a
+// reason when it cannot be read.
+bool pictureSizeOfFile(const std::string& path, int32_t& width, int32_t& height, std::string& error);
 
 }  // namespace pavalo::tool

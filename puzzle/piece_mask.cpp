@@ -1,0 +1,128 @@
+// Run-length piece masks: fast encoder from pixels, validation, decoding and
+// the point test used for picking pieces.
+#include "puzzle/piece_mask.h"
+
+namespace pavalo {
+namespace {
+
+// Length of the run starting at row[x] whose pixels are (== value) == kind.
+inline int runLength(const uint8_t* row, int x, int width, uint8_t value, bool kind) {
+    int start = x;
+    if (kind) {
+        while (x < width && row[x] == value) ++x;
+    } else {
+        while (x < width && row[x] != value) ++x;
+    }
+    return x - start;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch, int width,
+                                               int height, uint8_t value) {
+    size_t size = 0;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + ptrdiff_t(y) * pitch;
+        int x = 0;
+        while (x < width) {
+            int n = runLength(row, x, width, value, row[x] == value);
+            size += mask_detail::runBytes(n);
+            x += n;
+        }
+        size += 3;
+    }
+    std::vector<uint8_t> mask(size);
+    uint8_t* out = mask.data();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + ptrdiff_t(y) * pitch;
+        int x = 0;
+        bool last = false;
+        while (x < width) {
+            bool kind = row[x] == value;
+            int n = runLength(row, x, width, value, kind);
+            mask_detail::putRun(out, n, kind);
+            last = kind;
+            x += n;
+        }
+        *out++ = last ? 0x00 : 0x80;
+        *out++ = 0;
+        *out++ = 0;
+    }
+    return mask;
+}
+
+bool pieceMaskIsValid(std::span<const uint8_t> mask, int width, int height) {
+    if (width <= 0 || height <= 0) return false;
+    size_t i = 0;
+    for (int y = 0; y < height; ++y) {
+        int64_t sum = 0;
+        for (;;) {
+            if (i >= mask.size()) return false;
+            uint8_t code = mask[i++];
+            int length = code & 0x7f;
+            if (length == 0) {
+                if (mask.size() - i < 2) return false;
+                length = mask[i] | mask[i + 1] << 8;
+                i += 2;
+                if (length == 0) break;
+            }
+            sum += length;
+            if (sum > width) return false;
+        }
+        if (sum != width) return false;
+    }
+    return i == mask.size();
+}
+
+int64_t countOpaquePixels(std::span<const uint8_t> mask) {
+    int64_t count = 0;
+    forEachMaskRun(mask, [&](int, int, int length, bool opaque) {
+        if (opaque) count += length;
+    });
+    return count;
+}
+
+std::vector<uint8_t> decodePieceMask(std::span<const uint8_t> mask, int width, int height,
+                                     uint8_t on) {
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height), 0);
+    forEachMaskRun(mask, [&](int x, int y, int length, bool opaque) {
+        if (opaque && y < height && x + length <= width)
+            std::fill_n(pixels.begin() + ptrdiff_t(y) * width + x, length, on);
+    });
+    return pixels;
+}
+
+bool maskCoversPoint(std::span<const uint8_t> mask, int width, int height, int rotation, int px,
+                     int py) {
+    int c, r;
+    switch (rotation & 3) {
+        case 0: c = px; r = py; break;
+        case 1: c = py; r = height - 1 - px; break;
+        case 2: c = width - 1 - px; r = height - 1 - py; break;
+        default: c = width - 1 - py; r = px; break;
+    }
+    if (c < 0 || r < 0 || c >= width || r >= height) return false;
+    // Skip to row r, then walk its runs.
+    const uint8_t* p = mask.data();
+    const uint8_t* end = p + mask.size();
+    int y = 0, x = 0;
+    while (p < end) {
+        uint8_t code = *p++;
+        int length = code & 0x7f;
+        if (length == 0) {
+            length = p[0] | p[1] << 8;
+            p += 2;
+            if (length == 0) {
+                if (y == r) return false;
+                ++y;
+                x = 0;
+                continue;
+            }
+        }
+        if (y == r && c < x + length) return (code & 0x80) != 0;
+        x += length;
+    }
+    return false;
+}
+
+}  // namespace pavalo
