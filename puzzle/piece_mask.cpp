@@ -2,6 +2,8 @@
 // the point test used for picking pieces.
 #include "puzzle/piece_mask.h"
 
+#include <cstring>
+
 namespace pavalo {
 namespace {
 
@@ -11,7 +13,8 @@ inline int runLength(const uint8_t* row, int x, int width, uint8_t value, bool k
     if (kind) {
         while (x < width && row[x] == value) ++x;
     } else {
-        while (x < width && row[x] != value) ++x;
+        const void* hit = std::memchr(row + x, value, size_t(width - x));
+        x = hit ? int(static_cast<const uint8_t*>(hit) - row) : width;
     }
     return x - start;
 }
@@ -20,33 +23,37 @@ inline int runLength(const uint8_t* row, int x, int width, uint8_t value, bool k
 
 std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch, int width,
                                                int height, uint8_t value) {
+    // The runs are found once; the byte count and the fill both read them.
+    // Each run is stored as its length, negated for a transparent run; 0
+    // marks a row end.
+    thread_local std::vector<int32_t> runs;
+    runs.clear();
     size_t size = 0;
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = pixels + ptrdiff_t(y) * pitch;
         int x = 0;
         while (x < width) {
-            int n = runLength(row, x, width, value, row[x] == value);
+            bool kind = row[x] == value;
+            int n = runLength(row, x, width, value, kind);
+            runs.push_back(kind ? n : -n);
             size += mask_detail::runBytes(n);
             x += n;
         }
+        runs.push_back(0);
         size += 3;
     }
     std::vector<uint8_t> mask(size);
     uint8_t* out = mask.data();
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = pixels + ptrdiff_t(y) * pitch;
-        int x = 0;
-        bool last = false;
-        while (x < width) {
-            bool kind = row[x] == value;
-            int n = runLength(row, x, width, value, kind);
-            mask_detail::putRun(out, n, kind);
-            last = kind;
-            x += n;
+    bool last = false;
+    for (int32_t run : runs) {
+        if (run == 0) {
+            *out++ = last ? 0x00 : 0x80;
+            *out++ = 0;
+            *out++ = 0;
+            continue;
         }
-        *out++ = last ? 0x00 : 0x80;
-        *out++ = 0;
-        *out++ = 0;
+        last = run > 0;
+        mask_detail::putRun(out, last ? run : -run, last);
     }
     return mask;
 }
