@@ -319,6 +319,22 @@ void scatterPieces(PuzzleModel& model, Random& rng, bool rotate) {
     }
 }
 
+void applyRotationOption(PuzzleModel& model, bool on, Random& rng) {
+    NamedLock lock(NamedMutex::PIECE);
+    const ListId lists[] = {ListId::Main, ListId::Box1, ListId::Box2, ListId::Box3, ListId::Box4};
+    for (ListId list : lists) {
+        model.forEachGroup(list, [&](int32_t g) {
+            const int32_t first = model.groupNode(g).firstMember;
+            if (first == kNone) return;
+            if (on) {
+                for (int turns = rng.below(4); turns > 0; --turns) model.rotateGroup(list, first, 1);
+            } else {
+                while (model.piece(first).rotation != 0) model.rotateGroup(list, first, -1);
+            }
+        });
+    }
+}
+
 std::vector<int32_t> makePieceOrderTable(int32_t n, Random& rng) {
     std::vector<int32_t> order(size_t(std::max(n, 0)));
     for (int32_t i = 0; i < n; ++i) order[size_t(i)] = i;

@@ -54,6 +54,12 @@ void extractOutlines(PuzzleModel& model);
 // the picture; with rotate, every piece gets a random rotation.
 void scatterPieces(PuzzleModel& model, Random& rng, bool rotate);
 
+// Turns the rotation option of a cut puzzle on or off. On: every group of
+// the Main list and the four sorting boxes turns a quarter turn clockwise
+// rand() mod 4 times. Off: every such group turns back until its first piece
+// is upright. Finished pieces are not touched.
+void applyRotationOption(PuzzleModel& model, bool on, Random& rng);
+
 // The piece order table: 0..n-1 shuffled by 4 n random swaps.
 std::vector<int32_t> makePieceOrderTable(int32_t n, Random& rng);
 

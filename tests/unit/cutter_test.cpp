@@ -375,3 +375,37 @@ TEST(PieceCount, SliderRangePresetsAndLabel) {
     EXPECT_STREQ(piecePresets()[5].name, "Really Hard");
     EXPECT_EQ(piecePresets()[7].target, 4000);
 }
+
+TEST(RotationOption, TurnsGroupsOnAndBackOff) {
+    CutRequest q{400, 300, 5, 4, 1024, 768, false};
+    Random rng(3);
+    PuzzleModel m;
+    std::vector<int32_t> order;
+    std::string error;
+    ASSERT_TRUE(runCutSequence(q, rng, m, order, error));
+    m.mergeGroups(ListId::Main, m.groupNode(m.member(0).group).groupNumber,
+                  m.groupNode(m.member(1).group).groupNumber);
+    m.movePieceToList(ListId::Box3, ListId::Main, 7);
+    m.solvePiece(ListId::Main, 9, 0, 0);
+    const Rect solved = m.piece(9).box();
+
+    Random turns(8);
+    applyRotationOption(m, true, turns);
+    // One draw per non-empty group of Main and the boxes; emptied groups draw nothing.
+    Random count(8);
+    for (int i = 0; i < 18; ++i) count.next();
+    EXPECT_EQ(turns.state(), count.state());
+    std::set<int> seen;
+    for (int i = 0; i < 20; ++i) seen.insert(m.piece(i).rotation);
+    EXPECT_GT(seen.size(), 1u);
+    EXPECT_EQ(m.piece(0).rotation, m.piece(1).rotation);  // groups turn as one
+    EXPECT_EQ(m.piece(9).box(), solved);                  // finished pieces stay
+
+    applyRotationOption(m, false, turns);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(m.piece(i).rotation, 0) << i;
+    int32_t ex, ey;
+    m.expectedPosition(1, 0, ex, ey);
+    EXPECT_EQ(m.piece(1).x, ex);
+    EXPECT_EQ(m.piece(1).y, ey);
+    EXPECT_TRUE(m.checkInvariants());
+}
