@@ -292,9 +292,13 @@ bool DrawSurface::getPaletteEntries(PaletteTable& out) const {
     return true;
 }
 
+void DrawSurface::ensurePalette() {
+    if (depth() == 8 && !palette_) setPaletteEntries(fallbackPalette(), false);
+}
+
 const PresentationTable* DrawSurface::presentationTable() {
     if (depth() != 8) return nullptr;
-    if (!palette_) setPaletteEntries(fallbackPalette(), false);
+    ensurePalette();
     if (!presentation_) {
         PresentationTable t;
         for (int i = 0; i < 256; ++i) {

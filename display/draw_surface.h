@@ -169,6 +169,8 @@ public:
     // False when the surface is not 8-bit or has no palette.
     bool getPaletteEntries(PaletteTable& out) const;
     bool hasPalette() const { return palette_.has_value(); }
+    // Gives an 8-bit surface without a palette its fallback palette.
+    void ensurePalette();
     // The presentation colour table, made on demand from the palette (the
     // fallback palette is set first when there is none). Null unless 8-bit.
     // Valid until the next palette change.

@@ -32,7 +32,9 @@ uint32_t loadPixel(const uint8_t* p, int bpp) {
     }
 }
 
-uint32_t keyMask(int bpp) { return bpp == 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1; }
+// Bits of a pixel that a colour key compares; the spare byte of a 32-bit
+// pixel is not part of its colour.
+uint32_t keyMask(int bpp) { return bpp == 4 ? 0xFFFFFFu : (1u << (8 * bpp)) - 1; }
 
 // Nearest-pixel stretch of the source rectangle onto the destination
 // rectangle, turned by `rotation` quarter turns clockwise. With `keyed`, source
