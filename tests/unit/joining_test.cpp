@@ -286,3 +286,50 @@ TEST(RemoteOutcome, AppliesJoinsPlacementsAndDrops) {
     EXPECT_EQ(b.piece(1).x, before);
     EXPECT_EQ(sounds.played, (std::vector<int>{kSoundDropPiece}));
 }
+
+// The join search through grid neighbours must find the same group as the
+// plain walk over every member of every other group, head to tail.
+TEST(Joining, NeighbourSearchMatchesThePlainWalk) {
+    auto plainWalk = [](const PuzzleModel& m, ListId list, int32_t piece) -> int32_t {
+        const int32_t g = m.findGroupOfPiece(list, piece);
+        for (int32_t h = m.list(list).head; h != kNone; h = m.groupNode(h).next) {
+            if (h == g) continue;
+            for (int32_t a = m.groupNode(g).firstMember; a != kNone; a = m.member(a).next)
+                for (int32_t b = m.groupNode(h).firstMember; b != kNone; b = m.member(b).next)
+                    if (neighbourFits(m, a, b)) return m.groupNode(h).groupNumber;
+        }
+        return kNone;
+    };
+    int joins = 0;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        Random rng(seed);
+        PuzzleModel m = makePuzzle(6, 5, 7);
+        const int n = m.pieceCount();
+        // Scatter pieces loosely around their places so that many nearly fit,
+        // some rotated, then build random clusters by joining.
+        for (int i = 0; i < n; ++i) {
+            m.moveGroup(ListId::None, i, m.solvedX(i) + rng.below(40) - 20 + 200, m.solvedY(i) + rng.below(40) - 20);
+            if (rng.below(5) == 0) m.setPieceRotation(i, rng.below(4));
+            if (rng.below(4) == 0) m.bringGroupToFront(ListId::Main, i);
+        }
+        for (int step = 0; step < 60; ++step) {
+            const int32_t p = rng.below(n);
+            const int32_t expected = plainWalk(m, ListId::Main, p);
+            const int32_t got = joinNeighbours(m, ListId::Main, p);
+            ASSERT_EQ(got, expected) << "seed " << seed << " step " << step;
+            joins += got != kNone;
+            if (got == kNone) {
+                // Nudge the group near a random neighbour to make joins likely.
+                const int32_t q = rng.below(n);
+                if (gridNeighbours(m, p, q)) {
+                    m.setGroupRotation(ListId::Main, p, m.piece(q).rotation);
+                    int32_t x, y;
+                    m.expectedPosition(p, q, x, y);
+                    m.moveGroup(ListId::Main, p, x + rng.below(11) - 5, y + rng.below(11) - 5);
+                }
+            }
+            ASSERT_TRUE(m.checkInvariants());
+        }
+    }
+    EXPECT_GT(joins, 300);  // the comparison really covered joins
+}
