@@ -62,6 +62,14 @@ void PuzzleModel::createEmpty(std::vector<Piece> pieces, int32_t rows, int32_t c
     columns_ = columns;
 }
 
+void PuzzleModel::clearGroups() {
+    PieceLock lock;
+    for (size_t i = 0; i < members_.size(); ++i) members_[i] = GroupMember{int32_t(i), 0, kNone, kNone, kNone};
+    std::fill(groups_.begin(), groups_.end(), PieceGroup{});
+    lists_.fill(PieceList{});
+    usedNodes_ = 0;
+}
+
 void PuzzleModel::createFromPieces(std::vector<Piece> pieces, int32_t rows, int32_t columns) {
     PieceLock lock;
     createEmpty(std::move(pieces), rows, columns);

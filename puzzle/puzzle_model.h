@@ -111,6 +111,9 @@ public:
     // already belongs to a group.
     bool appendMember(int32_t groupNode, int32_t piece, bool selected);
     int32_t usedGroupNodes() const { return usedNodes_; }
+    // Empties every list and frees every group node and member link, keeping
+    // the pieces; the caller rebuilds the lists with appendGroup/appendMember.
+    void clearGroups();
     void freePuzzle();
     bool hasPuzzle() const { return !pieces_.empty(); }
 
