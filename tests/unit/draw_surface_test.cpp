@@ -386,7 +386,7 @@ TEST(DrawSurfaceConvert, ClippedRectanglesStayInside) {
     EXPECT_TRUE(d.copyBitmap(src, -2, 3, 1, 1));
     for (int32_t y = 0; y < 5; ++y) {
         for (int32_t x = 0; x < 5; ++x) {
-            const uint32_t p = getPixel(src, 1 + x, 1 + y - 3);
+            const uint32_t p = y >= 3 ? getPixel(src, 1 + x, 1 + y - 3) : 0;
             const uint32_t want = y >= 3 ? colourTo565(makeColour(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p))) : 0;
             EXPECT_EQ(getPixel(d, x, y), want) << x << "," << y;
         }
