@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/random.h"
+#include "media/picture_probe.h"
 #include "puzzle/cutter.h"
 #include "puzzle/piece_count.h"
 #include "puzzle/saved_puzzle.h"
@@ -53,6 +54,12 @@ int usageError(const char* text) {
 }
 
 }  // namespace
+
+bool pictureSizeOfFile(const std::string& path, int32_t& width, int32_t& height, std::string& error) {
+    if (probePictureSize(path, width, height)) return true;
+    error = "cannot read the picture " + path;
+    return false;
+}
 
 int cutCommand(const Args& args) {
     std::string picture, out;
