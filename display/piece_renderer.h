@@ -12,6 +12,9 @@
 // surfaces' pixel pointers inside it. drawPiece takes the pointers with
 // lock() and never unlocks; callers lock before a batch and unlock after.
 //
+// Masks must be valid for their piece's box (pieceMaskIsValid); the cutter
+// makes them so and the file readers check them.
+//
 // Failure: nothing here reports errors. A piece wholly outside its target is
 // skipped; a surface without pixels draws nothing; picture pixels are read
 // only inside the picture and shaded colours only inside the piece's cache.
@@ -160,6 +163,10 @@ public:
 
     // buildOutlineShades, remembering the depth in state.shadesDepth.
     void buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);
+
+private:
+    // Another player (not nobody, not the local player) holds the piece.
+    bool heldByOther(const PuzzleModel& model, int32_t piece) const;
 };
 
 }  // namespace pavalo

@@ -1,0 +1,496 @@
+// Piece drawing from run-length masks, shaded outline colours and the list
+// walks of the play area.
+#include "display/piece_renderer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/named_mutex.h"
+#include "puzzle/piece_mask.h"
+
+namespace pavalo {
+namespace {
+
+// The part of the unrotated mask that lands inside the drawing bounds:
+// columns left..right and rows top..bottom, inclusive.
+struct MaskWindow {
+    int32_t left = 0, top = 0, right = -1, bottom = -1;
+    bool empty() const { return left > right || top > bottom; }
+    bool operator==(const MaskWindow&) const = default;
+};
+
+// Shrinks the full mask window by the parts of the drawn box that overhang
+// `bounds`. The box is w x h upright and h x w at odd rotations; which side of
+// the mask an overhang removes follows the placement rule of each rotation.
+// 64-bit arithmetic keeps far-away positions from overflowing.
+MaskWindow windowInside(int32_t w, int32_t h, int64_t x, int64_t y, int rotation,
+                        const Rect& bounds) {
+    const int64_t dw = (rotation & 1) ? h : w, dh = (rotation & 1) ? w : h;
+    const int64_t overLeft = std::max<int64_t>(0, bounds.left - x);
+    const int64_t overRight = std::max<int64_t>(0, x + dw - bounds.right);
+    const int64_t overTop = std::max<int64_t>(0, bounds.top - y);
+    const int64_t overBottom = std::max<int64_t>(0, y + dh - bounds.bottom);
+    int64_t l, t, r, b;
+    switch (rotation) {
+        case 0:  // (c, r) -> (x + c, y + r)
+            l = overLeft, r = w - 1 - overRight, t = overTop, b = h - 1 - overBottom;
+            break;
+        case 1:  // (c, r) -> (x + h - 1 - r, y + c): x overhang removes rows
+            l = overTop, r = w - 1 - overBottom, t = overRight, b = h - 1 - overLeft;
+            break;
+        case 2:  // (c, r) -> (x + w - 1 - c, y + h - 1 - r)
+            l = overRight, r = w - 1 - overLeft, t = overBottom, b = h - 1 - overTop;
+            break;
+        default:  // (c, r) -> (x + r, y + w - 1 - c)
+            l = overBottom, r = w - 1 - overTop, t = overLeft, b = h - 1 - overRight;
+            break;
+    }
+    MaskWindow win;
+    if (l > r || t > b) return win;
+    win = {int32_t(l), int32_t(t), int32_t(r), int32_t(b)};
+    return win;
+}
+
+template <int Bpp>
+inline void storePixel(uint8_t* d, uint32_t v) {
+    std::memcpy(d, &v, Bpp);  // little-endian: the value's low bytes in order
+}
+
+template <int Bpp>
+inline void fillSpan(uint8_t* d, int32_t n, uint32_t v) {
+    if constexpr (Bpp == 1) {
+        std::memset(d, int(v & 0xFF), size_t(n));
+    } else if constexpr (Bpp == 3) {
+        const uint8_t b0 = uint8_t(v), b1 = uint8_t(v >> 8), b2 = uint8_t(v >> 16);
+        for (int32_t i = 0; i < n; ++i, d += 3) {
+            d[0] = b0;
+            d[1] = b1;
+            d[2] = b2;
+        }
+    } else {
+        for (int32_t i = 0; i < n; ++i, d += Bpp) storePixel<Bpp>(d, v);
+    }
+}
+
+// Everything one drawPiece call needs, resolved once.
+struct DrawJob {
+    std::span<const uint8_t> mask;
+    MaskWindow win;
+    int rotation = 0;
+    // Destination of mask pixel (c, r): pixels + base + r * rowStep + c * colStep.
+    uint8_t* pixels = nullptr;
+    ptrdiff_t base = 0, rowStep = 0, colStep = 0;
+    PieceDrawMode mode = PieceDrawMode::Piece;
+    uint32_t colour = 0;
+    // Picture pixel of mask pixel (c, r): source + r * sourcePitch + c * Bpp
+    // (already moved to the piece's home); null: solid colour.
+    const uint8_t* source = nullptr;
+    ptrdiff_t sourceOrigin = 0, sourcePitch = 0;
+    // Shaded outline colours, Bpp bytes each, in mask order.
+    const uint8_t* cache = nullptr;
+    size_t cachePixels = 0;
+};
+
+// Writes n pixels of one run whose first pixel lands at `d`, in the run's
+// direction for the rotation: forward along a row at 0, backward at 2, down
+// or up a column at 1 and 3. `s` are the run's source pixels, or null for
+// the solid colour.
+template <int Bpp>
+inline void writeRun(const DrawJob& job, uint8_t* d, const uint8_t* s, int32_t n) {
+    switch (job.rotation) {
+        case 0:
+            if (s)
+                std::memcpy(d, s, size_t(n) * Bpp);
+            else
+                fillSpan<Bpp>(d, n, job.colour);
+            break;
+        case 2:
+            if (s) {
+                for (int32_t i = 0; i < n; ++i, d -= Bpp, s += Bpp) std::memcpy(d, s, Bpp);
+            } else {
+                fillSpan<Bpp>(d - ptrdiff_t(n - 1) * Bpp, n, job.colour);
+            }
+            break;
+        default: {
+            const ptrdiff_t step = job.colStep;
+            if (s) {
+                for (int32_t i = 0; i < n; ++i, d += step, s += Bpp) std::memcpy(d, s, Bpp);
+            } else {
+                for (int32_t i = 0; i < n; ++i, d += step) storePixel<Bpp>(d, job.colour);
+            }
+            break;
+        }
+    }
+}
+
+// The whole mask lands inside the bounds: every opaque run is drawn whole.
+template <int Bpp>
+void drawWhole(const DrawJob& job) {
+    size_t cacheIndex = 0;
+    bool cacheShort = false;
+    forEachMaskRun(job.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
+        if (!opaque || cacheShort) return;
+        uint8_t* d = job.pixels + (job.base + r * job.rowStep + c * job.colStep);
+        const uint8_t* s = nullptr;
+        if (job.mode == PieceDrawMode::ShadedOutline) {
+            // A cache shorter than the outline (made for another outline or
+            // depth) is drawn as far as it goes.
+            if (cacheIndex + size_t(length) > job.cachePixels) {
+                cacheShort = true;
+                length = int32_t(job.cachePixels - cacheIndex);
+                if (length == 0) return;
+            }
+            s = job.cache + cacheIndex * Bpp;
+            cacheIndex += size_t(length);
+        } else if (job.source) {
+            s = job.source + (job.sourceOrigin + r * job.sourcePitch + ptrdiff_t(c) * Bpp);
+        }
+        writeRun<Bpp>(job, d, s, length);
+    });
+}
+
+// Part of the mask lies outside: rows above the window are skipped (the
+// shaded colours still advance past their opaque pixels), runs are cut to the
+// window's columns, rows below it are ignored.
+template <int Bpp>
+void drawClipped(const DrawJob& job) {
+    const MaskWindow win = job.win;
+    size_t cacheIndex = 0;
+    bool cacheShort = false;
+    const bool shaded = job.mode == PieceDrawMode::ShadedOutline;
+    forEachMaskRun(job.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
+        if (!opaque || cacheShort || r > win.bottom) return;
+        const size_t runCache = cacheIndex;
+        if (shaded) cacheIndex += size_t(length);
+        if (r < win.top) return;
+        const int32_t a = std::max(c, win.left), b = std::min(c + length - 1, win.right);
+        if (a > b) return;
+        int32_t n = b - a + 1;
+        uint8_t* d = job.pixels + (job.base + r * job.rowStep + a * job.colStep);
+        const uint8_t* s = nullptr;
+        if (shaded) {
+            const size_t first = runCache + size_t(a - c);
+            if (first + size_t(n) > job.cachePixels) {
+                cacheShort = true;
+                if (first >= job.cachePixels) return;
+                n = int32_t(job.cachePixels - first);
+            }
+            s = job.cache + first * Bpp;
+        } else if (job.source) {
+            s = job.source + (job.sourceOrigin + r * job.sourcePitch + ptrdiff_t(a) * Bpp);
+        }
+        writeRun<Bpp>(job, d, s, n);
+    });
+}
+
+template <int Bpp>
+void runJob(const DrawJob& job, bool whole) {
+    if (whole)
+        drawWhole<Bpp>(job);
+    else
+        drawClipped<Bpp>(job);
+}
+
+Rect targetBounds(const DrawSurface& target, const Rect* clip) {
+    Rect b{0, 0, target.width(), target.height()};
+    if (clip) {
+        b = {std::max(b.left, clip->left), std::max(b.top, clip->top),
+             std::min(b.right, clip->right), std::min(b.bottom, clip->bottom)};
+    }
+    return b;
+}
+
+}  // namespace
+
+bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, int32_t x, int32_t y,
+               int32_t rotation, PieceDrawMode mode, uint32_t colour, const Rect* clip) {
+    const int32_t w = piece.width, h = piece.height;
+    if (w <= 0 || h <= 0 || !target.hasPixels()) return false;
+    const int bpp = target.depth() / 8;
+    if (bpp < 1 || bpp > 4) return false;
+    rotation &= 3;
+
+    const Rect bounds = targetBounds(target, clip);
+    if (bounds.empty()) return false;
+    const MaskWindow full{0, 0, w - 1, h - 1};
+    MaskWindow win = windowInside(w, h, x, y, rotation, bounds);
+    if (win.empty()) return false;
+
+    DrawJob job;
+    job.mask = mode == PieceDrawMode::Piece ? std::span<const uint8_t>(piece.mask)
+                                            : std::span<const uint8_t>(piece.outline);
+    if (job.mask.empty()) return true;  // inside, but nothing to draw
+    job.rotation = rotation;
+    job.mode = mode;
+    job.colour = colour;
+    job.pixels = target.lock();
+    if (!job.pixels) return false;
+
+    const ptrdiff_t pitch = target.pitch();
+    const ptrdiff_t px = x, py = y;
+    switch (rotation) {
+        case 0:
+            job.base = py * pitch + px * bpp;
+            job.rowStep = pitch;
+            job.colStep = bpp;
+            break;
+        case 1:
+            job.base = py * pitch + (px + h - 1) * bpp;
+            job.rowStep = -bpp;
+            job.colStep = pitch;
+            break;
+        case 2:
+            job.base = (py + h - 1) * pitch + (px + w - 1) * bpp;
+            job.rowStep = -pitch;
+            job.colStep = -bpp;
+            break;
+        default:
+            job.base = (py + w - 1) * pitch + px * bpp;
+            job.rowStep = bpp;
+            job.colStep = -pitch;
+            break;
+    }
+
+    if (mode == PieceDrawMode::Piece && picture && picture->hasPixels() &&
+        picture->depth() == target.depth()) {
+        // Only picture pixels that exist are read: the window shrinks to the
+        // part of the piece's home box that lies inside the picture.
+        const Rect home{piece.homeX, piece.homeY, piece.homeX + w, piece.homeY + h};
+        const Rect inPicture{std::max(home.left, 0), std::max(home.top, 0),
+                             std::min(home.right, picture->width()),
+                             std::min(home.bottom, picture->height())};
+        if (inPicture.empty()) return true;
+        win.left = std::max(win.left, inPicture.left - piece.homeX);
+        win.right = std::min(win.right, inPicture.right - 1 - piece.homeX);
+        win.top = std::max(win.top, inPicture.top - piece.homeY);
+        win.bottom = std::min(win.bottom, inPicture.bottom - 1 - piece.homeY);
+        if (win.empty()) return true;
+        const uint8_t* src = picture->lock();
+        if (!src) return false;
+        job.source = src;
+        job.sourcePitch = picture->pitch();
+        job.sourceOrigin = ptrdiff_t(piece.homeY) * job.sourcePitch + ptrdiff_t(piece.homeX) * bpp;
+    } else if (mode == PieceDrawMode::ShadedOutline) {
+        job.cache = piece.renderCache.data();
+        job.cachePixels = piece.renderCache.size() / size_t(bpp);
+    }
+    job.win = win;
+
+    const bool whole = win == full;
+    switch (bpp) {
+        case 1: runJob<1>(job, whole); break;
+        case 2: runJob<2>(job, whole); break;
+        case 3: runJob<3>(job, whole); break;
+        default: runJob<4>(job, whole); break;
+    }
+    return true;
+}
+
+bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, PieceDrawMode mode,
+               uint32_t colour, const Rect* clip) {
+    return drawPiece(target, picture, piece, piece.x, piece.y, piece.rotation, mode, colour, clip);
+}
+
+// ------------------------------------------------------------ outline shades
+
+std::array<uint8_t, 256> darkeningTable(const PaletteTable& palette) {
+    std::array<uint8_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        const PaletteEntry& e = palette[size_t(i)];
+        table[size_t(i)] = nearestPaletteIndex(palette, e.red - (e.red >> 2),
+                                               e.green - (e.green >> 2), e.blue - (e.blue >> 2));
+    }
+    return table;
+}
+
+int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
+    NamedLock lock(NamedMutex::PIECE);
+    const int bpp = picture && picture->hasPixels() ? picture->depth() / 8 : 0;
+    if (bpp < 1 || bpp > 4) {
+        for (int32_t i = 0; i < model.pieceCount(); ++i) {
+            model.piece(i).renderCache.clear();
+            model.piece(i).renderCache.shrink_to_fit();
+        }
+        return 0;
+    }
+    const int32_t depth = picture->depth();
+    // At 8 bits the darkening goes through a table made once for the
+    // picture's palette (the grey palette when it has none).
+    std::array<uint8_t, 256> table{};
+    if (depth == 8) {
+        PaletteTable entries;
+        table = darkeningTable(picture->getPaletteEntries(entries) ? entries : greyPalette());
+    }
+    const bool is555 = picture->is555();
+    const int32_t picW = picture->width(), picH = picture->height();
+
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        Piece& p = model.piece(i);
+        const int64_t count = countOpaquePixels(p.outline);
+        std::vector<uint8_t> cache(size_t(count) * size_t(bpp), 0);
+        size_t at = 0;
+        forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
+            if (!opaque) return;
+            const int64_t py = int64_t(p.homeY) + r;
+            const int64_t first = int64_t(p.homeX) + c;
+            if (py >= 0 && py < picH) {
+                // Copy the part of the run that lies on the picture; the rest
+                // stays 0.
+                const int64_t a = std::max<int64_t>(first, 0);
+                const int64_t b = std::min<int64_t>(first + length, picW);
+                if (a < b) {
+                    std::memcpy(cache.data() + (at + size_t(a - first)) * size_t(bpp),
+                                picture->row(int32_t(py)) + a * bpp, size_t(b - a) * size_t(bpp));
+                }
+            }
+            at += size_t(length);
+        });
+        uint8_t* q = cache.data();
+        const size_t n = size_t(count);
+        switch (depth) {
+            case 8:
+                for (size_t k = 0; k < n; ++k) q[k] = table[q[k]];
+                break;
+            case 16:
+                for (size_t k = 0; k < n; ++k) {
+                    uint16_t v;
+                    std::memcpy(&v, q + 2 * k, 2);
+                    v = is555 ? uint16_t(((v >> 1) & 0x3DEF) | 0x8000) : uint16_t((v >> 1) & 0x7BEF);
+                    std::memcpy(q + 2 * k, &v, 2);
+                }
+                break;
+            default:
+                // Blue, green, red (and the spare byte of 32-bit pixels, kept).
+                for (size_t k = 0; k < n; ++k) {
+                    uint8_t* px = q + k * size_t(bpp);
+                    for (int j = 0; j < 3; ++j) px[j] = uint8_t(px[j] - (px[j] >> 2));
+                }
+                break;
+        }
+        p.renderCache = std::move(cache);
+    }
+    return depth;
+}
+
+// ------------------------------------------------------------------ colours
+
+uint32_t nativeOptionColour(const DrawSurface& target, uint32_t chosen) {
+    if (chosen == 0xFFFFFFFFu) return chosen;
+    return target.nativeColour(chosen);
+}
+
+void RendererState::refreshNativeColours(const DrawSurface& target) {
+    pieceColour = nativeOptionColour(target, options.piece);
+    backgroundColour = nativeOptionColour(target, options.background);
+    puzzleOutlineColour = nativeOptionColour(target, options.puzzleOutline);
+    selectionRectColour = nativeOptionColour(target, options.selectionRect);
+    othersColour = target.nativeColour(makeColour(255, 0, 0));
+}
+
+// ------------------------------------------------------------- list walks
+
+bool pieceMeetsRect(const PuzzleModel& model, ListId list, const Rect& rect, int32_t piece) {
+    Rect box;
+    if (!model.validPiece(piece)) return false;
+    if (list != ListId::None && model.findGroupOfPiece(list, piece) == kNone) return false;
+    if (!model.getPieceRect(list, piece, box, false)) return false;
+    return box.intersects(rect);
+}
+
+bool PieceRenderer::drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece,
+                              int32_t x, int32_t y, int32_t rotation, PieceDrawMode mode,
+                              const Rect* clip) const {
+    return pavalo::drawPiece(target, picture, piece, x, y, rotation, mode, state.pieceColour, clip);
+}
+
+void PieceRenderer::drawAllOutlinesAndPieces(const PuzzleModel& model, ListId list, Rect& rect,
+                                             DrawSurface& target, DrawSurface* picture) const {
+    NamedLock lock(NamedMutex::PIECE);
+    if (list == ListId::None || !model.hasPuzzle()) return;
+    // Pieces are tested against the rectangle as given and drawn only inside
+    // it: a piece that reaches beyond it must not cover, outside the
+    // rectangle, pieces above it that this pass does not redraw.
+    const Rect clip = rect;
+    Rect grown = rect;
+    const bool shadesFit = state.shadesDepth != 0 && state.shadesDepth == target.depth();
+    const bool shaded = state.outlinesShown && state.viewMode != kViewFinished && shadesFit;
+
+    auto drawList = [&](ListId which, bool holderTest) {
+        for (int32_t g = model.list(which).tail; g != kNone; g = model.groupNode(g).prev) {
+            for (int32_t m = model.groupNode(g).firstMember; m != kNone; m = model.member(m).next) {
+                const Piece& p = model.piece(m);
+                const Rect box = p.box();
+                if (!box.intersects(clip)) continue;
+                pavalo::drawPiece(target, picture, p, p.x, p.y, p.rotation, PieceDrawMode::Piece,
+                                  state.pieceColour, &clip);
+                grown.unite(box);
+                if (model.member(m).selected) {
+                    pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
+                                      PieceDrawMode::SolidOutline, state.pieceColour, &clip);
+                } else if (holderTest && state.multiplayer && heldByOther(model, m)) {
+                    pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
+                                      PieceDrawMode::SolidOutline, state.othersColour, &clip);
+                } else if (shaded) {
+                    pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
+                                      PieceDrawMode::ShadedOutline, 0, &clip);
+                }
+            }
+        }
+    };
+    if (list == ListId::Main) {
+        drawList(ListId::Finished, false);
+        if (!(state.viewMode & kViewPlayAreaHidden)) drawList(ListId::Main, true);
+    } else {
+        drawList(list, false);
+    }
+    rect = grown;
+}
+
+bool PieceRenderer::heldByOther(const PuzzleModel& model, int32_t piece) const {
+    const int holder = model.holders().holderOf(piece);
+    return holder != kNoHolder && holder != state.localPlayer;
+}
+
+namespace {
+
+// Solved place of a piece: play-area centre minus half the picture (integer
+// halves), plus its home and the offset.
+void solvedPlace(const PuzzleModel& model, const Piece& p, int32_t offsetX, int32_t offsetY,
+                 int32_t& x, int32_t& y) {
+    const PuzzleGeometry& g = model.geometry();
+    x = g.playWidth / 2 - g.pictureWidth / 2 + p.homeX + offsetX;
+    y = g.playHeight / 2 - g.pictureHeight / 2 + p.homeY + offsetY;
+}
+
+}  // namespace
+
+void PieceRenderer::drawAssembled(const PuzzleModel& model, const Rect& rect, DrawSurface& target,
+                                  DrawSurface* picture, int32_t offsetX, int32_t offsetY) const {
+    NamedLock lock(NamedMutex::PIECE);
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        const Piece& p = model.piece(i);
+        int32_t x, y;
+        solvedPlace(model, p, offsetX, offsetY, x, y);
+        if (!Rect{x, y, x + p.width, y + p.height}.intersects(rect)) continue;
+        pavalo::drawPiece(target, picture, p, x, y, 0, PieceDrawMode::Piece, state.pieceColour, &rect);
+    }
+}
+
+void PieceRenderer::drawPuzzleOutline(const PuzzleModel& model, const Rect& rect,
+                                      DrawSurface& target, int32_t offsetX, int32_t offsetY) const {
+    NamedLock lock(NamedMutex::PIECE);
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        const Piece& p = model.piece(i);
+        int32_t x, y;
+        solvedPlace(model, p, offsetX, offsetY, x, y);
+        if (!Rect{x, y, x + p.width, y + p.height}.intersects(rect)) continue;
+        pavalo::drawPiece(target, nullptr, p, x, y, 0, PieceDrawMode::SolidOutline,
+                          state.puzzleOutlineColour, &rect);
+    }
+}
+
+void PieceRenderer::buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
+    state.shadesDepth = pavalo::buildOutlineShades(model, picture);
+}
+
+}  // namespace pavalo
