@@ -1,6 +1,7 @@
 // Palette algorithms: remapping to a palette, fitting a picture's palette
 // around the static colours, box-filter shrinking, dithering true colour to
 // DefaultPalette and the scaled 8-bit copy built from them.
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cmath>
@@ -205,9 +206,10 @@ bool DrawSurface::makeScaledCopy8(const DrawSurface& source, int32_t width, int3
             width = source.width();
             height = source.height();
         } else if (width == -1) {
-            width = int32_t(std::trunc(height * ratio));
+            // At least one pixel: a very long, thin picture still has a copy.
+            width = std::max(1, int32_t(std::trunc(height * ratio)));
         } else {
-            height = int32_t(std::trunc(width / ratio));
+            height = std::max(1, int32_t(std::trunc(width / ratio)));
         }
     }
     if (!create(width, height, 8)) return false;

@@ -13,6 +13,13 @@ const Command kCommands[] = {
      "    [--play-area WxH] --out FILE.gvp     cut a new puzzle and save it",
      cutCommand},
     {"info", "info FILE.gvp                   describe and check a saved puzzle", infoCommand},
+    {"probe", "probe FILE                      a picture's kind, width, height and bits from its header",
+     probeCommand},
+    {"convert",
+     "convert IN OUT.bmp [--depth 8|16|16555|24] [--fit-statics]\n"
+     "    load a picture at a depth as the game would and save it as BMP",
+     convertCommand},
+    {"thumb", "thumb IN OUT.bmp                an 8-bit thumbnail, longer side 96, as BMP", thumbCommand},
 };
 
 void usage() {

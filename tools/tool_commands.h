@@ -24,4 +24,9 @@ int infoCommand(const Args& args);
 // reason when it cannot be read.
 bool pictureSizeOfFile(const std::string& path, int32_t& width, int32_t& height, std::string& error);
 
+// Picture commands (picture_commands.cpp).
+int probeCommand(const Args& args);
+int convertCommand(const Args& args);
+int thumbCommand(const Args& args);
+
 }  // namespace pavalo::tool
