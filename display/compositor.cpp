@@ -229,7 +229,10 @@ void Compositor::composePlaying(const ViewRequest& request, Presentation& out) {
                     st.selectionRectColour, filled);
     }
 
-    backBuffer_.updateRect = intersect(play, drawn);
+    // Pieces reaching past the back buffer grow `drawn` beyond it; only what
+    // exists can be shown.
+    backBuffer_.updateRect =
+        intersect(intersect(play, drawn), {0, 0, backBuffer_.width(), backBuffer_.height()});
     if (backBuffer_.updateRect.empty()) return;
     out.present = true;
     out.source = backBuffer_.updateRect;
@@ -273,8 +276,12 @@ void Compositor::composeTile(Presentation& out) {
             if (display_.depth() == 8) display_.copyPaletteFrom(*tile_, false);
         }
         const int32_t tw = tile_->width(), th = tile_->height();
-        for (int32_t y = 0; y < backBuffer_.height(); y += th)
-            for (int32_t x = 0; x < backBuffer_.width(); x += tw) backBuffer_.copyBitmap(*tile_, x, y);
+        const int32_t bw = backBuffer_.width(), bh = backBuffer_.height();
+        // Copies at the right and bottom edges take only the part of the tile
+        // that fits (a larger source would be squeezed into the clipped place).
+        for (int32_t y = 0; y < bh; y += th)
+            for (int32_t x = 0; x < bw; x += tw)
+                backBuffer_.copyBitmap(*tile_, x, y, 0, 0, std::min(tw, bw - x), std::min(th, bh - y));
     }
     out = wholeBackBuffer();
 }
