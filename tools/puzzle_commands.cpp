@@ -9,6 +9,7 @@
 #include "common/random.h"
 #include "media/picture_probe.h"
 #include "puzzle/cutter.h"
+#include "puzzle/joining.h"
 #include "puzzle/piece_count.h"
 #include "puzzle/saved_puzzle.h"
 #include "tools/tool_commands.h"
@@ -132,8 +133,9 @@ int cutCommand(const Args& args) {
 }
 
 int infoCommand(const Args& args) {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: pavalo-tool info FILE.gvp\n");
+    const bool listPieces = args.size() == 2 && args[1] == "--pieces";
+    if (args.size() != 1 && !listPieces) {
+        std::fprintf(stderr, "usage: pavalo-tool info FILE.gvp [--pieces]\n");
         return 2;
     }
     SettingsRecord record;
@@ -161,6 +163,17 @@ int infoCommand(const Args& args) {
                     model.countListGroups(list), model.countListPieces(list),
                     model.countSelectedPieces(list));
     }
+    if (listPieces) {
+        std::printf("piece  list      group  x      y      rot  homeX  homeY  width  height\n");
+        for (int32_t i = 0; i < model.pieceCount(); ++i) {
+            const Piece& p = model.piece(i);
+            const ListId list = model.listOfPiece(i);
+            const int32_t g = model.findGroupOfPiece(list, i);
+            std::printf("%-6d %-9s %-6d %-6d %-6d %-4d %-6d %-6d %-6d %d\n", i, listName(list),
+                        g == kNone ? -1 : model.groupNode(g).groupNumber, model.toPictureX(p.x),
+                        model.toPictureY(p.y), p.rotation, p.homeX, p.homeY, p.width, p.height);
+        }
+    }
     std::string why;
     if (!model.checkInvariants(&why)) {
         std::printf("consistency:     FAILED (%s)\n", why.c_str());
@@ -168,6 +181,124 @@ int infoCommand(const Args& args) {
     }
     std::printf("consistency:     ok\n");
     return 0;
+}
+
+}  // namespace pavalo::tool
+
+namespace pavalo::tool {
+namespace {
+
+struct OpenedPuzzle {
+    SettingsRecord record;
+    PuzzleModel model;
+    std::vector<int32_t> order;
+};
+
+bool openForTool(const std::string& path, OpenedPuzzle& p) {
+    Random rng(millisecondTicks());
+    OpenResult r = openPuzzleFile(path, 1920, 1080, rng, p.record, p.model, p.order);
+    if (!r.ok()) std::fprintf(stderr, "%s: %s\n", path.c_str(), r.message.c_str());
+    return r.ok();
+}
+
+bool saveForTool(const std::string& path, const OpenedPuzzle& p) {
+    std::string error;
+    if (savePuzzleFile(path, p.record, p.model, error)) return true;
+    std::fprintf(stderr, "pavalo-tool: %s\n", error.c_str());
+    return false;
+}
+
+// Runs the completion check and says how far the puzzle is.
+void reportCompletion(OpenedPuzzle& p) {
+    CompletionActions none;
+    Random rng(millisecondTicks());
+    checkPuzzleCompletion(p.model, p.record.puzzleState, false, none, rng);
+    const int32_t placed = p.model.countListPieces(ListId::Finished);
+    if (p.record.puzzleState == kPuzzleStateCompleted)
+        std::printf("the puzzle is complete\n");
+    else
+        std::printf("%d of %d pieces in place\n", placed, p.model.pieceCount());
+}
+
+// Prints each outcome of a drop as the network layer would receive it.
+class PrintingReporter final : public DropReporter {
+public:
+    void reportJoin(int, int32_t piece, int32_t group, ListId list) override {
+        std::printf("join: piece %d joined group %d in the %s list\n", piece, group, listName(list));
+    }
+    void reportPlacement(int, int32_t piece, int32_t count) override {
+        std::printf("placed: piece %d and its group of %d in the finished picture\n", piece, count);
+    }
+    void reportDrop(int, int32_t piece) override { std::printf("dropped: piece %d joined nothing\n", piece); }
+};
+
+bool parsePieceList(const std::string& text, int32_t n, std::vector<int32_t>& out) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        int64_t v;
+        if (!parseInt(text.substr(start, comma - start), v) || v < 0 || v >= n) return false;
+        out.push_back(int32_t(v));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+int solveCommand(const Args& args) {
+    std::string in, out, pieces;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out" && i + 1 < args.size()) out = args[++i];
+        else if (args[i] == "--pieces" && i + 1 < args.size()) pieces = args[++i];
+        else if (in.empty() && args[i].rfind("--", 0) != 0) in = args[i];
+        else in.clear(), out.clear(), i = args.size();
+    }
+    if (in.empty() || out.empty()) {
+        std::fprintf(stderr, "usage: pavalo-tool solve FILE.gvp --out FILE2.gvp [--pieces a,b,...]\n");
+        return 2;
+    }
+    OpenedPuzzle p;
+    if (!openForTool(in, p)) return 1;
+    std::vector<int32_t> chosen;
+    if (pieces.empty()) {
+        for (int32_t i = 0; i < p.model.pieceCount(); ++i) chosen.push_back(i);
+    } else if (!parsePieceList(pieces, p.model.pieceCount(), chosen)) {
+        std::fprintf(stderr, "pavalo-tool solve: --pieces takes piece numbers from 0 to %d\n",
+                     p.model.pieceCount() - 1);
+        return 2;
+    }
+    const PuzzleGeometry& g = p.model.geometry();
+    for (int32_t piece : chosen) p.model.solvePiece(p.model.listOfPiece(piece), piece, g.offsetX, g.offsetY);
+    reportCompletion(p);
+    return saveForTool(out, p) ? 0 : 1;
+}
+
+int dropCommand(const Args& args) {
+    int64_t piece, x, y;
+    std::string out;
+    if (args.size() != 6 || args[4] != "--out" || !parseInt(args[1], piece) || !parseInt(args[2], x) ||
+        !parseInt(args[3], y)) {
+        std::fprintf(stderr, "usage: pavalo-tool drop FILE.gvp PIECE X Y --out FILE2.gvp\n");
+        return 2;
+    }
+    out = args[5];
+    OpenedPuzzle p;
+    if (!openForTool(args[0], p)) return 1;
+    if (piece < 0 || piece >= p.model.pieceCount() || x < -(1 << 20) || x > (1 << 20) ||
+        y < -(1 << 20) || y > (1 << 20)) {
+        std::fprintf(stderr, "pavalo-tool drop: no such piece or position\n");
+        return 2;
+    }
+    if (p.model.listOfPiece(int32_t(piece)) != ListId::Main) {
+        std::fprintf(stderr, "pavalo-tool drop: piece %lld is not on the play area\n", (long long)piece);
+        return 1;
+    }
+    PrintingReporter reporter;
+    DropResult r = dropGroup(p.model, int32_t(piece), int32_t(x), int32_t(y), 0, reporter);
+    if (r.placed) reportCompletion(p);
+    return saveForTool(out, p) ? 0 : 1;
 }
 
 }  // namespace pavalo::tool
