@@ -13,6 +13,10 @@ const Command kCommands[] = {
      "    [--play-area WxH] --out FILE.gvp     cut a new puzzle and save it",
      cutCommand},
     {"info", "info FILE.gvp                   describe and check a saved puzzle", infoCommand},
+    {"prefs",
+     "prefs [--data DIR] show | reset\n"
+     "    every field of the preferences file and its play list, or write the default file",
+     prefsCommand},
     {"probe", "probe FILE                      a picture's kind, width, height and bits from its header",
      probeCommand},
     {"convert",

@@ -29,4 +29,7 @@ int probeCommand(const Args& args);
 int convertCommand(const Args& args);
 int thumbCommand(const Args& args);
 
+// Preferences commands (prefs_commands.cpp).
+int prefsCommand(const Args& args);
+
 }  // namespace pavalo::tool
