@@ -12,7 +12,10 @@ const Command kCommands[] = {
      "cut (--picture FILE | --size WxH) (--pieces N | --grid CxR) [--seed S] [--rotate]\n"
      "    [--play-area WxH] --out FILE.gvp     cut a new puzzle and save it",
      cutCommand},
-    {"info", "info FILE.gvp                   describe and check a saved puzzle", infoCommand},
+    {"info", "info FILE.gvp [--pieces]        describe and check a saved puzzle (and list its pieces)",
+     infoCommand},
+    {"solve", "solve FILE.gvp --out FILE2.gvp [--pieces a,b,...]   solve all or some pieces", solveCommand},
+    {"drop", "drop FILE.gvp PIECE X Y --out FILE2.gvp   drop a piece at a picture-relative place", dropCommand},
     {"prefs",
      "prefs [--data DIR] show | reset\n"
      "    every field of the preferences file and its play list, or write the default file",
