@@ -316,28 +316,27 @@ TEST_F(PreferencesFile, KeepDecidesWhetherTheRecordIsReset) {
 }
 
 TEST(PreferencesPlayList, HostileCountsAndLengthsStayInsideTheFile) {
-    auto decode = [](const std::vector<uint8_t>& bytes, Preferences& out) { return decodePreferences(bytes, out); };
     Preferences p;
 
     // A huge count with two entries present: both read, the count follows.
     std::vector<uint8_t> two;
     appendEntry(two, 6, std::string_view("a.mid\0", 6));
     appendEntry(two, 6, std::string_view("b.mid\0", 6));
-    PreferencesReadResult r = decode(fileWithCount(0x7FFFFFFF, two), p);
+    PreferencesReadResult r = decodePreferences(fileWithCount(0x7FFFFFFF, two), p);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.storedCount, 0x7FFFFFFF);
     EXPECT_EQ(p.playList, (std::vector<std::string>{"a.mid", "b.mid"}));
     EXPECT_EQ(p.record.playListCount, 2);
 
     // A negative count reads nothing.
-    ASSERT_TRUE(decode(fileWithCount(-5, two), p).ok());
+    ASSERT_TRUE(decodePreferences(fileWithCount(-5, two), p).ok());
     EXPECT_TRUE(p.playList.empty());
     EXPECT_EQ(p.record.playListCount, 0);
 
     // More than 255 entries present: only the first 255 are taken.
     std::vector<uint8_t> many;
     for (int i = 0; i < 300; ++i) appendEntry(many, 2, std::string_view("m\0", 2));
-    r = decode(fileWithCount(300, many), p);
+    r = decodePreferences(fileWithCount(300, many), p);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(p.playList.size(), 255u);
     EXPECT_EQ(p.record.playListCount, 255);
@@ -345,20 +344,20 @@ TEST(PreferencesPlayList, HostileCountsAndLengthsStayInsideTheFile) {
     // A length beyond the end, a cut length field: the entries before stay.
     std::vector<uint8_t> broken = two;
     appendEntry(broken, 0xFFFFFFF0u, "zz");
-    r = decode(fileWithCount(3, broken), p);
+    r = decodePreferences(fileWithCount(3, broken), p);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.entriesRead, 2u);
     EXPECT_EQ(p.playList.size(), 2u);
     std::vector<uint8_t> shortLength = two;
     shortLength.push_back(7);
-    EXPECT_EQ(decode(fileWithCount(3, shortLength), p).entriesRead, 2u);
+    EXPECT_EQ(decodePreferences(fileWithCount(3, shortLength), p).entriesRead, 2u);
 
     // Missing NUL, text ending early, empty entry: all read without overrun.
     std::vector<uint8_t> odd;
     appendEntry(odd, 3, "abc");
     appendEntry(odd, 5, std::string_view("ab\0cd", 5));
     appendEntry(odd, 0, "");
-    ASSERT_TRUE(decode(fileWithCount(3, odd), p).ok());
+    ASSERT_TRUE(decodePreferences(fileWithCount(3, odd), p).ok());
     EXPECT_EQ(p.playList, (std::vector<std::string>{"abc", "ab", ""}));
 }
 
