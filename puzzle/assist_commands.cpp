@@ -2,6 +2,7 @@
 // arrange, select all and the rectangle tools.
 #include "puzzle/assist_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/named_mutex.h"
@@ -69,6 +70,9 @@ template <class Find>
 int AssistCommands::findAndDeliver(Find&& find, int delivery) {
     const int k = delivery >= 1 && delivery <= 4 ? delivery : 0;
     const ListId target = k ? sortingBoxList(k) : ListId::None;
+    // Pieces gathered into the box are found again in its own list; each
+    // counts once.
+    std::vector<uint8_t> counted(size_t(std::max(model_.pieceCount(), 0)), 0);
     int selected = 0;
     // Gathers the selection of `from` into the chosen box. The box opens
     // only once something is on its way, so a find that collects nothing
@@ -83,7 +87,12 @@ int AssistCommands::findAndDeliver(Find&& find, int delivery) {
         const std::vector<int32_t> found = find(list);
         if (found.empty()) continue;
         const std::vector<int32_t> granted = selector_.select(model_, list, found);
-        selected += int(granted.size());
+        for (int32_t p : granted) {
+            if (model_.validPiece(p) && !counted[size_t(p)]) {
+                counted[size_t(p)] = 1;
+                ++selected;
+            }
+        }
         if (k && list != target && !granted.empty()) gather(list);
     }
     if (k && selected > 0 && frontEnd_.isBoxOpen(k)) {
