@@ -3,6 +3,7 @@
 #include "puzzle/assist_tools.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "common/named_mutex.h"
@@ -55,6 +56,27 @@ Fields16 fields16(uint32_t word, bool is555) {
 }
 
 int32_t square(int32_t v) { return v * v; }
+
+constexpr int64_t kPrefetchRows = 4;
+
+// The largest r with r * r <= v (v >= 0).
+int32_t integerRoot(int32_t v) {
+    int32_t r = int32_t(std::sqrt(double(v)));
+    while (r > 0 && r * r > v) --r;
+    while ((r + 1) * (r + 1) <= v) ++r;
+    return r;
+}
+
+// Sets bits base + from .. base + to (inclusive) of a bit table.
+void setBitRun(std::vector<uint64_t>& bits, uint32_t base, int32_t from, int32_t to) {
+    for (uint32_t i = base + uint32_t(from), end = base + uint32_t(to) + 1; i < end;) {
+        const uint32_t bit = i & 63;
+        const uint32_t span = std::min<uint32_t>(64 - bit, end - i);
+        const uint64_t mask = span == 64 ? ~uint64_t(0) : ((uint64_t(1) << span) - 1) << bit;
+        bits[i >> 6] |= mask;
+        i += span;
+    }
+}
 
 }  // namespace
 
@@ -119,20 +141,30 @@ ColourMatcher::ColourMatcher(const PictureView& picture, const SampleColours& sa
     : picture_(picture), depth_(picture.valid() ? picture.depth : 0) {
     const int32_t range = std::clamp(colourRange, 0, 100);
     switch (depth_) {
-        case 24:
+        case 24: {
             limit_ = range * 12288 / 100;
-            for (size_t s = 0; s < samples.size(); ++s) {
-                const int32_t bytes[3] = {int32_t(samples[s] & 0xFF), int32_t(samples[s] >> 8 & 0xFF),
-                                          int32_t(samples[s] >> 16 & 0xFF)};
-                for (int ch = 0; ch < 3; ++ch) {
-                    sample24_[s][size_t(ch)] = bytes[ch];
-                    // A byte whose own difference already passes the limit
-                    // rules the sample out, whatever the other two bytes.
-                    for (int32_t v = 0; v < 256; ++v)
-                        if (square(v - bytes[ch]) <= limit_) channel_[size_t(ch)][size_t(v)] |= uint16_t(1u << s);
+            // Every colour within the limit of a sample is marked in a
+            // table of 2^24 bits, a run of red values at a time, so that a
+            // pixel then costs one look-up whatever the range.
+            bits24_.assign(size_t(1) << 18, 0);
+            SampleColours distinct = samples;
+            std::sort(distinct.begin(), distinct.end());
+            const auto last = std::unique(distinct.begin(), distinct.end());
+            for (auto s = distinct.begin(); s != last; ++s) {
+                const int32_t sb = int32_t(*s & 0xFF), sg = int32_t(*s >> 8 & 0xFF), sr = int32_t(*s >> 16 & 0xFF);
+                const int32_t reachB = integerRoot(limit_);
+                for (int32_t b = std::max(sb - reachB, 0); b <= std::min(sb + reachB, 255); ++b) {
+                    const int32_t restB = limit_ - square(b - sb);
+                    const int32_t reachG = integerRoot(restB);
+                    for (int32_t g = std::max(sg - reachG, 0); g <= std::min(sg + reachG, 255); ++g) {
+                        const int32_t reachR = integerRoot(restB - square(g - sg));
+                        setBitRun(bits24_, uint32_t(b) << 16 | uint32_t(g) << 8, std::max(sr - reachR, 0),
+                                  std::min(sr + reachR, 255));
+                    }
                 }
             }
             break;
+        }
         case 16: {
             limit_ = range * 147 / 100;
             const int32_t greenFactor = picture.is555 ? 4 : 2;
@@ -173,14 +205,8 @@ ColourMatcher::ColourMatcher(const PictureView& picture, const SampleColours& sa
 }
 
 bool ColourMatcher::close24(const uint8_t* p) const {
-    uint32_t candidates = uint32_t(channel_[0][p[0]]) & channel_[1][p[1]] & channel_[2][p[2]];
-    while (candidates) {
-        const int s = __builtin_ctz(candidates);
-        candidates &= candidates - 1;
-        const auto& b = sample24_[size_t(s)];
-        if (square(p[0] - b[0]) + square(p[1] - b[1]) + square(p[2] - b[2]) <= limit_) return true;
-    }
-    return false;
+    const uint32_t colour = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    return (bits24_[colour >> 6] >> (colour & 63) & 1) != 0;
 }
 
 bool ColourMatcher::close(uint32_t pixel) const {
@@ -210,6 +236,10 @@ int ColourMatcher::score(const Piece& piece) const {
         if (x0 >= x1) return;
         const uint8_t* p = picture_.at(int32_t(x0), int32_t(py));
         const int64_t n = x1 - x0;
+        // Rows of a piece lie a whole picture row apart, each on its own
+        // memory page for wide pictures; asking for a later row early hides
+        // most of the wait for it.
+        if (py + kPrefetchRows < picture_.height) __builtin_prefetch(p + kPrefetchRows * int64_t(picture_.pitch));
         int64_t hits = 0;
         switch (depth_) {
             case 8:

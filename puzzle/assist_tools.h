@@ -83,8 +83,8 @@ private:
     int32_t limit_ = 0;
     std::array<uint8_t, 256> flags8_{};     // 8 bits: index is close
     std::vector<uint8_t> flags16_;          // 16 bits: word is close
-    std::array<std::array<uint16_t, 256>, 3> channel_{};  // 24 bits: samples a byte allows
-    std::array<std::array<int32_t, 3>, 9> sample24_{};    // 24 bits: blue, green, red
+    // 24 bits: one bit per colour (blue << 16 | green << 8 | red) that is close.
+    std::vector<uint64_t> bits24_;
 };
 
 int colorMatchScore(const PictureView& picture, const SampleColours& samples, int colourRange,

@@ -10,6 +10,7 @@
 
 #include "display/draw_surface.h"
 #include "display/picture_view_adapter.h"
+#include "common/random.h"
 #include "puzzle/assist_tools.h"
 #include "puzzle/piece_mask.h"
 
@@ -252,6 +253,48 @@ TEST(ColourMatch, EightBitUsesPaletteColours) {
     // A sample of 0 (as outside the piece) stands for palette entry 0.
     s[4] = 0;
     EXPECT_TRUE(ColourMatcher(pic.view, s, 1).close(0));
+}
+
+// The written rules, pixel by pixel, against the prepared tables.
+TEST(ColourMatch, TablesAgreeWithThePlainRuleOnRandomColours) {
+    Random rng(99);
+    auto byte = [&] { return uint32_t(rng.next() & 0xFF); };
+    Picture p24(1, 1, 24), p565(1, 1, 16, false), p555(1, 1, 16, true);
+    for (int round = 0; round < 24; ++round) {
+        const int colourRange = round < 4 ? round * 33 + 1 : 1 + rng.below(100);
+        SampleColours s;
+        const uint32_t base = byte() | byte() << 8 | byte() << 16;
+        for (uint32_t& v : s) v = rng.below(3) ? base ^ uint32_t(rng.next() & 0x070707) : byte() | byte() << 8 | byte() << 16;
+        const ColourMatcher m24(p24.view, s, colourRange);
+        const int32_t limit24 = colourRange * 12288 / 100;
+        for (int i = 0; i < 3000; ++i) {
+            const uint32_t px = i & 1 ? base ^ uint32_t(rng.next() & 0x3F3F3F) : byte() | byte() << 8 | byte() << 16;
+            bool close = false;
+            for (uint32_t v : s) {
+                int32_t d = 0;
+                for (int sh = 0; sh < 24; sh += 8) d += (int32_t(px >> sh & 0xFF) - int32_t(v >> sh & 0xFF)) * (int32_t(px >> sh & 0xFF) - int32_t(v >> sh & 0xFF));
+                close = close || d <= limit24;
+            }
+            ASSERT_EQ(m24.close(px), close) << std::hex << px << " range " << std::dec << colourRange;
+        }
+        for (bool is555 : {false, true}) {
+            SampleColours w;
+            for (size_t k = 0; k < 9; ++k) w[k] = s[k] & 0xFFFF;
+            const ColourMatcher m16(is555 ? p555.view : p565.view, w, colourRange);
+            const int32_t limit16 = colourRange * 147 / 100;
+            for (uint32_t px = 0; px < 65536; px += 7) {
+                bool close = false;
+                for (uint32_t v : w) {
+                    const int dr = is555 ? int(px >> 10 & 31) - int(v >> 10 & 31) : int(px >> 11 & 31) - int(v >> 11 & 31);
+                    const int dg = is555 ? int(px >> 5 & 31) - int(v >> 5 & 31) : int(px >> 5 & 63) - int(v >> 5 & 63);
+                    const int db = int(px & 31) - int(v & 31);
+                    const int g = is555 ? 4 : 2;
+                    close = close || 16 * dr * dr + g * g * dg * dg + 16 * db * db <= limit16;
+                }
+                ASSERT_EQ(m16.close(px), close) << px << (is555 ? " 5-5-5" : " 5-6-5");
+            }
+        }
+    }
 }
 
 TEST(ColourMatch, ScoreCountsOpaquePixelsOnly) {
