@@ -27,6 +27,16 @@ const Command kCommands[] = {
      "    load a picture at a depth as the game would and save it as BMP",
      convertCommand},
     {"thumb", "thumb IN OUT.bmp                an 8-bit thumbnail, longer side 96, as BMP", thumbCommand},
+    {"find",
+     "find FILE.gvp edges [--mask TBLR] | near PIECE [--range 1-5] |\n"
+     "    color PIECE X Y [--range 1-100] [--threshold 1-100] [--picture P] [--depth 8|16|16555|24]\n"
+     "    the pieces an assist find selects (play area, then boxes 1-4), one per line;\n"
+     "    X Y is the click point inside the piece as drawn",
+     findCommand},
+    {"arrange",
+     "arrange FILE.gvp --rect L,T,R,B [--confine] --out FILE2.gvp\n"
+     "    lay the play area's groups out in rows in a picture-relative rectangle",
+     arrangeCommand},
 };
 
 void usage() {

@@ -34,4 +34,8 @@ int thumbCommand(const Args& args);
 // Preferences commands (prefs_commands.cpp).
 int prefsCommand(const Args& args);
 
+// Assist-tool commands (assist_commands.cpp).
+int findCommand(const Args& args);
+int arrangeCommand(const Args& args);
+
 }  // namespace pavalo::tool
