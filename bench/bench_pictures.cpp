@@ -42,12 +42,19 @@ void BM_DecodeJpeg4096x3072(benchmark::State& state) {
         benchmark::DoNotOptimize(surface.pixels());
     }
 }
-BENCHMARK(BM_DecodeJpeg4096x3072)->Arg(24)->Arg(16)->Arg(8)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DecodeJpeg4096x3072)
+    ->Arg(24)
+    ->Arg(16)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_CopyBitmap1920x1080(benchmark::State& state) {
     const int32_t from = int32_t(state.range(0)), to = int32_t(state.range(1));
     DrawSurface source, dest;
-    if (!source.create(kScreenWidth, kScreenHeight, from) || !dest.create(kScreenWidth, kScreenHeight, to)) std::abort();
+    if (!source.create(kScreenWidth, kScreenHeight, from) || !dest.create(kScreenWidth, kScreenHeight, to))
+        std::abort();
     DrawSurface picture24;
     picture24.create(kScreenWidth, kScreenHeight, 24);
     picture24.copyBitmap(bigPicture(), 0, 0);
@@ -61,7 +68,13 @@ void BM_CopyBitmap1920x1080(benchmark::State& state) {
         benchmark::DoNotOptimize(dest.pixels());
     }
 }
-BENCHMARK(BM_CopyBitmap1920x1080)->Args({8, 24})->Args({24, 16})->Args({16, 24})->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CopyBitmap1920x1080)
+    ->Args({8, 24})
+    ->Args({24, 16})
+    ->Args({16, 24})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_DitherFrom24_4096x3072(benchmark::State& state) {
     const DrawSurface& picture = bigPicture();
@@ -71,7 +84,10 @@ void BM_DitherFrom24_4096x3072(benchmark::State& state) {
         benchmark::DoNotOptimize(dest.pixels());
     }
 }
-BENCHMARK(BM_DitherFrom24_4096x3072)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DitherFrom24_4096x3072)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_MakeScaledCopy8_4096x3072ToThumbnail(benchmark::State& state) {
     const DrawSurface& picture = bigPicture();
@@ -81,7 +97,10 @@ void BM_MakeScaledCopy8_4096x3072ToThumbnail(benchmark::State& state) {
         benchmark::DoNotOptimize(thumb.pixels());
     }
 }
-BENCHMARK(BM_MakeScaledCopy8_4096x3072ToThumbnail)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_MakeScaledCopy8_4096x3072ToThumbnail)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

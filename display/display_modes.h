@@ -16,8 +16,8 @@ namespace pavalo {
 struct DisplayMode {
     int32_t width = 0;
     int32_t height = 0;
-    int32_t depth = 0;      // 8, 16, 24 or 32
-    uint32_t redMask = 0;   // 16-bit modes: 0xF800 (5-6-5) or 0x7C00 (5-5-5)
+    int32_t depth = 0;     // 8, 16, 24 or 32
+    uint32_t redMask = 0;  // 16-bit modes: 0xF800 (5-6-5) or 0x7C00 (5-5-5)
     bool operator==(const DisplayMode&) const = default;
 };
 

@@ -21,8 +21,8 @@ void DisplaySurface::restoreSystemPalette(DisplayWindow* /*window*/) {
     if (hasPalette() && systemPaletteCaptured_) setPaletteEntries(systemPalette_, false);
 }
 
-bool DisplaySurface::createDisplay(DisplayWindow* window, int32_t width, int32_t height,
-                                   int32_t depth, bool fullScreen, bool clipToWindow) {
+bool DisplaySurface::createDisplay(DisplayWindow* window, int32_t width, int32_t height, int32_t depth,
+                                   bool fullScreen, bool clipToWindow) {
     if (!systemPaletteCaptured_) captureSystemPalette(window);
     window_ = window;
     this->clipToWindow = clipToWindow;
@@ -88,7 +88,8 @@ bool DisplaySurface::changeMode(int32_t width, int32_t height, int32_t depth, in
             // Size the window so that its client area is the new size, with
             // the frame kept on screen at least 30 pixels from the top left.
             const Rect outer = window_->windowRect();
-            Rect frame = window_->frameForClient({outer.left, outer.top, outer.left + width, outer.top + height});
+            Rect frame =
+                window_->frameForClient({outer.left, outer.top, outer.left + width, outer.top + height});
             frame = frame.offset(std::max(0, 30 - frame.left), std::max(0, 30 - frame.top));
             window_->moveWindow(frame, true);
             window_->showAndUpdate();

@@ -63,8 +63,8 @@ public:
     // follow has565Mode. At 8 bits a display without a palette gets the
     // system palette. False (state unchanged) when the window refuses the
     // full-screen change or no mode fits.
-    bool createDisplay(DisplayWindow* window, int32_t width, int32_t height, int32_t depth,
-                       bool fullScreen, bool clipToWindow);
+    bool createDisplay(DisplayWindow* window, int32_t width, int32_t height, int32_t depth, bool fullScreen,
+                       bool clipToWindow);
     // Switches between windowed and full screen at the requested size and
     // the current depth. Needs a window and pixels.
     bool toggleFullScreen();

@@ -214,8 +214,7 @@ bool DrawSurface::vLine(int32_t x, int32_t y, int32_t length, uint32_t colour) {
     return true;
 }
 
-bool DrawSurface::drawFrame(int32_t left, int32_t top, int32_t right, int32_t bottom,
-                            uint32_t colour) {
+bool DrawSurface::drawFrame(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t colour) {
     const int32_t w = right - left + 1, h = bottom - top + 1;
     bool ok = hLine(left, top, w, colour);
     ok = hLine(left, bottom, w, colour) && ok;

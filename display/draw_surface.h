@@ -59,11 +59,11 @@ public:
     DrawSurface& operator=(const DrawSurface&) = delete;
 
     // Fields that their users set directly.
-    Rect updateRect;              // part of a back buffer the view last composed
-    bool clipToWindow = true;     // only meaningful on a DisplaySurface
-    int32_t colourKey8 = -1;      // transparent index when copied onto 8 bits; -1 none
-    uint32_t colourKeyTrue = 0;   // transparent pixel value onto deeper surfaces
-    int32_t lastLoadError = 0;    // set by the picture loaders on failure
+    Rect updateRect;             // part of a back buffer the view last composed
+    bool clipToWindow = true;    // only meaningful on a DisplaySurface
+    int32_t colourKey8 = -1;     // transparent index when copied onto 8 bits; -1 none
+    uint32_t colourKeyTrue = 0;  // transparent pixel value onto deeper surfaces
+    int32_t lastLoadError = 0;   // set by the picture loaders on failure
 
     // --- Creation -------------------------------------------------------
     // Makes pixels of width x height at a requested depth (8, 16, 16555, 24,
@@ -123,15 +123,15 @@ public:
     // Returns false when nothing could be drawn for a reason other than an
     // empty rectangle (no pixels, no palette, unsupported pair).
     bool copyBitmap(const DrawSurface& source, int32_t destX, int32_t destY, int32_t srcX = 0,
-                    int32_t srcY = 0, int32_t srcWidth = 0, int32_t srcHeight = 0,
-                    int32_t destWidth = -1, int32_t destHeight = -1, int32_t rotation = 0);
+                    int32_t srcY = 0, int32_t srcWidth = 0, int32_t srcHeight = 0, int32_t destWidth = -1,
+                    int32_t destHeight = -1, int32_t rotation = 0);
     // The same with rectangles; a negative destination left or top is cut to
     // 0 and the source's left or top moved by the same amount.
     bool copyRect(const DrawSurface& source, Rect dest, Rect src, int32_t rotation = 0);
     // The copy seen from the source: destination.copyBitmap(*this, ...).
-    bool copyFrom(DrawSurface& destination, int32_t destX, int32_t destY, int32_t srcX = 0,
-                  int32_t srcY = 0, int32_t srcWidth = 0, int32_t srcHeight = 0,
-                  int32_t destWidth = -1, int32_t destHeight = -1, int32_t rotation = 0) const;
+    bool copyFrom(DrawSurface& destination, int32_t destX, int32_t destY, int32_t srcX = 0, int32_t srcY = 0,
+                  int32_t srcWidth = 0, int32_t srcHeight = 0, int32_t destWidth = -1,
+                  int32_t destHeight = -1, int32_t rotation = 0) const;
     // 8-bit quarter turn into `destination` (turn 1 clockwise, 3 counter-
     // clockwise) whose size is this one's transposed; false otherwise.
     bool rotateQuarter8(DrawSurface& destination, int32_t turn) const;
@@ -207,8 +207,7 @@ protected:
 private:
     struct PixelStore;
     bool copyConverted(const DrawSurface& source, const Rect& dst, const Rect& src);
-    bool copySameDepth(const DrawSurface& source, const Rect& dst, const Rect& src,
-                       int32_t rotation);
+    bool copySameDepth(const DrawSurface& source, const Rect& dst, const Rect& src, int32_t rotation);
 
     std::shared_ptr<PixelStore> store_;
     std::optional<PaletteTable> palette_;

@@ -32,13 +32,11 @@ constexpr uint16_t colourTo565(uint32_t c) {
     return uint16_t((colourRed(c) >> 3) << 11 | (colourGreen(c) >> 2) << 5 | colourBlue(c) >> 3);
 }
 constexpr uint16_t colourTo555(uint32_t c) {
-    return uint16_t((colourRed(c) >> 3) << 10 | (colourGreen(c) >> 3) << 5 | colourBlue(c) >> 3 |
-                    0x8000);
+    return uint16_t((colourRed(c) >> 3) << 10 | (colourGreen(c) >> 3) << 5 | colourBlue(c) >> 3 | 0x8000);
 }
 
 // Weighted distance used by every colour match: 35|dR| + 45|dG| + 20|dB|.
-constexpr int32_t colourDistance(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
-                                 int32_t b2) {
+constexpr int32_t colourDistance(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2) {
     auto absd = [](int32_t a, int32_t b) { return a > b ? a - b : b - a; };
     return 35 * absd(r1, r2) + 45 * absd(g1, g2) + 20 * absd(b1, b2);
 }

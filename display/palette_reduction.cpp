@@ -93,9 +93,12 @@ bool DrawSurface::fitPaletteToStatics() {
     int finalIndex[256];
     int next = 10;
     for (int i = 0; i < 256; ++i) {
-        if (map[i] == i) finalIndex[i] = next++;
-        else if (map[i] >= kStatic) finalIndex[i] = map[i] - kStatic;
-        else finalIndex[i] = -1;
+        if (map[i] == i)
+            finalIndex[i] = next++;
+        else if (map[i] >= kStatic)
+            finalIndex[i] = map[i] - kStatic;
+        else
+            finalIndex[i] = -1;
     }
     assert(next == 246);
     for (int i = 0; i < 256; ++i) {
@@ -220,8 +223,7 @@ bool DrawSurface::makeScaledCopy8(const DrawSurface& source, int32_t width, int3
         const DrawSurface* full = &source;
         DrawSurface converted;
         if (source.depth() != 24) {
-            if (!converted.create(source.width(), source.height(), 24) ||
-                !converted.copyBitmap(source, 0, 0))
+            if (!converted.create(source.width(), source.height(), 24) || !converted.copyBitmap(source, 0, 0))
                 return false;
             full = &converted;
         }

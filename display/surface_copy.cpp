@@ -56,10 +56,22 @@ void stretchBlit(uint8_t* dstBase, int32_t dstPitch, const Rect& dst, const uint
             const int32_t rx = colMap[size_t(dx)];
             int32_t x, y;
             switch (rotation) {
-                case 1: x = ry; y = sh - 1 - rx; break;
-                case 2: x = sw - 1 - rx; y = sh - 1 - ry; break;
-                case 3: x = sw - 1 - ry; y = rx; break;
-                default: x = rx; y = ry; break;
+                case 1:
+                    x = ry;
+                    y = sh - 1 - rx;
+                    break;
+                case 2:
+                    x = sw - 1 - rx;
+                    y = sh - 1 - ry;
+                    break;
+                case 3:
+                    x = sw - 1 - ry;
+                    y = rx;
+                    break;
+                default:
+                    x = rx;
+                    y = ry;
+                    break;
             }
             const uint8_t* s = srcBase + ptrdiff_t(src.top + y) * srcPitch + ptrdiff_t(src.left + x) * Bpp;
             if (keyed && (loadPixel(s, Bpp) & keyMask(Bpp)) == (key & keyMask(Bpp))) continue;
@@ -78,10 +90,10 @@ bool DrawSurface::copyBitmap(const DrawSurface& source, int32_t destX, int32_t d
     if (srcHeight == 0) srcHeight = source.height();
     if (destWidth == -1) destWidth = srcWidth;
     if (destHeight == -1) destHeight = srcHeight;
-    const Rect dst = clipRect(int64_t(destX) + originX_, int64_t(destY) + originY_, destWidth,
-                              destHeight, width(), height());
-    const Rect src = clipRect(int64_t(srcX) + source.originX_, int64_t(srcY) + source.originY_,
-                              srcWidth, srcHeight, source.width(), source.height());
+    const Rect dst = clipRect(int64_t(destX) + originX_, int64_t(destY) + originY_, destWidth, destHeight,
+                              width(), height());
+    const Rect src = clipRect(int64_t(srcX) + source.originX_, int64_t(srcY) + source.originY_, srcWidth,
+                              srcHeight, source.width(), source.height());
     if (dst.empty() || src.empty()) return true;
     if (rotation < 0 || rotation > 3) return false;
 
@@ -117,16 +129,20 @@ bool DrawSurface::copySameDepth(const DrawSurface& source, const Rect& dst, cons
     }
     switch (bpp) {
         case 1:
-            stretchBlit<1>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed, key);
+            stretchBlit<1>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed,
+                           key);
             break;
         case 2:
-            stretchBlit<2>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed, key);
+            stretchBlit<2>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed,
+                           key);
             break;
         case 3:
-            stretchBlit<3>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed, key);
+            stretchBlit<3>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed,
+                           key);
             break;
         default:
-            stretchBlit<4>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed, key);
+            stretchBlit<4>(pixels(), pitch(), dst, source.pixels(), source.pitch(), src, rotation, keyed,
+                           key);
             break;
     }
     return true;
@@ -236,15 +252,15 @@ bool DrawSurface::copyRect(const DrawSurface& source, Rect dest, Rect src, int32
     }
     // A zero-sized source would read as "the whole source" below.
     if (src.empty() || dest.empty()) return true;
-    return copyBitmap(source, dest.left, dest.top, src.left, src.top, src.width(), src.height(),
-                      dest.width(), dest.height(), rotation);
+    return copyBitmap(source, dest.left, dest.top, src.left, src.top, src.width(), src.height(), dest.width(),
+                      dest.height(), rotation);
 }
 
-bool DrawSurface::copyFrom(DrawSurface& destination, int32_t destX, int32_t destY, int32_t srcX,
-                           int32_t srcY, int32_t srcWidth, int32_t srcHeight, int32_t destWidth,
-                           int32_t destHeight, int32_t rotation) const {
-    return destination.copyBitmap(*this, destX, destY, srcX, srcY, srcWidth, srcHeight, destWidth,
-                                  destHeight, rotation);
+bool DrawSurface::copyFrom(DrawSurface& destination, int32_t destX, int32_t destY, int32_t srcX, int32_t srcY,
+                           int32_t srcWidth, int32_t srcHeight, int32_t destWidth, int32_t destHeight,
+                           int32_t rotation) const {
+    return destination.copyBitmap(*this, destX, destY, srcX, srcY, srcWidth, srcHeight, destWidth, destHeight,
+                                  rotation);
 }
 
 bool DrawSurface::rotateQuarter8(DrawSurface& destination, int32_t turn) const {

@@ -18,8 +18,8 @@ struct DibLayout {
     size_t tableStart = 0;
     uint32_t tableEntries = 0;
     size_t pixelStart = 0;
-    size_t rowBytes = 0;     // stored row, padded to a multiple of 4
-    size_t pixelBytes = 0;   // bytes of one row that hold pixels
+    size_t rowBytes = 0;    // stored row, padded to a multiple of 4
+    size_t pixelBytes = 0;  // bytes of one row that hold pixels
 };
 
 // Checks the info header at `infoStart` and the parts it describes.

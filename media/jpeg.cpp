@@ -110,7 +110,8 @@ LoadError runDecode(JpegDecoder& d, DrawSurface& surface, std::span<const uint8_
             break;
     }
     jpeg_start_decompress(&d.cinfo);
-    if (d.cinfo.output_width != JDIMENSION(surface.width()) || d.cinfo.output_height != JDIMENSION(surface.height()))
+    if (d.cinfo.output_width != JDIMENSION(surface.width()) ||
+        d.cinfo.output_height != JDIMENSION(surface.height()))
         return kLoadErrorDamaged;
 
     const JDIMENSION width = d.cinfo.output_width;
@@ -131,7 +132,8 @@ LoadError runDecode(JpegDecoder& d, DrawSurface& surface, std::span<const uint8_
             got = jpeg_read_scanlines(&d.cinfo, rows, n);
         } else {
             got = jpeg_read_scanlines(&d.cinfo, buffer, JDIMENSION(d.cinfo.rec_outbuf_height));
-            for (JDIMENSION i = 0; i < got; ++i) writeRow16(surface.row(int32_t(y + i)), buffer[i], width, layout555);
+            for (JDIMENSION i = 0; i < got; ++i)
+                writeRow16(surface.row(int32_t(y + i)), buffer[i], width, layout555);
         }
         if (got == 0) return kLoadErrorDamaged;
         if (surfaceDepth == 8) {

@@ -45,7 +45,7 @@ std::string loadErrorText(int32_t code) {
 // depth. False with a message on failure.
 bool loadPicture(DrawSurface& surface, const std::string& path, int32_t jpegDepth, std::string& error) {
     const bool ok = (probePictureFile(path, nullptr) & kProbeJpeg) ? decodeJpegFile(surface, path, jpegDepth)
-                                                                    : loadBmpFile(surface, path);
+                                                                   : loadBmpFile(surface, path);
     if (!ok) error = path + ": " + loadErrorText(surface.lastLoadError);
     return ok;
 }
@@ -72,7 +72,8 @@ int convertCommand(const Args& args) {
         const std::string& a = args[i];
         if (a == "--depth" && i + 1 < args.size()) {
             const std::string& d = args[++i];
-            if (d != "8" && d != "16" && d != "16555" && d != "24") return usageError("convert", "--depth takes 8, 16, 16555 or 24");
+            if (d != "8" && d != "16" && d != "16555" && d != "24")
+                return usageError("convert", "--depth takes 8, 16, 16555 or 24");
             depth = std::atoi(d.c_str());
         } else if (a == "--fit-statics") {
             fit = true;
@@ -86,7 +87,8 @@ int convertCommand(const Args& args) {
             return usageError("convert", "usage: convert IN OUT.bmp [--depth 8|16|16555|24] [--fit-statics]");
         }
     }
-    if (out.empty()) return usageError("convert", "usage: convert IN OUT.bmp [--depth 8|16|16555|24] [--fit-statics]");
+    if (out.empty())
+        return usageError("convert", "usage: convert IN OUT.bmp [--depth 8|16|16555|24] [--fit-statics]");
 
     // A JPEG is decoded straight at the wanted depth (the best display depth
     // when none is given); a BMP is loaded at its own and then copied.
@@ -99,10 +101,12 @@ int convertCommand(const Args& args) {
     const bool layoutDiffers = depth == kDepth16555 && picture.depth() == 16 && !picture.is555();
     if (depth != 0 && (picture.depth() != wanted || layoutDiffers)) {
         if (picture.depth() != 8 && wanted == 8)
-            return failure("convert", "The specified image is a 24 bit .BMP file, but your video card does not support "
-                                      "true-color at the current resolution.");
+            return failure("convert",
+                           "The specified image is a 24 bit .BMP file, but your video card does not support "
+                           "true-color at the current resolution.");
         DrawSurface converted;
-        if (!converted.create(picture.width(), picture.height(), depth) || !converted.copyBitmap(picture, 0, 0))
+        if (!converted.create(picture.width(), picture.height(), depth) ||
+            !converted.copyBitmap(picture, 0, 0))
             return failure("convert", "cannot convert the picture to " + std::to_string(depth) + " bits");
         if (!saveBmp(converted, out)) return failure("convert", "cannot write " + out);
         return 0;

@@ -19,9 +19,11 @@ void exercise(pavalo::DrawSurface& picture) {
     const std::vector<uint8_t> saved = encodeBmp(picture);
     DrawSurface again;
     check(loadBmpBytes(again, saved));
-    check(again.width() == picture.width() && again.height() == picture.height() && again.depth() == picture.depth());
+    check(again.width() == picture.width() && again.height() == picture.height() &&
+          again.depth() == picture.depth());
     const size_t rowBytes = size_t(picture.width()) * size_t(picture.depth() / 8);
-    for (int32_t y = 0; y < picture.height(); ++y) check(std::memcmp(again.row(y), picture.row(y), rowBytes) == 0);
+    for (int32_t y = 0; y < picture.height(); ++y)
+        check(std::memcmp(again.row(y), picture.row(y), rowBytes) == 0);
 
     DrawSurface thumb;
     const bool wide = picture.width() >= picture.height();

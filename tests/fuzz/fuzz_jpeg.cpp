@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pavalo::DrawSurface surface;
     if (pavalo::decodeJpegMemory(surface, std::span<const uint8_t>(data, size), depth)) {
         if (surface.depth() != (depth == pavalo::kDepth16555 ? 16 : depth)) std::abort();
-    } else if (surface.lastLoadError != pavalo::kLoadErrorDamaged && surface.lastLoadError != pavalo::kLoadErrorNoSurface) {
+    } else if (surface.lastLoadError != pavalo::kLoadErrorDamaged &&
+               surface.lastLoadError != pavalo::kLoadErrorNoSurface) {
         std::abort();
     }
     return 0;

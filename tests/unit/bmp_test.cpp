@@ -55,7 +55,7 @@ TEST(BmpGolden, EightBitPixelsAndPalette) {
 
 TEST(BmpGolden, TwentyFourBitBytesLandUnchanged) {
     const std::vector<std::vector<uint8_t>> want = {{0, 0, 255, 0, 255, 0, 255, 0, 0},
-                                                     {3, 2, 1, 200, 150, 100, 255, 255, 255}};
+                                                    {3, 2, 1, 200, 150, 100, 255, 255, 255}};
     for (const char* name : {"rgb24_3x2.bmp", "rgb24_topdown_3x2.bmp"}) {
         DrawSurface s;
         ASSERT_TRUE(loadBmpFile(s, kData + "/golden/" + name)) << name;
@@ -83,7 +83,8 @@ TEST(BmpLoad, OddWidthRowsAreNotSheared) {
     w.u32(0);
     w.u32(0);
     w.u32(54 + 1024);
-    for (uint32_t v : {40u, uint32_t(width), uint32_t(height), 1u | 8u << 16, 0u, 0u, 0u, 0u, 0u, 0u}) w.u32(v);
+    for (uint32_t v : {40u, uint32_t(width), uint32_t(height), 1u | 8u << 16, 0u, 0u, 0u, 0u, 0u, 0u})
+        w.u32(v);
     w.zeros(1024);
     for (int32_t r = 0; r < height; ++r) {
         for (int32_t x = 0; x < width; ++x) w.u8(uint8_t(x + 50 * r));
@@ -94,16 +95,21 @@ TEST(BmpLoad, OddWidthRowsAreNotSheared) {
     ASSERT_EQ(s.width(), 801);
     for (int32_t y = 0; y < height; ++y) {
         const int32_t fileRow = height - 1 - y;
-        for (int32_t x = 0; x < width; ++x) ASSERT_EQ(s.row(y)[x], uint8_t(x + 50 * fileRow)) << x << "," << y;
+        for (int32_t x = 0; x < width; ++x)
+            ASSERT_EQ(s.row(y)[x], uint8_t(x + 50 * fileRow)) << x << "," << y;
     }
 }
 
 TEST(BmpLoad, CorruptFilesFailCleanly) {
     const std::map<std::string, int32_t> expected = {
-        {"truncated_rows.bmp", kLoadErrorDamaged},        {"huge_dimensions.bmp", kLoadErrorDamaged},
-        {"bad_magic.bmp", kLoadErrorDamaged},             {"header_size_huge.bmp", kLoadErrorDamaged},
-        {"pixel_offset_past_end.bmp", kLoadErrorDamaged}, {"zero_height.bmp", kLoadErrorDamaged},
-        {"negative_width.bmp", kLoadErrorDamaged},        {"short_header.bmp", kLoadErrorDamaged},
+        {"truncated_rows.bmp", kLoadErrorDamaged},
+        {"huge_dimensions.bmp", kLoadErrorDamaged},
+        {"bad_magic.bmp", kLoadErrorDamaged},
+        {"header_size_huge.bmp", kLoadErrorDamaged},
+        {"pixel_offset_past_end.bmp", kLoadErrorDamaged},
+        {"zero_height.bmp", kLoadErrorDamaged},
+        {"negative_width.bmp", kLoadErrorDamaged},
+        {"short_header.bmp", kLoadErrorDamaged},
         {"table_past_end.bmp", kLoadErrorDamaged},
     };
     for (const auto& [name, code] : expected) {
@@ -142,11 +148,10 @@ TEST(BmpSuite, EveryFileLoadsOrFailsCleanly) {
 
 TEST(BmpSuite, ExpectedOutcomes) {
     const std::map<std::string, int32_t> codes = {
-        {"g/pal1.bmp", 1},           {"g/pal4.bmp", 1},         {"g/rgb16.bmp", 1},
-        {"g/rgb32.bmp", 1},          {"g/pal8os2.bmp", 1},      {"g/pal8rle.bmp", 3},
-        {"g/pal4rle.bmp", 1},        {"b/reallybig.bmp", 5},    {"b/rletopdown.bmp", 3},
-        {"b/badbitcount.bmp", 1},    {"b/shortfile.bmp", 1},    {"q/rgb24jpeg.bmp", 1},
-        {"q/pal8os2v2-16.bmp", 1},   {"q/rgba64.bmp", 1},
+        {"g/pal1.bmp", 1},         {"g/pal4.bmp", 1},        {"g/rgb16.bmp", 1},     {"g/rgb32.bmp", 1},
+        {"g/pal8os2.bmp", 1},      {"g/pal8rle.bmp", 3},     {"g/pal4rle.bmp", 1},   {"b/reallybig.bmp", 5},
+        {"b/rletopdown.bmp", 3},   {"b/badbitcount.bmp", 1}, {"b/shortfile.bmp", 1}, {"q/rgb24jpeg.bmp", 1},
+        {"q/pal8os2v2-16.bmp", 1}, {"q/rgba64.bmp", 1},
     };
     for (const auto& [name, code] : codes) {
         DrawSurface s;
@@ -200,11 +205,12 @@ TEST(BmpSuite, VariantsGiveTheSamePicture) {
         return out;
     };
     const auto pal8 = load("g/pal8.bmp");
-    for (const char* name : {"g/pal8topdown.bmp", "g/pal8v4.bmp", "g/pal8v5.bmp", "q/pal8offs.bmp", "q/pal8oversizepal.bmp",
-                             "q/pal8os2v2.bmp"}) {
+    for (const char* name : {"g/pal8topdown.bmp", "g/pal8v4.bmp", "g/pal8v5.bmp", "q/pal8offs.bmp",
+                             "q/pal8oversizepal.bmp", "q/pal8os2v2.bmp"}) {
         const auto other = load(name);
         EXPECT_EQ(other.first, pal8.first) << name;
-        for (int i = 0; i < 252; ++i) EXPECT_EQ(other.second[size_t(i)], pal8.second[size_t(i)]) << name << " " << i;
+        for (int i = 0; i < 252; ++i)
+            EXPECT_EQ(other.second[size_t(i)], pal8.second[size_t(i)]) << name << " " << i;
     }
     const auto rgb24 = load("g/rgb24.bmp");
     for (const char* name : {"q/rgb24largepal.bmp", "g/rgb24pal.bmp", "q/rgb24prof.bmp"})

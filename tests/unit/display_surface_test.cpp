@@ -27,7 +27,9 @@ struct FakeWindow : DisplayWindow {
         x = outer.left + 4;
         y = outer.top + 30;
     }
-    Rect frameForClient(const Rect& c) const override { return {c.left - 4, c.top - 30, c.right + 4, c.bottom + 4}; }
+    Rect frameForClient(const Rect& c) const override {
+        return {c.left - 4, c.top - 30, c.right + 4, c.bottom + 4};
+    }
     void moveWindow(const Rect& r, bool repaint) override {
         outer = r;
         calls.push_back(repaint ? "move+paint" : "move");

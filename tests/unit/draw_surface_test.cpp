@@ -51,7 +51,8 @@ TEST(DrawSurfaceCreate, FormatsAndPitch) {
     struct Case {
         int32_t requested, depth;
         uint32_t red;
-    } cases[] = {{8, 8, 0}, {16, 16, 0xF800}, {kDepth16555, 16, 0x7C00}, {24, 24, 0xFF0000}, {32, 32, 0xFF0000}};
+    } cases[] = {
+        {8, 8, 0}, {16, 16, 0xF800}, {kDepth16555, 16, 0x7C00}, {24, 24, 0xFF0000}, {32, 32, 0xFF0000}};
     for (const Case& c : cases) {
         DrawSurface s;
         ASSERT_TRUE(s.create(5, 3, c.requested)) << c.requested;
@@ -174,10 +175,10 @@ TEST(DrawSurfaceFill, LinesAreClipped) {
     EXPECT_TRUE(s.vLine(4, -3, 5, 0x3333));  // covers y 0 and 1
     EXPECT_TRUE(s.vLine(5, 0, 5, 0x4444));   // right of the surface
     const std::vector<uint32_t> expected = {
-        0, 0, 0, 0, 0x3333,            //
-        0xABCD, 0xABCD, 0, 0, 0x3333,  //
-        0, 0, 0, 0x1111, 0x1111,       //
-        0, 0, 0, 0, 0,
+        0,      0,      0, 0,      0x3333,  //
+        0xABCD, 0xABCD, 0, 0,      0x3333,  //
+        0,      0,      0, 0x1111, 0x1111,  //
+        0,      0,      0, 0,      0,
     };
     EXPECT_EQ(allPixels(s), expected);
     DrawSurface none;
@@ -207,7 +208,8 @@ TEST(DrawSurfaceFill, ReplaceColourComparesDepthBytes) {
     Rect r{1, 0, 3, 2};
     // High byte of `from` is ignored at 24 bits.
     ASSERT_TRUE(s.replaceColour(0xFF010203, 0x0A0B0C, &r));
-    EXPECT_EQ(allPixels(s), (std::vector<uint32_t>{0x010203, 0x040506, 0x0A0B0C, 0x010203, 0x0A0B0C, 0x0A0B0C}));
+    EXPECT_EQ(allPixels(s),
+              (std::vector<uint32_t>{0x010203, 0x040506, 0x0A0B0C, 0x010203, 0x0A0B0C, 0x0A0B0C}));
 }
 
 TEST(DrawSurfaceFill, NativeColours) {
@@ -269,7 +271,8 @@ TEST(DrawSurfaceConvert, TrueColourToSixteen) {
         DrawSurface src;
         ASSERT_TRUE(src.create(4, 1, srcDepth));
         for (int i = 0; i < 4; ++i)
-            setPixel(src, i, 0, 0xAA000000u | uint32_t(kGolden[i].r) << 16 | uint32_t(kGolden[i].g) << 8 | kGolden[i].b);
+            setPixel(src, i, 0,
+                     0xAA000000u | uint32_t(kGolden[i].r) << 16 | uint32_t(kGolden[i].g) << 8 | kGolden[i].b);
         DrawSurface d565, d555, d24;
         ASSERT_TRUE(d565.create(4, 1, 16));
         ASSERT_TRUE(d555.create(4, 1, kDepth16555));
@@ -332,8 +335,8 @@ TEST(DrawSurfaceConvert, MatchesFormulasOnRandomPictures) {
     struct Pair {
         DrawSurface* src;
         int32_t destDepth;
-    } pairs[] = {{&s8, 24}, {&s8, 16}, {&s8, kDepth16555}, {&s16, 24}, {&s555, 24}, {&s24, 16},
-                 {&s24, kDepth16555}, {&s32, 16}, {&s32, 24}};
+    } pairs[] = {{&s8, 24},  {&s8, 16},           {&s8, kDepth16555}, {&s16, 24}, {&s555, 24},
+                 {&s24, 16}, {&s24, kDepth16555}, {&s32, 16},         {&s32, 24}};
     for (const Pair& pr : pairs) {
         DrawSurface d;
         ASSERT_TRUE(d.create(40, 13, pr.destDepth));
@@ -350,7 +353,8 @@ TEST(DrawSurfaceConvert, MatchesFormulasOnRandomPictures) {
                            : d.is555()     ? colourTo555(c)
                                            : colourTo565(c);
                 }
-                ASSERT_EQ(getPixel(d, x, y), want) << pr.src->depth() << "->" << pr.destDepth << " at " << x << "," << y;
+                ASSERT_EQ(getPixel(d, x, y), want)
+                    << pr.src->depth() << "->" << pr.destDepth << " at " << x << "," << y;
             }
         }
     }
@@ -387,7 +391,8 @@ TEST(DrawSurfaceConvert, ClippedRectanglesStayInside) {
     for (int32_t y = 0; y < 5; ++y) {
         for (int32_t x = 0; x < 5; ++x) {
             const uint32_t p = y >= 3 ? getPixel(src, 1 + x, 1 + y - 3) : 0;
-            const uint32_t want = y >= 3 ? colourTo565(makeColour(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p))) : 0;
+            const uint32_t want =
+                y >= 3 ? colourTo565(makeColour(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p))) : 0;
             EXPECT_EQ(getPixel(d, x, y), want) << x << "," << y;
         }
     }
@@ -406,15 +411,16 @@ std::vector<uint32_t> referenceBlit(const DrawSurface& src, Rect sr, int32_t dw,
     for (int32_t y = 0; y < sh; ++y) {
         for (int32_t x = 0; x < sw; ++x) {
             int32_t tx = x, ty = y;
-            if (rotation == 1) tx = sh - 1 - y, ty = x;            // clockwise
+            if (rotation == 1) tx = sh - 1 - y, ty = x;  // clockwise
             if (rotation == 2) tx = sw - 1 - x, ty = sh - 1 - y;
-            if (rotation == 3) tx = y, ty = sw - 1 - x;            // counter-clockwise
+            if (rotation == 3) tx = y, ty = sw - 1 - x;  // counter-clockwise
             turned[size_t(ty)][size_t(tx)] = getPixel(src, sr.left + x, sr.top + y);
         }
     }
     std::vector<uint32_t> out;
     for (int32_t y = 0; y < dh; ++y)
-        for (int32_t x = 0; x < dw; ++x) out.push_back(turned[size_t(int64_t(y) * th / dh)][size_t(int64_t(x) * tw / dw)]);
+        for (int32_t x = 0; x < dw; ++x)
+            out.push_back(turned[size_t(int64_t(y) * th / dh)][size_t(int64_t(x) * tw / dw)]);
     return out;
 }
 
@@ -425,7 +431,8 @@ TEST(DrawSurfaceBlit, StretchAndTurnMatchReference) {
             DrawSurface src, dst;
             ASSERT_TRUE(src.create(1 + int32_t(rng() % 20), 1 + int32_t(rng() % 20), depth));
             fillRandom(src, rng());
-            const int32_t sx = int32_t(rng() % uint32_t(src.width())), sy = int32_t(rng() % uint32_t(src.height()));
+            const int32_t sx = int32_t(rng() % uint32_t(src.width())),
+                          sy = int32_t(rng() % uint32_t(src.height()));
             const int32_t sw = 1 + int32_t(rng() % uint32_t(src.width() - sx));
             const int32_t sh = 1 + int32_t(rng() % uint32_t(src.height() - sy));
             const int32_t dw = 1 + int32_t(rng() % 30), dh = 1 + int32_t(rng() % 30);

@@ -34,7 +34,8 @@ uint16_t pixel16(const DrawSurface& s, int32_t x, int32_t y) { return loadU16(s.
 
 std::vector<uint8_t> rowBytes(const DrawSurface& s) {
     std::vector<uint8_t> v;
-    for (int32_t y = 0; y < s.height(); ++y) v.insert(v.end(), s.row(y), s.row(y) + s.width() * s.depth() / 8);
+    for (int32_t y = 0; y < s.height(); ++y)
+        v.insert(v.end(), s.row(y), s.row(y) + s.width() * s.depth() / 8);
     return v;
 }
 
@@ -45,7 +46,8 @@ std::vector<uint8_t> flat(int width, int height, uint8_t r, uint8_t g, uint8_t b
 }
 
 TEST(JpegDecode, WhiteAndBlackAtSixteenBits) {
-    for (const auto& [value, w565, w555] : {std::tuple{uint8_t(255), 0xFFDF, 0xFFFF}, std::tuple{uint8_t(0), 0x0000, 0x8000}}) {
+    for (const auto& [value, w565, w555] :
+         {std::tuple{uint8_t(255), 0xFFDF, 0xFFFF}, std::tuple{uint8_t(0), 0x0000, 0x8000}}) {
         const std::vector<uint8_t> jpeg = encodeJpeg(16, 16, 3, flat(16, 16, value, value, value), 95);
         DrawSurface s565, s555;
         ASSERT_TRUE(decodeJpegMemory(s565, jpeg, 16));
@@ -136,7 +138,7 @@ TEST(JpegDecode, EightBitsUseIndicesTenTo245) {
             const uint8_t* t = s24.row(y) + 3 * x;
             error += colourDistance(p[i].red, p[i].green, p[i].blue, t[2], t[1], t[0]);
         }
-    EXPECT_GT(maxIndex, 200);  // a varied picture uses most of the 236 colours
+    EXPECT_GT(maxIndex, 200);            // a varied picture uses most of the 236 colours
     EXPECT_LT(error / (96 * 64), 1500);  // and the colours resemble the picture
     for (int k = 0; k < 256; ++k) {
         if (k < 10 || k > 245) {
@@ -197,8 +199,8 @@ TEST(JpegDecode, MemoryFileAndResourceAgree) {
 
 TEST(JpegDecode, DamagedFilesFail) {
     const std::map<std::string, int32_t> cases = {
-        {"corrupt/truncated.jpg", kLoadErrorDamaged},      {"corrupt/scrambled_data.jpg", kLoadErrorDamaged},
-        {"corrupt/not_a_picture.jpg", kLoadErrorDamaged},  {"corrupt/cmyk.jpg", kLoadErrorDamaged},
+        {"corrupt/truncated.jpg", kLoadErrorDamaged},       {"corrupt/scrambled_data.jpg", kLoadErrorDamaged},
+        {"corrupt/not_a_picture.jpg", kLoadErrorDamaged},   {"corrupt/cmyk.jpg", kLoadErrorDamaged},
         {"corrupt/no_such_file.jpg", kLoadErrorCannotOpen},
     };
     for (const auto& [name, code] : cases) {

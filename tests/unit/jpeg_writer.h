@@ -13,8 +13,9 @@ namespace pavalo::testing {
 
 // `pixels` holds height rows of width * components bytes: grey (1), red-
 // green-blue (3) or CMYK (4). `progressive` writes a progressive file.
-inline std::vector<uint8_t> encodeJpeg(int width, int height, int components, const std::vector<uint8_t>& pixels,
-                                       int quality = 90, bool progressive = false) {
+inline std::vector<uint8_t> encodeJpeg(int width, int height, int components,
+                                       const std::vector<uint8_t>& pixels, int quality = 90,
+                                       bool progressive = false) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
     cinfo.err = jpeg_std_error(&errors);
@@ -31,7 +32,8 @@ inline std::vector<uint8_t> encodeJpeg(int width, int height, int components, co
     if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + size_t(cinfo.next_scanline) * size_t(width) * size_t(components));
+        JSAMPROW row = const_cast<JSAMPROW>(pixels.data() +
+                                            size_t(cinfo.next_scanline) * size_t(width) * size_t(components));
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);

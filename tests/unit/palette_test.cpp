@@ -30,19 +30,23 @@ PaletteEntry rgb(uint8_t r, uint8_t g, uint8_t b) { return {r, g, b, 0}; }
 TEST(DefaultPaletteTable, ListedEntries) {
     const PaletteTable& p = defaultPalette();
     const std::pair<int, PaletteEntry> listed[] = {
-        {0, rgb(0, 0, 0)},        {6, rgb(0, 128, 124)},    {9, rgb(164, 200, 240)},   {10, rgb(0, 28, 0)},
-        {36, rgb(0, 252, 168)},   {37, rgb(40, 0, 0)},      {67, rgb(40, 252, 252)},   {68, rgb(84, 0, 0)},
-        {69, rgb(84, 0, 84)},     {104, rgb(124, 0, 0)},    {140, rgb(168, 0, 0)},     {176, rgb(212, 0, 0)},
-        {211, rgb(212, 252, 252)}, {212, rgb(252, 0, 84)},  {243, rgb(252, 252, 168)}, {244, rgb(16, 16, 16)},
-        {245, rgb(32, 32, 32)},   {246, rgb(252, 248, 240)}, {247, rgb(160, 160, 164)}, {248, rgb(128, 128, 128)},
-        {249, rgb(252, 0, 0)},    {253, rgb(252, 0, 252)},  {255, rgb(252, 252, 252)},
+        {0, rgb(0, 0, 0)},         {6, rgb(0, 128, 124)},     {9, rgb(164, 200, 240)},
+        {10, rgb(0, 28, 0)},       {36, rgb(0, 252, 168)},    {37, rgb(40, 0, 0)},
+        {67, rgb(40, 252, 252)},   {68, rgb(84, 0, 0)},       {69, rgb(84, 0, 84)},
+        {104, rgb(124, 0, 0)},     {140, rgb(168, 0, 0)},     {176, rgb(212, 0, 0)},
+        {211, rgb(212, 252, 252)}, {212, rgb(252, 0, 84)},    {243, rgb(252, 252, 168)},
+        {244, rgb(16, 16, 16)},    {245, rgb(32, 32, 32)},    {246, rgb(252, 248, 240)},
+        {247, rgb(160, 160, 164)}, {248, rgb(128, 128, 128)}, {249, rgb(252, 0, 0)},
+        {253, rgb(252, 0, 252)},   {255, rgb(252, 252, 252)},
     };
     for (const auto& [i, e] : listed) EXPECT_EQ(p[size_t(i)], e) << i;
     // 10-243 are points of the colour grid.
     const std::set<int> reds{0, 40, 84, 124, 168, 212, 252}, greens{0, 28, 60, 92, 124, 156, 188, 220, 252},
         blues{0, 84, 168, 252};
     for (int i = 10; i < 244; ++i) {
-        EXPECT_TRUE(reds.count(p[size_t(i)].red) && greens.count(p[size_t(i)].green) && blues.count(p[size_t(i)].blue)) << i;
+        EXPECT_TRUE(reds.count(p[size_t(i)].red) && greens.count(p[size_t(i)].green) &&
+                    blues.count(p[size_t(i)].blue))
+            << i;
     }
     EXPECT_EQ(greyPalette()[77], rgb(77, 77, 77));
 }
@@ -156,7 +160,8 @@ TEST(FitPaletteToStatics, TwentyStaticLookalikesOnlyMove) {
             e.blue = uint8_t(e.blue > 2 ? e.blue - 2 : e.blue + 2);  // distance 40
             cur[size_t(i)] = e;
         } else {
-            cur[size_t(i)] = rgb(uint8_t(20 + (n % 6) * 40), uint8_t(12 + (n / 6 % 7) * 35), uint8_t(70 + n / 42 * 30));
+            cur[size_t(i)] =
+                rgb(uint8_t(20 + (n % 6) * 40), uint8_t(12 + (n / 6 % 7) * 35), uint8_t(70 + n / 42 * 30));
             ++n;
         }
     }
@@ -244,9 +249,11 @@ TEST(FitPaletteToStatics, RandomPalettesKeepStaticsIntact) {
 std::vector<uint8_t> referenceShrink(const DrawSurface& src, int32_t w, int32_t h) {
     const int32_t sw = src.width(), sh = src.height();
     const int64_t xStep = sw / w, yStep = sh / h;
-    const int64_t xFrac = (int64_t(sw) * 65536) / w - xStep * 65536, yFrac = (int64_t(sh) * 65536) / h - yStep * 65536;
+    const int64_t xFrac = (int64_t(sw) * 65536) / w - xStep * 65536,
+                  yFrac = (int64_t(sh) * 65536) / h - yStep * 65536;
     std::vector<int64_t> colStart, colWidth, rowStart, rowHeight;
-    auto blocks = [](int64_t n, int64_t step, int64_t frac, std::vector<int64_t>& start, std::vector<int64_t>& size) {
+    auto blocks = [](int64_t n, int64_t step, int64_t frac, std::vector<int64_t>& start,
+                     std::vector<int64_t>& size) {
         int64_t acc = 0, pos = 0;
         for (int64_t i = 0; i < n; ++i) {
             int64_t b = step;
@@ -268,7 +275,8 @@ std::vector<uint8_t> referenceShrink(const DrawSurface& src, int32_t w, int32_t 
             for (int c = 0; c < 3; ++c) {
                 int64_t sum = 0;
                 for (int64_t y = rowStart[size_t(oy)]; y < rowStart[size_t(oy)] + rowHeight[size_t(oy)]; ++y)
-                    for (int64_t x = colStart[size_t(ox)]; x < colStart[size_t(ox)] + colWidth[size_t(ox)]; ++x)
+                    for (int64_t x = colStart[size_t(ox)]; x < colStart[size_t(ox)] + colWidth[size_t(ox)];
+                         ++x)
                         sum += src.row(int32_t(y))[x * 3 + c];
                 out.push_back(uint8_t(sum / (rowHeight[size_t(oy)] * colWidth[size_t(ox)])));
             }
@@ -307,7 +315,8 @@ TEST(ShrinkFrom24, MatchesReferenceAndEnlargesByStretching) {
         DrawSurface src, dst;
         ASSERT_TRUE(src.create(1 + int32_t(rng() % 90), 1 + int32_t(rng() % 90), 24));
         fillRandom(src, rng());
-        const int32_t w = 1 + int32_t(rng() % uint32_t(src.width())), h = 1 + int32_t(rng() % uint32_t(src.height()));
+        const int32_t w = 1 + int32_t(rng() % uint32_t(src.width())),
+                      h = 1 + int32_t(rng() % uint32_t(src.height()));
         ASSERT_TRUE(dst.create(w + 2, h + 1, 24));
         ASSERT_TRUE(src.shrinkFrom24(dst, w, h));
         EXPECT_EQ(topLeftBytes(dst, w, h), referenceShrink(src, w, h)) << trial;
@@ -423,7 +432,9 @@ TEST(MakeScaledCopy8, EveryDepthGivesDefaultPaletteColours) {
                     r += e.red, g += e.green, b += e.blue;
                 }
             const uint32_t want = quadrant[q];
-            EXPECT_LT(colourDistance(r / 4, g / 4, b / 4, colourRed(want), colourGreen(want), colourBlue(want)), 1500)
+            EXPECT_LT(
+                colourDistance(r / 4, g / 4, b / 4, colourRed(want), colourGreen(want), colourBlue(want)),
+                1500)
                 << "depth " << src->depth() << " quadrant " << q;
         }
     }
