@@ -72,6 +72,78 @@ inline void fillSpan(uint8_t* d, int32_t n, uint32_t v) {
     }
 }
 
+inline uint64_t load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+inline uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Copies n source pixels to d, d - Bpp, d - 2 Bpp, ... (the upside-down
+// rotation walks the destination backwards). Eight bytes of pixels at a time
+// are turned around in a register; the rest one by one.
+template <int Bpp>
+inline void copyReversed(uint8_t* d, const uint8_t* s, int32_t n) {
+    int32_t i = 0;
+    if constexpr (Bpp == 3) {
+        // Four pixels p0..p3 from 12 source bytes land as p3 p2 p1 p0 in the
+        // 12 bytes that end with p0's destination.
+        for (; i + 4 <= n; i += 4, s += 12, d -= 12) {
+            const uint64_t a = load64(s);
+            const uint64_t b = load32(s + 8);
+            const uint64_t p0 = a & 0xFFFFFF, p1 = (a >> 24) & 0xFFFFFF;
+            const uint64_t p2 = ((a >> 48) | (b << 16)) & 0xFFFFFF, p3 = b >> 8;
+            const uint64_t lo = p3 | p2 << 24 | p1 << 48;
+            const uint32_t hi = uint32_t(p1 >> 16 | p0 << 8);
+            std::memcpy(d - 9, &lo, 8);
+            std::memcpy(d - 1, &hi, 4);
+        }
+    } else {
+        constexpr int32_t kPer = 8 / Bpp;
+        for (; i + kPer <= n; i += kPer, s += 8, d -= 8) {
+            uint64_t v = load64(s);
+            if constexpr (Bpp == 1) {
+                v = __builtin_bswap64(v);
+            } else if constexpr (Bpp == 2) {
+                v = v >> 32 | v << 32;
+                v = (v >> 16 & 0x0000FFFF0000FFFFull) | (v & 0x0000FFFF0000FFFFull) << 16;
+            } else {
+                v = v >> 32 | v << 32;
+            }
+            std::memcpy(d - (8 - Bpp), &v, 8);
+        }
+    }
+    for (; i < n; ++i, d -= Bpp, s += Bpp) std::memcpy(d, s, Bpp);
+}
+
+// Copies n source pixels to d, d + step, d + 2 step, ... (a column of the
+// destination at the odd rotations). Source pixels are read four at a time.
+template <int Bpp>
+inline void copyStrided(uint8_t* d, ptrdiff_t step, const uint8_t* s, int32_t n) {
+    int32_t i = 0;
+    if constexpr (Bpp == 3) {
+        for (; i + 4 <= n; i += 4, s += 12) {
+            const uint64_t a = load64(s);
+            const uint32_t b = load32(s + 8);
+            const uint32_t p0 = uint32_t(a), p1 = uint32_t(a >> 24);
+            const uint32_t p2 = uint32_t(a >> 48) | b << 16, p3 = b >> 8;
+            std::memcpy(d, &p0, 3);
+            d += step;
+            std::memcpy(d, &p1, 3);
+            d += step;
+            std::memcpy(d, &p2, 3);
+            d += step;
+            std::memcpy(d, &p3, 3);
+            d += step;
+        }
+    }
+    for (; i < n; ++i, d += step, s += Bpp) std::memcpy(d, s, Bpp);
+}
+
 // Everything one drawPiece call needs, resolved once.
 struct DrawJob {
     std::span<const uint8_t> mask;
@@ -99,14 +171,19 @@ template <int Bpp>
 inline void writeRun(const DrawJob& job, uint8_t* d, const uint8_t* s, int32_t n) {
     switch (job.rotation) {
         case 0:
-            if (s)
-                std::memcpy(d, s, size_t(n) * Bpp);
-            else
+            if (!s) {
                 fillSpan<Bpp>(d, n, job.colour);
+            } else if (n <= 8) {
+                // Outline runs are a pixel or two: fixed-size moves beat a
+                // library call.
+                for (int32_t i = 0; i < n; ++i, d += Bpp, s += Bpp) std::memcpy(d, s, Bpp);
+            } else {
+                std::memcpy(d, s, size_t(n) * Bpp);
+            }
             break;
         case 2:
             if (s) {
-                for (int32_t i = 0; i < n; ++i, d -= Bpp, s += Bpp) std::memcpy(d, s, Bpp);
+                copyReversed<Bpp>(d, s, n);
             } else {
                 fillSpan<Bpp>(d - ptrdiff_t(n - 1) * Bpp, n, job.colour);
             }
@@ -114,7 +191,7 @@ inline void writeRun(const DrawJob& job, uint8_t* d, const uint8_t* s, int32_t n
         default: {
             const ptrdiff_t step = job.colStep;
             if (s) {
-                for (int32_t i = 0; i < n; ++i, d += step, s += Bpp) std::memcpy(d, s, Bpp);
+                copyStrided<Bpp>(d, step, s, n);
             } else {
                 for (int32_t i = 0; i < n; ++i, d += step) storePixel<Bpp>(d, job.colour);
             }
@@ -198,6 +275,35 @@ Rect targetBounds(const DrawSurface& target, const Rect* clip) {
              std::min(b.right, clip->right), std::min(b.bottom, clip->bottom)};
     }
     return b;
+}
+
+// Asks the caches for the pixel rows a piece will touch: its drawn box in
+// the target and its home box in the picture. Pieces lie scattered over
+// buffers larger than the inner caches, so each one would otherwise start
+// with a row of cache misses that its drawing waits for one by one.
+template <int ForWrite>
+void prefetchRows(const DrawSurface& s, Rect r) {
+    constexpr int32_t kLine = 64;
+    r = {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, s.width()),
+         std::min(r.bottom, s.height())};
+    if (r.empty()) return;
+    const int32_t bpp = s.depth() / 8;
+    const uint8_t* base = s.pixels();
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        const uint8_t* row = base + ptrdiff_t(y) * s.pitch();
+        for (int32_t x = r.left * bpp; x < r.right * bpp; x += kLine)
+            __builtin_prefetch(row + x, ForWrite);
+        __builtin_prefetch(row + r.right * bpp - 1, ForWrite);
+    }
+}
+
+void prefetchPiece(const DrawSurface& target, const DrawSurface* picture, const Piece& p,
+                   const Rect& clip) {
+    const Rect box = p.box();
+    prefetchRows<1>(target, {std::max(box.left, clip.left), std::max(box.top, clip.top),
+                             std::min(box.right, clip.right), std::min(box.bottom, clip.bottom)});
+    if (picture && picture->depth() == target.depth())
+        prefetchRows<0>(*picture, {p.homeX, p.homeY, p.homeX + p.width, p.homeY + p.height});
 }
 
 }  // namespace
@@ -415,25 +521,36 @@ void PieceRenderer::drawAllOutlinesAndPieces(const PuzzleModel& model, ListId li
     const bool shadesFit = state.shadesDepth != 0 && state.shadesDepth == target.depth();
     const bool shaded = state.outlinesShown && state.viewMode != kViewFinished && shadesFit;
 
+    // Each piece: the picture through its shape, then its outline by the rules.
+    auto drawOne = [&](int32_t m, bool holderTest) {
+        const Piece& p = model.piece(m);
+        pavalo::drawPiece(target, picture, p, p.x, p.y, p.rotation, PieceDrawMode::Piece,
+                          state.pieceColour, &clip);
+        grown.unite(p.box());
+        if (model.member(m).selected) {
+            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
+                              PieceDrawMode::SolidOutline, state.pieceColour, &clip);
+        } else if (holderTest && state.multiplayer && heldByOther(model, m)) {
+            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
+                              PieceDrawMode::SolidOutline, state.othersColour, &clip);
+        } else if (shaded) {
+            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
+                              PieceDrawMode::ShadedOutline, 0, &clip);
+        }
+    };
+    // Lists from tail (bottom) to head (top), members first to last. Each
+    // piece is drawn one step late, so that its pixel rows are fetched while
+    // the one before it is drawn.
+    int32_t pending = kNone;
+    bool pendingHolderTest = false;
     auto drawList = [&](ListId which, bool holderTest) {
         for (int32_t g = model.list(which).tail; g != kNone; g = model.groupNode(g).prev) {
             for (int32_t m = model.groupNode(g).firstMember; m != kNone; m = model.member(m).next) {
-                const Piece& p = model.piece(m);
-                const Rect box = p.box();
-                if (!box.intersects(clip)) continue;
-                pavalo::drawPiece(target, picture, p, p.x, p.y, p.rotation, PieceDrawMode::Piece,
-                                  state.pieceColour, &clip);
-                grown.unite(box);
-                if (model.member(m).selected) {
-                    pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
-                                      PieceDrawMode::SolidOutline, state.pieceColour, &clip);
-                } else if (holderTest && state.multiplayer && heldByOther(model, m)) {
-                    pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
-                                      PieceDrawMode::SolidOutline, state.othersColour, &clip);
-                } else if (shaded) {
-                    pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
-                                      PieceDrawMode::ShadedOutline, 0, &clip);
-                }
+                if (!model.piece(m).box().intersects(clip)) continue;
+                prefetchPiece(target, picture, model.piece(m), clip);
+                if (pending != kNone) drawOne(pending, pendingHolderTest);
+                pending = m;
+                pendingHolderTest = holderTest;
             }
         }
     };
@@ -443,6 +560,7 @@ void PieceRenderer::drawAllOutlinesAndPieces(const PuzzleModel& model, ListId li
     } else {
         drawList(list, false);
     }
+    if (pending != kNone) drawOne(pending, pendingHolderTest);
     rect = grown;
 }
 

@@ -1,0 +1,136 @@
+// Benchmarks of piece rendering and play-area composition on a 1920 x 1080
+// play area: all pieces of a 4000-piece puzzle drawn, full-screen updates at
+// 8, 16 and 24 bits with the pieces scattered or assembled, and the small
+// update that follows dragging one piece.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <tuple>
+
+#include "display/compositor.h"
+#include "display/display_modes.h"
+#include "puzzle/cutter.h"
+
+using namespace pavalo;
+
+namespace {
+
+constexpr int32_t kPlayW = 1920, kPlayH = 1080;
+
+// A cut puzzle with its picture and a compositor on a display of the
+// picture's depth. Pieces are either scattered at random over the whole play
+// area (some hanging over its edges) with random rotations, or all solved.
+struct World {
+    PuzzleModel model;
+    DrawSurface picture;
+    DisplaySurface display;
+    SettingsRecord settings;
+    std::unique_ptr<Compositor> compositor;
+};
+
+World& world(int32_t picW, int32_t picH, int32_t depth, bool assembled) {
+    static std::map<std::tuple<int32_t, int32_t, int32_t, bool>, std::unique_ptr<World>> worlds;
+    auto& slot = worlds[{picW, picH, depth, assembled}];
+    if (slot) return *slot;
+    slot = std::make_unique<World>();
+    World& w = *slot;
+    setDisplayModes(defaultDisplayModes(kPlayW, kPlayH));
+    Random rng(1);
+    std::vector<int32_t> order;
+    std::string error;
+    if (!runCutSequence({picW, picH, 80, 50, kPlayW, kPlayH, true}, rng, w.model, order, error))
+        std::abort();
+    w.model.geometry().playWidth = kPlayW;
+    w.model.geometry().playHeight = kPlayH;
+    std::mt19937 gen(2);
+    if (assembled) {
+        for (int32_t i = 0; i < w.model.pieceCount(); ++i) w.model.solvePiece(ListId::Main, i, 0, 0);
+    } else {
+        for (int32_t i = 0; i < w.model.pieceCount(); ++i) {
+            Piece& p = w.model.piece(i);
+            p.rotation = int32_t(gen() % 4);
+            p.x = int32_t(gen() % uint32_t(kPlayW)) - p.drawnWidth() / 2;
+            p.y = int32_t(gen() % uint32_t(kPlayH)) - p.drawnHeight() / 2;
+        }
+    }
+    w.picture.create(picW, picH, depth);
+    if (depth == 8) w.picture.setDefaultPalette();
+    // A smooth picture with some noise, like a photograph.
+    const int bpp = w.picture.depth() / 8;
+    for (int32_t y = 0; y < picH; ++y) {
+        uint8_t* row = w.picture.row(y);
+        for (int32_t x = 0; x < picW * bpp; ++x) row[x] = uint8_t((x / bpp + y) / 8 + (gen() & 15));
+    }
+    w.display.createDisplay(nullptr, kPlayW, kPlayH, depth, false, false);
+    w.compositor = std::make_unique<Compositor>(w.display);
+    w.compositor->setScene({&w.model, &w.picture, &w.settings});
+    w.compositor->state().puzzleOutlineShown = false;
+    ViewRequest first;
+    first.clipBox = {0, 0, kPlayW, kPlayH};
+    w.compositor->updateView(first);  // builds the buffers and the outline shades
+    return w;
+}
+
+// Every piece drawn with its shaded outline onto the back buffer.
+void drawAllPieces(benchmark::State& state, int32_t picW, int32_t picH) {
+    World& w = world(picW, picH, 24, false);
+    DrawSurface& bb = w.compositor->backBuffer();
+    for (auto _ : state) {
+        Rect r{0, 0, kPlayW, kPlayH};
+        w.compositor->renderer.drawAllOutlinesAndPieces(w.model, ListId::Main, r, bb, &w.picture);
+        benchmark::DoNotOptimize(bb.pixels());
+    }
+}
+
+// The whole update pass over the full screen.
+void fullUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t depth, bool assembled) {
+    World& w = world(picW, picH, depth, assembled);
+    ViewRequest r;
+    r.clipBox = {0, 0, kPlayW, kPlayH};
+    for (auto _ : state) {
+        Presentation p = w.compositor->updateView(r);
+        benchmark::DoNotOptimize(p);
+    }
+}
+
+// The update after dragging one piece by a few pixels: the union of its old
+// and new boxes, among the scattered pieces.
+void dragUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t depth) {
+    World& w = world(picW, picH, depth, false);
+    const int32_t piece = w.model.groupNode(w.model.list(ListId::Main).head).firstMember;
+    w.model.moveGroup(ListId::Main, piece, kPlayW / 2, kPlayH / 2);
+    int32_t step = 3;
+    for (auto _ : state) {
+        const Rect before = w.model.piece(piece).box();
+        w.model.moveGroup(ListId::Main, piece, before.left + step, before.top + step);
+        step = -step;
+        ViewRequest r;
+        r.clipBox = before.united(w.model.piece(piece).box());
+        Presentation p = w.compositor->updateView(r);
+        if (!p.present) state.SkipWithError("nothing composed");
+        benchmark::DoNotOptimize(p);
+    }
+}
+
+}  // namespace
+
+#define PAVALO_RENDER_BENCH(...) \
+    BENCHMARK_CAPTURE(__VA_ARGS__)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+
+PAVALO_RENDER_BENCH(drawAllPieces, 4096x3072_24, 4096, 3072);
+PAVALO_RENDER_BENCH(fullUpdate, 4096x3072_scattered_8, 4096, 3072, 8, false);
+PAVALO_RENDER_BENCH(fullUpdate, 4096x3072_scattered_16, 4096, 3072, 16, false);
+PAVALO_RENDER_BENCH(fullUpdate, 4096x3072_scattered_24, 4096, 3072, 24, false);
+PAVALO_RENDER_BENCH(drawAllPieces, 1600x1000_24, 1600, 1000);
+PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_scattered_8, 1600, 1000, 8, false);
+PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_scattered_16, 1600, 1000, 16, false);
+PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_scattered_24, 1600, 1000, 24, false);
+PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_8, 1600, 1000, 8, true);
+PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_16, 1600, 1000, 16, true);
+PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_24, 1600, 1000, 24, true);
+BENCHMARK_CAPTURE(dragUpdate, 1600x1000_24, 1600, 1000, 24)
+    ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+BENCHMARK_MAIN();
