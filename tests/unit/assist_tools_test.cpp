@@ -149,15 +149,6 @@ TEST(FindEdges, EachMaskBitPicksItsEdgeAndResultsFollowListOrder) {
     EXPECT_EQ(*(at5 + 1), 0);
 }
 
-TEST(FindEdges, SearchesOnlyTheGivenList) {
-    PuzzleModel m = makePuzzle(4, 4);
-    m.movePieceToList(ListId::Box2, ListId::Main, 1);
-    m.movePieceToList(ListId::Box2, ListId::Main, 5);
-    EXPECT_EQ(findEdgePieces(m, ListId::Box2, kEdgeTop), std::vector<int32_t>{1});
-    EXPECT_FALSE(asSet(findEdgePieces(m, ListId::Main, kEdgeTop)).count(1));
-    EXPECT_TRUE(findEdgePieces(m, ListId::Box4, kEdgeAll).empty());
-}
-
 TEST(FindNearby, RangesClipAtCornersAndEdges) {
     PuzzleModel m = makePuzzle(20, 20);
     // Range 1 around a corner looks at four cells only.
@@ -550,16 +541,6 @@ TEST(Arrange, GroupsMoveWholeByTheirBoxesWithoutOverlapAndSelectionFilters) {
     EXPECT_EQ(at(m, 3), XY(10, 10));
     EXPECT_EQ(at(m, 0), XY(55, 10));
     EXPECT_EQ(at(m, 1), XY(95, 10));
-}
-
-TEST(Arrange, MainListMovesStayInTheAllowedRegion) {
-    PuzzleModel m = makePuzzle(4, 4);  // region x 1260..1740, y 760..1240
-    Rect area{0, 0, 3000, 2000};
-    arrangeGroups(m, ListId::Main, area, true);
-    for (int32_t p = 0; p < 16; ++p) {
-        EXPECT_GE(m.piece(p).x, 1260);
-        EXPECT_GE(m.piece(p).y, 760);
-    }
 }
 
 TEST(Arrange, PlayerGroupsInPieceOrderOncePerGroup) {
