@@ -165,51 +165,62 @@ struct DrawJob {
 
 // Writes n pixels of one run whose first pixel lands at `d`, in the run's
 // direction for the rotation: forward along a row at 0, backward at 2, down
-// or up a column at 1 and 3. `s` are the run's source pixels, or null for
-// the solid colour.
-template <int Bpp>
-inline void writeRun(const DrawJob& job, uint8_t* d, const uint8_t* s, int32_t n) {
-    switch (job.rotation) {
-        case 0:
-            if (!s) {
-                fillSpan<Bpp>(d, n, job.colour);
-            } else if (n <= 8) {
-                // Outline runs are a pixel or two: fixed-size moves beat a
-                // library call.
-                for (int32_t i = 0; i < n; ++i, d += Bpp, s += Bpp) std::memcpy(d, s, Bpp);
-            } else {
-                std::memcpy(d, s, size_t(n) * Bpp);
-            }
-            break;
-        case 2:
-            if (s) {
-                copyReversed<Bpp>(d, s, n);
-            } else {
-                fillSpan<Bpp>(d - ptrdiff_t(n - 1) * Bpp, n, job.colour);
-            }
-            break;
-        default: {
-            const ptrdiff_t step = job.colStep;
-            if (s) {
-                copyStrided<Bpp>(d, step, s, n);
-            } else {
-                for (int32_t i = 0; i < n; ++i, d += step) storePixel<Bpp>(d, job.colour);
-            }
-            break;
+// (1) or up (3) a column, `step` bytes apart. `s` are the run's source
+// pixels, or null for the solid colour.
+template <int Bpp, int Rotation>
+[[gnu::always_inline]] inline void writeRun(uint8_t* d, ptrdiff_t step, const uint8_t* s,
+                                            int32_t n, uint32_t colour) {
+    if constexpr (Rotation == 0) {
+        if (!s) {
+            fillSpan<Bpp>(d, n, colour);
+        } else if (n <= 8) {
+            // Outline runs are a pixel or two: fixed-size moves beat a
+            // library call.
+            for (int32_t i = 0; i < n; ++i, d += Bpp, s += Bpp) std::memcpy(d, s, Bpp);
+        } else {
+            std::memcpy(d, s, size_t(n) * Bpp);
+        }
+    } else if constexpr (Rotation == 2) {
+        if (s)
+            copyReversed<Bpp>(d, s, n);
+        else
+            fillSpan<Bpp>(d - ptrdiff_t(n - 1) * Bpp, n, colour);
+    } else {
+        if (s) {
+            copyStrided<Bpp>(d, step, s, n);
+        } else {
+            for (int32_t i = 0; i < n; ++i, d += step) storePixel<Bpp>(d, colour);
         }
     }
 }
 
+// Byte distance between the destinations of mask pixels (c, r) and (c + 1, r).
+template <int Bpp, int Rotation>
+[[gnu::always_inline]] inline ptrdiff_t columnStep(const DrawJob& job) {
+    if constexpr (Rotation == 0) return Bpp;
+    if constexpr (Rotation == 2) return -Bpp;
+    return job.colStep;
+}
+
 // The whole mask lands inside the bounds: every opaque run is drawn whole.
-template <int Bpp>
+template <int Bpp, int Rotation>
 void drawWhole(const DrawJob& job) {
+    const ptrdiff_t step = columnStep<Bpp, Rotation>(job);
+    const bool shaded = job.mode == PieceDrawMode::ShadedOutline;
     size_t cacheIndex = 0;
     bool cacheShort = false;
+    int32_t row = -1;
+    uint8_t* dRow = nullptr;  // destination of mask pixel (0, row)
+    const uint8_t* sRow = nullptr;  // picture pixel of mask pixel (0, row)
     forEachMaskRun(job.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque || cacheShort) return;
-        uint8_t* d = job.pixels + (job.base + r * job.rowStep + c * job.colStep);
+        if (r != row) {
+            row = r;
+            dRow = job.pixels + (job.base + ptrdiff_t(r) * job.rowStep);
+            if (job.source) sRow = job.source + (job.sourceOrigin + ptrdiff_t(r) * job.sourcePitch);
+        }
         const uint8_t* s = nullptr;
-        if (job.mode == PieceDrawMode::ShadedOutline) {
+        if (shaded) {
             // A cache shorter than the outline (made for another outline or
             // depth) is drawn as far as it goes.
             if (cacheIndex + size_t(length) > job.cachePixels) {
@@ -219,22 +230,23 @@ void drawWhole(const DrawJob& job) {
             }
             s = job.cache + cacheIndex * Bpp;
             cacheIndex += size_t(length);
-        } else if (job.source) {
-            s = job.source + (job.sourceOrigin + r * job.sourcePitch + ptrdiff_t(c) * Bpp);
+        } else if (sRow) {
+            s = sRow + ptrdiff_t(c) * Bpp;
         }
-        writeRun<Bpp>(job, d, s, length);
+        writeRun<Bpp, Rotation>(dRow + c * step, step, s, length, job.colour);
     });
 }
 
 // Part of the mask lies outside: rows above the window are skipped (the
 // shaded colours still advance past their opaque pixels), runs are cut to the
 // window's columns, rows below it are ignored.
-template <int Bpp>
+template <int Bpp, int Rotation>
 void drawClipped(const DrawJob& job) {
+    const ptrdiff_t step = columnStep<Bpp, Rotation>(job);
     const MaskWindow win = job.win;
+    const bool shaded = job.mode == PieceDrawMode::ShadedOutline;
     size_t cacheIndex = 0;
     bool cacheShort = false;
-    const bool shaded = job.mode == PieceDrawMode::ShadedOutline;
     forEachMaskRun(job.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque || cacheShort || r > win.bottom) return;
         const size_t runCache = cacheIndex;
@@ -243,7 +255,7 @@ void drawClipped(const DrawJob& job) {
         const int32_t a = std::max(c, win.left), b = std::min(c + length - 1, win.right);
         if (a > b) return;
         int32_t n = b - a + 1;
-        uint8_t* d = job.pixels + (job.base + r * job.rowStep + a * job.colStep);
+        uint8_t* d = job.pixels + (job.base + ptrdiff_t(r) * job.rowStep + a * step);
         const uint8_t* s = nullptr;
         if (shaded) {
             const size_t first = runCache + size_t(a - c);
@@ -254,18 +266,28 @@ void drawClipped(const DrawJob& job) {
             }
             s = job.cache + first * Bpp;
         } else if (job.source) {
-            s = job.source + (job.sourceOrigin + r * job.sourcePitch + ptrdiff_t(a) * Bpp);
+            s = job.source + (job.sourceOrigin + ptrdiff_t(r) * job.sourcePitch + ptrdiff_t(a) * Bpp);
         }
-        writeRun<Bpp>(job, d, s, n);
+        writeRun<Bpp, Rotation>(d, step, s, n, job.colour);
     });
+}
+
+template <int Bpp, int Rotation>
+void runJob(const DrawJob& job, bool whole) {
+    if (whole)
+        drawWhole<Bpp, Rotation>(job);
+    else
+        drawClipped<Bpp, Rotation>(job);
 }
 
 template <int Bpp>
 void runJob(const DrawJob& job, bool whole) {
-    if (whole)
-        drawWhole<Bpp>(job);
-    else
-        drawClipped<Bpp>(job);
+    switch (job.rotation) {
+        case 0: runJob<Bpp, 0>(job, whole); break;
+        case 1: runJob<Bpp, 1>(job, whole); break;
+        case 2: runJob<Bpp, 2>(job, whole); break;
+        default: runJob<Bpp, 3>(job, whole); break;
+    }
 }
 
 Rect targetBounds(const DrawSurface& target, const Rect* clip) {
