@@ -46,7 +46,8 @@ World& world(int32_t picW, int32_t picH, int32_t depth, bool assembled) {
     w.model.geometry().playHeight = kPlayH;
     std::mt19937 gen(2);
     if (assembled) {
-        for (int32_t i = 0; i < w.model.pieceCount(); ++i) w.model.solvePiece(ListId::Main, i, 0, 0);
+        for (int32_t i = 0; i < w.model.pieceCount(); ++i)
+            w.model.solvePiece(ListId::Main, i, 0, 0);
     } else {
         for (int32_t i = 0; i < w.model.pieceCount(); ++i) {
             Piece& p = w.model.piece(i);
@@ -85,7 +86,8 @@ void drawAllPieces(benchmark::State& state, int32_t picW, int32_t picH) {
 }
 
 // The whole update pass over the full screen.
-void fullUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t depth, bool assembled) {
+void fullUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t depth,
+                bool assembled) {
     World& w = world(picW, picH, depth, assembled);
     ViewRequest r;
     r.clipBox = {0, 0, kPlayW, kPlayH};
@@ -116,8 +118,11 @@ void dragUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t dep
 
 }  // namespace
 
-#define PAVALO_RENDER_BENCH(...) \
-    BENCHMARK_CAPTURE(__VA_ARGS__)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+#define PAVALO_RENDER_BENCH(...)        \
+    BENCHMARK_CAPTURE(__VA_ARGS__)      \
+        ->Unit(benchmark::kMillisecond) \
+        ->Repetitions(5)                \
+        ->ReportAggregatesOnly(true)
 
 PAVALO_RENDER_BENCH(drawAllPieces, 4096x3072_24, 4096, 3072);
 PAVALO_RENDER_BENCH(fullUpdate, 4096x3072_scattered_8, 4096, 3072, 8, false);
@@ -131,6 +136,8 @@ PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_8, 1600, 1000, 8, true);
 PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_16, 1600, 1000, 16, true);
 PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_24, 1600, 1000, 24, true);
 BENCHMARK_CAPTURE(dragUpdate, 1600x1000_24, 1600, 1000, 24)
-    ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -11,7 +11,9 @@
 namespace pavalo {
 namespace {
 
-int32_t clampZoom(int32_t z) { return std::clamp(z, 0, 3); }
+int32_t clampZoom(int32_t z) {
+    return std::clamp(z, 0, 3);
+}
 
 Rect intersect(const Rect& a, const Rect& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -126,12 +128,8 @@ Presentation Compositor::updateView(const ViewRequest& request) {
     if (st.frozen) return wholeBackBuffer();
 
     switch (st.displayState) {
-        case DisplayState::Playing:
-            composePlaying(request, out);
-            break;
-        case DisplayState::Tile:
-            composeTile(out);
-            break;
+        case DisplayState::Playing: composePlaying(request, out); break;
+        case DisplayState::Tile: composeTile(out); break;
         case DisplayState::StartupAnimation:
             // The animation player draws the frame; without it nothing is shown.
             if (startupFrame_) {
@@ -201,8 +199,8 @@ void Compositor::composePlaying(const ViewRequest& request, Presentation& out) {
     }
 
     const int32_t z = clampZoom(request.zoomShift);
-    const Rect play = windowToPlay(widenClipBox(request.clipBox, z), request.scrollX,
-                                   request.scrollY, z);
+    const Rect play =
+        windowToPlay(widenClipBox(request.clipBox, z), request.scrollX, request.scrollY, z);
     Rect filled = play;
     fillBackground(backBuffer_, st.backgroundColour, filled);  // clips `filled` to the back buffer
     if (filled.empty()) {
@@ -228,10 +226,13 @@ void Compositor::composePlaying(const ViewRequest& request, Presentation& out) {
         if (target && (!picture || source)) {
             if (!(st.viewMode & kViewAssembled)) {
                 if (st.puzzleOutlineShown && picture)
-                    renderer.drawPuzzleOutline(*model, filled, backBuffer_, geo.offsetX, geo.offsetY);
-                renderer.drawAllOutlinesAndPieces(*model, ListId::Main, drawn, backBuffer_, picture);
+                    renderer.drawPuzzleOutline(*model, filled, backBuffer_, geo.offsetX,
+                                               geo.offsetY);
+                renderer.drawAllOutlinesAndPieces(*model, ListId::Main, drawn, backBuffer_,
+                                                  picture);
             } else {
-                renderer.drawAssembled(*model, filled, backBuffer_, picture, geo.offsetX, geo.offsetY);
+                renderer.drawAssembled(*model, filled, backBuffer_, picture, geo.offsetX,
+                                       geo.offsetY);
             }
         }
         backBuffer_.unlock();
@@ -297,7 +298,8 @@ void Compositor::composeTile(Presentation& out) {
         // that fits (a larger source would be squeezed into the clipped place).
         for (int32_t y = 0; y < bh; y += th)
             for (int32_t x = 0; x < bw; x += tw)
-                backBuffer_.copyBitmap(*tile_, x, y, 0, 0, std::min(tw, bw - x), std::min(th, bh - y));
+                backBuffer_.copyBitmap(*tile_, x, y, 0, 0, std::min(tw, bw - x),
+                                       std::min(th, bh - y));
     }
     out = wholeBackBuffer();
 }

@@ -32,17 +32,19 @@ namespace pavalo {
 
 // One update: what the view asks to be recomposed.
 struct ViewRequest {
-    Rect clipBox;             // invalid part of the view window, window coordinates
-    int32_t zoomShift = 0;    // 0..3: magnification 1 << zoomShift
-    int32_t scrollX = 0;      // play-area point shown at the window's top-left
+    Rect clipBox;           // invalid part of the view window, window coordinates
+    int32_t zoomShift = 0;  // 0..3: magnification 1 << zoomShift
+    int32_t scrollX = 0;    // play-area point shown at the window's top-left
     int32_t scrollY = 0;
     // The selection rectangle being dragged, play-area coordinates, right and
     // bottom exclusive (corners in any order).
     std::optional<Rect> selection;
-    bool minimised = false;   // the main window is minimised: nothing is done
+    bool minimised = false;  // the main window is minimised: nothing is done
 };
 
-// What the front end shows after an update.
+// What the front end shows after an update: `source` of the back buffer
+// scaled onto `dest` of the view window (at 8 bits in the colours of the back
+// buffer's presentationTable(), which holds the display's palette).
 struct Presentation {
     bool present = false;  // false: show nothing new
     Rect source;           // part of the back buffer
@@ -52,9 +54,9 @@ struct Presentation {
 
 // The things the composition draws from, all optional.
 struct CompositorScene {
-    PuzzleModel* model = nullptr;             // the pieces and the puzzle geometry
-    DrawSurface* picture = nullptr;           // the puzzle's picture (none: solid pieces, no frame)
-    const SettingsRecord* settings = nullptr; // the picture kind (movies finish differently)
+    PuzzleModel* model = nullptr;    // the pieces and the puzzle geometry
+    DrawSurface* picture = nullptr;  // the puzzle's picture (none: solid pieces, no frame)
+    const SettingsRecord* settings = nullptr;  // the picture kind (movies finish differently)
 };
 
 // Widens a window rectangle to multiples of 1 << zoomShift: left and top
@@ -119,7 +121,8 @@ private:
     CompositorScene scene_;
     std::string dataFolder_;
     PictureLoader tileLoader_;
-    std::unique_ptr<DrawSurface> tile_;  // the loaded tile; null until loaded or after a failed load
+    // The loaded tile; null until loaded or after a failed load.
+    std::unique_ptr<DrawSurface> tile_;
     bool tileTried_ = false;
     std::function<void()> afterReacquire_;
     StartupFrame startupFrame_;

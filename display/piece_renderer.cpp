@@ -158,18 +158,51 @@ struct DrawJob {
     // (already moved to the piece's home); null: solid colour.
     const uint8_t* source = nullptr;
     ptrdiff_t sourceOrigin = 0, sourcePitch = 0;
-    // Shaded outline colours, Bpp bytes each, in mask order.
+    // Shaded outline colours, Bpp bytes each, in mask order, and when the
+    // cache carries them the mask positions of those pixels.
     const uint8_t* cache = nullptr;
     size_t cachePixels = 0;
+    const uint8_t* points = nullptr;
 };
+
+// A renderCache made by buildOutlineShades: the colours (count x Bpp bytes),
+// then each outline pixel's mask position (column and row, u16 each, little-
+// endian), then count and kPointsMagic as u32.
+constexpr size_t kCacheTrailer = 8;
+constexpr uint32_t kPointsMagic = 0x50544C4F;  // "OLTP"
+
+// The parts of a renderCache for a depth: colours, and outline points when
+// the cache has the layout buildOutlineShades makes. A cache of any other
+// size is taken as colours only.
+struct CacheView {
+    const uint8_t* colours = nullptr;
+    size_t count = 0;
+    const uint8_t* points = nullptr;
+};
+
+CacheView viewCache(const std::vector<uint8_t>& cache, int bpp) {
+    CacheView v;
+    v.colours = cache.data();
+    v.count = cache.size() / size_t(bpp);
+    if (cache.size() >= kCacheTrailer) {
+        uint32_t trailer[2];
+        std::memcpy(trailer, cache.data() + cache.size() - kCacheTrailer, kCacheTrailer);
+        const uint64_t n = trailer[0];
+        if (trailer[1] == kPointsMagic && n * uint64_t(bpp + 4) + kCacheTrailer == cache.size()) {
+            v.count = size_t(n);
+            v.points = cache.data() + v.count * size_t(bpp);
+        }
+    }
+    return v;
+}
 
 // Writes n pixels of one run whose first pixel lands at `d`, in the run's
 // direction for the rotation: forward along a row at 0, backward at 2, down
 // (1) or up (3) a column, `step` bytes apart. `s` are the run's source
 // pixels, or null for the solid colour.
 template <int Bpp, int Rotation>
-[[gnu::always_inline]] inline void writeRun(uint8_t* d, ptrdiff_t step, const uint8_t* s,
-                                            int32_t n, uint32_t colour) {
+[[gnu::always_inline]] inline void writeRun(uint8_t* d, ptrdiff_t step, const uint8_t* s, int32_t n,
+                                            uint32_t colour) {
     if constexpr (Rotation == 0) {
         if (!s) {
             fillSpan<Bpp>(d, n, colour);
@@ -202,6 +235,22 @@ template <int Bpp, int Rotation>
     return job.colStep;
 }
 
+// A whole shaded outline from the cache's point list: one pixel per point,
+// no mask to walk. Outline runs are a pixel or two long, so walking the mask
+// would cost a run's worth of work for every pixel.
+template <int Bpp, int Rotation>
+void drawPoints(const DrawJob& job) {
+    const ptrdiff_t step = columnStep<Bpp, Rotation>(job);
+    const uint8_t* colour = job.cache;
+    const uint8_t* point = job.points;
+    const ptrdiff_t w = job.win.right + 1, h = job.win.bottom + 1;  // the whole box
+    for (size_t k = 0; k < job.cachePixels; ++k, colour += Bpp, point += 4) {
+        const ptrdiff_t c = point[0] | point[1] << 8, r = point[2] | point[3] << 8;
+        if (c >= w || r >= h) continue;  // not this piece's outline: never outside its box
+        std::memcpy(job.pixels + (job.base + r * job.rowStep + c * step), colour, Bpp);
+    }
+}
+
 // The whole mask lands inside the bounds: every opaque run is drawn whole.
 template <int Bpp, int Rotation>
 void drawWhole(const DrawJob& job) {
@@ -210,7 +259,7 @@ void drawWhole(const DrawJob& job) {
     size_t cacheIndex = 0;
     bool cacheShort = false;
     int32_t row = -1;
-    uint8_t* dRow = nullptr;  // destination of mask pixel (0, row)
+    uint8_t* dRow = nullptr;        // destination of mask pixel (0, row)
     const uint8_t* sRow = nullptr;  // picture pixel of mask pixel (0, row)
     forEachMaskRun(job.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque || cacheShort) return;
@@ -266,7 +315,8 @@ void drawClipped(const DrawJob& job) {
             }
             s = job.cache + first * Bpp;
         } else if (job.source) {
-            s = job.source + (job.sourceOrigin + ptrdiff_t(r) * job.sourcePitch + ptrdiff_t(a) * Bpp);
+            s = job.source +
+                (job.sourceOrigin + ptrdiff_t(r) * job.sourcePitch + ptrdiff_t(a) * Bpp);
         }
         writeRun<Bpp, Rotation>(d, step, s, n, job.colour);
     });
@@ -274,7 +324,9 @@ void drawClipped(const DrawJob& job) {
 
 template <int Bpp, int Rotation>
 void runJob(const DrawJob& job, bool whole) {
-    if (whole)
+    if (whole && job.points)
+        drawPoints<Bpp, Rotation>(job);
+    else if (whole)
         drawWhole<Bpp, Rotation>(job);
     else
         drawClipped<Bpp, Rotation>(job);
@@ -399,8 +451,10 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, in
         job.sourcePitch = picture->pitch();
         job.sourceOrigin = ptrdiff_t(piece.homeY) * job.sourcePitch + ptrdiff_t(piece.homeX) * bpp;
     } else if (mode == PieceDrawMode::ShadedOutline) {
-        job.cache = piece.renderCache.data();
-        job.cachePixels = piece.renderCache.size() / size_t(bpp);
+        const CacheView cache = viewCache(piece.renderCache, bpp);
+        job.cache = cache.colours;
+        job.cachePixels = cache.count;
+        job.points = cache.points;
     }
     job.win = win;
 
@@ -483,7 +537,8 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
                 for (size_t k = 0; k < n; ++k) {
                     uint16_t v;
                     std::memcpy(&v, q + 2 * k, 2);
-                    v = is555 ? uint16_t(((v >> 1) & 0x3DEF) | 0x8000) : uint16_t((v >> 1) & 0x7BEF);
+                    v = is555 ? uint16_t(((v >> 1) & 0x3DEF) | 0x8000)
+                              : uint16_t((v >> 1) & 0x7BEF);
                     std::memcpy(q + 2 * k, &v, 2);
                 }
                 break;
@@ -494,6 +549,22 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
                     for (int j = 0; j < 3; ++j) px[j] = uint8_t(px[j] - (px[j] >> 2));
                 }
                 break;
+        }
+        // The positions of the outline pixels, so that an unclipped outline
+        // is drawn without walking its mask (see drawPoints).
+        if (p.width <= 0xFFFF && p.height <= 0xFFFF) {
+            cache.reserve(cache.size() + n * 4 + kCacheTrailer);
+            forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
+                if (!opaque) return;
+                for (int32_t k = c; k < c + length; ++k) {
+                    const uint8_t point[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(r),
+                                              uint8_t(r >> 8)};
+                    cache.insert(cache.end(), point, point + 4);
+                }
+            });
+            const uint32_t trailer[2] = {uint32_t(n), kPointsMagic};
+            const uint8_t* t = reinterpret_cast<const uint8_t*>(trailer);
+            cache.insert(cache.end(), t, t + kCacheTrailer);
         }
         p.renderCache = std::move(cache);
     }
@@ -550,11 +621,11 @@ void PieceRenderer::drawAllOutlinesAndPieces(const PuzzleModel& model, ListId li
                           state.pieceColour, &clip);
         grown.unite(p.box());
         if (model.member(m).selected) {
-            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
-                              PieceDrawMode::SolidOutline, state.pieceColour, &clip);
+            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::SolidOutline,
+                              state.pieceColour, &clip);
         } else if (holderTest && state.multiplayer && heldByOther(model, m)) {
-            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
-                              PieceDrawMode::SolidOutline, state.othersColour, &clip);
+            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::SolidOutline,
+                              state.othersColour, &clip);
         } else if (shaded) {
             pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
                               PieceDrawMode::ShadedOutline, 0, &clip);
@@ -612,7 +683,8 @@ void PieceRenderer::drawAssembled(const PuzzleModel& model, const Rect& rect, Dr
         int32_t x, y;
         solvedPlace(model, p, offsetX, offsetY, x, y);
         if (!Rect{x, y, x + p.width, y + p.height}.intersects(rect)) continue;
-        pavalo::drawPiece(target, picture, p, x, y, 0, PieceDrawMode::Piece, state.pieceColour, &rect);
+        pavalo::drawPiece(target, picture, p, x, y, 0, PieceDrawMode::Piece, state.pieceColour,
+                          &rect);
     }
 }
 

@@ -32,8 +32,8 @@ namespace pavalo {
 
 // What drawPiece draws.
 enum class PieceDrawMode : int32_t {
-    Piece = 1,          // picture pixels through the shape mask (the solid colour without a picture)
-    SolidOutline = 2,   // the solid colour through the outline mask
+    Piece = 1,         // picture pixels through the shape mask (the solid colour without a picture)
+    SolidOutline = 2,  // the solid colour through the outline mask
     ShadedOutline = 3,  // the piece's renderCache through the outline mask
 };
 
@@ -119,6 +119,9 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, Pi
 // darkened by a quarter and matched back to the palette). Pixels outside the
 // picture count as black. Without a picture (or pixels) every cache is freed
 // and 0 is returned; otherwise the depth of the cached pixels.
+// After the colours the cache keeps the outline pixels' mask positions and
+// their count, so that an unclipped outline is drawn without walking its
+// mask; drawPiece takes a cache of any other size as colours alone.
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);
 
 // The 8-bit darkening table for a palette: index i maps to the entry nearest

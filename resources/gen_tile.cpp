@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 256; ++i) {
         const double t = i / 255.0;
         uint8_t rgb[3];
-        for (int c = 0; c < 3; ++c) rgb[c] = uint8_t(std::lround(dark[c] + (light[c] - dark[c]) * t));
+        for (int c = 0; c < 3; ++c)
+            rgb[c] = uint8_t(std::lround(dark[c] + (light[c] - dark[c]) * t));
         out.push_back(rgb[2]);  // blue, green, red, reserved
         out.push_back(rgb[1]);
         out.push_back(rgb[0]);

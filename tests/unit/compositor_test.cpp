@@ -1,12 +1,13 @@
 // The compositor: clip-box conversion, composition against a plain reading
 // of the drawing rules at each depth, partial updates and what is presented,
 // buffer rebuilding, the state flags, the tile and the finished movie.
+#include "display/compositor.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/random.h"
-#include "display/compositor.h"
 #include "display/display_modes.h"
 #include "puzzle/cutter.h"
 #include "render_reference.h"
@@ -37,33 +38,41 @@ void referenceCompose(DrawSurface& out, const PuzzleModel& m, DrawSurface* pictu
     const PuzzleGeometry& g = m.geometry();
     const int32_t fx = g.playWidth / 2 - g.pictureWidth / 2 + g.offsetX;
     const int32_t fy = g.playHeight / 2 - g.pictureHeight / 2 + g.offsetY;
-    if (picture) out.drawFrame(fx, fy, fx + g.pictureWidth - 1, fy + g.pictureHeight - 1, st.puzzleOutlineColour);
+    if (picture)
+        out.drawFrame(fx, fy, fx + g.pictureWidth - 1, fy + g.pictureHeight - 1,
+                      st.puzzleOutlineColour);
     if (st.viewMode & kViewAssembled) {
         for (int32_t i = 0; i < m.pieceCount(); ++i) {
             const Piece& p = m.piece(i);
-            referenceDrawPiece(out, picture, p, fx + p.homeX, fy + p.homeY, 0, PieceDrawMode::Piece, st.pieceColour);
+            referenceDrawPiece(out, picture, p, fx + p.homeX, fy + p.homeY, 0, PieceDrawMode::Piece,
+                               st.pieceColour);
         }
         return;
     }
     if (st.puzzleOutlineShown && picture) {
         for (int32_t i = 0; i < m.pieceCount(); ++i) {
             const Piece& p = m.piece(i);
-            referenceDrawPiece(out, nullptr, p, fx + p.homeX, fy + p.homeY, 0, PieceDrawMode::SolidOutline,
-                               st.puzzleOutlineColour);
+            referenceDrawPiece(out, nullptr, p, fx + p.homeX, fy + p.homeY, 0,
+                               PieceDrawMode::SolidOutline, st.puzzleOutlineColour);
         }
     }
     for (ListId list : {ListId::Finished, ListId::Main}) {
         for (int32_t g2 = m.list(list).tail; g2 != kNone; g2 = m.groupNode(g2).prev) {
             for (int32_t i = m.groupNode(g2).firstMember; i != kNone; i = m.member(i).next) {
                 const Piece& p = m.piece(i);
-                referenceDrawPiece(out, picture, p, p.x, p.y, p.rotation, PieceDrawMode::Piece, st.pieceColour);
+                referenceDrawPiece(out, picture, p, p.x, p.y, p.rotation, PieceDrawMode::Piece,
+                                   st.pieceColour);
                 const int holder = m.holders().holderOf(i);
                 if (m.member(i).selected)
-                    referenceDrawPiece(out, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::SolidOutline, st.pieceColour);
-                else if (list == ListId::Main && st.multiplayer && holder != kNoHolder && holder != st.localPlayer)
-                    referenceDrawPiece(out, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::SolidOutline, st.othersColour);
+                    referenceDrawPiece(out, nullptr, p, p.x, p.y, p.rotation,
+                                       PieceDrawMode::SolidOutline, st.pieceColour);
+                else if (list == ListId::Main && st.multiplayer && holder != kNoHolder &&
+                         holder != st.localPlayer)
+                    referenceDrawPiece(out, nullptr, p, p.x, p.y, p.rotation,
+                                       PieceDrawMode::SolidOutline, st.othersColour);
                 else if (st.outlinesShown && st.viewMode != kViewFinished)
-                    referenceDrawPiece(out, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::ShadedOutline, 0);
+                    referenceDrawPiece(out, nullptr, p, p.x, p.y, p.rotation,
+                                       PieceDrawMode::ShadedOutline, 0);
             }
         }
     }
@@ -93,11 +102,13 @@ struct Scene {
         Random rng(77);
         std::vector<int32_t> order;
         std::string error;
-        EXPECT_TRUE(runCutSequence({160, 120, 6, 4, 320, 240, true}, rng, model, order, error)) << error;
+        EXPECT_TRUE(runCutSequence({160, 120, 6, 4, 320, 240, true}, rng, model, order, error))
+            << error;
         // Pull half the pieces onto the play area, overlapping each other and
         // hanging over its edges.
         for (int32_t i = 0; i < model.pieceCount(); i += 2)
-            model.moveGroup(ListId::Main, i, int32_t(rng.below(360)) - 30, int32_t(rng.below(280)) - 30);
+            model.moveGroup(ListId::Main, i, int32_t(rng.below(360)) - 30,
+                            int32_t(rng.below(280)) - 30);
         model.setGroupSelected(ListId::Main, 4, true);
         model.solvePiece(ListId::Main, 7, 0, 0);
         model.solvePiece(ListId::Main, 8, 0, 0);
@@ -181,8 +192,8 @@ TEST(Compositor, PartialUpdateAtZoom) {
     referenceCompose(want, s.model, &s.picture, s.compositor.state());
     for (int32_t y = 0; y < 240; ++y)
         for (int32_t x = 0; x < 320; ++x) {
-            const uint32_t expected = play.contains(x, y) ? getPixel(want, x, y)
-                                                          : before[size_t(y) * 320 + size_t(x)];
+            const uint32_t expected =
+                play.contains(x, y) ? getPixel(want, x, y) : before[size_t(y) * 320 + size_t(x)];
             ASSERT_EQ(getPixel(bb, x, y), expected) << x << "," << y;
         }
 
@@ -305,7 +316,8 @@ TEST(Compositor, TileCoversTheBackBuffer) {
         ++loads;
         tile.create(7, 5, 8);
         PaletteTable pal{};
-        for (int i = 0; i < 256; ++i) pal[size_t(i)] = {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0};
+        for (int i = 0; i < 256; ++i)
+            pal[size_t(i)] = {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0};
         tile.setPaletteEntries(pal, false);
         for (int32_t y = 0; y < 5; ++y)
             for (int32_t x = 0; x < 7; ++x) setPixel(tile, x, y, uint32_t(x * 5 + y));
@@ -322,7 +334,8 @@ TEST(Compositor, TileCoversTheBackBuffer) {
     EXPECT_TRUE(p.present);
     EXPECT_EQ(p.source, (Rect{0, 0, 800, 600}));
     for (int32_t y = 0; y < 600; ++y)
-        for (int32_t x = 0; x < 800; ++x) ASSERT_EQ(getPixel(bb, x, y), uint32_t((x % 7) * 5 + y % 5));
+        for (int32_t x = 0; x < 800; ++x)
+            ASSERT_EQ(getPixel(bb, x, y), uint32_t((x % 7) * 5 + y % 5));
     EXPECT_EQ(getPixel(bb, 799, 599), uint32_t((799 % 7) * 5 + 599 % 5));
     PaletteTable pal;
     ASSERT_TRUE(bb.getPaletteEntries(pal));

@@ -1,6 +1,8 @@
 // Piece rendering: the run-based drawPiece against the per-pixel reference,
 // clipping by rotation, shaded outline colours at every depth, and the list,
 // assembled and puzzle-outline walks.
+#include "display/piece_renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 
 #include "common/random.h"
 #include "display/display_modes.h"
-#include "display/piece_renderer.h"
 #include "puzzle/cutter.h"
 #include "render_reference.h"
 
@@ -37,7 +38,8 @@ Piece solidPiece(int32_t w, int32_t h) {
     p.width = w;
     p.height = h;
     p.mask = encodePieceMask(w, h, [](int, int) { return true; });
-    p.outline = encodePieceMask(w, h, [&](int x, int y) { return x == 0 || y == 0 || x == w - 1 || y == h - 1; });
+    p.outline = encodePieceMask(
+        w, h, [&](int x, int y) { return x == 0 || y == 0 || x == w - 1 || y == h - 1; });
     return p;
 }
 
@@ -69,7 +71,8 @@ TEST(DrawPiece, MatchesPerPixelReference) {
                 m.createFromPieces({p}, 1, 1);
                 buildOutlineShades(m, &picture);
                 p.renderCache = m.piece(0).renderCache;
-                if (iter % 9 == 0 && !p.renderCache.empty()) p.renderCache.resize(p.renderCache.size() / 2);
+                if (iter % 9 == 0 && !p.renderCache.empty())
+                    p.renderCache.resize(p.renderCache.size() / 2);
             }
             DrawSurface got, want;
             for (DrawSurface* t : {&got, &want}) {
@@ -206,11 +209,14 @@ TEST(DrawPiece, PictureAndCacheBoundsAreRespected) {
 TEST(OutlineShades, DarkenedByDepth) {
     Piece p = solidPiece(4, 1);  // outline = the whole row of 4 pixels
     p.homeX = 0;
+    // The colours: the first 4 pixels of the cache.
     auto shades = [&](DrawSurface& picture) {
         PuzzleModel m;
         m.createFromPieces({p}, 1, 1);
         EXPECT_EQ(buildOutlineShades(m, &picture), picture.depth());
-        return m.piece(0).renderCache;
+        std::vector<uint8_t> c = m.piece(0).renderCache;
+        c.resize(4 * size_t(picture.depth() / 8));
+        return c;
     };
     DrawSurface pic24;
     pic24.create(4, 1, 24);
@@ -218,7 +224,8 @@ TEST(OutlineShades, DarkenedByDepth) {
     setPixel(pic24, 1, 0, 0x804001);
     setPixel(pic24, 2, 0, 0x030405);
     setPixel(pic24, 3, 0, 0x000000);
-    EXPECT_EQ(shades(pic24), (std::vector<uint8_t>{0xC0, 0xC0, 0xC0, 0x01, 0x30, 0x60, 0x04, 0x03, 0x03, 0, 0, 0}));
+    EXPECT_EQ(shades(pic24), (std::vector<uint8_t>{0xC0, 0xC0, 0xC0, 0x01, 0x30, 0x60, 0x04, 0x03,
+                                                   0x03, 0, 0, 0}));
 
     {
         setDisplayModes(defaultDisplayModes(1920, 1080));  // 16 bits is 5-6-5 there
@@ -229,7 +236,8 @@ TEST(OutlineShades, DarkenedByDepth) {
         setPixel(pic565, 1, 0, 0xF800);
         setPixel(pic565, 2, 0, 0x0821);
         setPixel(pic565, 3, 0, 0x0001);
-        EXPECT_EQ(shades(pic565), (std::vector<uint8_t>{0xEF, 0x7B, 0x00, 0x78, 0x00, 0x00, 0x00, 0x00}));
+        EXPECT_EQ(shades(pic565),
+                  (std::vector<uint8_t>{0xEF, 0x7B, 0x00, 0x78, 0x00, 0x00, 0x00, 0x00}));
     }
     DrawSurface pic555;
     pic555.create(4, 1, kDepth16555);
@@ -237,7 +245,8 @@ TEST(OutlineShades, DarkenedByDepth) {
     setPixel(pic555, 1, 0, 0xFC00);
     setPixel(pic555, 2, 0, 0x8421);
     setPixel(pic555, 3, 0, 0x8000);
-    EXPECT_EQ(shades(pic555), (std::vector<uint8_t>{0xEF, 0xBD, 0x00, 0xBC, 0x00, 0x80, 0x00, 0x80}));
+    EXPECT_EQ(shades(pic555),
+              (std::vector<uint8_t>{0xEF, 0xBD, 0x00, 0xBC, 0x00, 0x80, 0x00, 0x80}));
 
     // 8 bits: through the palette, darkened by a quarter, nearest entry.
     DrawSurface pic8;
@@ -245,7 +254,7 @@ TEST(OutlineShades, DarkenedByDepth) {
     pic8.setDefaultPalette();
     setPixel(pic8, 0, 0, 255);  // (252,252,252) -> (189,189,189): nearest (192,192,192)
     setPixel(pic8, 1, 0, 249);
-    setPixel(pic8, 2, 0, 0);    // black stays black
+    setPixel(pic8, 2, 0, 0);  // black stays black
     setPixel(pic8, 3, 0, 240);
     std::vector<uint8_t> c8 = shades(pic8);
     const std::array<uint8_t, 256> table = darkeningTable(defaultPalette());
@@ -254,13 +263,28 @@ TEST(OutlineShades, DarkenedByDepth) {
     EXPECT_EQ(table[0], 0);
     for (int i = 0; i < 256; ++i) {
         const PaletteEntry& e = defaultPalette()[size_t(i)];
-        EXPECT_EQ(table[size_t(i)], nearestPaletteIndex(defaultPalette(), e.red - e.red / 4,
-                                                        e.green - e.green / 4, e.blue - e.blue / 4));
+        EXPECT_EQ(table[size_t(i)],
+                  nearestPaletteIndex(defaultPalette(), e.red - e.red / 4, e.green - e.green / 4,
+                                      e.blue - e.blue / 4));
     }
 
     // Pixels of the outline off the picture are black (0) before darkening.
     p.homeX = 2;
     EXPECT_EQ(shades(pic24), (std::vector<uint8_t>{0x04, 0x03, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    // A cache whose point list names pixels outside the piece's box (another
+    // piece's cache) never draws outside the box.
+    {
+        Piece q = solidPiece(4, 3);
+        q.renderCache = {1, 2, 3, 4, 5, 6};  // two 24-bit colours
+        q.renderCache.insert(q.renderCache.end(),
+                             {0, 0, 0, 0, 0x20, 0, 0x20, 0});  // (0,0), (32,32)
+        q.renderCache.insert(q.renderCache.end(), {2, 0, 0, 0, 0x4F, 0x4C, 0x54, 0x50});
+        DrawSurface t;
+        t.create(50, 50, 24);
+        drawPiece(t, nullptr, q, 5, 5, 0, PieceDrawMode::ShadedOutline, 0);
+        EXPECT_EQ(getPixel(t, 5, 5), 0x030201u);
+        EXPECT_EQ(countEqual(t, 0), 50 * 50 - 1);
+    }
     // Without a picture the caches are freed.
     PuzzleModel m;
     p.renderCache.assign(6, 1);
@@ -378,7 +402,8 @@ TEST(DrawAllOutlinesAndPieces, OrderClipAndGrowth) {
     EXPECT_EQ(getPixel(s.target, 7, 10), getPixel(s.picture, 12, 5));
 
     // Members of one group: first to last, the last covers.
-    s.model.mergeGroups(ListId::Main, s.model.groupNode(s.model.findGroupOfPiece(ListId::Main, 1)).groupNumber,
+    s.model.mergeGroups(ListId::Main,
+                        s.model.groupNode(s.model.findGroupOfPiece(ListId::Main, 1)).groupNumber,
                         s.model.groupNode(s.model.findGroupOfPiece(ListId::Main, 3)).groupNumber);
     s.model.piece(3).x = 0;
     s.model.piece(3).y = 5;
@@ -469,7 +494,8 @@ TEST(DrawAssembled, PositionMinusOneIsDrawnThere) {
     }
     for (int32_t i = 0; i < m.pieceCount(); ++i) {
         const Piece& p = m.piece(i);
-        referenceDrawPiece(want, nullptr, p, p.homeX - 1, p.homeY - 1, 0, PieceDrawMode::SolidOutline, 0x00FF00);
+        referenceDrawPiece(want, nullptr, p, p.homeX - 1, p.homeY - 1, 0,
+                           PieceDrawMode::SolidOutline, 0x00FF00);
     }
     EXPECT_EQ(allPixels(got), allPixels(want));
     // The pieces' own positions are untouched.
@@ -481,7 +507,8 @@ TEST(PieceMeetsRect, OwnBoxAndList) {
     ListScene s;
     s.model.setPieceRotation(1, 1);  // still 10 x 10
     EXPECT_TRUE(pieceMeetsRect(s.model, ListId::Main, {29, 14, 31, 16}, 1));
-    EXPECT_FALSE(pieceMeetsRect(s.model, ListId::Main, {30, 5, 40, 15}, 1));  // right edge exclusive
+    EXPECT_FALSE(
+        pieceMeetsRect(s.model, ListId::Main, {30, 5, 40, 15}, 1));  // right edge exclusive
     EXPECT_FALSE(pieceMeetsRect(s.model, ListId::Finished, {20, 5, 30, 15}, 1));
     EXPECT_TRUE(pieceMeetsRect(s.model, ListId::None, {20, 5, 30, 15}, 1));
     EXPECT_FALSE(pieceMeetsRect(s.model, ListId::Main, {0, 0, 100, 30}, 99));

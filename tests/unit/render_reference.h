@@ -64,9 +64,9 @@ inline void placeMaskPixel(int32_t w, int32_t h, int32_t x, int32_t y, int rotat
 
 // drawPiece as the rules read: every opaque mask pixel in mask order, placed
 // one by one; the shaded colours are numbered by that order.
-inline bool referenceDrawPiece(DrawSurface& t, const DrawSurface* picture, const Piece& p, int32_t x,
-                               int32_t y, int rotation, PieceDrawMode mode, uint32_t colour,
-                               const Rect* clip = nullptr) {
+inline bool referenceDrawPiece(DrawSurface& t, const DrawSurface* picture, const Piece& p,
+                               int32_t x, int32_t y, int rotation, PieceDrawMode mode,
+                               uint32_t colour, const Rect* clip = nullptr) {
     const int bpp = t.depth() / 8;
     const std::vector<uint8_t>& mask = mode == PieceDrawMode::Piece ? p.mask : p.outline;
     const std::vector<uint8_t> px = decodePieceMask(mask, p.width, p.height, 1);
@@ -93,7 +93,8 @@ inline bool referenceDrawPiece(DrawSurface& t, const DrawSurface* picture, const
             } else if (mode == PieceDrawMode::ShadedOutline) {
                 if ((index + 1) * size_t(bpp) > p.renderCache.size()) continue;
                 v = 0;
-                for (int i = 0; i < bpp; ++i) v |= uint32_t(p.renderCache[index * size_t(bpp) + size_t(i)]) << (8 * i);
+                for (int i = 0; i < bpp; ++i)
+                    v |= uint32_t(p.renderCache[index * size_t(bpp) + size_t(i)]) << (8 * i);
             }
             setPixel(t, int32_t(dx), int32_t(dy), v);
         }
@@ -122,7 +123,9 @@ inline Piece randomPiece(std::mt19937& rng, int32_t maxW, int32_t maxH) {
     std::vector<uint8_t> border = px;
     for (int32_t r = 1; r < p.height - 1; ++r)
         for (int32_t c = 1; c < p.width - 1; ++c) {
-            auto at = [&](int32_t cc, int32_t rr) { return px[size_t(rr) * size_t(p.width) + size_t(cc)]; };
+            auto at = [&](int32_t cc, int32_t rr) {
+                return px[size_t(rr) * size_t(p.width) + size_t(cc)];
+            };
             if (at(c, r) && at(c - 1, r) && at(c + 1, r) && at(c, r - 1) && at(c, r + 1))
                 border[size_t(r) * size_t(p.width) + size_t(c)] = 128;
         }
