@@ -1,7 +1,9 @@
 // Build tool: paints the sample pictures that ship as default puzzle content.
 // Usage: pavalo-gen-samples OUTDIR
-// Writes OUTDIR/sunset-harbour.jpg (1024x768 JPEG), OUTDIR/balloons.bmp
-// (800x600, 24-bit) and OUTDIR/stained-glass.bmp (640x480, 8-bit palette).
+// Writes OUTDIR/sunset-harbour.jpg (800x600 JPEG), OUTDIR/balloons.bmp
+// (640x480, 24-bit) and OUTDIR/stained-glass.bmp (640x480, 8-bit palette).
+// Pictures well below the screen's size leave room around them for the
+// scattered pieces; the first two are painted larger and scaled down.
 //
 // Everything is drawn procedurally from fixed seeds, so the pictures are the
 // same on every build. A good puzzle picture has distinct regions, edges and
@@ -247,6 +249,29 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         return false;
     }
     return true;
+}
+
+// Area-averaging reduction to width x height (no larger than the source).
+Canvas downscale(const Canvas& src, int width, int height) {
+    Canvas out(width, height);
+    const float sx = float(src.width) / width, sy = float(src.height) / height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const float x0 = x * sx, x1 = (x + 1) * sx, y0 = y * sy, y1 = (y + 1) * sy;
+            Rgb sum;
+            float weight = 0;
+            for (int v = int(y0); v < int(std::ceil(y1)) && v < src.height; ++v) {
+                const float wy = std::min(y1, v + 1.0f) - std::max(y0, float(v));
+                for (int u = int(x0); u < int(std::ceil(x1)) && u < src.width; ++u) {
+                    const float w = wy * (std::min(x1, u + 1.0f) - std::max(x0, float(u)));
+                    sum = add(sum, scale(src.px[size_t(v) * size_t(src.width) + size_t(u)], w));
+                    weight += w;
+                }
+            }
+            out.at(x, y) = scale(sum, 1.0f / weight);
+        }
+    }
+    return out;
 }
 
 bool writeBmp24(const std::string& path, const Canvas& c) {
@@ -973,8 +998,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    if (!writeJpeg(dir + "/sunset-harbour.jpg", paintSunsetHarbour(), 90)) return 1;
-    if (!writeBmp24(dir + "/balloons.bmp", paintBalloons())) return 1;
+    if (!writeJpeg(dir + "/sunset-harbour.jpg", downscale(paintSunsetHarbour(), 800, 600), 90)) return 1;
+    if (!writeBmp24(dir + "/balloons.bmp", downscale(paintBalloons(), 640, 480))) return 1;
     std::vector<uint8_t> glass;
     paintStainedGlass(glass, 640, 480);
     if (!writeBmp8(dir + "/stained-glass.bmp", 640, 480, glass, glassPalette())) return 1;

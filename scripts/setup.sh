@@ -10,6 +10,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # picture loading
   libjpeg62-turbo-dev
+  # the window front end, and a virtual screen for its tests
+  qt6-base-dev xvfb xauth
 )
 
 missing=()

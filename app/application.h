@@ -1,0 +1,104 @@
+// Application: the program's life — start-up in order, the start dialog, the
+// idle work, and shutdown. It owns the model, the document, the display, the
+// compositor and the windows, and is the document's front end.
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/piece_count_dialog.h"
+#include "app/qt_platform.h"
+#include "display/compositor.h"
+#include "display/display_surface.h"
+#include "puzzle/puzzle_model.h"
+#include "puzzle/undo.h"
+#include "shell/document.h"
+#include "shell/music_settings.h"
+#include "shell/preferences.h"
+
+class QLocalServer;
+
+namespace pavalo {
+
+class GameWindow;
+class ProgressWindow;
+class ViewInput;
+
+struct LaunchOptions {
+    QSize window;                        // empty: full screen
+    std::optional<std::string> newPicture;
+    std::optional<int32_t> pieces;
+    std::optional<uint32_t> seed;
+    bool rotate = false;
+    std::optional<std::string> openFile;
+};
+
+// Parses the command line; false with a message on a bad one.
+bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& error);
+
+class Application : public QObject, public DocumentFrontEnd {
+    Q_OBJECT
+public:
+    explicit Application(LaunchOptions options);
+    ~Application() override;
+
+    // Runs the start-up steps; false when the program must end (another copy
+    // runs, or the runtime is too old).
+    bool start();
+    // Ends the game: preferences written, everything released.
+    void shutdown();
+
+    Document& document() { return *document_; }
+    GameWindow& window() { return *window_; }
+    Compositor& compositor() { return *compositor_; }
+    PuzzleModel& model() { return model_; }
+    QtPlatform& platform() { return *platform_; }
+
+    // The start routine: the start dialog until a puzzle exists or the player
+    // leaves.
+    void runStartRoutine();
+    // Redraws everything after the puzzle, picture or display changed.
+    void refreshAll();
+
+    // DocumentFrontEnd
+    std::optional<std::string> choosePicture() override;
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool rotate) override;
+    void progressOpen(const std::string& caption) override;
+    void progressSet(int percent, const std::string& caption) override;
+    void progressClose() override;
+    void puzzleChanged() override;
+
+signals:
+    void puzzleReady();
+
+private:
+    bool claimSingleInstance();
+    void inhibitScreenSaver(bool inhibit);
+    void idleTick();
+    void requestClose();
+
+    LaunchOptions options_;
+    PuzzleModel& model_;
+    UndoRing undo_;
+    Preferences prefs_;
+    MusicSettings music_;
+    std::string dataFolder_;
+    DisplaySurface display_;
+    std::unique_ptr<Compositor> compositor_;
+    std::unique_ptr<QtPlatform> platform_;
+    std::unique_ptr<Document> document_;
+    std::unique_ptr<GameWindow> window_;
+    std::unique_ptr<ProgressWindow> progress_;
+    std::unique_ptr<QLocalServer> instanceServer_;
+    QTimer idle_;
+    PieceCountMemory pieceMemory_;
+    uint32_t screenSaverCookie_ = 0;
+    bool multiplayer_ = false;
+    bool shutDown_ = false;
+};
+
+}  // namespace pavalo

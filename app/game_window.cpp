@@ -1,0 +1,68 @@
+// The main frame holding the view.
+#include "app/game_window.h"
+
+#include <QCloseEvent>
+#include <QScreen>
+
+#include "app/play_view.h"
+
+namespace pavalo {
+
+GameWindow::GameWindow(Compositor& compositor, QSize windowed)
+    : QWidget(nullptr, windowed.isEmpty() ? Qt::FramelessWindowHint : Qt::Window), windowed_(!windowed.isEmpty()) {
+    setWindowTitle("Pavalo");
+    view_ = new PlayView(this, compositor);
+    if (windowed_) {
+        setFixedSize(windowed);
+    } else {
+        setGeometry(screen()->geometry());
+    }
+    view_->setGeometry(rect());
+}
+
+Rect GameWindow::windowRect() const {
+    const QRect g = frameGeometry();
+    return {g.left(), g.top(), g.right() + 1, g.bottom() + 1};
+}
+
+void GameWindow::clientOrigin(int32_t& x, int32_t& y) const {
+    const QPoint p = mapToGlobal(QPoint(0, 0));
+    x = p.x();
+    y = p.y();
+}
+
+Rect GameWindow::frameForClient(const Rect& client) const {
+    const QRect frame = frameGeometry(), inner = geometry();
+    return {client.left - (inner.left() - frame.left()), client.top - (inner.top() - frame.top()),
+            client.right + (frame.right() - inner.right()), client.bottom + (frame.bottom() - inner.bottom())};
+}
+
+void GameWindow::moveWindow(const Rect& r, bool repaint) {
+    setGeometry(r.left, r.top, r.width(), r.height());
+    if (repaint) update();
+}
+
+void GameWindow::showAndUpdate() {
+    if (windowed_)
+        show();
+    else
+        showFullScreen();
+    update();
+}
+
+bool GameWindow::setFullScreen(bool fullScreen) {
+    if (fullScreen)
+        showFullScreen();
+    else
+        showNormal();
+    return true;
+}
+
+void GameWindow::resizeEvent(QResizeEvent*) { view_->setGeometry(rect()); }
+
+void GameWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit closeRequested();
+}
+
+}  // namespace pavalo

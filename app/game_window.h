@@ -1,0 +1,43 @@
+// GameWindow: the main frame — a borderless window covering the screen (or
+// of the size asked for on the command line) that holds the play-area view.
+// It is the display's window too.
+#pragma once
+
+#include <QWidget>
+
+#include "display/display_surface.h"
+
+namespace pavalo {
+
+class Compositor;
+class PlayView;
+
+class GameWindow : public QWidget, public DisplayWindow {
+    Q_OBJECT
+public:
+    // size: the play area's size when windowed; an empty size means full screen.
+    GameWindow(Compositor& compositor, QSize windowed);
+    PlayView* view() const { return view_; }
+    bool windowed() const { return windowed_; }
+
+    // DisplayWindow
+    Rect windowRect() const override;
+    void clientOrigin(int32_t& x, int32_t& y) const override;
+    Rect frameForClient(const Rect& client) const override;
+    void moveWindow(const Rect& windowRect, bool repaint) override;
+    void showAndUpdate() override;
+    bool setFullScreen(bool fullScreen) override;
+
+signals:
+    void closeRequested();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    PlayView* view_;
+    bool windowed_;
+};
+
+}  // namespace pavalo

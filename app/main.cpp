@@ -1,0 +1,26 @@
+// pavalo: the game.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName("Pavalo");
+    pavalo::LaunchOptions options;
+    QString error;
+    if (!pavalo::parseLaunchOptions(QApplication::arguments(), options, error)) {
+        std::fprintf(stderr,
+                     "pavalo: %s\nusage: pavalo [--window WxH] [--new PICTURE [--pieces N] [--seed S] [--rotate]]"
+                     " [--open FILE.gvp]\n",
+                     qPrintable(error));
+        return 2;
+    }
+    pavalo::Application app(std::move(options));
+    if (!app.start()) return 0;
+    QTimer::singleShot(0, &app, &pavalo::Application::runStartRoutine);
+    const int status = QApplication::exec();
+    app.shutdown();
+    return status;
+}

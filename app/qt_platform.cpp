@@ -1,0 +1,129 @@
+// Platform requests carried out with Qt widgets.
+#include "app/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "app/cursors.h"
+
+namespace pavalo {
+namespace {
+
+void addItems(QMenu& menu, const std::vector<MenuItem>& items) {
+    for (const MenuItem& item : items) {
+        if (item.isPopup()) {
+            QMenu* sub = menu.addMenu(QString::fromStdString(item.text));
+            addItems(*sub, item.items);
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromStdString(item.text));
+        action->setData(item.id);
+        action->setEnabled(item.enabled);
+        action->setCheckable(item.checked);
+        action->setChecked(item.checked);
+        action->setStatusTip(QString::fromStdString(item.statusPrompt));
+    }
+}
+
+}  // namespace
+
+QString qtFileFilter(std::string_view filter) {
+    QStringList parts = QString::fromUtf8(filter.data(), qsizetype(filter.size())).split('|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        QString name = parts[i];
+        if (!name.contains('(')) name += " (" + patterns + ")";
+        out << name;
+    }
+    return out.join(";;");
+}
+
+QtPlatform::QtPlatform(WindowLookup windows, CommandSink commands)
+    : windows_(std::move(windows)), commands_(std::move(commands)) {
+    clock_.start();
+}
+
+MessageResult QtPlatform::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(caption.empty() ? QStringLiteral("Pavalo") : QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    box.setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    switch (buttons) {
+        case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MessageButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Cancel: return MessageResult::Cancel;
+        case QMessageBox::Yes: return MessageResult::Yes;
+        case QMessageBox::No: return MessageResult::No;
+        default: return MessageResult::Ok;
+    }
+}
+
+std::optional<std::string> QtPlatform::pickOpenFile(std::string_view title, std::string_view filter,
+                                                    std::string_view directory) {
+    QString path = QFileDialog::getOpenFileName(parent_, QString::fromUtf8(title.data(), qsizetype(title.size())),
+                                                QString::fromUtf8(directory.data(), qsizetype(directory.size())),
+                                                qtFileFilter(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+std::optional<std::string> QtPlatform::pickSaveFile(std::string_view title, std::string_view filter,
+                                                    std::string_view directory, std::string_view suggestedName) {
+    QString start = QString::fromUtf8(directory.data(), qsizetype(directory.size()));
+    if (!suggestedName.empty()) start += "/" + QString::fromUtf8(suggestedName.data(), qsizetype(suggestedName.size()));
+    QString path = QFileDialog::getSaveFileName(parent_, QString::fromUtf8(title.data(), qsizetype(title.size())),
+                                                start, qtFileFilter(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+void QtPlatform::invalidate(WindowId window, const Rect& rect) {
+    if (QWidget* w = windows_(window); w && !rect.empty())
+        w->update(QRect(rect.left, rect.top, rect.width(), rect.height()));
+}
+
+void QtPlatform::invalidateAll(WindowId window) {
+    if (QWidget* w = windows_(window)) w->update();
+}
+
+void QtPlatform::setCursor(CursorShape shape) {
+    if (QWidget* w = windows_(WindowId::view())) w->setCursor(gameCursor(shape));
+}
+
+Point QtPlatform::pointerPosition(WindowId window) const {
+    QWidget* w = windows_(window);
+    QPoint p = w ? w->mapFromGlobal(QCursor::pos()) : QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+void QtPlatform::movePointer(WindowId window, Point at) {
+    if (QWidget* w = windows_(window)) QCursor::setPos(w->mapToGlobal(QPoint(at.x, at.y)));
+}
+
+uint32_t QtPlatform::popupMenu(WindowId window, Point at, const std::vector<MenuItem>& items) {
+    QWidget* w = windows_(window);
+    QMenu menu(w);
+    addItems(menu, items);
+    QAction* chosen = menu.exec(w ? w->mapToGlobal(QPoint(at.x, at.y)) : QCursor::pos());
+    return chosen ? chosen->data().toUInt() : 0;
+}
+
+void QtPlatform::postCommand(uint32_t id) {
+    CommandSink sink = commands_;
+    QTimer::singleShot(0, [sink, id] { sink(id); });
+}
+
+uint32_t QtPlatform::tickCount() const { return uint32_t(clock_.elapsed()); }
+
+}  // namespace pavalo

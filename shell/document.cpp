@@ -1,0 +1,331 @@
+// The puzzle document: new puzzles, open, save, recut and rotation.
+#include "shell/document.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "common/named_mutex.h"
+#include "common/random.h"
+#include "common/sound_events.h"
+#include "display/display_modes.h"
+#include "media/bmp.h"
+#include "media/jpeg.h"
+#include "puzzle/cutter.h"
+#include "puzzle/saved_puzzle.h"
+
+namespace pavalo {
+namespace {
+
+constexpr const char* kPuzzleFilter = "Pavalo Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
+
+std::string lowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+// The depth a picture is decoded at: true colour when the display offers it.
+int32_t trueColourDepth(int32_t width, int32_t height) {
+    int32_t best = bestDisplayDepth(width, height, 24);
+    return best >= 16 ? best : 8;
+}
+
+bool displayHasTrueColour(int32_t width, int32_t height) { return bestDisplayDepth(width, height, 24) >= 16; }
+
+}  // namespace
+
+std::optional<PictureKind> pictureKindForName(const std::string& path) {
+    const std::string ext = lowerExtension(path);
+    if (ext == "jpg" || ext == "jpeg") return kPictureJpeg;
+    if (ext == "bmp") return kPictureBmp;
+    if (ext == "wda") return kPictureWda;
+    if (ext == "avi" || ext == "mpg" || ext == "mpeg") return kPictureMovie;
+    return std::nullopt;
+}
+
+Document::Document(PuzzleModel& model, UndoRing& undo, Preferences& prefs, Platform& platform,
+                   DocumentFrontEnd& frontEnd, MoviePictures* movies)
+    : model_(model), undo_(undo), prefs_(prefs), platform_(platform), frontEnd_(frontEnd), movies_(movies) {
+    record_.puzzleState = kPuzzleStateNone;
+}
+
+void Document::setPlayArea(int32_t width, int32_t height) {
+    playWidth_ = width;
+    playHeight_ = height;
+    NamedLock lock(NamedMutex::PIECE);
+    model_.geometry().playWidth = width;
+    model_.geometry().playHeight = height;
+}
+
+void Document::showMessage(const char* text) { platform_.messageBox(text, {}, MessageButtons::Ok); }
+
+std::string Document::title() const {
+    if (path_.empty()) return "Pavalo";
+    return "Pavalo - " + std::filesystem::path(path_).filename().string();
+}
+
+void Document::release() {
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        model_.freePuzzle();
+    }
+    picture_.releasePixels();
+    pieceOrder_.clear();
+    undo_.clear();
+    record_.puzzleState = kPuzzleStateNone;
+}
+
+bool Document::loadPicture(const std::string& path, PictureKind kind) {
+    namespace fs = std::filesystem;
+    const int32_t W = playWidth_, H = playHeight_;
+    switch (kind) {
+        case kPictureJpeg: {
+            std::error_code ec;
+            if (!fs::exists(path, ec)) {
+                showMessage(document_text::kImageNotFound);
+                return false;
+            }
+            if (!decodeJpegFile(picture_, path, trueColourDepth(W, H))) {
+                showMessage(picture_.lastLoadError == kLoadErrorNoSurface ? document_text::kNoSurface
+                                                                        : document_text::kImageNotFound);
+                return false;
+            }
+            return true;
+        }
+        case kPictureWda:
+            if (!movies_ || !movies_->openAnimation(path, picture_)) {
+                showMessage(document_text::kImageNotFound);
+                return false;
+            }
+            return true;
+        case kPictureMovie:
+        case kPictureMovieWithData:
+            if (!movies_ || !movies_->movieSystemAvailable()) {
+                showMessage(document_text::kNoMovieSystem);
+                return false;
+            }
+            showMessage(document_text::kMovieNotFound);
+            return false;
+        case kPictureBmp: {
+            if (!loadBmpFile(picture_, path)) {
+                switch (picture_.lastLoadError) {
+                    case kLoadErrorUnsupportedDepth:
+                    case kLoadErrorCompressed: showMessage(document_text::kBmpDepth); break;
+                    case kLoadErrorNoSurface: showMessage(document_text::kNoSurface); break;
+                    default: showMessage(document_text::kImageNotFound); break;
+                }
+                return false;
+            }
+            if (picture_.depth() == 24 && !displayHasTrueColour(W, H)) {
+                picture_.releasePixels();
+                showMessage(document_text::kTrueColourBmp);
+                return false;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Document::newPuzzle(const NewPuzzleOptions& options) {
+    playEvent(kSoundNewGame);
+    std::optional<std::string> chosen = options.picture;
+    if (!chosen) chosen = frontEnd_.choosePicture();
+    if (!chosen) return false;
+
+    frontEnd_.resetSideWindows();
+    frontEnd_.closeSortingBoxes();
+    release();
+    path_.clear();
+    modified_ = false;
+    frontEnd_.puzzleChanged();
+
+    processRandom().seed(options.seed ? *options.seed : millisecondTicks());
+
+    const std::optional<PictureKind> kind = pictureKindForName(*chosen);
+    if (!kind) {
+        showMessage(document_text::kInvalidFormat);
+        return false;
+    }
+    if (!loadPicture(*chosen, *kind)) {
+        picture_.releasePixels();
+        frontEnd_.puzzleChanged();
+        return false;
+    }
+    if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
+        picture_.releasePixels();
+        showMessage(document_text::kImageNotFound);
+        return false;
+    }
+    record_.pictureKind = *kind;
+    resetForNewPuzzle(record_, 0, *chosen, playWidth_, picture_.width(), picture_.height());
+    record_.rotationOption = prefs_.record.rotatedPieces ? 1 : 0;
+
+    const PieceCountRules rules(picture_.width(), picture_.height());
+    Grid grid;
+    if (options.pieces) {
+        grid = rules.gridForTarget(std::clamp(*options.pieces, 1, kMaxPuzzlePieces));
+        if (options.rotate) record_.rotationOption = *options.rotate ? 1 : 0;
+    } else {
+        std::optional<PieceCountChoice> choice = frontEnd_.askPieceCount(rules, record_.rotationOption != 0);
+        if (!choice) {
+            picture_.releasePixels();
+            record_.puzzleState = kPuzzleStateNone;
+            frontEnd_.puzzleChanged();
+            return false;
+        }
+        grid = choice->grid;
+        record_.rotationOption = choice->rotate ? 1 : 0;
+        prefs_.record.rotatedPieces = choice->rotate ? 1 : 0;
+    }
+    record_.columns = grid.columns;
+    record_.rows = grid.rows;
+    record_.pictureWidth = picture_.width();
+    record_.pictureHeight = picture_.height();
+    if (!runCut(grid.columns, grid.rows)) {
+        release();
+        frontEnd_.puzzleChanged();
+        return false;
+    }
+    return true;
+}
+
+bool Document::runCut(int32_t columns, int32_t rows) {
+    using namespace document_text;
+    frontEnd_.progressOpen(kCreatingTemplate);
+    playEvent(kSoundPuzzleCut, 128);
+    std::string caption = kCreatingTemplate;
+    auto progress = [&](int percent) {
+        if (percent >= 90)
+            caption = kLoadingImage;
+        else if (percent >= 50)
+            caption = kCuttingPuzzle;
+        frontEnd_.progressSet(percent, caption);
+    };
+    CutRequest request{picture_.width(), picture_.height(), columns, rows, playWidth_, playHeight_,
+                       record_.rotationOption != 0};
+    std::string error;
+    const bool ok = runCutSequence(request, processRandom(), model_, pieceOrder_, error, progress);
+    frontEnd_.progressClose();
+    stopEvent(kSoundPuzzleCut);
+    if (!ok) {
+        platform_.messageBox(error, {}, MessageButtons::Ok);
+        return false;
+    }
+    undo_.clear();
+    record_.puzzleState = kPuzzleStateNew;
+    syncRecordFromModel(record_, model_);
+    frontEnd_.puzzleChanged();
+    return true;
+}
+
+bool Document::open(const std::string& path) {
+    SettingsRecord record;
+    PuzzleModel fresh;
+    std::vector<int32_t> order;
+    OpenResult r = openPuzzleFile(path, playWidth_, playHeight_, processRandom(), record, fresh, order);
+    if (r.status == OpenStatus::NotSavedPuzzle || r.status == OpenStatus::OtherVersion ||
+        r.status == OpenStatus::Damaged || r.status == OpenStatus::Unreadable) {
+        platform_.messageBox(r.message, {}, MessageButtons::Ok);
+        frontEnd_.forgetRecentFile(path);
+        return false;
+    }
+    frontEnd_.resetSideWindows();
+    frontEnd_.closeSortingBoxes();
+    release();
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        HolderTable* holders = &model_.holders();
+        model_ = std::move(fresh);
+        model_.setHolderTable(holders);
+    }
+    record_ = record;
+    pieceOrder_ = std::move(order);
+    path_ = path;
+    modified_ = false;
+    PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path);
+    frontEnd_.addRecentFile(path);
+
+    const std::string picture = record_.picture();
+    const std::optional<PictureKind> kind = pictureKindForName(picture);
+    if (!kind) {
+        showMessage(document_text::kInvalidFormat);
+    } else if (loadPicture(picture, *kind) &&
+               (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight)) {
+        // Pieces read the picture at their home positions, so a picture of
+        // another size is never used.
+        picture_.releasePixels();
+        showMessage(document_text::kPictureChanged);
+    }
+    frontEnd_.puzzleChanged();
+    return true;
+}
+
+bool Document::save() {
+    if (path_.empty()) return saveAs();
+    return saveAs(path_);
+}
+
+bool Document::saveAs(std::optional<std::string> path) {
+    if (!hasPuzzle()) return false;
+    if (!path) path = platform_.pickSaveFile("Save As", kPuzzleFilter, PreferencesRecord::text(prefs_.record.pictureDirectory), "puzzle.gvp");
+    if (!path) return false;
+    std::string error;
+    if (!savePuzzleFile(*path, record_, model_, error)) {
+        platform_.messageBox(error, {}, MessageButtons::Ok);
+        return false;
+    }
+    path_ = *path;
+    modified_ = false;
+    PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path_);
+    frontEnd_.addRecentFile(path_);
+    return true;
+}
+
+bool Document::askToSaveChanges() {
+    if (!modified_ || !hasPuzzle()) return true;
+    std::string name = path_.empty() ? std::string("Untitled") : std::filesystem::path(path_).filename().string();
+    MessageResult r = platform_.messageBox("Save changes to " + name + "?", {}, MessageButtons::YesNoCancel);
+    if (r == MessageResult::Cancel) return false;
+    if (r == MessageResult::Yes) return save();
+    return true;
+}
+
+bool Document::recut() {
+    if (!hasPuzzle() || !hasPicture()) return false;
+    const PieceCountRules rules(picture_.width(), picture_.height());
+    std::optional<PieceCountChoice> choice = frontEnd_.askPieceCount(rules, record_.rotationOption != 0);
+    if (!choice) return false;
+    record_.columns = choice->grid.columns;
+    record_.rows = choice->grid.rows;
+    record_.rotationOption = choice->rotate ? 1 : 0;
+    prefs_.record.rotatedPieces = choice->rotate ? 1 : 0;
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        model_.freePuzzle();
+    }
+    frontEnd_.resetSideWindows();
+    modified_ = true;
+    if (!runCut(choice->grid.columns, choice->grid.rows)) {
+        release();
+        frontEnd_.puzzleChanged();
+        return false;
+    }
+    return true;
+}
+
+void Document::toggleRotation() {
+    record_.rotationOption = record_.rotationOption ? 0 : 1;
+    prefs_.record.rotatedPieces = record_.rotationOption ? 1 : 0;
+    if (hasPuzzle()) {
+        applyRotationOption(model_, record_.rotationOption != 0, processRandom());
+        modified_ = true;
+        frontEnd_.puzzleChanged();
+    }
+}
+
+}  // namespace pavalo

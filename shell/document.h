@@ -1,0 +1,162 @@
+// Document: the one puzzle document. It turns a picture file into a new
+// puzzle (checks and messages, the settings record's new-puzzle values, the
+// piece-count choice, the cut sequence with its progress captions), opens and
+// saves puzzles, recuts, and switches the rotation option. It owns the
+// picture surface while a puzzle exists. No Qt: windows are reached through
+// Platform and DocumentFrontEnd.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "display/draw_surface.h"
+#include "platform/platform.h"
+#include "puzzle/piece_count.h"
+#include "puzzle/puzzle_model.h"
+#include "puzzle/settings_record.h"
+#include "puzzle/undo.h"
+#include "shell/preferences.h"
+
+namespace pavalo {
+
+// Texts shown by the document.
+namespace document_text {
+inline constexpr const char* kImageNotFound =
+    "The specified image could not be found.  If it is located on a CD or other type of removable "
+    "media, please insert the disk and try again.";
+inline constexpr const char* kNoSurface =
+    "Unable to create a DirectDraw surface.  Please see the troubleshooting section of your "
+    "documentation.";
+inline constexpr const char* kNoMovieSystem = "DirectShow must be installed to play using .AVI and .MPG files";
+inline constexpr const char* kTrueColourMovie =
+    "The selected file is a true-color animation, but your video card does not support true-color at "
+    "the current resolution.";
+inline constexpr const char* kMovieNotFound =
+    "The specified movie could not be found.  If it is located on a CD or other type of removable "
+    "media, please insert the disk and try again.";
+inline constexpr const char* kBmpDepth = "Pavalo only supports 8 and 24 bit .bmp files";
+inline constexpr const char* kTrueColourBmp =
+    "The specified image is a 24 bit .BMP file, but your video card does not support true-color at "
+    "the current resolution.";
+inline constexpr const char* kInvalidFormat =
+    "Invalid file format.  The following formats are supported: 8 and 24 bit .BMP files, "
+    "JPEGs(.jpg), AVI and MPEG(.mpg)";
+inline constexpr const char* kPictureChanged =
+    "The picture of this puzzle no longer has the size it had when the puzzle was saved, so the "
+    "pieces are shown without it.";
+inline constexpr const char* kCreatingTemplate = "Creating Template";
+inline constexpr const char* kCuttingPuzzle = "Cutting Puzzle";
+inline constexpr const char* kLoadingImage = "Loading Image";
+}  // namespace document_text
+
+// The picture kind a file name asks for, by its extension (any case):
+// "jpg"/"jpeg", "bmp", "wda", "avi"/"mpg"/"mpeg"; nothing for anything else.
+std::optional<PictureKind> pictureKindForName(const std::string& path);
+
+// What the piece-count dialog returns.
+struct PieceCountChoice {
+    Grid grid;
+    bool rotate = false;
+    int preset = -1;        // index of the preset used, or -1 for the slider
+    int32_t sliderCount = 0;  // pieces of the slider's last position
+};
+
+// The windows and dialogs the document works with.
+class DocumentFrontEnd {
+public:
+    virtual ~DocumentFrontEnd() = default;
+    // The picture chooser: a path, or nothing when cancelled.
+    virtual std::optional<std::string> choosePicture() = 0;
+    // The "Enter Number of Pieces" dialog; nothing when cancelled.
+    virtual std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool rotate) = 0;
+    // The progress window of the cut.
+    virtual void progressOpen(const std::string& /*caption*/) {}
+    virtual void progressSet(int /*percent*/, const std::string& /*caption*/) {}
+    virtual void progressClose() {}
+    // Side windows: the tool palette, preview and overview reset; the four
+    // sorting boxes close.
+    virtual void resetSideWindows() {}
+    virtual void closeSortingBoxes() {}
+    // The puzzle or its picture changed: rebuild buffers and redraw.
+    virtual void puzzleChanged() {}
+    // A file name leaves the recent-file list.
+    virtual void forgetRecentFile(const std::string& /*path*/) {}
+    virtual void addRecentFile(const std::string& /*path*/) {}
+};
+
+// The picture sources that the media issues fill in: animations and movies.
+class MoviePictures {
+public:
+    virtual ~MoviePictures() = default;
+    // Loads the first frame of an animation into the surface; false when it
+    // cannot be opened.
+    virtual bool openAnimation(const std::string& /*path*/, DrawSurface& /*picture*/) { return false; }
+    virtual bool movieSystemAvailable() const { return false; }
+};
+
+struct NewPuzzleOptions {
+    std::optional<std::string> picture;  // skips the chooser
+    std::optional<int32_t> pieces;       // skips the piece-count dialog
+    std::optional<bool> rotate;          // with `pieces`
+    std::optional<uint32_t> seed;        // instead of the clock
+};
+
+class Document {
+public:
+    Document(PuzzleModel& model, UndoRing& undo, Preferences& prefs, Platform& platform,
+             DocumentFrontEnd& frontEnd, MoviePictures* movies = nullptr);
+
+    // The play area's size (the screen, or the window's client area).
+    void setPlayArea(int32_t width, int32_t height);
+    int32_t playWidth() const { return playWidth_; }
+    int32_t playHeight() const { return playHeight_; }
+
+    // New puzzle. False when cancelled or refused (messages shown).
+    bool newPuzzle(const NewPuzzleOptions& options = {});
+    // Opens a saved puzzle and loads its picture. False when refused.
+    bool open(const std::string& path);
+    // Saves to the current file, or asks for a name first; false on failure or cancel.
+    bool save();
+    bool saveAs(std::optional<std::string> path = std::nullopt);
+    // Closing: asks to save a changed puzzle; false when the player cancels.
+    bool askToSaveChanges();
+    bool recut();
+    void toggleRotation();
+
+    bool hasPuzzle() const { return model_.hasPuzzle(); }
+    bool hasPicture() const { return picture_.hasPixels(); }
+    DrawSurface& picture() { return picture_; }
+    SettingsRecord& record() { return record_; }
+    const SettingsRecord& record() const { return record_; }
+    uint32_t& puzzleState() { return record_.puzzleState; }
+    const std::vector<int32_t>& pieceOrder() const { return pieceOrder_; }
+    const std::string& path() const { return path_; }
+    bool modified() const { return modified_; }
+    void setModified(bool m = true) { modified_ = m; }
+    // "Pavalo" and the file's name when there is one.
+    std::string title() const;
+    // Releases the puzzle and its picture (new puzzle, exit).
+    void release();
+
+private:
+    bool loadPicture(const std::string& path, PictureKind kind);
+    bool runCut(int32_t columns, int32_t rows);
+    void showMessage(const char* text);
+
+    PuzzleModel& model_;
+    UndoRing& undo_;
+    Preferences& prefs_;
+    Platform& platform_;
+    DocumentFrontEnd& frontEnd_;
+    MoviePictures* movies_;
+    SettingsRecord record_;
+    DrawSurface picture_;
+    std::vector<int32_t> pieceOrder_;
+    std::string path_;
+    bool modified_ = false;
+    int32_t playWidth_ = 1920, playHeight_ = 1080;
+};
+
+}  // namespace pavalo
