@@ -1,0 +1,255 @@
+// Tests of the puzzle document: new puzzles from pictures with every check
+// and message, the cut sequence's progress, open and save, recut, rotation.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/sound_events.h"
+#include "display/display_modes.h"
+#include "media/bmp.h"
+#include "platform/scripted_platform.h"
+#include "shell/document.h"
+
+using namespace pavalo;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FrontEnd : DocumentFrontEnd {
+    std::deque<std::optional<std::string>> pictures;
+    std::deque<std::optional<PieceCountChoice>> counts;
+    std::vector<std::string> log;
+    std::vector<std::pair<int, std::string>> progress;
+    std::optional<std::string> choosePicture() override {
+        log.push_back("choose");
+        if (pictures.empty()) return std::nullopt;
+        auto p = pictures.front();
+        pictures.pop_front();
+        return p;
+    }
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool rotate) override {
+        log.push_back(std::string("count ") + (rotate ? "rotated" : "upright") + " max " +
+                      std::to_string(rules.sliderMaximum()));
+        if (counts.empty()) return std::nullopt;
+        auto c = counts.front();
+        counts.pop_front();
+        return c;
+    }
+    void progressOpen(const std::string& caption) override { progress.push_back({0, caption}); }
+    void progressSet(int percent, const std::string& caption) override { progress.push_back({percent, caption}); }
+    void progressClose() override { log.push_back("progress closed"); }
+    void resetSideWindows() override { log.push_back("reset"); }
+    void closeSortingBoxes() override { log.push_back("boxes closed"); }
+    void forgetRecentFile(const std::string& p) override { log.push_back("forget " + p); }
+};
+
+struct Sounds : SoundPlayer {
+    std::vector<std::pair<int, int>> played;
+    std::vector<int> stopped;
+    Sounds() { setSoundPlayer(this); }
+    ~Sounds() override { setSoundPlayer(nullptr); }
+    void playEvent(int e, int n) override { played.push_back({e, n}); }
+    void stopEvent(int e) override { stopped.push_back(e); }
+};
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("pavalo-doc-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        setDisplayModes(defaultDisplayModes(1280, 1024));
+        doc.setPlayArea(1280, 1024);
+        jpeg = std::string(PAVALO_SAMPLE_DIR) + "/sunset-harbour.jpg";
+        bmp24 = std::string(PAVALO_SAMPLE_DIR) + "/balloons.bmp";
+        bmp8 = std::string(PAVALO_SAMPLE_DIR) + "/stained-glass.bmp";
+    }
+    void TearDown() override {
+        fs::remove_all(dir);
+        setDisplayModes(defaultDisplayModes(1920, 1080));
+    }
+    PieceCountChoice grid(int c, int r, bool rotate = false) { return {{c, r}, rotate, -1, c * r}; }
+
+    fs::path dir;
+    std::string jpeg, bmp24, bmp8;
+    PuzzleModel model;
+    UndoRing undo;
+    Preferences prefs;
+    ScriptedPlatform platform;
+    FrontEnd front;
+    Document doc{model, undo, prefs, platform, front};
+};
+
+}  // namespace
+
+TEST_F(DocumentTest, NewPuzzleRunsTheCutSequence) {
+    Sounds sounds;
+    front.pictures.push_back(jpeg);
+    front.counts.push_back(grid(8, 6, true));
+    ASSERT_TRUE(doc.newPuzzle());
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(model.pieceCount(), 48);
+    EXPECT_EQ(doc.record().pictureKind, kPictureJpeg);
+    EXPECT_EQ(doc.record().picture(), jpeg);
+    EXPECT_EQ(doc.record().columns, 8);
+    EXPECT_EQ(doc.record().pictureWidth, 800);
+    EXPECT_EQ(doc.record().rotationOption, 1u);
+    EXPECT_EQ(doc.puzzleState(), kPuzzleStateNew);
+    EXPECT_EQ(doc.pieceOrder().size(), 48u);
+    EXPECT_EQ(prefs.record.rotatedPieces, 1);  // the choice is remembered
+    EXPECT_EQ(front.log.front(), "choose");
+    // Progress: the three captions in order, ending at 100.
+    ASSERT_FALSE(front.progress.empty());
+    EXPECT_EQ(front.progress.front().second, "Creating Template");
+    std::vector<std::string> captions;
+    for (auto& p : front.progress)
+        if (captions.empty() || captions.back() != p.second) captions.push_back(p.second);
+    EXPECT_EQ(captions, (std::vector<std::string>{"Creating Template", "Cutting Puzzle", "Loading Image"}));
+    EXPECT_EQ(front.progress.back().first, 100);
+    // New game sound, the cutting sound looping through the cut, then stopped.
+    EXPECT_EQ(sounds.played.front(), std::make_pair(int(kSoundNewGame), 1));
+    EXPECT_EQ(sounds.played.back(), std::make_pair(int(kSoundPuzzleCut), 128));
+    EXPECT_EQ(sounds.stopped, (std::vector<int>{kSoundPuzzleCut}));
+}
+
+TEST_F(DocumentTest, TheSameSeedCutsTheSamePuzzle) {
+    NewPuzzleOptions o;
+    o.picture = bmp8;
+    o.pieces = 60;
+    o.seed = 7;
+    ASSERT_TRUE(doc.newPuzzle(o));
+    std::vector<Rect> first;
+    for (int i = 0; i < model.pieceCount(); ++i) first.push_back(model.piece(i).box());
+    ASSERT_TRUE(doc.newPuzzle(o));
+    for (int i = 0; i < model.pieceCount(); ++i) EXPECT_EQ(model.piece(i).box(), first[size_t(i)]);
+    EXPECT_TRUE(front.log.empty() || front.log.front() != "choose");  // no chooser with a given picture
+}
+
+TEST_F(DocumentTest, PictureChecksAndTheirMessages) {
+    using namespace document_text;
+    auto attempt = [&](const std::string& path) {
+        platform.messages.clear();
+        front.pictures.push_back(path);
+        front.counts.push_back(grid(4, 3));
+        return doc.newPuzzle();
+    };
+    EXPECT_FALSE(attempt((dir / "picture.gif").string()));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, kInvalidFormat);
+    EXPECT_FALSE(attempt((dir / "missing.jpg").string()));
+    EXPECT_EQ(platform.messages.at(0).text, kImageNotFound);
+
+    // A 1-bit BMP is refused with the depth message.
+    const std::string onebit = std::string(PAVALO_TESTDATA_DIR) + "/bmpsuite/g/pal1.bmp";
+    const std::string copy = (dir / "ONEBIT.BMP").string();  // capitals count as the extension
+    fs::copy_file(onebit, copy);
+    EXPECT_FALSE(attempt(copy));
+    EXPECT_EQ(platform.messages.at(0).text, kBmpDepth);
+
+    // With only 8-bit display modes a 24-bit BMP is refused, an 8-bit one is fine.
+    setDisplayModes({{1280, 1024, 8, 0}});
+    EXPECT_FALSE(attempt(bmp24));
+    EXPECT_EQ(platform.messages.at(0).text, kTrueColourBmp);
+    EXPECT_TRUE(attempt(bmp8));
+    EXPECT_TRUE(platform.messages.empty());
+    // JPEGs decode at 8 bits there.
+    EXPECT_TRUE(attempt(jpeg));
+    EXPECT_EQ(doc.picture().depth(), 8);
+
+    // Movies and animations report through their missing systems.
+    EXPECT_FALSE(attempt((dir / "clip.AVI").string()));
+    EXPECT_EQ(platform.messages.at(0).text, kNoMovieSystem);
+    EXPECT_FALSE(attempt((dir / "anim.wda").string()));
+    EXPECT_EQ(platform.messages.at(0).text, kImageNotFound);
+    EXPECT_FALSE(doc.hasPuzzle());  // every refusal leaves the play area empty
+}
+
+TEST_F(DocumentTest, CancellingTheChooserKeepsThePuzzleCancellingTheCountDoesNot) {
+    front.pictures.push_back(bmp8);
+    front.counts.push_back(grid(5, 4));
+    ASSERT_TRUE(doc.newPuzzle());
+    model.moveGroup(ListId::Main, 3, 100, 100);
+    const Rect moved = model.piece(3).box();
+
+    front.pictures.push_back(std::nullopt);
+    EXPECT_FALSE(doc.newPuzzle());
+    EXPECT_EQ(model.pieceCount(), 20);
+    EXPECT_EQ(model.piece(3).box(), moved);
+
+    front.pictures.push_back(bmp8);
+    front.counts.push_back(std::nullopt);
+    EXPECT_FALSE(doc.newPuzzle());
+    EXPECT_FALSE(doc.hasPuzzle());
+    EXPECT_FALSE(doc.hasPicture());
+    EXPECT_EQ(doc.puzzleState(), kPuzzleStateNone);
+}
+
+TEST_F(DocumentTest, SaveOpenAndRefusedFiles) {
+    front.pictures.push_back(bmp8);
+    front.counts.push_back(grid(5, 4));
+    ASSERT_TRUE(doc.newPuzzle());
+    model.solvePiece(ListId::Main, 0, 0, 0);
+    doc.setModified();
+    const std::string path = (dir / "game.gvp").string();
+    platform.saveAnswers.push_back(path);
+    ASSERT_TRUE(doc.save());  // no file yet: asks for a name
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), path);
+
+    PuzzleModel other;
+    UndoRing otherUndo;
+    Document second(other, otherUndo, prefs, platform, front);
+    second.setPlayArea(1280, 1024);
+    ASSERT_TRUE(second.open(path));
+    EXPECT_EQ(other.pieceCount(), 20);
+    EXPECT_EQ(other.countListPieces(ListId::Finished), 1);
+    EXPECT_TRUE(second.hasPicture());
+    EXPECT_EQ(second.title(), "Pavalo - game.gvp");
+
+    // A file that is not a saved puzzle: its message, and it leaves the recent files.
+    const std::string junk = (dir / "junk.gvp").string();
+    std::ofstream(junk) << "not a puzzle at all, just some text that is long enough to read";
+    platform.messages.clear();
+    EXPECT_FALSE(second.open(junk));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "This is not a Glenthorpevale saved puzzle");
+    EXPECT_EQ(front.log.back(), "forget " + junk);
+    EXPECT_EQ(other.pieceCount(), 20);  // the puzzle stays
+
+    // A picture that changed size since the save: the pieces stay, the picture goes.
+    const std::string moved = (dir / "pic.bmp").string();
+    fs::copy_file(bmp8, moved);
+    front.pictures.push_back(moved);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    ASSERT_TRUE(doc.saveAs((dir / "other.gvp").string()));
+    DrawSurface small;
+    ASSERT_TRUE(small.create(100, 80, 8));
+    small.setDefaultPalette();
+    fs::remove(moved);
+    ASSERT_TRUE(saveBmp(small, moved));
+    platform.messages.clear();
+    ASSERT_TRUE(second.open((dir / "other.gvp").string()));
+    EXPECT_FALSE(second.hasPicture());
+    EXPECT_EQ(platform.messages.at(0).text, document_text::kPictureChanged);
+}
+
+TEST_F(DocumentTest, RecutAndRotation) {
+    front.pictures.push_back(jpeg);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    front.counts.push_back(grid(10, 8, true));
+    ASSERT_TRUE(doc.recut());
+    EXPECT_EQ(model.pieceCount(), 80);
+    EXPECT_EQ(doc.record().rotationOption, 1u);
+    EXPECT_TRUE(doc.modified());
+    front.counts.push_back(std::nullopt);
+    EXPECT_FALSE(doc.recut());  // cancelled: the puzzle stays
+    EXPECT_EQ(model.pieceCount(), 80);
+
+    doc.toggleRotation();
+    EXPECT_EQ(doc.record().rotationOption, 0u);
+    for (int i = 0; i < 80; ++i) EXPECT_EQ(model.piece(i).rotation, 0);
+    EXPECT_EQ(prefs.record.rotatedPieces, 0);
+}
