@@ -1,0 +1,591 @@
+// Tests of the play-area view's behaviour driven by scripted events: pick-up,
+// drag and drop (joins, snaps, sorting boxes), bands and their tools, double
+// click rotation, zoom, scrolling at the edge and by keys, Enter and Space,
+// undo, menus and messages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+#include "common/sound_events.h"
+#include "display/view_controller.h"
+#include "platform/scripted_platform.h"
+#include "puzzle/piece_mask.h"
+
+using namespace pavalo;
+
+namespace {
+
+constexpr int kCell = 40;
+constexpr int kCols = 8, kRows = 6;
+constexpr int kW = 800, kH = 600;
+// The assembled picture (320 x 240) lies at (240, 180)-(560, 420).
+constexpr int kPicLeft = 240, kPicTop = 180;
+const WindowId kView = WindowId::view();
+
+// 48 square pieces on a 800 x 600 play area, piece i at (30 + 50 (i % 15),
+// 30 + 50 (i / 15)): 10 pixels apart, so no two fit, none on the picture's
+// place and none in the scrolling border.
+PuzzleModel makePuzzle() {
+    std::vector<Piece> pieces(size_t(kCols * kRows));
+    for (int i = 0; i < kCols * kRows; ++i) {
+        Piece& p = pieces[size_t(i)];
+        p.homeX = (i % kCols) * kCell;
+        p.homeY = (i / kCols) * kCell;
+        p.width = p.height = kCell;
+        p.mask = encodePieceMask(kCell, kCell, [](int, int) { return true; });
+        p.x = 30 + 50 * (i % 15);
+        p.y = 30 + 50 * (i / 15);
+    }
+    PuzzleModel m;
+    m.geometry() = {kW, kH, kCols * kCell, kRows * kCell, 0, 0, 7};
+    m.createFromPieces(std::move(pieces), kRows, kCols);
+    return m;
+}
+
+struct RecordingSounds : SoundPlayer {
+    std::vector<int> played;
+    RecordingSounds() { setSoundPlayer(this); }
+    ~RecordingSounds() override { setSoundPlayer(nullptr); }
+    void playEvent(int event, int) override { played.push_back(event); }
+    void stopEvent(int) override {}
+};
+
+struct Document : ViewDocument {
+    bool exists = true, rotated = true;
+    int changes = 0;
+    bool puzzleExists() const override { return exists; }
+    bool rotatedPieces() const override { return rotated; }
+    void markChanged() override { ++changes; }
+};
+
+struct Windows : ViewWindows {
+    std::array<bool, 5> open{};
+    std::array<int, 5> zooms{};
+    std::vector<int> tools;
+    int hidden = 0, restored = 0, overviews = 0;
+    std::vector<int> toggledBoxes;
+    bool isBoxOpen(int box) const override { return open[size_t(box)]; }
+    // Box k's client area lies at (100 + 200 (k - 1), 300), 200 x 200.
+    Rect boxClientRect(int box) const override {
+        const int32_t left = 100 + 200 * (box - 1);
+        return {left, 300, left + 200, 500};
+    }
+    int boxZoom(int box) const override { return zooms[size_t(box)]; }
+    void setBoxZoom(int box, int zoom) override { zooms[size_t(box)] = zoom; }
+    void toolChanged(int tool) override { tools.push_back(tool); }
+    void toggleSortingBox(int box) override { toggledBoxes.push_back(box); }
+    void redrawOverview() override { ++overviews; }
+    void hideSideWindows() override { ++hidden; }
+    void restoreSideWindows() override { ++restored; }
+};
+
+struct Completion : CompletionActions {};
+
+struct Fixture {
+    PuzzleModel model = makePuzzle();
+    ScriptedPlatform platform;
+    SettingsRecord settings;
+    uint32_t state = kPuzzleStateNew;
+    RendererState renderer;
+    UndoRing undo;
+    UndoActions undoActions;
+    Windows windows;
+    LocalPieceSelector selector;
+    Completion completion;
+    Random rng{3};
+    AssistCommands assist{model, windows, selector, completion, state, rng};
+    Document document;
+    ViewNetwork network;
+    RecordingSounds sounds;
+    ViewController view{ViewContext{model, platform, settings, state, renderer, undo, undoActions, assist,
+                                    completion, rng, document, windows, network}};
+
+    Fixture() { platform.pointer = {kW / 2, kH / 2}; }
+
+    void press(Point at, KeyFlags keys = {}) { view.mousePress(kView, at, keys); }
+    void move(Point at, KeyFlags keys = {}) { view.mouseMove(kView, at, keys); }
+    void release(Point at, KeyFlags keys = {}) { view.mouseRelease(kView, at, keys); }
+    void band(Point from, Point to, KeyFlags keys = {}) {
+        press(from, keys);
+        move(to, keys);
+        release(to, keys);
+    }
+    Point at(int piece) const { return {model.piece(piece).x, model.piece(piece).y}; }
+    bool sameGroup(ListId list, int a, int b) const {
+        return model.findGroupOfPiece(list, a) != kNone &&
+               model.findGroupOfPiece(list, a) == model.findGroupOfPiece(list, b);
+    }
+    int fullRedraws() const {
+        return int(std::count_if(platform.invalidations.begin(), platform.invalidations.end(),
+                                 [](const ScriptedPlatform::Invalidation& i) { return i.all; }));
+    }
+};
+
+using Sounds = std::vector<int>;
+
+}  // namespace
+
+// ------------------------------------------------------------- coordinates
+
+TEST(ViewCoordinates, WindowAndListPointsUnderZoomAndBoxOrigin) {
+    const ViewTransform t{100, 50, 2};
+    EXPECT_EQ(t.toPlay(Point{13, 7}), (Point{103, 51}));
+    EXPECT_EQ(t.toWindow(Point{103, 51}), (Point{12, 4}));
+    EXPECT_EQ(t.toWindow(Rect{100, 50, 110, 60}), (Rect{0, 0, 40, 40}));
+    EXPECT_EQ(t.invalidation(Rect{100, 50, 110, 60}), (Rect{-8, -8, 48, 48}));
+    EXPECT_TRUE(t.invalidation(Rect{}).empty());
+
+    Fixture f;
+    f.windows.open[2] = true;
+    f.windows.zooms[2] = 1;
+    EXPECT_EQ(f.view.windowToPlay(WindowId::sortingBox(1), Point{21, 10}), (Point{310, 305}));
+    f.settings.zoomShift = 3;
+    EXPECT_EQ(f.view.windowToPlay(kView, Point{17, 9}), (Point{2, 1}));
+}
+
+TEST(ViewCoordinates, MovedGroupRepaintsItsBoxesInWindowPixelsGrownByTheZoom) {
+    Fixture f;
+    f.settings.zoomShift = 1;
+    f.press({70, 70});  // play (35, 35) on piece 0 at (30, 30)
+    f.platform.invalidations.clear();
+    f.move({90, 70});   // play (45, 35): the piece goes to (40, 30)
+    EXPECT_EQ(f.at(0), (Point{40, 30}));
+    ASSERT_EQ(f.platform.invalidations.size(), 1u);
+    // (30, 30)-(80, 70) in play-area pixels, doubled, grown by 2 << 1.
+    EXPECT_EQ(f.platform.invalidations[0].rect, (Rect{56, 56, 164, 144}));
+}
+
+// --------------------------------------------------------- pick up and drop
+
+TEST(ViewDrag, DropBesideItsNeighbourJoinsAndNearItsPlaceSnaps) {
+    Fixture f;
+    f.press({85, 35});  // piece 1 at (80, 30), grabbed 5 pixels in
+    EXPECT_EQ(f.view.dragPiece(), 1);
+    EXPECT_EQ(f.undo.available(), 1);
+    f.move({77, 38});
+    f.release({77, 38});  // (72, 33): 2 and 3 off its place beside piece 0
+    EXPECT_TRUE(f.sameGroup(ListId::Main, 0, 1));
+    EXPECT_EQ(f.at(1), (Point{70, 30}));  // pulled exactly into place
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundPickupPiece, kSoundJoinPieces}));
+    EXPECT_GT(f.document.changes, 0);
+
+    // Piece 9 (column 1, row 1) belongs at (280, 220); dropped 10 and 5 off.
+    f.sounds.played.clear();
+    const Point grab{f.at(9).x + 20, f.at(9).y + 20};
+    f.press(grab);
+    f.move({310, 235});
+    f.release({310, 235});
+    EXPECT_EQ(f.model.listOfPiece(9), ListId::Finished);
+    EXPECT_EQ(f.at(9), (Point{280, 220}));
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundPickupPiece, kSoundLockPiece}));
+}
+
+TEST(ViewDrag, PressOnAFinishedPieceStartsABandAndNeverPicksItUp) {
+    Fixture f;
+    f.model.solvePiece(ListId::Main, 0, 0, 0);  // at (240, 180)
+    f.press({250, 190});
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    EXPECT_TRUE(f.view.bandActive());
+    f.move({300, 230});
+    const ViewRequest request = f.view.viewRequest({0, 0, kW, kH});
+    ASSERT_TRUE(request.selection.has_value());
+    EXPECT_EQ(*request.selection, (Rect{250, 190, 300, 230}));
+    f.release({300, 230});
+    EXPECT_FALSE(f.view.bandActive());
+    EXPECT_EQ(f.at(0), (Point{240, 180}));
+    EXPECT_EQ(f.sounds.played, (Sounds{8}));  // nothing selected, nothing deselected
+    EXPECT_EQ(f.undo.available(), 0);
+}
+
+TEST(ViewDrag, GroupCarriedIntoASortingBoxDropsAndJoinsThere) {
+    Fixture f;
+    f.windows.open[1] = true;  // box 1: client area at (100, 300), zoom x1
+    const WindowId box = WindowId::sortingBox(0);
+    f.press({35, 35});
+    f.view.mouseMove(box, {20, 20}, {});
+    EXPECT_EQ(f.model.listOfPiece(0), ListId::Box1);
+    EXPECT_EQ(f.at(0), (Point{115, 315}));
+    f.view.mouseRelease(box, {20, 20}, {});
+    EXPECT_EQ(f.sounds.played.back(), kSoundDropPiece);
+
+    f.press({85, 35});  // piece 1, grabbed 5 pixels in
+    f.view.mouseMove(box, {62, 22}, {});
+    f.view.mouseRelease(box, {62, 22}, {});
+    EXPECT_EQ(f.model.listOfPiece(1), ListId::Box1);
+    EXPECT_TRUE(f.sameGroup(ListId::Box1, 0, 1));
+    EXPECT_EQ(f.sounds.played.back(), kSoundJoinPieces);
+}
+
+TEST(ViewDrag, SelectionDragRefusedAtTheEdgePutsThePointerBack) {
+    Fixture f;
+    f.view.setScrollBounds({0, 0, 0, 0});  // no scrolling at the edge
+    f.press({35, 35}, {.shift = true});  // selects piece 0 at (30, 30)
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 0));
+    f.press({35, 35});
+    EXPECT_TRUE(f.view.draggingSelection());
+    f.move({4, 35});  // would put it at x = -1
+    EXPECT_EQ(f.at(0), (Point{30, 30}));
+    ASSERT_EQ(f.platform.pointerMoves.size(), 1u);
+    EXPECT_EQ(f.platform.pointerMoves[0].second, (Point{35, 35}));
+    f.move({32, 35});
+    EXPECT_EQ(f.at(0), (Point{27, 30}));
+    f.release({32, 35});  // the one selected group is dropped as a group
+    EXPECT_FALSE(f.view.draggingSelection());
+    EXPECT_FALSE(f.model.isSelected(ListId::Main, 0));
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundSelectPieces, kSoundPickupPiece, kSoundDropPiece}));
+
+    // Two selected groups move together and stay selected.
+    f.sounds.played.clear();
+    f.press({35, 35}, {.ctrl = true});
+    f.press({85, 35}, {.shift = true});
+    f.press({85, 35});
+    f.move({95, 55});
+    f.release({95, 55});
+    EXPECT_EQ(f.at(0), (Point{37, 50}));
+    EXPECT_EQ(f.at(1), (Point{90, 50}));
+    EXPECT_EQ(f.model.countSelectedGroups(ListId::Main), 2);
+    EXPECT_EQ(f.sounds.played.back(), kSoundDropPiece);
+}
+
+TEST(ViewDrag, RightButtonDuringADragDropsFirstThenShowsTheMenu) {
+    Fixture f;
+    f.view.setTool(kToolNormal);
+    f.press({35, 35});
+    f.move({135, 135});
+    f.platform.menuAnswers.push_back(menu_command::kZoom2);
+    f.view.rightButton(kView, {135, 135}, {});
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundPickupPiece, kSoundDropPiece}));
+    ASSERT_EQ(f.platform.menusShown.size(), 1u);
+    EXPECT_NE(findMenuItem(f.platform.menusShown[0], menu_command::kNearThisOne), nullptr);
+    EXPECT_EQ(f.view.zoom(), 1);  // the chosen zoom ran in the view
+
+    // A choice that is not the view's goes to the frame's dispatch.
+    f.platform.menuAnswers.push_back(menu_command::kFindEdges);
+    f.view.rightButton(kView, {700, 550}, {});
+    EXPECT_EQ(f.platform.postedCommands, (std::vector<uint32_t>{menu_command::kFindEdges}));
+}
+
+// ------------------------------------------------------------------ bands
+
+TEST(ViewBand, CtrlAndShiftAddToTheSelectionAPlainBandReplacesIt) {
+    Fixture f;
+    f.band({25, 25}, {75, 75});
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 0));
+    f.band({75, 25}, {125, 75}, {.shift = true});
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 0));
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 1));
+    f.band({25, 25}, {75, 125}, {.ctrl = true});  // adds piece 15 below piece 0
+    EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 3);
+    f.band({300, 300}, {310, 310});  // empty: clears, silently
+    EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 0);
+    f.band({300, 300}, {310, 310});  // empty again, nothing to clear
+    EXPECT_EQ(f.sounds.played,
+              (Sounds{kSoundSelectPieces, kSoundSelectPieces, kSoundSelectPieces, 8}));
+}
+
+TEST(ViewBand, ArrangeSolveAndFindToolsWorkOnTheRectangle) {
+    Fixture f;
+    f.press({35, 35}, {.shift = true});
+    f.press({85, 35}, {.shift = true});
+    f.view.setTool(kToolArrange);
+    f.sounds.played.clear();
+    f.band({600, 450}, {740, 560});
+    // Laid out from the grown rectangle's corner (599, 449) + 10, the latest
+    // picked group first.
+    EXPECT_EQ(f.at(1), (Point{609, 459}));
+    EXPECT_EQ(f.at(0), (Point{654, 459}));
+    EXPECT_EQ(f.view.tool(), kToolNormal);
+    EXPECT_EQ(f.undo.available(), 1);
+    EXPECT_EQ(f.sounds.played.front(), kSoundArrange);
+
+    // Solve over the picture's top-left cell with nothing selected there.
+    f.view.setTool(kToolSolve);
+    f.sounds.played.clear();
+    f.band({kPicLeft, kPicTop}, {kPicLeft + 30, kPicTop + 30});
+    EXPECT_EQ(f.model.listOfPiece(0), ListId::Finished);
+    EXPECT_EQ(f.model.countListPieces(ListId::Finished), 1);
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundLockPiece}));
+    EXPECT_EQ(f.view.tool(), kToolSolve);
+
+    // Find selects the pieces that belong in the rectangle: piece 1 and 2.
+    f.view.setTool(kToolFind);
+    f.sounds.played.clear();
+    f.band({kPicLeft + 50, kPicTop + 5}, {kPicLeft + 110, kPicTop + 30});  // meets cells 1 and 2
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 1));
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 2));
+    EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 2);
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundSelectPieces}));
+}
+
+TEST(ViewBand, FindToolClickOnAPieceShowsItsMenuAndReturnsToTheArrow) {
+    Fixture f;
+    f.view.setTool(kToolFind);
+    f.platform.menuAnswers.push_back(menu_command::kNearThisOne);
+    f.press({135, 35});  // piece 2
+    EXPECT_EQ(f.view.tool(), kToolNormal);
+    ASSERT_EQ(f.platform.menusShown.size(), 1u);
+    EXPECT_EQ(f.platform.menusShown[0], composeFindToolMenu({}));
+    EXPECT_EQ(f.platform.postedCommands, (std::vector<uint32_t>{menu_command::kNearThisOne}));
+    EXPECT_EQ(f.view.lastHit().piece(), 2);
+    EXPECT_EQ(f.view.clickPoint(), (Point{135, 35}));
+}
+
+// -------------------------------------------------------------- rotation
+
+TEST(ViewRotation, DoubleClickTurnsAndPicksUpOnlyLoosePiecesWithTheOption) {
+    Fixture f;
+    f.press({135, 35});
+    f.release({135, 35});
+    f.sounds.played.clear();
+    f.view.mouseDoubleClick(kView, {135, 35}, {});
+    EXPECT_EQ(f.model.piece(2).rotation, 1);
+    EXPECT_EQ(f.view.dragPiece(), 2);
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundRotatePiece, kSoundPickupPiece}));
+    f.release({135, 35});
+
+    f.model.solvePiece(ListId::Main, 3, 0, 0);  // at (360, 180)
+    f.sounds.played.clear();
+    f.view.mouseDoubleClick(kView, {370, 190}, {});
+    EXPECT_EQ(f.sounds.played, (Sounds{8}));
+    EXPECT_EQ(f.model.piece(3).rotation, 0);
+
+    f.document.rotated = false;
+    f.sounds.played.clear();
+    f.view.mouseDoubleClick(kView, {135, 35}, {});
+    EXPECT_EQ(f.model.piece(2).rotation, 1);
+    EXPECT_TRUE(f.sounds.played.empty());
+}
+
+// ------------------------------------------------------- zoom and scroll
+
+TEST(ViewZoom, ZoomClickBringsThePointToTheCentreCtrlZoomsOut) {
+    Fixture f;
+    f.view.setScrollBounds({-1000, -1000, 1000, 1000});
+    f.view.setTool(kToolZoom);
+    // Ctrl at x1: stays x1, the clicked point still comes to the centre.
+    f.press({600, 400}, {.ctrl = true});
+    EXPECT_EQ(f.view.zoom(), 0);
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-200, -100}));
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundZoomOut}));
+
+    // Zooming in: the play point under (600, 400) shows at the centre.
+    const Point clicked = f.view.windowToPlay(kView, Point{600, 400});
+    const Point before = f.view.assemblyOffset();
+    f.press({600, 400});
+    EXPECT_EQ(f.view.zoom(), 1);
+    const Point after = f.view.assemblyOffset();
+    const Point moved{clicked.x + after.x - before.x, clicked.y + after.y - before.y};
+    EXPECT_EQ(f.view.playToWindow(kView, moved), (Point{kW / 2, kH / 2}));
+    EXPECT_EQ(f.sounds.played.back(), kSoundZoomIn);
+}
+
+TEST(ViewZoom, ZoomCommandKeepsTheCentreAndBoxesZoomAroundTheirOwn) {
+    Fixture f;
+    f.view.setScrollBounds({-1000, -1000, 1000, 1000});
+    EXPECT_TRUE(f.view.command(menu_command::kZoom4));
+    EXPECT_EQ(f.view.zoom(), 2);
+    // The centre (400, 300) now shows at the window's centre (100, 75) x4.
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-300, -225}));
+    EXPECT_EQ(f.settings.zoomShift, 2);
+    EXPECT_GT(f.fullRedraws(), 0);
+    EXPECT_GT(f.document.changes, 0);
+
+    // A box zooms with its own level; its pieces keep the centre.
+    f.windows.open[1] = true;
+    f.model.movePieceToList(ListId::Box1, ListId::Main, 5);
+    f.model.moveGroup(ListId::Box1, 5, 200, 400);  // at the box's centre (200, 400)
+    f.view.mousePress(WindowId::sortingBox(0), {150, 150}, {});
+    f.view.mouseRelease(WindowId::sortingBox(0), {150, 150}, {});
+    ASSERT_EQ(f.view.lastHit().box(), 0);
+    EXPECT_TRUE(f.view.command(menu_command::kZoom2));
+    EXPECT_EQ(f.windows.zooms[1], 1);
+    EXPECT_EQ(f.view.zoom(), 2);
+    EXPECT_EQ(f.at(5), (Point{150, 350}));
+}
+
+TEST(ViewScroll, EdgeScrollsByTheOverhangUntilTheBoundsRefuse) {
+    Fixture f;
+    f.view.setScrollBounds({-1000, -1000, 1000, 1000});
+    f.settings.zoomShift = 1;
+    const Point piece0 = f.at(0);
+    f.move({10, 300});  // Scroll(-20, 0) on every move at x2
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{20, 0}));
+    f.move({10, 300});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{40, 0}));
+    EXPECT_EQ(f.at(0), (Point{piece0.x + 40, piece0.y}));
+
+    // At x1 the puzzle's own bounds allow 80 pixels each way.
+    Fixture g;
+    g.settings.zoomShift = 0;
+    for (int i = 0; i < 4; ++i) g.move({0, 300});
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{80, 0}));
+    const int redraws = g.fullRedraws();
+    g.move({0, 300});
+    EXPECT_EQ(g.view.scroll(-20, 0), 0);
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{80, 0}));
+    EXPECT_EQ(g.fullRedraws(), redraws);
+    // The right edge scrolls back; the idle pass scrolls only inside the view.
+    EXPECT_TRUE(g.view.idleEdgeScroll({kW - 1, 300}, {}));
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{61, 0}));
+    EXPECT_FALSE(g.view.idleEdgeScroll({400, 300}, {}));
+    EXPECT_FALSE(g.view.idleEdgeScroll({-5, 300}, {}));
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{61, 0}));
+}
+
+TEST(ViewScroll, DraggedGroupStaysUnderThePointerWhileTheEdgeScrolls) {
+    Fixture f;
+    f.press({135, 35});  // piece 2 at (130, 30)
+    f.move({5, 300});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{15, 0}));
+    EXPECT_EQ(f.at(2), (Point{0, 295}));
+    EXPECT_EQ(f.at(1), (Point{95, 30}));  // the others moved with the world
+}
+
+// ------------------------------------------------------------------- keys
+
+TEST(ViewKeys, ToolKeysSetToolsAndCursorsAndRespectTheAllowances) {
+    Fixture f;
+    f.view.keyDown(ViewKey::Z, {});
+    EXPECT_EQ(f.view.tool(), kToolZoom);
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomIn);
+    f.view.keyDown(ViewKey::Control, {.ctrl = true});
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomOut);
+    f.view.keyUp(ViewKey::Control, {});
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomIn);
+    f.view.keyDown(ViewKey::A, {});
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::Arrange);
+    f.view.keyDown(ViewKey::S, {});
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::Solve);
+    f.view.keyDown(ViewKey::F, {});
+    EXPECT_EQ(f.view.tool(), kToolFind);
+    f.view.keyDown(ViewKey::Escape, {});
+    EXPECT_EQ(f.view.tool(), kToolNormal);
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::Arrow);
+    EXPECT_EQ(f.windows.tools, (std::vector<int>{1, 2, 3, 4, 0}));
+    f.view.keyDown(ViewKey::Box3, {});
+    f.view.keyDown(ViewKey::N, {});
+    EXPECT_EQ(f.windows.toggledBoxes, (std::vector<int>{3}));
+    EXPECT_EQ(f.platform.postedCommands, (std::vector<uint32_t>{menu_command::kNearThisOne}));
+
+    // A network game that allows no assist tools ignores their keys.
+    Fixture g;
+    g.settings.networkGame = 1;
+    for (ViewKey k : {ViewKey::A, ViewKey::S, ViewKey::F, ViewKey::Box1, ViewKey::N, ViewKey::C})
+        g.view.keyDown(k, {});
+    EXPECT_EQ(g.view.tool(), kToolNormal);
+    EXPECT_TRUE(g.windows.toggledBoxes.empty());
+    EXPECT_TRUE(g.platform.postedCommands.empty());
+    g.view.keyDown(ViewKey::Z, {});
+    EXPECT_EQ(g.view.tool(), kToolZoom);
+}
+
+TEST(ViewKeys, ArrowsScrollOneCellScaledByTheZoom) {
+    Fixture f;
+    f.view.keyDown(ViewKey::Right, {});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-40, 0}));
+    f.settings.zoomShift = 1;
+    f.view.keyDown(ViewKey::Right, {});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-120, 0}));
+    f.view.keyDown(ViewKey::Down, {});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-120, -80}));
+    f.view.keyDown(ViewKey::Up, {});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-120, 0}));
+    f.view.keyDown(ViewKey::Up, {});  // cut short by the bounds at 60
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-120, 60}));
+    EXPECT_FALSE(f.view.savedScroll().has_value());
+}
+
+TEST(ViewKeys, EnterCentresAndGoesBackEvenFromTheOrigin) {
+    Fixture f;
+    f.settings.zoomShift = 1;
+    f.view.keyDown(ViewKey::Enter, {});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-200, -150}));
+    ASSERT_TRUE(f.view.savedScroll().has_value());
+    // The remembered offset is (0, 0), which still counts as remembered.
+    f.view.keyDown(ViewKey::Enter, {});
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{0, 0}));
+    EXPECT_FALSE(f.view.savedScroll().has_value());
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundCenter, kSoundCenter}));
+    EXPECT_EQ(f.at(0), (Point{30, 30}));
+}
+
+TEST(ViewKeys, SpaceCyclesHiddenAssembledAndBackAndIsEnterOnceFinished) {
+    Fixture f;
+    f.settings.zoomShift = 1;
+    f.view.keyDown(ViewKey::Space, {});
+    EXPECT_EQ(f.renderer.viewMode, kViewPlayAreaHidden);
+    EXPECT_EQ(f.windows.hidden, 1);
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-200, -150}));
+    f.press({35, 35});  // loose pieces are hidden: nothing is picked up
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    f.view.keyDown(ViewKey::Space, {});
+    EXPECT_EQ(f.renderer.viewMode, kViewAssembled);
+    f.view.keyDown(ViewKey::Space, {});
+    EXPECT_EQ(f.renderer.viewMode, kViewPiecesShown);
+    EXPECT_EQ(f.windows.restored, 1);
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{0, 0}));
+
+    f.state = kPuzzleStateCompleted;
+    f.view.keyDown(ViewKey::Space, {});
+    EXPECT_EQ(f.renderer.viewMode, kViewPiecesShown);
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{-200, -150}));
+    f.view.keyDown(ViewKey::A, {});  // changes nothing once finished
+    EXPECT_EQ(f.view.tool(), kToolNormal);
+}
+
+TEST(ViewKeys, BackspaceUndoesThePickUpAndTheScrollAfterIt) {
+    Fixture f;
+    f.press({35, 35});
+    f.move({535, 535});
+    f.release({535, 535});
+    f.view.keyDown(ViewKey::Right, {});
+    ASSERT_EQ(f.view.assemblyOffset(), (Point{-40, 0}));
+    f.sounds.played.clear();
+    f.view.keyDown(ViewKey::Backspace, {});
+    EXPECT_EQ(f.sounds.played, (Sounds{23}));
+    EXPECT_EQ(f.at(0), (Point{30, 30}));
+    EXPECT_EQ(f.at(1), (Point{80, 30}));
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{0, 0}));
+    EXPECT_EQ(f.model.solvedX(0), kPicLeft);  // the solved places agree
+    std::string why;
+    EXPECT_TRUE(f.model.checkInvariants(&why)) << why;
+}
+
+// ----------------------------------------------------- messages and more
+
+TEST(ViewCommands, PieceInfoPieceNumberAndSelectAll) {
+    Fixture f;
+    f.move({285, 85});  // piece 20 at (280, 80)
+    EXPECT_TRUE(f.view.command(menu_command::kPieceInfo));
+    ASSERT_EQ(f.platform.messages.size(), 1u);
+    EXPECT_EQ(f.platform.messages[0].text,
+              "Piece #:20\nX: 280 Y: 80\nWidth: 40 Height: 40\nGroup: Main\nGroup Number: 20");
+    f.view.keyDown(ViewKey::Eight, {});  // the pointer is over no piece
+    EXPECT_EQ(f.platform.messages.size(), 1u);
+    f.platform.pointer = {285, 85};
+    f.view.keyDown(ViewKey::Eight, {});
+    EXPECT_EQ(f.platform.messages.back().text, "Piece number: 20");
+
+    EXPECT_EQ(f.view.selectAll(), kCols * kRows);
+    EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), kCols * kRows);
+    EXPECT_FALSE(f.view.command(menu_command::kFindEdges));
+}
+
+TEST(ViewCommands, NothingHappensWithoutAPuzzle) {
+    Fixture f;
+    f.document.exists = false;
+    f.press({35, 35});
+    f.move({0, 0});
+    f.view.keyDown(ViewKey::Right, {});
+    f.view.centerView();
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{0, 0}));
+    EXPECT_TRUE(f.sounds.played.empty());
+    // The menu still opens, without the puzzle's entries.
+    f.view.rightButton(kView, {100, 100}, {});
+    ASSERT_EQ(f.platform.menusShown.size(), 1u);
+    EXPECT_EQ(findMenuItem(f.platform.menusShown[0], menu_command::kSelectAll), nullptr);
+}
