@@ -14,6 +14,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QScreen>
+#include <cstdio>
 #include <filesystem>
 
 #include "app/game_window.h"
@@ -106,6 +107,8 @@ bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& er
             out.seed = seed;
         } else if (a == "--open") {
             out.openFile = args[++i].toStdString();
+        } else if (a == "--screenshot") {
+            out.screenshot = args[++i].toStdString();
         } else {
             error = "unknown option " + a;
             return false;
@@ -207,6 +210,8 @@ bool Application::start() {
     window_->showAndUpdate();
     playEvent(kSoundStartup);
 
+    if (options_.screenshot)
+        connect(this, &Application::puzzleReady, this, [this] { QTimer::singleShot(700, this, &Application::takeScreenshotAndQuit); });
     connect(&idle_, &QTimer::timeout, this, &Application::idleTick);
     idle_.start(15);
     return true;
@@ -306,6 +311,14 @@ void Application::idleTick() {
     const bool inside = p.x() >= 0 && p.y() >= 0 && p.x() < s.width() && p.y() < s.height();
     (void)nearEdge;
     (void)inside;
+}
+
+void Application::takeScreenshotAndQuit() {
+    QScreen* screen = window_->screen();
+    const QPixmap shot = screen->grabWindow(window_->winId());
+    if (!shot.save(QString::fromStdString(*options_.screenshot)))
+        std::fprintf(stderr, "pavalo: cannot save the screenshot %s\n", options_.screenshot->c_str());
+    QApplication::quit();
 }
 
 void Application::requestClose() {

@@ -35,6 +35,8 @@ struct LaunchOptions {
     std::optional<uint32_t> seed;
     bool rotate = false;
     std::optional<std::string> openFile;
+    // Saves a picture of the window once the puzzle is shown, then quits.
+    std::optional<std::string> screenshot;
 };
 
 // Parses the command line; false with a message on a bad one.
@@ -80,6 +82,7 @@ private:
     void inhibitScreenSaver(bool inhibit);
     void idleTick();
     void requestClose();
+    void takeScreenshotAndQuit();
 
     LaunchOptions options_;
     PuzzleModel& model_;
