@@ -16,6 +16,10 @@ const Command kCommands[] = {
      infoCommand},
     {"solve", "solve FILE.gvp --out FILE2.gvp [--pieces a,b,...]   solve all or some pieces", solveCommand},
     {"drop", "drop FILE.gvp PIECE X Y --out FILE2.gvp   drop a piece at a picture-relative place", dropCommand},
+    {"render",
+     "render FILE.gvp [--picture P] --out OUT.bmp [--play-area WxH] [--depth 8|16|24] [--zoom 0-3]\n"
+     "    [--assembled] [--no-outlines]     compose the play area as the game shows it",
+     renderCommand},
     {"prefs",
      "prefs [--data DIR] show | reset\n"
      "    every field of the preferences file and its play list, or write the default file",

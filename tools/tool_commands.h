@@ -21,6 +21,7 @@ int cutCommand(const Args& args);
 int infoCommand(const Args& args);
 int solveCommand(const Args& args);
 int dropCommand(const Args& args);
+int renderCommand(const Args& args);
 
 // Width and height of a picture file as the game would load it; false with a
 // reason when it cannot be read.
