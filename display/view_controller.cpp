@@ -143,11 +143,16 @@ Point ViewController::assemblyOffset() const {
 
 CursorShape ViewController::cursorFor(int tool, bool ctrlHeld) {
     switch (tool) {
-        case kToolZoom: return ctrlHeld ? CursorShape::ZoomOut : CursorShape::ZoomIn;
-        case kToolArrange: return CursorShape::Arrange;
-        case kToolSolve: return CursorShape::Solve;
-        case kToolFind: return CursorShape::Find;
-        default: return CursorShape::Arrow;
+        case kToolZoom:
+            return ctrlHeld ? CursorShape::ZoomOut : CursorShape::ZoomIn;
+        case kToolArrange:
+            return CursorShape::Arrange;
+        case kToolSolve:
+            return CursorShape::Solve;
+        case kToolFind:
+            return CursorShape::Find;
+        default:
+            return CursorShape::Arrow;
     }
 }
 
@@ -182,7 +187,7 @@ void ViewController::reset() {
 
 void ViewController::setTool(int t) {
     c_.settings.currentTool = uint32_t(t >= 0 && t <= 4 ? t : 0);
-    c_.platform.setCursor(cursor(keys_.ctrl));
+    c_.platform.setCursor(cursor(keys_.control));
     c_.windows.toolChanged(tool());
 }
 
@@ -338,8 +343,9 @@ void ViewController::mouseDoubleClick(WindowId window, Point at, KeyFlags keys) 
 void ViewController::rightButton(WindowId window, Point at, KeyFlags keys) {
     keys_ = keys;
     const Point play = windowToPlay(window, at);
-    HitCode hit = puzzleExists() ? hitAt(window, play)
-                                 : (window.isView() ? HitCode::playArea(kNone) : HitCode::sortingBox(window.box, kNone));
+    HitCode hit = puzzleExists()
+                      ? hitAt(window, play)
+                      : (window.isView() ? HitCode::playArea(kNone) : HitCode::sortingBox(window.box, kNone));
     clickPoint_ = play;
     popUpViewMenu(window, hit, keys, play, at);
 }
@@ -367,7 +373,7 @@ void ViewController::pressPiece(WindowId window, HitCode hit, KeyFlags keys, Poi
     if (window.isView() && c_.renderer.viewMode != kViewPiecesShown && !finished()) return;
     const int32_t piece = hit.piece();
 
-    if (t == kToolFind && piece != kNone && !keys.ctrl) {
+    if (t == kToolFind && piece != kNone && !keys.control) {
         setTool(kToolNormal);
         const AssistAllowances allowed = allowances();
         if (allowed.findNearby || allowed.findByColour) {
@@ -390,7 +396,7 @@ void ViewController::pressPiece(WindowId window, HitCode hit, KeyFlags keys, Poi
     c_.model.bringGroupToFront(list, piece);
     const Rect box = groupBox(list, piece);
     const bool selected = c_.model.isSelected(list, piece);
-    if (keys.shift || (keys.ctrl && !selected)) {
+    if (keys.shift || (keys.control && !selected)) {
         if (!c_.network.requestHold(list, piece)) {
             playEvent(kSoundRefused);
         } else {
@@ -398,7 +404,7 @@ void ViewController::pressPiece(WindowId window, HitCode hit, KeyFlags keys, Poi
             c_.model.setGroupSelected(list, piece, true);
             c_.network.announceSelection(list, piece, true);
         }
-    } else if (keys.ctrl) {
+    } else if (keys.control) {
         c_.network.releaseHold(list, piece);
         c_.model.setGroupSelected(list, piece, false);
         c_.network.announceSelection(list, piece, false);
@@ -618,7 +624,7 @@ void ViewController::releaseBand(WindowId window, KeyFlags keys, Point at) {
 
     const int t = tool();
     int deselected = 0;
-    if ((!keys.ctrl && !keys.shift && t != kToolArrange) || t == kToolSolve || t == kToolFind)
+    if ((!keys.control && !keys.shift && t != kToolArrange) || t == kToolSolve || t == kToolFind)
         deselected = clearAllSelections();
     int selected = 0;
     if (t == kToolNormal || t == kToolZoom || t == kToolSolve) selected = selectInside(list, rect);
@@ -639,7 +645,7 @@ void ViewController::releaseBand(WindowId window, KeyFlags keys, Point at) {
             break;
         case kToolSolve:
             recordUndo();
-            if (c_.assist.solveTool(rect, !(selected == 0 || keys.ctrl)) > 0) markChanged();
+            if (c_.assist.solveTool(rect, !(selected == 0 || keys.control)) > 0) markChanged();
             break;
         case kToolFind: {
             Rect area = rect;
@@ -684,7 +690,7 @@ void ViewController::zoomClick(WindowId window, Point at, KeyFlags keys) {
     const int old = zoom(window);
     const Point offset{(at.x - size.x / 2) >> old, (at.y - size.y / 2) >> old};
     int z;
-    if (keys.ctrl) {
+    if (keys.control) {
         playEvent(kSoundZoomOut);
         z = std::max(0, old - 1);
     } else {
@@ -807,22 +813,39 @@ bool ViewController::command(uint32_t id) {
     const HitCode hit = lastHit();
     const WindowId window = hit.box() >= 0 ? WindowId::sortingBox(hit.box()) : WindowId::view();
     switch (id) {
-        case mc::kZoom1: zoomTo(window, 0, true); return true;
-        case mc::kZoom2: zoomTo(window, 1, true); return true;
-        case mc::kZoom4: zoomTo(window, 2, true); return true;
-        case mc::kZoom8: zoomTo(window, 3, true); return true;
-        case mc::kSelectAll: selectAll(); return true;
-        case mc::kCenter: centerView(); return true;
-        case mc::kPieceInfo: pieceInfo(); return true;
-        case view_command::kPieceNumber: pieceNumber(); return true;
-        default: return false;
+        case mc::kZoom1:
+            zoomTo(window, 0, true);
+            return true;
+        case mc::kZoom2:
+            zoomTo(window, 1, true);
+            return true;
+        case mc::kZoom4:
+            zoomTo(window, 2, true);
+            return true;
+        case mc::kZoom8:
+            zoomTo(window, 3, true);
+            return true;
+        case mc::kSelectAll:
+            selectAll();
+            return true;
+        case mc::kCenter:
+            centerView();
+            return true;
+        case mc::kPieceInfo:
+            pieceInfo();
+            return true;
+        case view_command::kPieceNumber:
+            pieceNumber();
+            return true;
+        default:
+            return false;
     }
 }
 
-// A menu choice: the view's own commands run here, the others go to the
-// frame's dispatch.
+// A menu choice: the view's own commands run here, the others in the
+// frame's dispatch, at once when the front end can.
 void ViewController::runMenuChoice(uint32_t id) {
-    if (id != 0 && !command(id)) c_.platform.postCommand(id);
+    if (id != 0 && !command(id) && !c_.windows.runCommand(id)) c_.platform.postCommand(id);
 }
 
 void ViewController::popUpViewMenu(WindowId window, HitCode hit, KeyFlags keys, Point play, Point at) {
@@ -833,8 +856,8 @@ void ViewController::popUpViewMenu(WindowId window, HitCode hit, KeyFlags keys, 
     state.hit = hit;
     state.puzzleLoaded = puzzleExists();
     state.finished = finished();
-    state.solveSpaceAvailable =
-        state.puzzleLoaded && window.isView() && !hit.hasPiece() && solveSpaceAvailable(c_.model, play.x, play.y);
+    state.solveSpaceAvailable = state.puzzleLoaded && window.isView() && !hit.hasPiece() &&
+                                solveSpaceAvailable(c_.model, play.x, play.y);
     state.networkGame = c_.network.networkGame();
     state.allowed = allowances();
     state.zoom = zoom(window);
@@ -901,8 +924,14 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
         // keys that change pieces or open windows do nothing.
         if (key == ViewKey::Space) key = ViewKey::Enter;
         switch (key) {
-            case ViewKey::Escape: case ViewKey::Z: case ViewKey::T: case ViewKey::Control:
-            case ViewKey::Left: case ViewKey::Right: case ViewKey::Up: case ViewKey::Down:
+            case ViewKey::Escape:
+            case ViewKey::Z:
+            case ViewKey::T:
+            case ViewKey::Control:
+            case ViewKey::Left:
+            case ViewKey::Right:
+            case ViewKey::Up:
+            case ViewKey::Down:
             case ViewKey::Enter:
                 break;
             default:
@@ -912,29 +941,48 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
 
     const AssistAllowances allowed = allowances();
     switch (key) {
-        case ViewKey::Escape: setTool(kToolNormal); break;
-        case ViewKey::A: if (allowed.arrange) setTool(kToolArrange); break;
-        case ViewKey::S: if (allowed.solve) setTool(kToolSolve); break;
-        case ViewKey::Z: setTool(kToolZoom); break;
-        case ViewKey::F: if (allowed.anyFind()) setTool(kToolFind); break;
+        case ViewKey::Escape:
+            setTool(kToolNormal);
+            break;
+        case ViewKey::A:
+            if (allowed.arrange) setTool(kToolArrange);
+            break;
+        case ViewKey::S:
+            if (allowed.solve) setTool(kToolSolve);
+            break;
+        case ViewKey::Z:
+            setTool(kToolZoom);
+            break;
+        case ViewKey::F:
+            if (allowed.anyFind()) setTool(kToolFind);
+            break;
         case ViewKey::N:
             if (allowed.findNearby) {
                 clickPoint_ = play;
-                c_.platform.postCommand(menu_command::kNearThisOne);
+                runMenuChoice(menu_command::kNearThisOne);
             }
             break;
         case ViewKey::C:
             if (allowed.findByColour) {
                 clickPoint_ = play;
-                c_.platform.postCommand(menu_command::kWithThisColor);
+                runMenuChoice(menu_command::kWithThisColor);
             }
             break;
-        case ViewKey::Box1: case ViewKey::Box2: case ViewKey::Box3: case ViewKey::Box4:
+        case ViewKey::Box1:
+        case ViewKey::Box2:
+        case ViewKey::Box3:
+        case ViewKey::Box4:
             if (allowed.sortingBoxes) c_.windows.toggleSortingBox(int(key) - int(ViewKey::Box1) + 1);
             break;
-        case ViewKey::O: c_.windows.toggleOverview(); break;
-        case ViewKey::P: c_.windows.togglePreview(); break;
-        case ViewKey::T: c_.windows.toggleToolPalette(); break;
+        case ViewKey::O:
+            c_.windows.toggleOverview();
+            break;
+        case ViewKey::P:
+            c_.windows.togglePreview();
+            break;
+        case ViewKey::T:
+            c_.windows.toggleToolPalette();
+            break;
         case ViewKey::Backspace:
             // Not while something is held: the lists are rebuilt by an undo.
             if (busy()) break;
@@ -951,7 +999,10 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
         case ViewKey::Control:
             if (tool() == kToolZoom) c_.platform.setCursor(CursorShape::ZoomOut);
             break;
-        case ViewKey::Left: case ViewKey::Right: case ViewKey::Up: case ViewKey::Down: {
+        case ViewKey::Left:
+        case ViewKey::Right:
+        case ViewKey::Up:
+        case ViewKey::Down: {
             const PuzzleGeometry& g = c_.model.geometry();
             const int32_t cellW = c_.model.columns() > 0 ? g.pictureWidth / c_.model.columns() : 0;
             const int32_t cellH = c_.model.rows() > 0 ? g.pictureHeight / c_.model.rows() : 0;
@@ -967,10 +1018,17 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
             }
             break;
         }
-        case ViewKey::Enter: enterKey(); break;
-        case ViewKey::Space: spaceKey(); break;
-        case ViewKey::Eight: pieceNumber(); break;
-        case ViewKey::Other: break;
+        case ViewKey::Enter:
+            enterKey();
+            break;
+        case ViewKey::Space:
+            spaceKey();
+            break;
+        case ViewKey::Eight:
+            pieceNumber();
+            break;
+        case ViewKey::Other:
+            break;
     }
 }
 

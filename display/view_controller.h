@@ -62,7 +62,7 @@ inline constexpr int32_t kEdgeScrollBorder = 20;
 // Modifier keys held during an event.
 struct KeyFlags {
     bool shift = false;
-    bool ctrl = false;
+    bool control = false;
 };
 
 // The keys the view handles. The front end maps the number pad's 1-4 to
@@ -149,6 +149,11 @@ public:
     virtual void setBoxZoom(int /*box*/, int /*zoom*/) {}
     // Pieces were dropped into or taken out of a box: update its scroll bars.
     virtual void boxContentsChanged(int /*box*/) {}
+    // Runs a command of the frame's dispatch at once (a menu choice that is
+    // not the view's own, the N and C keys), so that it acts on the hit and
+    // click point of that moment rather than after later pointer moves.
+    // False when it cannot; the command is then posted through Platform.
+    virtual bool runCommand(uint32_t /*id*/) { return false; }
 };
 
 // The network game's part in the view. The defaults are a single player's:
@@ -187,12 +192,12 @@ public:
 struct ViewContext {
     PuzzleModel& model;
     Platform& platform;
-    SettingsRecord& settings;   // zoomShift, currentTool, assemblyOffset, permissions
-    uint32_t& puzzleState;      // 16 once completed (the one AssistCommands uses)
-    RendererState& renderer;    // viewMode (Space cycles it), the compositor's
+    SettingsRecord& settings;  // zoomShift, currentTool, assemblyOffset, permissions
+    uint32_t& puzzleState;     // 16 once completed (the one AssistCommands uses)
+    RendererState& renderer;   // viewMode (Space cycles it), the compositor's
     UndoRing& undo;
     UndoActions& undoActions;
-    AssistCommands& assist;     // last hit, select all, rectangle tools, captions
+    AssistCommands& assist;  // last hit, select all, rectangle tools, captions
     CompletionActions& completion;
     Random& rng;
     ViewDocument& document;

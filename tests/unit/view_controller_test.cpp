@@ -2,13 +2,14 @@
 // drag and drop (joins, snaps, sorting boxes), bands and their tools, double
 // click rotation, zoom, scrolling at the edge and by keys, Enter and Space,
 // undo, menus and messages.
+#include "display/view_controller.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 
 #include "common/sound_events.h"
-#include "display/view_controller.h"
 #include "platform/scripted_platform.h"
 #include "puzzle/piece_mask.h"
 
@@ -128,18 +129,13 @@ using Sounds = std::vector<int>;
 
 // ------------------------------------------------------------- coordinates
 
-TEST(ViewCoordinates, WindowAndListPointsUnderZoomAndBoxOrigin) {
-    const ViewTransform t{100, 50, 2};
-    EXPECT_EQ(t.toPlay(Point{13, 7}), (Point{103, 51}));
-    EXPECT_EQ(t.toWindow(Point{103, 51}), (Point{12, 4}));
-    EXPECT_EQ(t.toWindow(Rect{100, 50, 110, 60}), (Rect{0, 0, 40, 40}));
-    EXPECT_EQ(t.invalidation(Rect{100, 50, 110, 60}), (Rect{-8, -8, 48, 48}));
-    EXPECT_TRUE(t.invalidation(Rect{}).empty());
-
+TEST(ViewCoordinates, BoxPointsUseTheBoxOriginAndZoom) {
     Fixture f;
-    f.windows.open[2] = true;
+    f.windows.open[2] = true;  // box 2: client area at (300, 300), zoom x2
     f.windows.zooms[2] = 1;
-    EXPECT_EQ(f.view.windowToPlay(WindowId::sortingBox(1), Point{21, 10}), (Point{310, 305}));
+    const WindowId box = WindowId::sortingBox(1);
+    EXPECT_EQ(f.view.windowToPlay(box, Point{21, 10}), (Point{310, 305}));
+    EXPECT_EQ(f.view.playToWindow(box, Point{310, 305}), (Point{20, 10}));
     f.settings.zoomShift = 3;
     EXPECT_EQ(f.view.windowToPlay(kView, Point{17, 9}), (Point{2, 1}));
 }
@@ -149,7 +145,7 @@ TEST(ViewCoordinates, MovedGroupRepaintsItsBoxesInWindowPixelsGrownByTheZoom) {
     f.settings.zoomShift = 1;
     f.press({70, 70});  // play (35, 35) on piece 0 at (30, 30)
     f.platform.invalidations.clear();
-    f.move({90, 70});   // play (45, 35): the piece goes to (40, 30)
+    f.move({90, 70});  // play (45, 35): the piece goes to (40, 30)
     EXPECT_EQ(f.at(0), (Point{40, 30}));
     ASSERT_EQ(f.platform.invalidations.size(), 1u);
     // (30, 30)-(80, 70) in play-area pixels, doubled, grown by 2 << 1.
@@ -221,7 +217,7 @@ TEST(ViewDrag, GroupCarriedIntoASortingBoxDropsAndJoinsThere) {
 TEST(ViewDrag, SelectionDragRefusedAtTheEdgePutsThePointerBack) {
     Fixture f;
     f.view.setScrollBounds({0, 0, 0, 0});  // no scrolling at the edge
-    f.press({35, 35}, {.shift = true});  // selects piece 0 at (30, 30)
+    f.press({35, 35}, {.shift = true});    // selects piece 0 at (30, 30)
     EXPECT_TRUE(f.model.isSelected(ListId::Main, 0));
     f.press({35, 35});
     EXPECT_TRUE(f.view.draggingSelection());
@@ -238,7 +234,7 @@ TEST(ViewDrag, SelectionDragRefusedAtTheEdgePutsThePointerBack) {
 
     // Two selected groups move together and stay selected.
     f.sounds.played.clear();
-    f.press({35, 35}, {.ctrl = true});
+    f.press({35, 35}, {.control = true});
     f.press({85, 35}, {.shift = true});
     f.press({85, 35});
     f.move({95, 55});
@@ -277,13 +273,12 @@ TEST(ViewBand, CtrlAndShiftAddToTheSelectionAPlainBandReplacesIt) {
     f.band({75, 25}, {125, 75}, {.shift = true});
     EXPECT_TRUE(f.model.isSelected(ListId::Main, 0));
     EXPECT_TRUE(f.model.isSelected(ListId::Main, 1));
-    f.band({25, 25}, {75, 125}, {.ctrl = true});  // adds piece 15 below piece 0
+    f.band({25, 25}, {75, 125}, {.control = true});  // adds piece 15 below piece 0
     EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 3);
     f.band({300, 300}, {310, 310});  // empty: clears, silently
     EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 0);
     f.band({300, 300}, {310, 310});  // empty again, nothing to clear
-    EXPECT_EQ(f.sounds.played,
-              (Sounds{kSoundSelectPieces, kSoundSelectPieces, kSoundSelectPieces, 8}));
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundSelectPieces, kSoundSelectPieces, kSoundSelectPieces, 8}));
 }
 
 TEST(ViewBand, ArrangeSolveAndFindToolsWorkOnTheRectangle) {
@@ -366,7 +361,7 @@ TEST(ViewZoom, ZoomClickBringsThePointToTheCentreCtrlZoomsOut) {
     f.view.setScrollBounds({-1000, -1000, 1000, 1000});
     f.view.setTool(kToolZoom);
     // Ctrl at x1: stays x1, the clicked point still comes to the centre.
-    f.press({600, 400}, {.ctrl = true});
+    f.press({600, 400}, {.control = true});
     EXPECT_EQ(f.view.zoom(), 0);
     EXPECT_EQ(f.view.assemblyOffset(), (Point{-200, -100}));
     EXPECT_EQ(f.sounds.played, (Sounds{kSoundZoomOut}));
@@ -442,6 +437,15 @@ TEST(ViewScroll, DraggedGroupStaysUnderThePointerWhileTheEdgeScrolls) {
     EXPECT_EQ(f.view.assemblyOffset(), (Point{15, 0}));
     EXPECT_EQ(f.at(2), (Point{0, 295}));
     EXPECT_EQ(f.at(1), (Point{95, 30}));  // the others moved with the world
+    f.release({5, 300});
+
+    // A dragged selection keeps its grip too: the anchor moves with the world.
+    Fixture g;
+    g.press({35, 35}, {.shift = true});
+    g.press({35, 35});
+    g.move({5, 35});
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{15, 0}));
+    EXPECT_EQ(g.at(0), (Point{0, 30}));
 }
 
 // ------------------------------------------------------------------- keys
@@ -451,7 +455,7 @@ TEST(ViewKeys, ToolKeysSetToolsAndCursorsAndRespectTheAllowances) {
     f.view.keyDown(ViewKey::Z, {});
     EXPECT_EQ(f.view.tool(), kToolZoom);
     EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomIn);
-    f.view.keyDown(ViewKey::Control, {.ctrl = true});
+    f.view.keyDown(ViewKey::Control, {.control = true});
     EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomOut);
     f.view.keyUp(ViewKey::Control, {});
     EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomIn);
