@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/file_io.h"
+#include "common/text_field.h"
 
 namespace pavalo {
 namespace {
@@ -82,17 +83,9 @@ constexpr int32_t kPreviewWidth = 200;
 
 }  // namespace
 
-std::string SettingsRecord::text(std::span<const char> field) {
-    auto end = std::find(field.begin(), field.end(), '\0');
-    return std::string(field.begin(), end);
-}
+std::string SettingsRecord::text(std::span<const char> field) { return fieldText(field); }
 
-bool SettingsRecord::setText(std::span<char> field, std::string_view text) {
-    if (text.size() >= field.size()) return false;
-    std::fill(field.begin(), field.end(), '\0');
-    std::copy(text.begin(), text.end(), field.begin());
-    return true;
-}
+bool SettingsRecord::setText(std::span<char> field, std::string_view text) { return setFieldText(field, text); }
 
 std::array<uint8_t, kSettingsRecordSize> SettingsRecord::encode() const {
     std::array<uint8_t, kSettingsRecordSize> bytes{};

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "common/file_io.h"
+#include "common/text_field.h"
 
 namespace pavalo {
 namespace {
@@ -144,17 +145,9 @@ PreferencesRecord PreferencesRecord::defaults(std::string_view dataFolder) {
     return r;
 }
 
-std::string PreferencesRecord::text(std::span<const char> field) {
-    auto end = std::find(field.begin(), field.end(), '\0');
-    return std::string(field.begin(), end);
-}
+std::string PreferencesRecord::text(std::span<const char> field) { return fieldText(field); }
 
-bool PreferencesRecord::setText(std::span<char> field, std::string_view text) {
-    if (text.size() >= field.size()) return false;
-    std::fill(field.begin(), field.end(), '\0');
-    std::copy(text.begin(), text.end(), field.begin());
-    return true;
-}
+bool PreferencesRecord::setText(std::span<char> field, std::string_view text) { return setFieldText(field, text); }
 
 std::array<uint8_t, kPreferencesRecordSize> PreferencesRecord::encode() const {
     [[maybe_unused]] static const bool covered = tableCoversRecord();
