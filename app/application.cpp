@@ -38,8 +38,6 @@ constexpr const char* kNoTrueColour =
     "so you will be unable to load 24 bit .BMP files or animations.  In order to play with 24 bit "
     "files, you must switch to a resolution that supports true-color modes using the Display "
     "Properties control panel.";
-// Within this many pixels of a play-area edge the view scrolls by itself.
-constexpr int kEdgeBorder = 20;
 
 bool parseSize(const QString& text, QSize& out) {
     const QStringList parts = text.split('x');
@@ -168,7 +166,7 @@ bool Application::start() {
 
     platform_ = std::make_unique<QtPlatform>(
         [this](WindowId id) -> QWidget* { return id.isView() && window_ ? window_->view() : nullptr; },
-        [this](uint32_t) { /* the frame's command dispatch arrives with the menus */ });
+        [this](uint32_t id) { dispatchCommand(id); });
 
     const StartupCheck check = checkRuntimeVersion(probeRuntimeVersion(), runtimeIsNtLike());
     if (!check.message.empty()) platform_->messageBox(check.message, {}, MessageButtons::Ok);
@@ -196,6 +194,13 @@ bool Application::start() {
     document_ = std::make_unique<Document>(model_, undo_, prefs_, *platform_, *this);
     document_->setPlayArea(play.width(), play.height());
     document_->puzzleState() = kPuzzleStateNone;
+
+    assist_ = std::make_unique<AssistCommands>(model_, *this, selector_, *this, document_->puzzleState(),
+                                               processRandom());
+    view_ = std::make_unique<ViewController>(ViewContext{model_, *platform_, document_->record(), document_->puzzleState(),
+                                                         compositor_->state(), undo_, *this, *assist_, *this,
+                                                         processRandom(), *this, *this, network_});
+    window_->view()->setController(view_.get());
 
     const bool trueColour = bestDisplayDepth(play.width(), play.height(), 24) >= 16;
     display_.createDisplay(window_.get(), play.width(), play.height(), trueColour ? bestDisplayDepth(play.width(), play.height(), 24) : 8,
@@ -293,7 +298,58 @@ void Application::puzzleChanged() {
         compositor_->renderer.buildOutlineShades(model_, document_->hasPicture() ? &document_->picture() : nullptr);
     }
     window_->setWindowTitle(QString::fromStdString(document_->title()));
+    if (view_) view_->reset();
     refreshAll();
+}
+
+bool Application::puzzleExists() const { return document_ && document_->hasPuzzle(); }
+
+bool Application::rotatedPieces() const { return document_->record().rotationOption != 0; }
+
+void Application::markChanged() {
+    if (document_->puzzleState() != kPuzzleStateCompleted) document_->setModified();
+}
+
+void Application::redrawPlayArea() { refreshAll(); }
+
+bool Application::runCommand(uint32_t id) { return dispatchCommand(id); }
+
+void Application::centreView() { view_->centerView(); }
+
+void Application::refreshTitleAndStatus() {
+    if (document_->puzzleState() == kPuzzleStateCompleted) compositor_->state().viewMode = kViewFinished;
+    window_->setWindowTitle(QString::fromStdString(document_->title()));
+    refreshAll();
+}
+
+void Application::restoreWindows(const SettingsRecord&) { refreshAll(); }
+
+bool Application::dispatchCommand(uint32_t id) {
+    namespace mc = menu_command;
+    if (view_ && view_->command(id)) return true;
+    const Point click = view_ ? view_->clickPoint() : Point{};
+    switch (id) {
+        case mc::kSolveThisPiece:
+            assist_->solveThisPiece(click.x, click.y);
+            refreshAll();
+            return true;
+        case mc::kArrange:
+            playEvent(kSoundArrange);
+            assist_->arrange(document_->playWidth(), document_->playHeight());
+            refreshAll();
+            return true;
+        case mc::kRotatedPieces:
+            document_->toggleRotation();
+            return true;
+        case mc::kCheckCompletion:
+            checkPuzzleCompletion(model_, document_->puzzleState(), false, *this, processRandom());
+            return true;
+        case mc::kCenter:
+            view_->centerView();
+            return true;
+        default:
+            return false;
+    }
 }
 
 void Application::refreshAll() {
@@ -306,11 +362,9 @@ void Application::idleTick() {
     // view as a mouse move would.
     const QPoint p = window_->view()->mapFromGlobal(QCursor::pos());
     const QSize s = window_->view()->size();
-    const bool nearEdge = p.x() < kEdgeBorder || p.y() < kEdgeBorder || p.x() >= s.width() - kEdgeBorder ||
-                          p.y() >= s.height() - kEdgeBorder;
     const bool inside = p.x() >= 0 && p.y() >= 0 && p.x() < s.width() && p.y() < s.height();
-    (void)nearEdge;
-    (void)inside;
+    if (inside && window_->isActiveWindow())
+        view_->idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
 }
 
 void Application::takeScreenshotAndQuit() {

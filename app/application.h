@@ -14,6 +14,9 @@
 #include "app/qt_platform.h"
 #include "display/compositor.h"
 #include "display/display_surface.h"
+#include "display/view_controller.h"
+#include "puzzle/assist_commands.h"
+#include "puzzle/assist_tools.h"
 #include "puzzle/puzzle_model.h"
 #include "puzzle/undo.h"
 #include "shell/document.h"
@@ -26,7 +29,6 @@ namespace pavalo {
 
 class GameWindow;
 class ProgressWindow;
-class ViewInput;
 
 struct LaunchOptions {
     QSize window;                        // empty: full screen
@@ -42,7 +44,12 @@ struct LaunchOptions {
 // Parses the command line; false with a message on a bad one.
 bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& error);
 
-class Application : public QObject, public DocumentFrontEnd {
+class Application : public QObject,
+                    public DocumentFrontEnd,
+                    public ViewDocument,
+                    public ViewWindows,
+                    public CompletionActions,
+                    public UndoActions {
     Q_OBJECT
 public:
     explicit Application(LaunchOptions options);
@@ -59,6 +66,7 @@ public:
     Compositor& compositor() { return *compositor_; }
     PuzzleModel& model() { return model_; }
     QtPlatform& platform() { return *platform_; }
+    ViewController& view() { return *view_; }
 
     // The start routine: the start dialog until a puzzle exists or the player
     // leaves.
@@ -73,6 +81,26 @@ public:
     void progressSet(int percent, const std::string& caption) override;
     void progressClose() override;
     void puzzleChanged() override;
+    void closeSortingBoxes() override {}
+
+    // ViewDocument
+    bool puzzleExists() const override;
+    bool rotatedPieces() const override;
+    void markChanged() override;
+
+    // ViewWindows (and the assist commands' front end)
+    void redrawPlayArea() override;
+    bool runCommand(uint32_t id) override;
+
+    // CompletionActions
+    void centreView() override;
+    void refreshTitleAndStatus() override;
+
+    // UndoActions
+    void restoreWindows(const SettingsRecord& record) override;
+
+    // The frame's command dispatch.
+    bool dispatchCommand(uint32_t id);
 
 signals:
     void puzzleReady();
@@ -97,6 +125,10 @@ private:
     std::unique_ptr<GameWindow> window_;
     std::unique_ptr<ProgressWindow> progress_;
     std::unique_ptr<QLocalServer> instanceServer_;
+    LocalPieceSelector selector_;
+    ViewNetwork network_;
+    std::unique_ptr<AssistCommands> assist_;
+    std::unique_ptr<ViewController> view_;
     QTimer idle_;
     PieceCountMemory pieceMemory_;
     uint32_t screenSaverCookie_ = 0;

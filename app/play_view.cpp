@@ -1,4 +1,4 @@
-// Painting the composed play area and forwarding input.
+// Painting the composed play area and forwarding input to the controller.
 #include "app/play_view.h"
 
 #include <QElapsedTimer>
@@ -7,14 +7,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "app/cursors.h"
 #include "app/surface_image.h"
 
 namespace pavalo {
 namespace {
-
-KeyFlags flagsOf(Qt::KeyboardModifiers m) {
-    return {(m & Qt::ShiftModifier) != 0, (m & Qt::ControlModifier) != 0};
-}
 
 Point pointOf(const QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
@@ -22,6 +19,40 @@ Point pointOf(const QMouseEvent* e) {
 }
 
 }  // namespace
+
+KeyFlags keyFlagsOf(Qt::KeyboardModifiers m) {
+    return {(m & Qt::ShiftModifier) != 0, (m & Qt::ControlModifier) != 0};
+}
+
+ViewKey viewKeyFor(int key) {
+    switch (key) {
+        case Qt::Key_Escape: return ViewKey::Escape;
+        case Qt::Key_A: return ViewKey::A;
+        case Qt::Key_S: return ViewKey::S;
+        case Qt::Key_Z: return ViewKey::Z;
+        case Qt::Key_F: return ViewKey::F;
+        case Qt::Key_N: return ViewKey::N;
+        case Qt::Key_C: return ViewKey::C;
+        case Qt::Key_1: return ViewKey::Box1;
+        case Qt::Key_2: return ViewKey::Box2;
+        case Qt::Key_3: return ViewKey::Box3;
+        case Qt::Key_4: return ViewKey::Box4;
+        case Qt::Key_O: return ViewKey::O;
+        case Qt::Key_P: return ViewKey::P;
+        case Qt::Key_T: return ViewKey::T;
+        case Qt::Key_Backspace: return ViewKey::Backspace;
+        case Qt::Key_Control: return ViewKey::Control;
+        case Qt::Key_Left: return ViewKey::Left;
+        case Qt::Key_Right: return ViewKey::Right;
+        case Qt::Key_Up: return ViewKey::Up;
+        case Qt::Key_Down: return ViewKey::Down;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return ViewKey::Enter;
+        case Qt::Key_Space: return ViewKey::Space;
+        case Qt::Key_8: return ViewKey::Eight;
+        default: return ViewKey::Other;
+    }
+}
 
 PlayView::PlayView(QWidget* parent, Compositor& compositor) : QWidget(parent), compositor_(compositor) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -35,13 +66,12 @@ void PlayView::paintEvent(QPaintEvent* event) {
     timer.start();
     QPainter painter(this);
     for (const QRect& r : event->region()) {
-        ViewRequest request = input_ ? input_->viewRequest() : ViewRequest{};
-        request.clipBox = {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
-        Presentation shown = compositor_.updateView(request);
-        if (!shown.present) {
-            painter.fillRect(r, Qt::black);
-            continue;
-        }
+        const Rect clip{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+        ViewRequest request;
+        if (controller_) request = controller_->viewRequest(clip);
+        request.clipBox = clip;
+        const Presentation shown = compositor_.updateView(request);
+        if (!shown.present) continue;
         // Wrapped after the update: a rebuild may have replaced the buffer.
         const QImage image = surfaceImage(compositor_.backBuffer());
         if (image.isNull()) continue;
@@ -53,29 +83,35 @@ void PlayView::paintEvent(QPaintEvent* event) {
 }
 
 void PlayView::mousePressEvent(QMouseEvent* e) {
-    if (!input_) return;
-    if (e->button() == Qt::LeftButton) input_->mousePress(pointOf(e), flagsOf(e->modifiers()));
-    if (e->button() == Qt::RightButton) input_->rightButton(pointOf(e), flagsOf(e->modifiers()));
+    if (!controller_) return;
+    if (e->button() == Qt::LeftButton) controller_->mousePress(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
+    if (e->button() == Qt::RightButton) controller_->rightButton(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::mouseMoveEvent(QMouseEvent* e) {
-    if (input_) input_->mouseMove(pointOf(e), flagsOf(e->modifiers()), (e->buttons() & Qt::LeftButton) != 0);
+    if (controller_) controller_->mouseMove(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::mouseReleaseEvent(QMouseEvent* e) {
-    if (input_ && e->button() == Qt::LeftButton) input_->mouseRelease(pointOf(e), flagsOf(e->modifiers()));
+    if (controller_ && e->button() == Qt::LeftButton)
+        controller_->mouseRelease(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (input_ && e->button() == Qt::LeftButton) input_->mouseDoubleClick(pointOf(e), flagsOf(e->modifiers()));
+    if (controller_ && e->button() == Qt::LeftButton)
+        controller_->mouseDoubleClick(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::keyPressEvent(QKeyEvent* e) {
-    if (input_) input_->keyDown(e->key(), flagsOf(e->modifiers()));
+    if (controller_) controller_->keyDown(viewKeyFor(e->key()), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::keyReleaseEvent(QKeyEvent* e) {
-    if (input_ && !e->isAutoRepeat()) input_->keyUp(e->key(), flagsOf(e->modifiers()));
+    if (controller_ && !e->isAutoRepeat()) controller_->keyUp(viewKeyFor(e->key()), keyFlagsOf(e->modifiers()));
+}
+
+void PlayView::enterEvent(QEnterEvent* e) {
+    if (controller_) setCursor(gameCursor(controller_->cursor((e->modifiers() & Qt::ControlModifier) != 0)));
 }
 
 }  // namespace pavalo

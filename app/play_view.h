@@ -1,42 +1,20 @@
 // PlayView: the widget of the play-area view. It paints what the compositor
 // composed for each invalid rectangle, magnified by the zoom, and hands mouse
-// and key events to the view logic.
+// and key events to the view controller.
 #pragma once
 
 #include <QWidget>
-#include <optional>
 
 #include "display/compositor.h"
-#include "platform/platform.h"
+#include "display/view_controller.h"
 
 namespace pavalo {
-
-// Modifier keys held with an event.
-struct KeyFlags {
-    bool shift = false;
-    bool control = false;
-};
-
-// What the view logic offers the widget.
-class ViewInput {
-public:
-    virtual ~ViewInput() = default;
-    virtual void mousePress(Point at, KeyFlags keys) = 0;
-    virtual void mouseMove(Point at, KeyFlags keys, bool leftHeld) = 0;
-    virtual void mouseRelease(Point at, KeyFlags keys) = 0;
-    virtual void mouseDoubleClick(Point at, KeyFlags keys) = 0;
-    virtual void rightButton(Point at, KeyFlags keys) = 0;
-    virtual void keyDown(int qtKey, KeyFlags keys) = 0;
-    virtual void keyUp(int qtKey, KeyFlags keys) = 0;
-    // The composition request of the moment (zoom, selection rectangle).
-    virtual ViewRequest viewRequest() const = 0;
-};
 
 class PlayView : public QWidget {
     Q_OBJECT
 public:
     PlayView(QWidget* parent, Compositor& compositor);
-    void setInput(ViewInput* input) { input_ = input; }
+    void setController(ViewController* controller) { controller_ = controller; }
 
     // Milliseconds spent in the last paint (for the drag-latency figure).
     double lastPaintMs() const { return lastPaintMs_; }
@@ -49,11 +27,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
 
 private:
     Compositor& compositor_;
-    ViewInput* input_ = nullptr;
+    ViewController* controller_ = nullptr;
     double lastPaintMs_ = 0;
 };
+
+// The view's key for a Qt key (number-pad digits count as digits).
+ViewKey viewKeyFor(int qtKey);
+KeyFlags keyFlagsOf(Qt::KeyboardModifiers modifiers);
 
 }  // namespace pavalo

@@ -1,0 +1,192 @@
+// The game's windows driven like a player would: real mouse and key events on
+// the play-area view of a running game, and the start and piece-count dialogs.
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/application.h"
+#include "app/game_window.h"
+#include "app/piece_count_dialog.h"
+#include "app/play_view.h"
+#include "app/start_dialog.h"
+#include "puzzle/piece_mask.h"
+
+using namespace pavalo;
+
+class GameViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir home_;
+    std::unique_ptr<Application> app_;
+
+    // Starts a game with a fresh 100-piece puzzle of the sample picture.
+    void startGame(bool rotate = false) {
+        app_.reset();
+        qputenv("TAVORN_HOME", home_.path().toUtf8());
+        LaunchOptions o;
+        o.window = QSize(1280, 800);
+        o.newPicture = std::string(PAVALO_SAMPLE_DIR) + "/stained-glass.bmp";
+        o.pieces = 100;
+        o.seed = 7;
+        o.rotate = rotate;
+        app_ = std::make_unique<Application>(o);
+        QVERIFY(app_->start());
+        app_->runStartRoutine();
+        QVERIFY(app_->document().hasPuzzle());
+        QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
+    }
+    PuzzleModel& model() { return app_->model(); }
+    PlayView* view() { return app_->window().view(); }
+
+    // A point inside a piece's shape, in window pixels (zoom 1).
+    QPoint insidePiece(int32_t piece) {
+        const Piece& p = model().piece(piece);
+        for (int y = p.drawnHeight() / 2; y < p.drawnHeight(); ++y)
+            for (int x = p.drawnWidth() / 2; x < p.drawnWidth(); ++x)
+                if (maskCoversPoint(p.mask, p.width, p.height, p.rotation, x, y) &&
+                    model().findPieceAtPoint(ListId::Main, p.x + x, p.y + y) == piece)
+                    return QPoint(p.x + x, p.y + y);
+        return {};
+    }
+    // A loose piece fully inside the window and on top where grabbed.
+    int32_t visiblePiece() {
+        const QRect window = view()->rect().adjusted(40, 40, -40, -40);
+        for (int32_t i = 0; i < model().pieceCount(); ++i) {
+            const Rect b = model().piece(i).box();
+            if (model().listOfPiece(i) == ListId::Main && window.contains(QRect(b.left, b.top, b.width(), b.height())) &&
+                !insidePiece(i).isNull())
+                return i;
+        }
+        return -1;
+    }
+    // Drags a piece by its grab point so that its top-left lands at `to`.
+    void dragPiece(int32_t piece, QPoint to) {
+        const QPoint grab = insidePiece(piece);
+        QVERIFY(!grab.isNull());
+        const QPoint offset = grab - QPoint(model().piece(piece).x, model().piece(piece).y);
+        QTest::mousePress(view(), Qt::LeftButton, {}, grab);
+        QTest::mouseMove(view(), (grab + to + offset) / 2);
+        QTest::mouseMove(view(), to + offset);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, to + offset);
+    }
+
+private slots:
+    void dropBesideANeighbourJoins() {
+        startGame();
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        const int32_t cols = model().columns();
+        const int32_t q = (p % cols + 1 < cols) ? p + 1 : p - 1;
+        // Bring q next to p's expected place, then drop p three pixels off it.
+        int32_t ex, ey;
+        model().moveGroup(ListId::Main, q, model().piece(p).x + 200, model().piece(p).y);
+        model().expectedPosition(p, q, ex, ey);
+        if (ex < 40 || ex > 1100) QSKIP("no room beside the piece in this layout");
+        dragPiece(p, QPoint(ex + 3, ey - 2));
+        QCOMPARE(model().member(p).group, model().member(q).group);
+        model().expectedPosition(p, q, ex, ey);
+        QCOMPARE(model().piece(p).x, ex);  // joined exactly
+        QVERIFY(app_->document().modified());
+    }
+
+    void dropNearItsPlaceSnapsAndAFinishedPieceStartsABand() {
+        startGame();
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        dragPiece(p, QPoint(model().solvedX(p) + 4, model().solvedY(p) - 3));
+        QCOMPARE(model().listOfPiece(p), ListId::Finished);
+        QCOMPARE(model().piece(p).x, model().solvedX(p));
+        // Pressing on the finished piece draws a band instead of picking it up.
+        const Piece& f = model().piece(p);
+        const QPoint on(f.x + f.width / 2, f.y + f.height / 2);
+        QTest::mousePress(view(), Qt::LeftButton, {}, on);
+        QVERIFY(app_->view().bandActive());
+        QCOMPARE(app_->view().dragPiece(), -1);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, on + QPoint(5, 5));
+        QCOMPARE(model().listOfPiece(p), ListId::Finished);
+    }
+
+    void doubleClickRotatesZoomAndSpaceCycle() {
+        startGame(true);
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        const int before = model().piece(p).rotation;
+        QTest::mouseDClick(view(), Qt::LeftButton, {}, insidePiece(p));
+        QCOMPARE(model().piece(p).rotation, (before + 1) % 4);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, insidePiece(p));
+
+        // The zoom tool: Z, then a click in the view zooms in one step.
+        QTest::keyClick(view(), Qt::Key_Z);
+        QCOMPARE(app_->view().tool(), kToolZoom);
+        QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(640, 400));
+        QCOMPARE(app_->view().zoom(), 1);
+        QTest::keyClick(view(), Qt::Key_Escape);
+        QCOMPARE(app_->view().tool(), kToolNormal);
+
+        // Space: loose pieces hidden, then the assembled picture, then back.
+        RendererState& state = app_->compositor().state();
+        QTest::keyClick(view(), Qt::Key_Space);
+        QVERIFY(state.viewMode & kViewPlayAreaHidden);
+        QTest::keyClick(view(), Qt::Key_Space);
+        QVERIFY(state.viewMode & kViewAssembled);
+        QTest::keyClick(view(), Qt::Key_Space);
+        QCOMPARE(state.viewMode, kViewPiecesShown);
+    }
+
+    void pointerAtTheEdgeScrollsTheWorld() {
+        startGame();
+        const Point before = app_->view().assemblyOffset();
+        QTest::mouseMove(view(), QPoint(5, 400));
+        const Point after = app_->view().assemblyOffset();
+        QVERIFY(after.x != before.x);
+        QCOMPARE(after.y, before.y);
+    }
+
+    void startDialogButtonsAndKeys() {
+        QWidget parent;
+        parent.resize(1024, 700);
+        {
+            StartDialog d(&parent, false);
+            QVERIFY(!d.button(StartChoice::Continue)->isEnabled());
+            QTimer::singleShot(0, &d, [&] { QTest::mouseClick(d.button(StartChoice::NewPuzzle), Qt::LeftButton); });
+            d.exec();
+            QCOMPARE(d.choice(), StartChoice::NewPuzzle);
+        }
+        {
+            StartDialog d(&parent, true);
+            QTimer::singleShot(0, &d, [&] { QTest::keyClick(&d, Qt::Key_Return); });
+            d.exec();
+            QCOMPARE(d.choice(), StartChoice::Continue);  // Enter with nothing focused
+        }
+        {
+            StartDialog d(&parent, true);
+            QTimer::singleShot(0, &d, [&] { QTest::keyClick(&d, Qt::Key_Escape); });
+            d.exec();
+            QCOMPARE(d.choice(), StartChoice::Exit);
+        }
+    }
+
+    void pieceCountDialogFollowsPresetsAndSlider() {
+        PieceCountRules rules(640, 480);
+        PieceCountMemory memory;
+        PieceCountDialog d(nullptr, rules, true, memory);
+        QCOMPARE(d.slider()->minimum(), 2);
+        QCOMPARE(d.slider()->maximum(), 53);
+        QVERIFY(d.rotateBox()->isChecked());
+        d.choosePreset(0);  // "Simple": 4 x 3
+        QCOMPARE(d.countLabel()->text(), QString("12 Pieces"));
+        d.slider()->setValue(10);
+        QCOMPARE(d.countLabel()->text(), QString("80 Pieces"));
+        QCOMPARE(d.choice().grid.columns, 10);
+        QCOMPARE(d.choice().preset, -1);
+    }
+
+    void cleanupTestCase() { app_.reset(); }
+};
+
+QTEST_MAIN(GameViewTest)
+#include "game_view_test.moc"
