@@ -60,13 +60,20 @@ QString bundledContentFolder() {
     return {};
 }
 
-// A fresh data folder receives the background tile the program ships.
+// A fresh data folder receives the background tile and the sample pictures
+// the program ships; files already there are left alone.
 void installBundledContent(const std::string& dataFolder) {
-    const QString target = QString::fromStdString(joinPath(dataFolder, "gfx/tile.bmp"));
     const QString source = bundledContentFolder();
-    if (QFileInfo::exists(target) || source.isEmpty()) return;
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::copy(source + "/gfx/tile.bmp", target);
+    if (source.isEmpty()) return;
+    const QString target = QString::fromStdString(dataFolder);
+    for (const QString& sub : {QStringLiteral("gfx"), QStringLiteral("samples")}) {
+        const QDir from(source + "/" + sub);
+        if (!from.exists()) continue;
+        QDir().mkpath(target + "/" + sub);
+        for (const QString& name : from.entryList(QDir::Files))
+            if (!QFileInfo::exists(target + "/" + sub + "/" + name))
+                QFile::copy(from.filePath(name), target + "/" + sub + "/" + name);
+    }
 }
 
 }  // namespace
