@@ -372,6 +372,7 @@ void Application::idleTick() {
     const bool inside = p.x() >= 0 && p.y() >= 0 && p.x() < s.width() && p.y() < s.height();
     if (inside && window_->isActiveWindow())
         view_->idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
+    for (auto& task : idleTasks_) task();
 }
 
 void Application::takeScreenshotAndQuit() {

@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QSize>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -73,6 +75,9 @@ public:
     void runStartRoutine();
     // Redraws everything after the puzzle, picture or display changed.
     void refreshAll();
+    // Work for the idle pass while a puzzle is shown (moving pictures,
+    // animations, the network's resend pass).
+    void addIdleTask(std::function<void()> task) { idleTasks_.push_back(std::move(task)); }
 
     // DocumentFrontEnd
     std::optional<std::string> choosePicture() override;
@@ -130,6 +135,7 @@ private:
     std::unique_ptr<AssistCommands> assist_;
     std::unique_ptr<ViewController> view_;
     QTimer idle_;
+    std::vector<std::function<void()>> idleTasks_;
     PieceCountMemory pieceMemory_;
     uint32_t screenSaverCookie_ = 0;
     bool multiplayer_ = false;

@@ -13,6 +13,7 @@ ctest --test-dir build --output-on-failure -j 2
 echo "== sanitizer build (ASan + UBSan)"
 ./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPAVALO_SANITIZE=ON -DPAVALO_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/sanitizer/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j 2
 
 echo "== fuzz targets (smoke run)"

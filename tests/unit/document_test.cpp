@@ -10,6 +10,7 @@
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
 #include "shell/document.h"
+#include "shell/runtime_probe.h"
 
 using namespace pavalo;
 namespace fs = std::filesystem;
@@ -252,4 +253,28 @@ TEST_F(DocumentTest, RecutAndRotation) {
     EXPECT_EQ(doc.record().rotationOption, 0u);
     for (int i = 0; i < 80; ++i) EXPECT_EQ(model.piece(i).rotation, 0);
     EXPECT_EQ(prefs.record.rotatedPieces, 0);
+}
+
+TEST(RuntimeCheck, OldVersionsGetTheirMessages) {
+    const StartupCheck full = checkRuntimeVersion(kFullRuntimeVersion, false);
+    EXPECT_TRUE(full.message.empty());
+    EXPECT_TRUE(full.multiplayer);
+    EXPECT_FALSE(full.stop);
+    // Below 4.6 the program stops with the install message...
+    const StartupCheck old = checkRuntimeVersion(packVersion(4, 5), false);
+    EXPECT_TRUE(old.stop);
+    EXPECT_NE(old.message.find("assembling the DirectX mini-puzzle"), std::string::npos);
+    // ...unless it is the variant that keeps running single-player, which has
+    // one message below 4.3 and another from 4.3 up.
+    const StartupCheck ntOld = checkRuntimeVersion(packVersion(4, 2), true);
+    const StartupCheck ntMid = checkRuntimeVersion(packVersion(4, 3), true);
+    EXPECT_FALSE(ntOld.stop);
+    EXPECT_FALSE(ntMid.multiplayer);
+    EXPECT_NE(ntOld.message.find("Service Pack 3"), std::string::npos);
+    EXPECT_NE(ntMid.message.find("Service Packfor your version"), std::string::npos);
+    // The override reaches them from the environment.
+    setenv("PAVALO_RUNTIME_VERSION", "4.3", 1);
+    EXPECT_EQ(probeRuntimeVersion(), packVersion(4, 3));
+    unsetenv("PAVALO_RUNTIME_VERSION");
+    EXPECT_EQ(probeRuntimeVersion(), kFullRuntimeVersion);
 }
