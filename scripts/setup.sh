@@ -12,6 +12,8 @@ PACKAGES=(
   libjpeg62-turbo-dev
   # the window front end, and a virtual screen for its tests
   qt6-base-dev xvfb xauth
+  # sound effects, music (MIDI through a General-MIDI soundfont) and CD audio
+  libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev
 )
 
 missing=()
