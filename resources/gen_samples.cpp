@@ -740,8 +740,8 @@ Canvas paintBalloons() {
                 // Round shading lit from the upper left, with a soft highlight.
                 float depth = std::sqrt(1 - u * u);
                 float light = 0.45f + 0.55f * depth * (0.8f + 0.2f * (-t));
-                float spec = std::exp(-((u + 0.45f) * (u + 0.45f) + (t + 0.45f) * (t + 0.45f)) * 9.0f);
-                Rgb shaded = add(scale(col, light), scale(rgb(255, 255, 255), 0.35f * spec));
+                float shine = std::exp(-((u + 0.45f) * (u + 0.45f) + (t + 0.45f) * (t + 0.45f)) * 9.0f);
+                Rgb shaded = add(scale(col, light), scale(rgb(255, 255, 255), 0.35f * shine));
                 // Seams between gores.
                 float along = (angle / kPi + 0.5f) * b.gores;
                 if (std::fabs(along - std::round(along)) < 0.05f && r > 30) shaded = scale(shaded, 0.75f);
