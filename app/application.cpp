@@ -198,7 +198,9 @@ bool Application::start() {
     platform_->setDialogParent(window_.get());
     progress_ = std::make_unique<ProgressWindow>(window_.get());
 
-    document_ = std::make_unique<Document>(model_, undo_, prefs_, *platform_, *this);
+    animations_ = std::make_unique<AnimatedPictures>(*platform_);
+    document_ = std::make_unique<Document>(model_, undo_, prefs_, *platform_, *this, animations_.get());
+    addIdleTask([this] { advanceAnimatedPicture(); });
     document_->setPlayArea(play.width(), play.height());
     document_->puzzleState() = kPuzzleStateNone;
 
@@ -373,6 +375,13 @@ void Application::idleTick() {
     if (inside && window_->isActiveWindow())
         view_->idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
     for (auto& task : idleTasks_) task();
+}
+
+// An animated (WDA) picture draws its next frame into the picture surface
+// when one is due; the windows that show the picture are then redrawn.
+void Application::advanceAnimatedPicture() {
+    if (document_->record().pictureKind != kPictureWda || !document_->hasPicture()) return;
+    if (animations_->advance(document_->picture())) refreshAll();
 }
 
 void Application::takeScreenshotAndQuit() {

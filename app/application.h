@@ -21,6 +21,7 @@
 #include "puzzle/assist_tools.h"
 #include "puzzle/puzzle_model.h"
 #include "puzzle/undo.h"
+#include "shell/animated_picture.h"
 #include "shell/document.h"
 #include "shell/music_settings.h"
 #include "shell/preferences.h"
@@ -116,6 +117,7 @@ private:
     void idleTick();
     void requestClose();
     void takeScreenshotAndQuit();
+    void advanceAnimatedPicture();
 
     LaunchOptions options_;
     PuzzleModel& model_;
@@ -126,6 +128,7 @@ private:
     DisplaySurface display_;
     std::unique_ptr<Compositor> compositor_;
     std::unique_ptr<QtPlatform> platform_;
+    std::unique_ptr<AnimatedPictures> animations_;
     std::unique_ptr<Document> document_;
     std::unique_ptr<GameWindow> window_;
     std::unique_ptr<ProgressWindow> progress_;

@@ -74,6 +74,7 @@ void Document::release() {
         model_.freePuzzle();
     }
     picture_.releasePixels();
+    if (movies_) movies_->releasePictures();
     pieceOrder_.clear();
     undo_.clear();
     record_.puzzleState = kPuzzleStateNone;

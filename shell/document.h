@@ -94,6 +94,8 @@ public:
     // cannot be opened.
     virtual bool openAnimation(const std::string& /*path*/, DrawSurface& /*picture*/) { return false; }
     virtual bool movieSystemAvailable() const { return false; }
+    // Releases the animation and movie objects (new puzzle, exit).
+    virtual void releasePictures() {}
 };
 
 struct NewPuzzleOptions {
