@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/audio_session.h"
 #include "app/game_window.h"
 #include "app/play_view.h"
 #include "app/progress_window.h"
@@ -222,6 +223,8 @@ bool Application::start() {
     compositor_->setScene({&model_, nullptr, &document_->record()});
 
     window_->showAndUpdate();
+    audio_ = std::make_unique<AudioSession>(prefs_, music_, *platform_, window_.get());
+    audio_->start();
     playEvent(kSoundStartup);
 
     if (options_.screenshot)
@@ -405,6 +408,7 @@ void Application::shutdown() {
         savePreferences(preferencesPath(dataFolder_), prefs_, music_, true);
         document_->release();
     }
+    audio_.reset();
     progress_.reset();
     window_.reset();
     inhibitScreenSaver(false);

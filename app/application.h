@@ -32,6 +32,7 @@ namespace pavalo {
 
 class GameWindow;
 class ProgressWindow;
+class AudioSession;
 
 struct LaunchOptions {
     QSize window;                        // empty: full screen
@@ -70,6 +71,8 @@ public:
     PuzzleModel& model() { return model_; }
     QtPlatform& platform() { return *platform_; }
     ViewController& view() { return *view_; }
+    // Sound effects and music; null before start-up and after shutdown.
+    AudioSession* audio() { return audio_.get(); }
 
     // The start routine: the start dialog until a puzzle exists or the player
     // leaves.
@@ -137,6 +140,7 @@ private:
     ViewNetwork network_;
     std::unique_ptr<AssistCommands> assist_;
     std::unique_ptr<ViewController> view_;
+    std::unique_ptr<AudioSession> audio_;
     QTimer idle_;
     std::vector<std::function<void()>> idleTasks_;
     PieceCountMemory pieceMemory_;
