@@ -9,12 +9,15 @@
 #include <map>
 #include <set>
 
+#include "tests/unit/test_doubles.h"
 #include "common/sound_events.h"
 #include "puzzle/assist_commands.h"
 #include "puzzle/assist_menu.h"
 #include "puzzle/piece_mask.h"
 
 using namespace pavalo;
+using pavalo::testing::MapHolders;
+using pavalo::testing::RecordingSounds;
 
 namespace {
 
@@ -67,13 +70,6 @@ struct FakeFrontEnd : AssistFrontEnd {
     void searchingClosed() override { searching = false; }
 };
 
-struct RecordingSounds : SoundPlayer {
-    std::vector<int> played;
-    RecordingSounds() { setSoundPlayer(this); }
-    ~RecordingSounds() override { setSoundPlayer(nullptr); }
-    void playEvent(int event, int) override { played.push_back(event); }
-    void stopEvent(int) override {}
-};
 
 struct CountingCompletion : CompletionActions {
     int checks = 0, centred = 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/unit/test_doubles.h"
 #include "common/sound_events.h"
 #include "display/display_modes.h"
 #include "media/bmp.h"
@@ -13,6 +14,8 @@
 #include "shell/runtime_probe.h"
 
 using namespace pavalo;
+using pavalo::testing::MapHolders;
+using pavalo::testing::RecordingSounds;
 namespace fs = std::filesystem;
 
 namespace {
@@ -45,14 +48,6 @@ struct FrontEnd : DocumentFrontEnd {
     void forgetRecentFile(const std::string& p) override { log.push_back("forget " + p); }
 };
 
-struct Sounds : SoundPlayer {
-    std::vector<std::pair<int, int>> played;
-    std::vector<int> stopped;
-    Sounds() { setSoundPlayer(this); }
-    ~Sounds() override { setSoundPlayer(nullptr); }
-    void playEvent(int e, int n) override { played.push_back({e, n}); }
-    void stopEvent(int e) override { stopped.push_back(e); }
-};
 
 class DocumentTest : public ::testing::Test {
 protected:
@@ -85,7 +80,7 @@ protected:
 }  // namespace
 
 TEST_F(DocumentTest, NewPuzzleRunsTheCutSequence) {
-    Sounds sounds;
+    RecordingSounds sounds;
     front.pictures.push_back(jpeg);
     front.counts.push_back(grid(8, 6, true));
     ASSERT_TRUE(doc.newPuzzle());
@@ -109,8 +104,8 @@ TEST_F(DocumentTest, NewPuzzleRunsTheCutSequence) {
     EXPECT_EQ(captions, (std::vector<std::string>{"Creating Template", "Cutting Puzzle", "Loading Image"}));
     EXPECT_EQ(front.progress.back().first, 100);
     // New game sound, the cutting sound looping through the cut, then stopped.
-    EXPECT_EQ(sounds.played.front(), std::make_pair(int(kSoundNewGame), 1));
-    EXPECT_EQ(sounds.played.back(), std::make_pair(int(kSoundPuzzleCut), 128));
+    EXPECT_EQ(sounds.repeats.front(), std::make_pair(int(kSoundNewGame), 1));
+    EXPECT_EQ(sounds.repeats.back(), std::make_pair(int(kSoundPuzzleCut), 128));
     EXPECT_EQ(sounds.stopped, (std::vector<int>{kSoundPuzzleCut}));
 }
 

@@ -4,11 +4,14 @@
 
 #include <map>
 
+#include "tests/unit/test_doubles.h"
 #include "common/sound_events.h"
 #include "puzzle/joining.h"
 #include "puzzle/piece_mask.h"
 
 using namespace pavalo;
+using pavalo::testing::MapHolders;
+using pavalo::testing::RecordingSounds;
 
 namespace {
 
@@ -56,13 +59,6 @@ struct RecordingReporter : DropReporter {
     void pauseBetweenReports() override { log.push_back("pause"); }
 };
 
-struct RecordingSounds : SoundPlayer {
-    std::vector<int> played;
-    RecordingSounds() { setSoundPlayer(this); }
-    ~RecordingSounds() override { setSoundPlayer(nullptr); }
-    void playEvent(int event, int) override { played.push_back(event); }
-    void stopEvent(int) override {}
-};
 
 struct RecordingActions : CompletionActions {
     std::vector<std::string> log;
@@ -75,11 +71,6 @@ struct RecordingActions : CompletionActions {
     void refreshStatusAndSortingBoxes() override { log.push_back("status"); }
 };
 
-struct Holders : HolderTable {
-    std::map<int32_t, int> held;
-    int holderOf(int32_t p) const override { auto it = held.find(p); return it == held.end() ? kNoHolder : it->second; }
-    void setHolder(int32_t p, int slot) override { held[p] = slot; }
-};
 
 }  // namespace
 
@@ -152,7 +143,7 @@ TEST(Joining, SnapToSolvedNeedsUprightAndStrictlyUnderTwiceTheTolerance) {
 
 TEST(Joining, DropReportsJoinsThenPlacement) {
     PuzzleModel m = makePuzzle(3, 1, 7);
-    Holders holders;
+    MapHolders holders;
     m.setHolderTable(&holders);
     holders.held[1] = 3;
     m.solvePiece(ListId::Main, 2, 0, 0);  // 2 is already in place

@@ -3,22 +3,18 @@
 
 #include <map>
 
+#include "tests/unit/test_doubles.h"
 #include "common/sound_events.h"
 #include "puzzle/cutter.h"
 #include "puzzle/joining.h"
 #include "puzzle/undo.h"
 
 using namespace pavalo;
+using pavalo::testing::MapHolders;
+using pavalo::testing::RecordingSounds;
 
 namespace {
 
-struct Sounds : SoundPlayer {
-    std::vector<int> played;
-    Sounds() { setSoundPlayer(this); }
-    ~Sounds() override { setSoundPlayer(nullptr); }
-    void playEvent(int e, int) override { played.push_back(e); }
-    void stopEvent(int) override {}
-};
 
 struct Actions : UndoActions {
     int refreshed = 0;
@@ -27,11 +23,6 @@ struct Actions : UndoActions {
     void restoreWindows(const SettingsRecord& r) override { restored.push_back(r); }
 };
 
-struct Holders : HolderTable {
-    std::map<int32_t, int> held;
-    int holderOf(int32_t p) const override { auto it = held.find(p); return it == held.end() ? kNoHolder : it->second; }
-    void setHolder(int32_t p, int s) override { held[p] = s; }
-};
 
 PuzzleModel cut(int cols = 5, int rows = 4) {
     Random rng(17);
@@ -62,7 +53,7 @@ std::vector<std::vector<int32_t>> snapshot(const PuzzleModel& m) {
 }  // namespace
 
 TEST(Undo, TenStepsBackThenNothing) {
-    Sounds sounds;
+    RecordingSounds sounds;
     PuzzleModel m = cut();
     SettingsRecord settings;
     UndoRing ring;
@@ -91,7 +82,7 @@ TEST(Undo, TenStepsBackThenNothing) {
 
 TEST(Undo, RestoresGroupsAfterAJoinWithSelectionAndHolders) {
     PuzzleModel m = cut(3, 3);
-    Holders holders;
+    MapHolders holders;
     m.setHolderTable(&holders);
     SettingsRecord settings;
     settings.currentTool = 3;
@@ -130,7 +121,7 @@ TEST(Undo, RestoresGroupsAfterAJoinWithSelectionAndHolders) {
 }
 
 TEST(Undo, RefusalsAndClearing) {
-    Sounds sounds;
+    RecordingSounds sounds;
     PuzzleModel m = cut(3, 2);
     SettingsRecord settings;
     UndoRing ring;

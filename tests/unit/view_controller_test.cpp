@@ -2,6 +2,7 @@
 // drag and drop (joins, snaps, sorting boxes), bands and their tools, double
 // click rotation, zoom, scrolling at the edge and by keys, Enter and Space,
 // undo, menus and messages.
+#include "tests/unit/test_doubles.h"
 #include "display/view_controller.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include "puzzle/piece_mask.h"
 
 using namespace pavalo;
+using pavalo::testing::MapHolders;
+using pavalo::testing::RecordingSounds;
 
 namespace {
 
@@ -44,13 +47,6 @@ PuzzleModel makePuzzle() {
     return m;
 }
 
-struct RecordingSounds : SoundPlayer {
-    std::vector<int> played;
-    RecordingSounds() { setSoundPlayer(this); }
-    ~RecordingSounds() override { setSoundPlayer(nullptr); }
-    void playEvent(int event, int) override { played.push_back(event); }
-    void stopEvent(int) override {}
-};
 
 struct Document : ViewDocument {
     bool exists = true, rotated = true;
