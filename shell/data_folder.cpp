@@ -6,6 +6,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "shell/registry.h"
+
 namespace pavalo {
 namespace {
 
@@ -36,6 +38,8 @@ DataFolderSources currentDataFolderSources() {
     s.tavornHome = environment("TAVORN_HOME");
     s.xdgDataHome = environment("XDG_DATA_HOME");
     s.home = environment("HOME");
+    s.installDirectory =
+        Registry(defaultRegistryPath()).stringValue(kInstallKey, kInstallDirectoryValue).value_or("");
     if (s.home.empty()) {
         // Services and some sandboxes run without HOME; the password
         // database still knows the folder.

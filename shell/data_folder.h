@@ -22,8 +22,8 @@ struct DataFolderSources {
 // at all is known the result is "tavorn" relative to the current folder.
 std::string resolveDataFolder(const DataFolderSources& sources);
 
-// The sources as the running process sees them. The install directory is
-// left empty until the registry file exists; its lookup belongs here.
+// The sources as the running process sees them; the install directory is
+// the registry file's "InstallDirectory" text value.
 DataFolderSources currentDataFolderSources();
 
 // resolveDataFolder(currentDataFolderSources()).
