@@ -109,27 +109,13 @@ bool maskCoversPoint(std::span<const uint8_t> mask, int width, int height, int r
         default: c = width - 1 - py; r = px; break;
     }
     if (c < 0 || r < 0 || c >= width || r >= height) return false;
-    // Skip to row r, then walk its runs.
-    const uint8_t* p = mask.data();
-    const uint8_t* end = p + mask.size();
-    int y = 0, x = 0;
-    while (p < end) {
-        uint8_t code = *p++;
-        int length = code & 0x7f;
-        if (length == 0) {
-            length = p[0] | p[1] << 8;
-            p += 2;
-            if (length == 0) {
-                if (y == r) return false;
-                ++y;
-                x = 0;
-                continue;
-            }
-        }
-        if (y == r && c < x + length) return (code & 0x80) != 0;
-        x += length;
-    }
-    return false;
+    bool covered = false;
+    walkMaskRuns(mask, [&](int x, int y, int length, bool opaque) {
+        if (y < r || (y == r && c >= x + length)) return true;
+        covered = y == r && opaque;
+        return false;
+    });
+    return covered;
 }
 
 }  // namespace pavalo

@@ -95,8 +95,9 @@ std::vector<uint8_t> encodePieceMask(int width, int height, IsOpaque&& opaque) {
     return mask;
 }
 
+// Walks the runs until `run` returns false; returns whether it went to the end.
 template <class RunFn>
-void forEachMaskRun(std::span<const uint8_t> mask, RunFn&& run) {
+bool walkMaskRuns(std::span<const uint8_t> mask, RunFn&& run) {
     const uint8_t* p = mask.data();
     const uint8_t* end = p + mask.size();
     int y = 0;
@@ -113,9 +114,18 @@ void forEachMaskRun(std::span<const uint8_t> mask, RunFn&& run) {
                 continue;
             }
         }
-        run(x, y, length, (code & 0x80) != 0);
+        if (!run(x, y, length, (code & 0x80) != 0)) return false;
         x += length;
     }
+    return true;
+}
+
+template <class RunFn>
+void forEachMaskRun(std::span<const uint8_t> mask, RunFn&& run) {
+    walkMaskRuns(mask, [&](int x, int y, int length, bool opaque) {
+        run(x, y, length, opaque);
+        return true;
+    });
 }
 
 }  // namespace pavalo
