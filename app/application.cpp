@@ -19,6 +19,7 @@
 
 #include "app/audio_session.h"
 #include "app/game_window.h"
+#include "app/picture_chooser.h"
 #include "app/play_view.h"
 #include "app/progress_window.h"
 #include "app/start_dialog.h"
@@ -32,8 +33,6 @@
 namespace pavalo {
 namespace {
 
-constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.avi;*.mpg;*.mpeg|All Files (*.*)|*.*";
 constexpr const char* kNoTrueColour =
     "Your video card does not support a 16, 24, or 32 bit true-color mode at the current resolution, "
     "so you will be unable to load 24 bit .BMP files or animations.  In order to play with 24 bit "
@@ -275,10 +274,7 @@ void Application::runStartRoutine() {
 }
 
 std::optional<std::string> Application::choosePicture() {
-    std::optional<std::string> path =
-        platform_->pickOpenFile("Load Picture", kPictureFilter, PreferencesRecord::text(prefs_.record.pictureDirectory));
-    if (path) PreferencesRecord::setText(prefs_.record.pictureDirectory, QFileInfo(QString::fromStdString(*path)).absolutePath().toStdString());
-    return path;
+    return chooseLibraryPicture(window_.get(), *platform_, prefs_, dataFolder_, display_.depth());
 }
 
 std::optional<PieceCountChoice> Application::askPieceCount(const PieceCountRules& rules, bool rotate) {
