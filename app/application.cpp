@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "app/audio_session.h"
+#include "app/frame_controller.h"
 #include "app/game_window.h"
 #include "app/picture_chooser.h"
 #include "app/play_view.h"
@@ -172,7 +173,10 @@ bool Application::start() {
     inhibitScreenSaver(true);
 
     platform_ = std::make_unique<QtPlatform>(
-        [this](WindowId id) -> QWidget* { return id.isView() && window_ ? window_->view() : nullptr; },
+        [this](WindowId id) -> QWidget* {
+            if (frame_) return frame_->widgetFor(id);
+            return id.isView() && window_ ? window_->view() : nullptr;
+        },
         [this](uint32_t id) { dispatchCommand(id); });
 
     const StartupCheck check = checkRuntimeVersion(probeRuntimeVersion(), runtimeIsNtLike());
@@ -210,6 +214,8 @@ bool Application::start() {
                                                          compositor_->state(), undo_, *this, *assist_, *this,
                                                          processRandom(), *this, *this, network_});
     window_->view()->setController(view_.get());
+    frame_ = std::make_unique<FrameController>(*this);
+    connect(this, &Application::puzzleReady, this, [this] { frame_->showPalette(); });
 
     const bool trueColour = bestDisplayDepth(play.width(), play.height(), 24) >= 16;
     display_.createDisplay(window_.get(), play.width(), play.height(), trueColour ? bestDisplayDepth(play.width(), play.height(), 24) : 8,
@@ -256,7 +262,7 @@ void Application::runStartRoutine() {
             case StartChoice::NewPuzzle: document_->newPuzzle(); break;
             case StartChoice::OpenPuzzle: {
                 std::optional<std::string> path = platform_->pickOpenFile(
-                    "Open", "Pavalo Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*", dataFolder_);
+                    "Open", "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*", dataFolder_);
                 if (path) document_->open(*path);
                 break;
             }
@@ -307,6 +313,7 @@ void Application::puzzleChanged() {
     }
     window_->setWindowTitle(QString::fromStdString(document_->title()));
     if (view_) view_->reset();
+    if (frame_ && playing) frame_->puzzleShown();
     refreshAll();
 }
 
@@ -330,35 +337,8 @@ void Application::refreshTitleAndStatus() {
     refreshAll();
 }
 
-void Application::restoreWindows(const SettingsRecord&) { refreshAll(); }
-
-bool Application::dispatchCommand(uint32_t id) {
-    namespace mc = menu_command;
-    if (view_ && view_->command(id)) return true;
-    const Point click = view_ ? view_->clickPoint() : Point{};
-    switch (id) {
-        case mc::kSolveThisPiece:
-            assist_->solveThisPiece(click.x, click.y);
-            refreshAll();
-            return true;
-        case mc::kArrange:
-            playEvent(kSoundArrange);
-            assist_->arrange(document_->playWidth(), document_->playHeight());
-            refreshAll();
-            return true;
-        case mc::kRotatedPieces:
-            document_->toggleRotation();
-            return true;
-        case mc::kCheckCompletion:
-            checkPuzzleCompletion(model_, document_->puzzleState(), false, *this, processRandom());
-            return true;
-        case mc::kCenter:
-            view_->centerView();
-            return true;
-        default:
-            return false;
-    }
-}
+// Every command id goes through the frame's one table.
+bool Application::dispatchCommand(uint32_t id) { return frame_ && frame_->dispatch(id); }
 
 void Application::refreshAll() {
     if (window_) window_->view()->update();
@@ -371,7 +351,7 @@ void Application::idleTick() {
     const QPoint p = window_->view()->mapFromGlobal(QCursor::pos());
     const QSize s = window_->view()->size();
     const bool inside = p.x() >= 0 && p.y() >= 0 && p.x() < s.width() && p.y() < s.height();
-    if (inside && window_->isActiveWindow())
+    if (inside && window_->isActiveWindow() && !(frame_ && frame_->sideWindows().covers(QCursor::pos())))
         view_->idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
     for (auto& task : idleTasks_) task();
 }
@@ -405,6 +385,7 @@ void Application::shutdown() {
         document_->release();
     }
     audio_.reset();
+    frame_.reset();
     progress_.reset();
     window_.reset();
     inhibitScreenSaver(false);

@@ -33,6 +33,7 @@ namespace pavalo {
 class GameWindow;
 class ProgressWindow;
 class AudioSession;
+class FrameController;
 
 struct LaunchOptions {
     QSize window;                        // empty: full screen
@@ -73,6 +74,11 @@ public:
     ViewController& view() { return *view_; }
     // Sound effects and music; null before start-up and after shutdown.
     AudioSession* audio() { return audio_.get(); }
+    // The frame: palette, menus, command table, side windows, dialogs.
+    FrameController& frame() { return *frame_; }
+    Preferences& preferences() { return prefs_; }
+    AssistCommands& assist() { return *assist_; }
+    const std::string& dataFolderPath() const { return dataFolder_; }
 
     // The start routine: the start dialog until a puzzle exists or the player
     // leaves.
@@ -90,7 +96,10 @@ public:
     void progressSet(int percent, const std::string& caption) override;
     void progressClose() override;
     void puzzleChanged() override;
-    void closeSortingBoxes() override {}
+    void closeSortingBoxes() override;
+    void resetSideWindows() override;
+    void forgetRecentFile(const std::string& path) override;
+    void addRecentFile(const std::string& path) override;
 
     // ViewDocument
     bool puzzleExists() const override;
@@ -100,13 +109,38 @@ public:
     // ViewWindows (and the assist commands' front end)
     void redrawPlayArea() override;
     bool runCommand(uint32_t id) override;
+    void toolChanged(int tool) override;
+    void toggleSortingBox(int box) override;
+    void toggleOverview() override;
+    void togglePreview() override;
+    void toggleToolPalette() override;
+    void redrawOverview() override;
+    void hideSideWindows() override;
+    void restoreSideWindows() override;
+    Rect boxClientRect(int box) const override;
+    int boxZoom(int box) const override;
+    void setBoxZoom(int box, int zoom) override;
+    void boxContentsChanged(int box) override;
+    bool isBoxOpen(int box) const override;
+    void openBox(int box) override;
+    Rect boxClientArea(int box) const override;
+    void resetBoxScroll(int box) override;
+    void setBoxCaption(int box, const std::string& caption) override;
+    void redrawBox(int box) override;
+    void searchingOpened(const SearchingProgress& progress) override;
+    void searchingStepped(const SearchingProgress& progress) override;
+    void searchingClosed() override;
 
     // CompletionActions
     void centreView() override;
     void refreshTitleAndStatus() override;
+    void disableAssistTools() override;
+    void closePreviewAndOverview() override;
+    void refreshStatusAndSortingBoxes() override;
 
     // UndoActions
     void restoreWindows(const SettingsRecord& record) override;
+    void refreshToolPalette() override;
 
     // The frame's command dispatch.
     bool dispatchCommand(uint32_t id);
@@ -141,6 +175,7 @@ private:
     std::unique_ptr<AssistCommands> assist_;
     std::unique_ptr<ViewController> view_;
     std::unique_ptr<AudioSession> audio_;
+    std::unique_ptr<FrameController> frame_;
     QTimer idle_;
     std::vector<std::function<void()>> idleTasks_;
     PieceCountMemory pieceMemory_;

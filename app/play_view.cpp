@@ -1,6 +1,7 @@
 // Painting the composed play area and forwarding input to the controller.
 #include "app/play_view.h"
 
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -89,12 +90,25 @@ void PlayView::mousePressEvent(QMouseEvent* e) {
 }
 
 void PlayView::mouseMoveEvent(QMouseEvent* e) {
-    if (controller_) controller_->mouseMove(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
+    if (!controller_) return;
+    // With a button held the view keeps the pointer even over a sorting box,
+    // where a dragged piece must go into the box.
+    if (route_ && e->buttons()) {
+        const auto [window, at] = route_(e->globalPosition().toPoint());
+        controller_->mouseMove(window, {at.x(), at.y()}, keyFlagsOf(e->modifiers()));
+        return;
+    }
+    controller_->mouseMove(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::mouseReleaseEvent(QMouseEvent* e) {
-    if (controller_ && e->button() == Qt::LeftButton)
-        controller_->mouseRelease(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
+    if (!controller_ || e->button() != Qt::LeftButton) return;
+    if (route_) {
+        const auto [window, at] = route_(e->globalPosition().toPoint());
+        controller_->mouseRelease(window, {at.x(), at.y()}, keyFlagsOf(e->modifiers()));
+        return;
+    }
+    controller_->mouseRelease(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -103,7 +117,10 @@ void PlayView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void PlayView::keyPressEvent(QKeyEvent* e) {
-    if (controller_) controller_->keyDown(viewKeyFor(e->key()), keyFlagsOf(e->modifiers()));
+    if (!controller_) return;
+    // Keys act on the window under the pointer (N and C over a box's piece).
+    const WindowId window = route_ ? route_(QCursor::pos()).first : WindowId::view();
+    controller_->keyDown(viewKeyFor(e->key()), keyFlagsOf(e->modifiers()), window);
 }
 
 void PlayView::keyReleaseEvent(QKeyEvent* e) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <utility>
 
 #include "display/compositor.h"
 #include "display/view_controller.h"
@@ -15,6 +17,11 @@ class PlayView : public QWidget {
 public:
     PlayView(QWidget* parent, Compositor& compositor);
     void setController(ViewController* controller) { controller_ = controller; }
+    // Which window a global pointer position belongs to (a sorting box's
+    // client area over the view, or the view) with its local pixel: moves
+    // and releases while a button is held, and keys, go to that window.
+    using PointerRoute = std::function<std::pair<WindowId, QPoint>(QPoint global)>;
+    void setPointerRoute(PointerRoute route) { route_ = std::move(route); }
 
     // Milliseconds spent in the last paint (for the drag-latency figure).
     double lastPaintMs() const { return lastPaintMs_; }
@@ -32,6 +39,7 @@ protected:
 private:
     Compositor& compositor_;
     ViewController* controller_ = nullptr;
+    PointerRoute route_;
     double lastPaintMs_ = 0;
 };
 

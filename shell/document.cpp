@@ -13,11 +13,12 @@
 #include "media/jpeg.h"
 #include "puzzle/cutter.h"
 #include "puzzle/saved_puzzle.h"
+#include "shell/colour_options.h"
 
 namespace pavalo {
 namespace {
 
-constexpr const char* kPuzzleFilter = "Pavalo Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
+constexpr const char* kPuzzleFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
 
 std::string lowerExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -165,6 +166,7 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
     record_.pictureKind = *kind;
     resetForNewPuzzle(record_, 0, *chosen, playWidth_, picture_.width(), picture_.height());
     record_.rotationOption = prefs_.record.rotatedPieces ? 1 : 0;
+    copyColourChoices(prefs_.record, record_);
 
     const PieceCountRules rules(picture_.width(), picture_.height());
     Grid grid;

@@ -1,0 +1,94 @@
+// SideWindows: the preview, the overview and the four sorting boxes of the
+// play-area view — opening and closing them (with their sounds and open
+// flags in the settings record), Hide and restore, the boxes' placements,
+// zoom, scroll bars and captions, and which window a pointer position
+// belongs to while a piece is dragged between the view and the boxes.
+// Boxes are numbered 1 to 4.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/overview_window.h"
+#include "app/preview_window.h"
+#include "app/sorting_box_window.h"
+
+namespace pavalo {
+
+class SideWindows : public QObject {
+    Q_OBJECT
+public:
+    SideWindows(QWidget* view, const SideWindowContext& context);
+    ~SideWindows() override;
+
+    // ---- sorting boxes ----
+    bool isBoxOpen(int box) const;
+    // Opening plays sound 20, places the window at its saved rectangle (kept
+    // on the screen) and sets the open flag; closing plays sound 19, saves
+    // the rectangle and clears the flag. byPlayer: the window's close box.
+    void openBox(int box, bool sound = true);
+    void closeBox(int box, bool byPlayer = false, bool sound = true);
+    void toggleBox(int box);
+    SortingBoxWindow* boxWindow(int box) const;
+    Rect boxClientRect(int box) const;  // view pixels
+    Rect boxClientArea(int box) const;  // box coordinates
+    int boxZoom(int box) const;
+    void setBoxZoom(int box, int zoom);
+    void boxContentsChanged(int box);  // scroll bars
+    void setBoxCaption(int box, const std::string& caption);
+    void redrawBox(int box);
+    void refreshCaptions();
+
+    // ---- preview and overview ----
+    bool isOpen(SideWindow w) const { return set_.isOpen(w); }
+    void togglePreview();
+    void toggleOverview();
+    void redrawOverview();
+    void redrawAll();
+    PreviewWindow* preview() const { return preview_; }
+    OverviewWindow* overview() const { return overview_; }
+
+    // ---- all of them ----
+    // "Hide": closes the open windows remembering them, or reopens them.
+    void toggleHide();
+    void hide();
+    void restore();
+    bool hidden() const { return set_.hidden(); }
+    // New puzzle, open, completion: everything closed, nothing remembered.
+    void closeAll();
+    void closePreviewAndOverview();
+    void closeSortingBoxes();
+    // After an open: the boxes the record marks open are opened (silently).
+    void openFromRecord();
+    // After an undo: the open boxes and the preview go back to the record's
+    // placements without moving their pieces; the record's open flags then
+    // follow the windows.
+    void restorePlacements();
+
+    // The widget a window id paints into: the view or a box's canvas.
+    QWidget* widgetFor(WindowId id) const;
+    // The window a global pointer position belongs to while a piece is
+    // dragged: an open box's canvas under it, else the view; with the local
+    // pixel in that window.
+    std::pair<WindowId, QPoint> route(QPoint global) const;
+    // Whether the position lies over a side window.
+    bool covers(QPoint global) const;
+
+private:
+    void open(SideWindow w, bool sound);
+    void close(SideWindow w, bool byPlayer, bool sound);
+
+    QWidget* view_;
+    SideWindowContext context_;
+    SideWindowSet set_;
+    std::array<BoxState, 4> boxes_;
+    std::array<QPointer<SortingBoxWindow>, 4> boxWindows_;
+    QPointer<PreviewWindow> preview_;
+    QPointer<OverviewWindow> overview_;
+    QRect overviewRect_;  // empty until the overview was first opened
+};
+
+}  // namespace pavalo

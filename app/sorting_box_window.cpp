@@ -1,0 +1,280 @@
+// A sorting box window: painting its list, the mouse, moving, sizing and
+// the scroll bars.
+#include "app/sorting_box_window.h"
+
+#include <QGridLayout>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "app/cursors.h"
+#include "app/play_view.h"
+#include "app/surface_image.h"
+#include "common/named_mutex.h"
+#include "display/compositor.h"
+#include "display/view_controller.h"
+#include "shell/colour_options.h"
+
+namespace pavalo {
+namespace {
+
+Point pointOf(QPoint p) { return {p.x(), p.y()}; }
+
+ListId listOfBox(int box) { return sortingBoxList(box); }
+
+// The all-ones colour is the brightest: white.
+QColor qColourOf(uint32_t chosen) { return QColor(chosenRed(chosen), chosenGreen(chosen), chosenBlue(chosen)); }
+
+}  // namespace
+
+// ------------------------------------------------------------------ canvas
+
+BoxCanvas::BoxCanvas(QWidget* parent, const SideWindowContext& context, int box)
+    : QWidget(parent), context_(context), box_(box) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+QPoint BoxCanvas::origin() const {
+    QWidget* view = parentWidget();
+    while (view && view->parentWidget() && !qobject_cast<PlayView*>(view)) view = view->parentWidget();
+    return view ? mapTo(view, QPoint(0, 0)) : QPoint(0, 0);
+}
+
+void BoxCanvas::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    Compositor& comp = context_.compositor;
+    const RendererState& st = comp.state();
+    painter.fillRect(event->rect(), qColourOf(st.options.background));
+    DrawSurface& back = comp.backBuffer();
+    if (!back.hasPixels() || st.displayState != DisplayState::Playing || !context_.model.hasPuzzle()) return;
+    const QPoint o = origin();
+    const int z = std::clamp(zoom, 0, 3);
+    DrawSurface* picture = context_.picture();
+    ViewController* controller = context_.controller();
+    const std::optional<Rect> band = controller ? controller->bandRect(WindowId::sortingBox(box_ - 1)) : std::nullopt;
+    for (const QRect& r : event->region()) {
+        const Rect clip{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+        Rect area = windowToPlay(widenClipBox(clip, z), o.x(), o.y(), z);
+        {
+            // The model before the surfaces, as the view's update does.
+            NamedLock lock(NamedMutex::PIECE);
+            back.rectFill(st.backgroundColour, &area);  // clips `area` to the back buffer
+            if (area.empty()) continue;
+            uint8_t* target = back.lock();
+            const uint8_t* source = picture ? picture->lock() : nullptr;
+            if (target && (!picture || source)) {
+                Rect drawn = area;
+                comp.renderer.drawAllOutlinesAndPieces(context_.model, listOfBox(box_), drawn, back, picture);
+            }
+            back.unlock();
+            if (picture) picture->unlock();
+            if (band) {
+                const Rect b = *band;
+                const int32_t l = std::min(b.left, b.right), t = std::min(b.top, b.bottom);
+                const int32_t rr = std::max(b.left, b.right) - 1, bb = std::max(b.top, b.bottom) - 1;
+                // Only the part inside this update's area is touched.
+                auto h = [&](int32_t y) {
+                    if (y < area.top || y >= area.bottom) return;
+                    const int32_t a = std::max(l, area.left), e = std::min(rr, area.right - 1);
+                    if (a <= e) back.hLine(a, y, e - a + 1, st.selectionRectColour);
+                };
+                auto v = [&](int32_t x) {
+                    if (x < area.left || x >= area.right) return;
+                    const int32_t a = std::max(t, area.top), e = std::min(bb, area.bottom - 1);
+                    if (a <= e) back.vLine(x, a, e - a + 1, st.selectionRectColour);
+                };
+                h(t);
+                h(bb);
+                v(l);
+                v(rr);
+            }
+        }
+        const QImage image = surfaceImage(back);
+        if (image.isNull()) continue;
+        const Rect dest = playToWindow(area, o.x(), o.y(), z);
+        painter.drawImage(QRect(dest.left, dest.top, dest.width(), dest.height()), image,
+                          QRect(area.left, area.top, area.width(), area.height()));
+    }
+}
+
+std::pair<WindowId, Point> BoxCanvas::routed(const QMouseEvent* e) const {
+    if (route_) {
+        const auto [window, local] = route_(e->globalPosition().toPoint());
+        return {window, pointOf(local)};
+    }
+    return {window(), pointOf(e->position().toPoint())};
+}
+
+void BoxCanvas::mousePressEvent(QMouseEvent* e) {
+    ViewController* c = context_.controller();
+    if (!c) return;
+    const Point at = pointOf(e->position().toPoint());
+    if (e->button() == Qt::LeftButton) c->mousePress(window(), at, keyFlagsOf(e->modifiers()));
+    if (e->button() == Qt::RightButton) c->rightButton(window(), at, keyFlagsOf(e->modifiers()));
+}
+
+void BoxCanvas::mouseMoveEvent(QMouseEvent* e) {
+    ViewController* c = context_.controller();
+    if (!c) return;
+    // While a button is held the canvas keeps the pointer; the move belongs
+    // to whichever window the pointer is over now.
+    const auto [w, at] = e->buttons() ? routed(e) : std::pair{window(), pointOf(e->position().toPoint())};
+    c->mouseMove(w, at, keyFlagsOf(e->modifiers()));
+}
+
+void BoxCanvas::mouseReleaseEvent(QMouseEvent* e) {
+    ViewController* c = context_.controller();
+    if (!c || e->button() != Qt::LeftButton) return;
+    const auto [w, at] = routed(e);
+    c->mouseRelease(w, at, keyFlagsOf(e->modifiers()));
+    emit released();
+}
+
+void BoxCanvas::mouseDoubleClickEvent(QMouseEvent* e) {
+    ViewController* c = context_.controller();
+    if (c && e->button() == Qt::LeftButton)
+        c->mouseDoubleClick(window(), pointOf(e->position().toPoint()), keyFlagsOf(e->modifiers()));
+}
+
+void BoxCanvas::enterEvent(QEnterEvent* e) {
+    if (ViewController* c = context_.controller())
+        setCursor(gameCursor(c->cursor((e->modifiers() & Qt::ControlModifier) != 0)));
+}
+
+// ------------------------------------------------------------------ window
+
+SortingBoxWindow::SortingBoxWindow(QWidget* view, const SideWindowContext& context, int box, BoxState& state)
+    : SideWindowFrame(view, QString::fromStdString(sortingBoxCaption(box, 0, 0))),
+      context_(context),
+      box_(box),
+      state_(state) {
+    auto* client = new QWidget(this);
+    auto* grid = new QGridLayout(client);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    canvas_ = new BoxCanvas(client, context, box);
+    canvas_->zoom = state.zoom;
+    horizontal_ = new QScrollBar(Qt::Horizontal, client);
+    vertical_ = new QScrollBar(Qt::Vertical, client);
+    for (QScrollBar* bar : {horizontal_, vertical_}) {
+        bar->setSingleStep(kBoxLineStep);
+        bar->setPageStep(kBoxPageStep);
+        bar->setFocusPolicy(Qt::NoFocus);
+        bar->setEnabled(false);
+    }
+    grid->addWidget(canvas_, 0, 0);
+    grid->addWidget(vertical_, 0, 1);
+    grid->addWidget(horizontal_, 1, 0);
+    setClient(client);
+    connect(canvas_, &BoxCanvas::released, this, &SortingBoxWindow::updateScrollBars);
+
+    // Each action goes to the position the box's steps give; the value that
+    // follows moves the pieces.
+    auto action = [this](QScrollBar* bar, ScrollAxis& axis) {
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, &axis](int a) {
+            ScrollAction s;
+            switch (a) {
+                case QAbstractSlider::SliderSingleStepSub: s = ScrollAction::LineBack; break;
+                case QAbstractSlider::SliderSingleStepAdd: s = ScrollAction::LineForward; break;
+                case QAbstractSlider::SliderPageStepSub: s = ScrollAction::PageBack; break;
+                case QAbstractSlider::SliderPageStepAdd: s = ScrollAction::PageForward; break;
+                case QAbstractSlider::SliderToMinimum: s = ScrollAction::First; break;
+                case QAbstractSlider::SliderToMaximum: s = ScrollAction::Last; break;
+                default: s = ScrollAction::Track; break;
+            }
+            bar->setSliderPosition(scrollTarget(axis, s, bar->sliderPosition()));
+        });
+        connect(bar, &QAbstractSlider::valueChanged, this,
+                [this, bar](int v) { scrollTo(bar->orientation(), v); });
+    };
+    action(horizontal_, state_.horizontal);
+    action(vertical_, state_.vertical);
+}
+
+Rect SortingBoxWindow::clientRect() const {
+    const QPoint o = canvas_->origin();
+    return {o.x(), o.y(), o.x() + canvas_->width(), o.y() + canvas_->height()};
+}
+
+Rect SortingBoxWindow::clientArea() const {
+    const QPoint o = canvas_->origin();
+    const int z = std::clamp(state_.zoom, 0, 3);
+    return {o.x(), o.y(), o.x() + (canvas_->width() >> z), o.y() + (canvas_->height() >> z)};
+}
+
+void SortingBoxWindow::setZoom(int zoom) {
+    state_.zoom = std::clamp(zoom, 0, 3);
+    canvas_->zoom = state_.zoom;
+    canvas_->update();
+}
+
+void SortingBoxWindow::showAxis(QScrollBar* bar, const ScrollAxis& axis) {
+    bar->setRange(axis.minimum, axis.maximum);
+    bar->setValue(axis.position);
+    bar->setEnabled(axis.active());
+}
+
+void SortingBoxWindow::updateScrollBars() {
+    const ListId list = sortingBoxList(box_);
+    const Rect pieces = context_.model.hasPuzzle() ? context_.model.listBoundingBox(list) : Rect{};
+    const BoxScrollBars bars = boxScrollBars(clientArea(), pieces);
+    if (bars.shift.x != 0 || bars.shift.y != 0) {
+        context_.model.offsetListPieces(list, bars.shift.x, bars.shift.y, nullptr);
+        canvas_->update();
+    }
+    state_.horizontal = bars.horizontal;
+    state_.vertical = bars.vertical;
+    updatingBars_ = true;
+    showAxis(horizontal_, bars.horizontal);
+    showAxis(vertical_, bars.vertical);
+    updatingBars_ = false;
+}
+
+void SortingBoxWindow::scrollTo(Qt::Orientation orientation, int value) {
+    if (updatingBars_) return;
+    ScrollAxis& axis = orientation == Qt::Horizontal ? state_.horizontal : state_.vertical;
+    const int32_t delta = axis.position - value;
+    axis.position = value;
+    if (delta == 0) return;
+    const ListId list = sortingBoxList(box_);
+    if (orientation == Qt::Horizontal)
+        context_.model.offsetListPieces(list, delta, 0, nullptr);
+    else
+        context_.model.offsetListPieces(list, 0, delta, nullptr);
+    canvas_->update();
+}
+
+void SortingBoxWindow::saveRect() {
+    const Rect r = toRect(geometry());
+    context_.record.boxRect[size_t(box_ - 1)] = {r.left, r.top, r.right, r.bottom};
+}
+
+QRect SortingBoxWindow::correctMove(const QRect& proposed) {
+    const QWidget* view = parentWidget();
+    return toQRect(keepBoxOnScreen(toRect(proposed), view->width(), view->height()));
+}
+
+void SortingBoxWindow::wasMoved(const QRect&, const QRect& after) {
+    const Point d = state_.placement.moved(toRect(after));
+    if (d.x != 0 || d.y != 0) context_.model.offsetListPieces(sortingBoxList(box_), d.x, d.y, nullptr);
+    saveRect();
+    context_.markChanged();
+}
+
+void SortingBoxWindow::wasSized(const QRect&, const QRect& after) {
+    const Point d = state_.placement.sizing(toRect(after), state_.zoom);
+    if (d.x != 0 || d.y != 0) context_.model.offsetListPieces(sortingBoxList(box_), d.x, d.y, nullptr);
+    canvas_->update();
+}
+
+void SortingBoxWindow::sizingEnded() {
+    state_.placement.sizingEnded(toRect(geometry()));
+    saveRect();
+    context_.markChanged();
+    updateScrollBars();
+}
+
+}  // namespace pavalo

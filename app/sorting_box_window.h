@@ -1,0 +1,98 @@
+// SortingBoxWindow: one of the four sorting boxes — a side window whose
+// client area shows its own list of pieces at its own zoom, with scroll bars.
+// Moving the window carries its pieces along; sizing it from the left or top
+// keeps them where they are on the screen; the window keeps 30 pixels on the
+// screen. Its canvas paints the box's pieces with the shared renderer into
+// the back buffer under PIECEMutex and hands the mouse to the view
+// controller as events of WindowId::sortingBox(box - 1).
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "app/side_window.h"
+#include "platform/platform.h"
+
+class QScrollBar;
+
+namespace pavalo {
+
+// What a box keeps while its window is closed.
+struct BoxState {
+    int zoom = 0;
+    BoxPlacement placement;
+    ScrollAxis horizontal, vertical;
+};
+
+// The window and local pixel a global pointer position belongs to.
+using PointerRoute = std::function<std::pair<WindowId, QPoint>(QPoint global)>;
+
+class BoxCanvas : public QWidget {
+    Q_OBJECT
+public:
+    BoxCanvas(QWidget* parent, const SideWindowContext& context, int box);
+    void setRoute(PointerRoute route) { route_ = std::move(route); }
+    // The top-left of the canvas in the view's pixels: the box's origin.
+    QPoint origin() const;
+    int zoom = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+
+signals:
+    void released();
+
+private:
+    WindowId window() const { return WindowId::sortingBox(box_ - 1); }
+    std::pair<WindowId, Point> routed(const QMouseEvent* e) const;
+
+    SideWindowContext context_;
+    int box_;
+    PointerRoute route_;
+};
+
+class SortingBoxWindow : public SideWindowFrame {
+    Q_OBJECT
+public:
+    SortingBoxWindow(QWidget* view, const SideWindowContext& context, int box, BoxState& state);
+
+    int box() const { return box_; }
+    BoxCanvas* canvas() const { return canvas_; }
+    // The canvas in view pixels; its top-left is the box's origin.
+    Rect clientRect() const;
+    // The visible area in box coordinates: the origin plus the canvas size
+    // shifted by the zoom.
+    Rect clientArea() const;
+    // Recomputes the scroll bars from the box's pieces (shifting a heap that
+    // fits back into view first) and redraws when anything moved.
+    void updateScrollBars();
+    void setZoom(int zoom);
+    QScrollBar* horizontalBar() const { return horizontal_; }
+    QScrollBar* verticalBar() const { return vertical_; }
+
+protected:
+    QRect correctMove(const QRect& proposed) override;
+    void wasMoved(const QRect& before, const QRect& after) override;
+    void wasSized(const QRect& before, const QRect& after) override;
+    void sizingEnded() override;
+
+private:
+    void scrollTo(Qt::Orientation orientation, int value);
+    void saveRect();
+    void showAxis(QScrollBar* bar, const ScrollAxis& axis);
+
+    SideWindowContext context_;
+    int box_;
+    BoxState& state_;
+    BoxCanvas* canvas_;
+    QScrollBar* horizontal_;
+    QScrollBar* vertical_;
+    bool updatingBars_ = false;
+};
+
+}  // namespace pavalo
