@@ -1,0 +1,419 @@
+// The main frame on a running game, offscreen: the tool palette's buttons and
+// menu, Hide, the sorting boxes (captions, moving, dragging pieces in and
+// out, their zoom in the right-button menu), the overview, the find dialogs
+// delivering into a box, undo, save and open through the menu, colours.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+
+#include "app/application.h"
+#include "app/assist_dialogs_qt.h"
+#include "app/frame_controller.h"
+#include "app/game_window.h"
+#include "app/play_view.h"
+#include "display/compositor.h"
+#include "puzzle/piece_mask.h"
+
+using namespace pavalo;
+namespace fc = frame_command;
+namespace mc = menu_command;
+
+namespace {
+
+// Runs `fn` on the modal dialog (or popup) that the next step opens.
+void whenModal(std::function<void(QWidget*)> fn) {
+    QTimer::singleShot(0, [fn] {
+        QWidget* w = QApplication::activePopupWidget();
+        if (!w) w = QApplication::activeModalWidget();
+        if (w) {
+            fn(w);
+            return;
+        }
+        whenModal(fn);  // not shown yet
+    });
+}
+
+QStringList actionTexts(const QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions()) out << a->text();
+    return out;
+}
+
+QAction* actionWithId(const QMenu* menu, uint32_t id) {
+    for (QAction* a : menu->actions()) {
+        if (a->menu())
+            if (QAction* inner = actionWithId(a->menu(), id)) return inner;
+        if (a->data().isValid() && a->data().toUInt() == id) return a;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class FrameTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir home_;
+    std::unique_ptr<Application> app_;
+
+    void startGame(const char* picture = "stained-glass.bmp") {
+        app_.reset();
+        qputenv("TAVORN_HOME", home_.path().toUtf8());
+        qputenv("XDG_DATA_HOME", (home_.path() + "/xdg").toUtf8());
+        LaunchOptions o;
+        o.window = QSize(1280, 800);
+        o.newPicture = std::string(PAVALO_SAMPLE_DIR) + "/" + picture;
+        o.pieces = 100;
+        o.seed = 7;
+        app_ = std::make_unique<Application>(o);
+        QVERIFY(app_->start());
+        app_->runStartRoutine();
+        QVERIFY(app_->document().hasPuzzle());
+        QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
+        frame().setDesktopWallpaper = [this](const std::string& path) { wallpaperSet_ = path; };
+    }
+    FrameController& frame() { return app_->frame(); }
+    PuzzleModel& model() { return app_->model(); }
+    PlayView* view() { return app_->window().view(); }
+    SideWindows& windows() { return frame().sideWindows(); }
+    std::string wallpaperSet_;
+
+    // A point inside a piece's shape in its list's pixels (zoom 1).
+    QPoint insidePiece(ListId list, int32_t piece) {
+        const Piece& p = model().piece(piece);
+        for (int y = p.drawnHeight() / 2; y < p.drawnHeight(); ++y)
+            for (int x = p.drawnWidth() / 2; x < p.drawnWidth(); ++x)
+                if (maskCoversPoint(p.mask, p.width, p.height, p.rotation, x, y) &&
+                    model().findPieceAtPoint(list, p.x + x, p.y + y) == piece)
+                    return QPoint(p.x + x, p.y + y);
+        return {};
+    }
+    // A loose piece wholly inside the view, away from the palette and boxes.
+    int32_t visiblePiece(QRect area = QRect(420, 320, 700, 420)) {
+        for (int32_t i = 0; i < model().pieceCount(); ++i) {
+            const Rect b = model().piece(i).box();
+            if (model().listOfPiece(i) == ListId::Main &&
+                area.contains(QRect(b.left, b.top, b.width(), b.height())) && !insidePiece(ListId::Main, i).isNull())
+                return i;
+        }
+        return -1;
+    }
+    PaletteButtonWidget* button(uint32_t id) { return frame().palette().button(id); }
+
+private slots:
+    void paletteButtonsToolTipsAndTools() {
+        startGame();
+        ToolPalette& palette = frame().palette();
+        QVERIFY(palette.isVisible());
+        const QPoint first = button(fc::kPaletteNew)->pos();
+        for (size_t i = 0; i < kPaletteButtons.size(); ++i) {
+            PaletteButtonWidget* b = button(kPaletteButtons[i].id);
+            QVERIFY(b);
+            QCOMPARE(b->size(), QSize(32, 32));
+            QCOMPARE(b->pos() - first, QPoint(int(i % 2) * 32, int(i / 2) * 32));
+        }
+        QCOMPARE(button(fc::kPaletteExit)->toolTip(), QString("Exit Pavalo"));
+        QCOMPARE(button(fc::kHide)->toolTip(), QString("Hide/View all open windows"));
+        QCOMPARE(button(fc::kBox1 + 2)->toolTip(), QString("Open/Close Sorting Box 3 (3)"));
+        QCOMPARE(button(fc::kPaletteUndo)->toolTip(), QString("Undo (BACKSPACE)"));
+
+        QVERIFY(button(fc::kArrow)->on());
+        QTest::mouseClick(button(fc::kZoomTool), Qt::LeftButton);
+        QCOMPARE(app_->view().tool(), kToolZoom);
+        QVERIFY(button(fc::kZoomTool)->on());
+        QVERIFY(!button(fc::kArrow)->on());
+        QTest::mouseClick(button(fc::kFindTool), Qt::LeftButton);
+        QCOMPARE(app_->view().tool(), kToolFind);
+        // Esc in the view goes back to the arrow, and the palette follows.
+        QTest::keyClick(view(), Qt::Key_Escape);
+        QVERIFY(button(fc::kArrow)->on());
+        QVERIFY(!button(fc::kFindTool)->on());
+
+        // The window toggles show their windows' state.
+        QTest::mouseClick(button(fc::kBox1 + 1), Qt::LeftButton);
+        QVERIFY(windows().isBoxOpen(2));
+        QVERIFY(button(fc::kBox1 + 1)->on());
+        QTest::keyClick(view(), Qt::Key_2);
+        QVERIFY(!windows().isBoxOpen(2));
+        QVERIFY(!button(fc::kBox1 + 1)->on());
+        QTest::keyClick(view(), Qt::Key_T);
+        QVERIFY(!palette.isVisible());
+        QTest::keyClick(view(), Qt::Key_T);
+        QVERIFY(palette.isVisible());
+    }
+
+    void paletteMenuPreparation() {
+        startGame();
+        frame().recentFiles().add("/tmp/one.gvp");
+        frame().recentFiles().add("/tmp/two.gvp");
+        std::vector<MenuItem> menu = frame().paletteMenu();
+        const MenuItem* recent = findMenuItem(menu, recentFileCommand(0));
+        QVERIFY(recent);
+        QCOMPARE(recent->text, std::string("&1 two.gvp"));
+        QCOMPARE(recent->statusPrompt, std::string("Open this document"));
+        QVERIFY(!findMenuItem(menu, mc::kRecentFile));
+        QVERIFY(findMenuItem(menu, mc::kRecut));
+        QVERIFY(findMenuItem(menu, mc::kSave)->enabled);
+
+        // The real menu opens with the same entries.
+        whenModal([](QWidget* w) { w->close(); });
+        frame().palette().menuBar()->setActiveAction(frame().palette().menu()->menuAction());
+        QTRY_VERIFY(actionTexts(frame().palette().menu()).contains("Save &As..."));
+        QVERIFY(actionWithId(frame().palette().menu(), mc::kExit));
+        frame().palette().menu()->close();
+
+        // A network game: New, Open, Save and Save As disabled, no Recut.
+        app_->document().record().networkGame = 1;
+        menu = frame().paletteMenu();
+        for (uint32_t id : {mc::kNew, mc::kOpen, mc::kSave, mc::kSaveAs}) QVERIFY(!findMenuItem(menu, id)->enabled);
+        QVERIFY(!findMenuItem(menu, mc::kRecut));
+        QVERIFY(!findMenuItem(menu, recentFileCommand(0)));
+        app_->document().record().networkGame = 0;
+    }
+
+    void hideTwiceRestoresExactlyWhatWasOpen() {
+        startGame();
+        frame().dispatch(fc::kPreview);
+        frame().dispatch(fc::kBox1 + 1);
+        frame().dispatch(fc::kBox1 + 3);
+        frame().dispatch(fc::kBox1 + 3);  // box 4 opened and closed again
+        QVERIFY(windows().isOpen(SideWindow::Preview));
+        QTest::mouseClick(button(fc::kHide), Qt::LeftButton);
+        for (int box = 1; box <= 4; ++box) QVERIFY(!windows().isBoxOpen(box));
+        QVERIFY(!windows().isOpen(SideWindow::Preview));
+        QTest::mouseClick(button(fc::kHide), Qt::LeftButton);
+        QVERIFY(windows().isOpen(SideWindow::Preview));
+        QVERIFY(!windows().isOpen(SideWindow::Overview));
+        QVERIFY(windows().isBoxOpen(2));
+        QVERIFY(!windows().isBoxOpen(1) && !windows().isBoxOpen(3) && !windows().isBoxOpen(4));
+        // The record's flags follow the windows.
+        QCOMPARE(app_->document().record().boxOpen[1], 1u);
+        QCOMPARE(app_->document().record().boxOpen[3], 0u);
+    }
+
+    void boxCaptionsAndMovingABoxMovesItsPieces() {
+        startGame();
+        frame().dispatch(fc::kBox1 + 1);
+        SortingBoxWindow* box = windows().boxWindow(2);
+        QVERIFY(box);
+        QCOMPARE(box->caption(), QString("Box 2"));
+        const Rect area = box->clientArea();
+        for (int32_t p = 0; p < 7; ++p) {
+            model().movePieceToList(ListId::Box2, ListId::Main, p);
+            model().moveGroup(ListId::Box2, p, area.left + 5 + 3 * p, area.top + 5);
+        }
+        app_->assist().refreshBoxCaptions();
+        QCOMPARE(box->caption(), QString("Box 2  (7 pieces)"));
+        model().setGroupSelected(ListId::Box2, 0, true);
+        model().setGroupSelected(ListId::Box2, 1, true);
+        app_->assist().refreshBoxCaptions();
+        QCOMPARE(box->caption(), QString("Box 2  (7 pieces / 2 selected)"));
+
+        // Drag the caption 100 pixels right: every piece moves with it.
+        std::vector<Point> before;
+        for (int32_t p = 0; p < 7; ++p) before.push_back({model().piece(p).x, model().piece(p).y});
+        const QPoint grab(30, SideWindowFrame::kBorder + 5);
+        // (Positions are the box's own, which moves with the drag: one step.)
+        QTest::mousePress(box, Qt::LeftButton, {}, grab);
+        QTest::mouseMove(box, grab + QPoint(100, 0));
+        QTest::mouseRelease(box, Qt::LeftButton, {}, grab);
+        for (int32_t p = 0; p < 7; ++p) {
+            QCOMPARE(model().piece(p).x, before[size_t(p)].x + 100);
+            QCOMPARE(model().piece(p).y, before[size_t(p)].y);
+        }
+        QCOMPARE(app_->document().record().boxRect[1].left, box->geometry().left());
+        QVERIFY(app_->document().modified());
+
+        // Dragged almost off the right edge, 30 pixels stay on the screen.
+        const QPoint from = grab;
+        QTest::mousePress(box, Qt::LeftButton, {}, from);
+        QTest::mouseMove(box, from + QPoint(2000, 0));
+        QTest::mouseRelease(box, Qt::LeftButton, {}, from);
+        QVERIFY(box->geometry().left() <= view()->width() - 30);
+    }
+
+    void aPieceDraggedIntoABoxAndBackOut() {
+        startGame();
+        frame().dispatch(fc::kBox1);
+        SortingBoxWindow* box = windows().boxWindow(1);
+        QVERIFY(box);
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        const QPoint grab = insidePiece(ListId::Main, p);
+        const QPoint into = box->canvas()->mapTo(view(), QPoint(40, 40));
+        QTest::mousePress(view(), Qt::LeftButton, {}, grab);
+        QTest::mouseMove(view(), (grab + into) / 2);
+        QTest::mouseMove(view(), into);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, into);
+        QCOMPARE(model().listOfPiece(p), ListId::Box1);
+        QCOMPARE(box->caption(), QString("Box 1  (1 pieces)"));
+
+        // And back out: pressed in the box, released over the play area.
+        const QPoint inBox = insidePiece(ListId::Box1, p) - box->canvas()->mapTo(view(), QPoint(0, 0));
+        QVERIFY(box->canvas()->rect().contains(inBox));
+        const QPoint outside = box->canvas()->mapFrom(view(), QPoint(700, 500));
+        QTest::mousePress(box->canvas(), Qt::LeftButton, {}, inBox);
+        QTest::mouseMove(box->canvas(), (inBox + outside) / 2);
+        QTest::mouseMove(box->canvas(), outside);
+        QTest::mouseRelease(box->canvas(), Qt::LeftButton, {}, outside);
+        QCOMPARE(model().listOfPiece(p), ListId::Main);
+        QCOMPARE(box->caption(), QString("Box 1"));
+    }
+
+    void zoomCheckMarkFollowsTheBoxUnderThePointer() {
+        startGame();
+        frame().dispatch(fc::kBox1 + 1);
+        SortingBoxWindow* box = windows().boxWindow(2);
+        app_->setBoxZoom(2, 2);
+        QCOMPARE(app_->view().zoom(), 0);
+        QStringList checked;
+        whenModal([&checked](QWidget* w) {
+            auto* menu = qobject_cast<QMenu*>(w);
+            if (QAction* zoom = menu ? actionWithId(menu, mc::kZoom4) : nullptr)
+                if (zoom->isChecked()) checked << zoom->text();
+            if (QAction* one = menu ? actionWithId(menu, mc::kZoom1) : nullptr)
+                if (one->isChecked()) checked << one->text();
+            w->close();
+        });
+        QTest::mouseClick(box->canvas(), Qt::RightButton, {}, QPoint(20, 20));
+        QCOMPARE(checked, QStringList{"x4"});
+    }
+
+    void findEdgesDeliversIntoBox2() {
+        startGame();
+        QVERIFY(!windows().isBoxOpen(2));
+        app_->assist().setLastHit(HitCode::playArea(kNone));
+        whenModal([](QWidget* w) {
+            auto* dialog = qobject_cast<FindEdgesWindow*>(w);
+            QVERIFY(dialog);
+            for (int i = 0; i < 4; ++i) QVERIFY(dialog->edge(i)->isChecked());
+            QVERIFY(dialog->delivery()->button(0)->isChecked());
+            dialog->delivery()->button(2)->click();
+            dialog->accept();
+        });
+        frame().dispatch(mc::kFindEdges);
+        QVERIFY(windows().isBoxOpen(2));
+        const int32_t cols = model().columns(), rows = model().rows();
+        int edges = 0;
+        for (int32_t p = 0; p < model().pieceCount(); ++p) {
+            const bool edge = p % cols == 0 || p % cols == cols - 1 || p / cols == 0 || p / cols == rows - 1;
+            if (edge) {
+                ++edges;
+                QCOMPARE(model().listOfPiece(p), ListId::Box2);
+                QVERIFY(!model().isSelected(ListId::Box2, p));
+            }
+        }
+        QCOMPARE(model().countListPieces(ListId::Box2), edges);
+        QCOMPARE(windows().boxWindow(2)->caption(), QString("Box 2  (%1 pieces)").arg(edges));
+    }
+
+    void paletteUndoTakesBackAMove() {
+        startGame();
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        const Point start{model().piece(p).x, model().piece(p).y};
+        const QPoint grab = insidePiece(ListId::Main, p);
+        QTest::mousePress(view(), Qt::LeftButton, {}, grab);
+        QTest::mouseMove(view(), grab + QPoint(30, 20));
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, grab + QPoint(30, 20));
+        QVERIFY(model().piece(p).x != start.x);
+        QTest::mouseClick(button(fc::kPaletteUndo), Qt::LeftButton);
+        QCOMPARE(model().piece(p).x, start.x);
+        QCOMPARE(model().piece(p).y, start.y);
+    }
+
+    void overviewClickCentresThePicture() {
+        startGame();
+        frame().dispatch(fc::kOverview);
+        OverviewWindow* overview = windows().overview();
+        QVERIFY(overview);
+        // Scroll away first, then click the picture frame's centre.
+        app_->view().scroll(150, -90);
+        const int32_t columns = model().columns();
+        const OverviewMap map(columns, model().rows(), OverviewMap::cellForWidth(overview->canvas()->width(), columns));
+        const Rect frameRect = map.pictureFrame();
+        QTest::mouseClick(overview->canvas(), Qt::LeftButton, {},
+                          QPoint((frameRect.left + frameRect.right) / 2, (frameRect.top + frameRect.bottom) / 2));
+        const PuzzleGeometry& g = model().geometry();
+        const int32_t centreX = g.playWidth / 2 - g.pictureWidth / 2 + g.offsetX + g.pictureWidth / 2;
+        const int32_t centreY = g.playHeight / 2 - g.pictureHeight / 2 + g.offsetY + g.pictureHeight / 2;
+        QVERIFY(std::abs(centreX - g.playWidth / 2) <= g.pictureWidth / columns);
+        QVERIFY(std::abs(centreY - g.playHeight / 2) <= g.pictureHeight / model().rows());
+    }
+
+    void saveAndOpenThroughTheMenu() {
+        startGame();
+        const int32_t p = visiblePiece();
+        model().moveGroup(ListId::Main, p, 500, 400);
+        app_->markChanged();
+        const QString path = home_.path() + "/round.gvp";
+        whenModal([path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog);
+            QVERIFY(dialog->nameFilters().join(";").contains("Glenthorpevale Puzzles (*.gvp)"));
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        });
+        frame().dispatch(mc::kSaveAs);
+        QVERIFY(QFileInfo::exists(path));
+        QVERIFY(!app_->document().modified());
+        QCOMPARE(frame().recentFiles().files().front(), path.toStdString());
+
+        model().moveGroup(ListId::Main, p, 300, 300);
+        app_->document().setModified(false);
+        frame().dispatch(recentFileCommand(0));
+        QCOMPARE(app_->document().path(), path.toStdString());
+        QCOMPARE(model().piece(p).x, 500);
+        QCOMPARE(model().piece(p).y, 400);
+
+        // A file that is not a saved puzzle leaves the list.
+        const QString bad = home_.path() + "/bad.gvp";
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(200, 'x'));
+        f.close();
+        frame().addRecentFile(bad.toStdString());
+        whenModal([](QWidget* w) { w->close(); });  // the message box
+        frame().dispatch(recentFileCommand(0));
+        QCOMPARE(frame().recentFiles().files().front(), path.toStdString());
+    }
+
+    void colourChoiceStoresTheNativeColour() {
+        startGame("sunset-harbour.jpg");
+        QCOMPARE(app_->compositor().backBuffer().depth(), 24);
+        whenModal([](QWidget* w) {
+            auto* dialog = qobject_cast<QColorDialog*>(w);
+            QVERIFY(dialog);
+            dialog->setCurrentColor(QColor(255, 0, 0));
+            dialog->accept();
+        });
+        frame().dispatch(fc::kBackgroundColour);
+        QCOMPARE(app_->preferences().record.backgroundColour, 0x0000FFu);
+        QCOMPARE(app_->compositor().state().backgroundColour, 0xFF0000u);
+        QVERIFY(app_->document().modified());
+        frame().dispatch(fc::kRestoreDefaultColours);
+        QCOMPARE(app_->compositor().state().backgroundColour, 0u);
+        QCOMPARE(app_->compositor().state().pieceColour, 0xFFFFFFFFu);
+
+        // The wallpaper goes to the backgrounds folder, then to the desktop.
+        frame().dispatch(mc::kWallpaper);
+        const QString wallpaper = home_.path() + "/xdg/backgrounds/Glenthorpevale Background.bmp";
+        QVERIFY(QFileInfo::exists(wallpaper));
+        QCOMPARE(wallpaperSet_, wallpaper.toStdString());
+    }
+
+    void cleanupTestCase() { app_.reset(); }
+};
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"
