@@ -342,6 +342,8 @@ bool Application::dispatchCommand(uint32_t id) { return frame_ && frame_->dispat
 
 void Application::refreshAll() {
     if (window_) window_->view()->update();
+    // The side windows show the same pieces and picture.
+    if (frame_) frame_->sideWindows().redrawAll();
 }
 
 void Application::idleTick() {

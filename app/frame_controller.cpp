@@ -270,7 +270,8 @@ void FrameController::showPalette() {
 // frame command, "p" and a number a palette button, "edges:K" finds every
 // edge piece into box K, and "menu:X:Y" / "palettemenu" open the view's
 // right-button menu at (X, Y) or the palette's menu and, after a moment,
-// save a shot of the whole screen to PAVALO_DEBUG_SHOT and close it.
+// save a shot of the whole screen to PAVALO_DEBUG_SHOT and close it; "shot"
+// does the same for the dialog that the next entry opens.
 void FrameController::runDebugCommands() {
     if (debugCommandsRun_ || !qEnvironmentVariableIsSet("PAVALO_DEBUG_COMMANDS")) return;
     debugCommandsRun_ = true;
@@ -280,11 +281,14 @@ void FrameController::runDebugCommands() {
             const QString path = qEnvironmentVariable("PAVALO_DEBUG_SHOT");
             if (!path.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(path);
             if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+            else if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
         });
     };
     for (const QString& t : tokens) {
         const QStringList parts = t.split(':');
-        if (parts[0] == "edges" && parts.size() == 2) {
+        if (parts[0] == "shot") {
+            shootAndClose();
+        } else if (parts[0] == "edges" && parts.size() == 2) {
             app_.assist().findEdges(15, parts[1].toInt());
             sideWindows_->boxContentsChanged(parts[1].toInt());
         } else if (parts[0] == "menu" && parts.size() == 3) {
@@ -309,6 +313,7 @@ void FrameController::disableAssistTools() {
 
 void FrameController::resetSideWindows() {
     sideWindows_->closePreviewAndOverview();
+    sideWindows_->endHide();
     assistDisabled_ = false;
     if (app_.view().tool() != kToolNormal) app_.view().setTool(kToolNormal);
     refreshPalette();

@@ -57,6 +57,7 @@ public:
     void hide();
     void restore();
     bool hidden() const { return set_.hidden(); }
+    void endHide() { set_.endHide(); }
     // New puzzle, open, completion: everything closed, nothing remembered.
     void closeAll();
     void closePreviewAndOverview();

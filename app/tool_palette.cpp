@@ -54,11 +54,18 @@ void PaletteButtonWidget::paintEvent(QPaintEvent*) {
     QPainter g(this);
     const bool sunken = isDown() || on_;
     const QRect r = rect();
-    g.fillRect(r, sunken ? QColor(176, 176, 176) : QColor(200, 200, 200));
-    const QColor light(250, 250, 250), dark(80, 80, 80);
+    // A chosen tool or an open window shows as a pressed, lighter-checked
+    // button, as a toolbar shows a switched-on state.
+    g.fillRect(r, on_ ? QColor(232, 232, 214) : isDown() ? QColor(176, 176, 176) : QColor(200, 200, 200));
+    const QColor light(250, 250, 250), dark(64, 64, 64);
     g.setPen(sunken ? dark : light);
     g.drawLine(r.topLeft(), r.topRight());
     g.drawLine(r.topLeft(), r.bottomLeft());
+    if (sunken) {
+        g.setPen(QColor(128, 128, 128));
+        g.drawLine(r.left() + 1, r.top() + 1, r.right() - 1, r.top() + 1);
+        g.drawLine(r.left() + 1, r.top() + 1, r.left() + 1, r.bottom() - 1);
+    }
     g.setPen(sunken ? light : dark);
     g.drawLine(r.bottomLeft(), r.bottomRight());
     g.drawLine(r.topRight(), r.bottomRight());

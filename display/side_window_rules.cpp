@@ -53,6 +53,11 @@ void SideWindowSet::forgetAll() {
     hidden_ = false;
 }
 
+void SideWindowSet::endHide() {
+    remembered_.fill(false);
+    hidden_ = false;
+}
+
 std::vector<SideWindow> SideWindowSet::hide() {
     std::vector<SideWindow> closing;
     if (hidden_) return closing;

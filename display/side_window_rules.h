@@ -49,6 +49,9 @@ public:
     // Closes everything without remembering (a new puzzle, an open,
     // completion); the hide state ends.
     void forgetAll();
+    // Ends a hide without reopening anything (a new puzzle replaces the
+    // windows' contents).
+    void endHide();
 
     // Not hidden: remembers and returns the open windows (to be closed) and
     // becomes hidden. Already hidden: nothing.
