@@ -24,6 +24,7 @@
 #include "app/play_view.h"
 #include "app/progress_window.h"
 #include "app/start_dialog.h"
+#include "app/startup_splash.h"
 #include "common/random.h"
 #include "common/sound_events.h"
 #include "display/display_modes.h"
@@ -240,6 +241,15 @@ bool Application::start() {
 }
 
 void Application::runStartRoutine() {
+    if (!splashShown_) {
+        // The play-area splash, at the program's first start only, and not
+        // when the command line names a picture or a puzzle.
+        splashShown_ = true;
+        if (!options_.newPicture && !options_.openFile) {
+            StartupSplash splash(*compositor_, window_->view());
+            splash.play(joinPath(dataFolder_, "gfx/splash.wda"));
+        }
+    }
     if (options_.newPicture || options_.openFile) {
         NewPuzzleOptions o;
         o.picture = options_.newPicture;

@@ -182,6 +182,7 @@ private:
     uint32_t screenSaverCookie_ = 0;
     bool multiplayer_ = false;
     bool shutDown_ = false;
+    bool splashShown_ = false;  // the start-up splash plays once, at the first start
 };
 
 }  // namespace pavalo

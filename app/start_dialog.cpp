@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/surface_image.h"
+
 namespace pavalo {
 namespace {
 
@@ -29,50 +31,21 @@ QPainterPath piecePath(QRectF r) {
     return p;
 }
 
-// The picture of one button: a coloured piece with a symbol and a caption.
-QIcon buttonPicture(int index, const QString& caption) {
-    const QColor colours[] = {QColor(70, 150, 90), QColor(220, 150, 50), QColor(80, 130, 210),
-                              QColor(170, 90, 180), QColor(60, 170, 180), QColor(190, 70, 70)};
+// The picture of one button: the current frame of its animated tile with
+// the caption below it.
+QIcon buttonPicture(const QImage& tile, const QString& caption) {
     QPixmap pix(160, 150);
     pix.fill(Qt::transparent);
     QPainter g(&pix);
     g.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient shade(0, 0, 0, 120);
-    shade.setColorAt(0, colours[index].lighter(135));
-    shade.setColorAt(1, colours[index].darker(125));
-    g.setPen(QPen(QColor(30, 30, 30), 3));
-    g.setBrush(shade);
-    g.drawPath(piecePath(QRectF(25, 0, 110, 110)));
-    g.setPen(QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    g.setBrush(Qt::NoBrush);
-    const QPointF c(72, 55);
-    switch (index) {
-        case 0:  // new: a plus
-            g.drawLine(c + QPointF(-16, 0), c + QPointF(16, 0));
-            g.drawLine(c + QPointF(0, -16), c + QPointF(0, 16));
-            break;
-        case 1:  // open: a folder
-            g.drawRect(QRectF(c.x() - 18, c.y() - 10, 36, 24));
-            g.drawLine(c + QPointF(-18, -10), c + QPointF(-8, -18));
-            break;
-        case 2:  // continue: a play arrow
-            g.drawPolygon(QPolygonF({c + QPointF(-10, -16), c + QPointF(16, 0), c + QPointF(-10, 16)}));
-            break;
-        case 3:  // host: a tower sending waves
-            g.drawLine(c + QPointF(0, -6), c + QPointF(0, 18));
-            g.drawArc(QRectF(c.x() - 12, c.y() - 18, 24, 24), 30 * 16, 120 * 16);
-            g.drawArc(QRectF(c.x() - 20, c.y() - 26, 40, 40), 30 * 16, 120 * 16);
-            break;
-        case 4:  // join: two linked rings
-            g.drawEllipse(c + QPointF(-8, 0), 11, 11);
-            g.drawEllipse(c + QPointF(8, 0), 11, 11);
-            break;
-        case 5:  // exit: a door with an arrow
-            g.drawRect(QRectF(c.x() - 16, c.y() - 18, 20, 36));
-            g.drawLine(c + QPointF(0, 0), c + QPointF(20, 0));
-            g.drawLine(c + QPointF(13, -7), c + QPointF(20, 0));
-            g.drawLine(c + QPointF(13, 7), c + QPointF(20, 0));
-            break;
+    if (!tile.isNull()) {
+        // Only the tile's rounded card: its corners stay transparent.
+        const QPointF at((160 - tile.width()) / 2.0, 2);
+        QPainterPath card;
+        card.addRoundedRect(QRectF(at + QPointF(4, 4), QSizeF(tile.width() - 10, tile.height() - 10)), 18, 18);
+        g.setClipPath(card);
+        g.drawImage(at, tile);
+        g.setClipping(false);
     }
     QFont f;
     f.setPixelSize(17);
@@ -104,17 +77,23 @@ StartDialog::StartDialog(QWidget* parent, bool canContinue) : QDialog(parent, Qt
     struct Entry {
         StartChoice choice;
         const char* caption;
-        int picture;
+        uint32_t animation;  // its WDA resource
     };
     const Entry entries[] = {
-        {StartChoice::Continue, "Continue", 2},   {StartChoice::NewPuzzle, "New Puzzle", 0},
-        {StartChoice::OpenPuzzle, "Open Puzzle", 1}, {StartChoice::HostGame, "Host a Game", 3},
-        {StartChoice::JoinGame, "Join a Game", 4},  {StartChoice::Exit, "Exit", 5},
+        {StartChoice::Continue, "Continue", 181},     {StartChoice::NewPuzzle, "New Puzzle", 182},
+        {StartChoice::OpenPuzzle, "Open Puzzle", 183}, {StartChoice::HostGame, "Host a Game", 184},
+        {StartChoice::JoinGame, "Join a Game", 185},  {StartChoice::Exit, "Exit", 186},
     };
     for (int i = 0; i < 6; ++i) {
         const Entry& e = entries[i];
         auto* b = new QPushButton(this);
-        b->setIcon(buttonPicture(e.picture, e.caption));
+        ButtonAnimation& anim = animations_[size_t(e.choice)];
+        anim.caption = e.caption;
+        if (anim.wda.loadResource(e.animation) == 1 && anim.tile.create(anim.wda.width(), anim.wda.height(), 8)) {
+            anim.wda.paletteToSurface(anim.tile);
+            anim.wda.drawFrame(anim.tile, 0, 0, 0);
+        }
+        b->setIcon(buttonPicture(surfaceImage(anim.tile), e.caption));
         b->setIconSize(QSize(160, 150));
         b->setFlat(true);
         b->setAccessibleName(e.caption);
@@ -133,6 +112,24 @@ StartDialog::StartDialog(QWidget* parent, bool canContinue) : QDialog(parent, Qt
     // the focus; no button starts with the focus.
     for (QPushButton* b : buttons_) b->setAutoDefault(false);
     setFocus();
+    // The button under the pointer or with the focus plays its animation;
+    // the others rest on their first frame.
+    connect(&timer_, &QTimer::timeout, this, &StartDialog::animate);
+    timer_.start(67);
+}
+
+void StartDialog::animate() {
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        ButtonAnimation& a = animations_[i];
+        QPushButton* b = buttons_[i];
+        if (!a.tile.hasPixels() || a.wda.frameCount() < 2) continue;
+        const bool active = b->isEnabled() && (b->underMouse() || b->hasFocus());
+        if (!active && a.frame == 0) continue;
+        // Frame 0 is whole, so going back to it needs no other frame.
+        a.frame = active ? (a.frame + 1) % a.wda.frameCount() : 0;
+        a.wda.drawFrame(a.tile, a.frame, 0, 0);
+        b->setIcon(buttonPicture(surfaceImage(a.tile), a.caption));
+    }
 }
 
 void StartDialog::choose(StartChoice c) {

@@ -1,9 +1,15 @@
 // The start dialog: a frameless dialog over the play area with six picture
 // buttons — continue the last puzzle, new puzzle, open, host, join, exit.
+// Each button's picture is an animated tile (WDA resources 181-186) that
+// plays while the button is under the pointer or has the focus.
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <array>
+
+#include "display/draw_surface.h"
+#include "media/wda.h"
 
 class QPushButton;
 
@@ -18,6 +24,8 @@ public:
     StartDialog(QWidget* parent, bool canContinue);
     StartChoice choice() const { return choice_; }
     QPushButton* button(StartChoice c) const { return buttons_[size_t(c)]; }
+    // The frame a button's animation shows now.
+    int32_t buttonFrame(StartChoice c) const { return animations_[size_t(c)].frame; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -25,7 +33,16 @@ protected:
 
 private:
     void choose(StartChoice c);
+    void animate();
+    struct ButtonAnimation {
+        WdaAnimation wda;
+        DrawSurface tile;  // the frame shown, 8 bits in the animation's palette
+        int32_t frame = 0;
+        QString caption;
+    };
     std::array<QPushButton*, 6> buttons_{};
+    std::array<ButtonAnimation, 6> animations_;
+    QTimer timer_;
     StartChoice choice_ = StartChoice::Exit;
 };
 

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +50,7 @@ struct PieceShape {
     std::array<int, 4> sides{1, -1, 1, -1};
     float distance(float x, float y) const {
         const float s = size, r = s * 0.15f, out = s * 0.12f, neck = s * 0.085f;
-        float d = sdBox(x, y, x0, y0, x0 + s, y0 + s, s * 0.04f);
+        float d = sdBox(x, y, x0, y0, x0 + s, y0 + s, 0);
         const float cx = x0 + s / 2, cy = y0 + s / 2;
         // Per side: the knob's centre outside the edge, the hole's inside, and
         // the neck joining a knob to the square (or cut into it for a hole).
@@ -355,7 +355,8 @@ public:
             std::vector<std::pair<uint16_t, uint32_t>> entries;
         };
         std::vector<Box> boxes(1);
-        for (auto& [k, n] : histogram_) boxes[0].entries.push_back({k, n});
+        for (size_t k = 0; k < histogram_.size(); ++k)
+            if (histogram_[k]) boxes[0].entries.push_back({uint16_t(k), histogram_[k]});
         const int wanted = colours - int(reserved_.size());
         auto channel = [](uint16_t k, int ch) { return (k >> (10 - 5 * ch)) & 31; };
         while (int(boxes.size()) < wanted) {
@@ -416,10 +417,25 @@ public:
         return out;
     }
 
-    // The canvas as palette indices, top row first.
-    std::vector<uint8_t> map(const Canvas& c) {
+    // The palette built last: 768 bytes (red, green, blue).
+    const std::vector<uint8_t>& palette() const { return bytes_; }
+
+    // The canvas as palette indices, top row first. With `dither`, a fixed
+    // 4 x 4 ordered pattern of +-`dither` levels breaks up the bands of smooth
+    // gradients; being tied to the position, it leaves unchanged pixels
+    // unchanged from frame to frame.
+    std::vector<uint8_t> map(const Canvas& c, float dither = 0) {
+        static constexpr int kBayer[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
         std::vector<uint8_t> out(c.px.size());
-        for (size_t i = 0; i < c.px.size(); ++i) out[i] = index(c.px[i]);
+        for (size_t i = 0; i < c.px.size(); ++i) {
+            Rgb p = c.px[i];
+            if (dither > 0) {
+                const int x = int(i % size_t(c.w)), y = int(i / size_t(c.w));
+                const float d = (float(kBayer[(y & 3) * 4 + (x & 3)]) / 15.0f - 0.5f) * 2 * dither;
+                p = {p.r + d, p.g + d, p.b + d};
+            }
+            out[i] = index(p);
+        }
         return out;
     }
     uint8_t index(Rgb p) {
@@ -445,7 +461,7 @@ private:
     static uint16_t key(Rgb p) {
         return uint16_t((clampByte(p.r) >> 3) << 10 | (clampByte(p.g) >> 3) << 5 | (clampByte(p.b) >> 3));
     }
-    std::map<uint16_t, uint32_t> histogram_;
+    std::vector<uint32_t> histogram_ = std::vector<uint32_t>(32768, 0);
     std::vector<Rgb> reserved_;
     std::vector<Rgb> palette_;
     std::vector<uint8_t> bytes_;

@@ -41,6 +41,14 @@ const Command kCommands[] = {
      "arrange FILE.gvp --rect L,T,R,B [--confine] --out FILE2.gvp\n"
      "    lay the play area's groups out in rows in a picture-relative rectangle",
      arrangeCommand},
+    {"library",
+     "library create NAME [--password P] [--data DIR] | add LIB.gvl PICTURE... | list LIB.gvl |\n"
+     "    remove LIB.gvl INDEX | thumb LIB.gvl INDEX OUT.bmp     image libraries",
+     libraryCommand},
+    {"wda",
+     "wda info FILE.wda | frame FILE.wda N OUT.bmp [--depth 8|16|24] | encode OUT.wda FRAME.bmp...\n"
+     "    WDA animations (FILE may be resource:ID); frame draws frames 0..N in order",
+     wdaCommand},
 };
 
 void usage() {

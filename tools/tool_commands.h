@@ -39,4 +39,10 @@ int prefsCommand(const Args& args);
 int findCommand(const Args& args);
 int arrangeCommand(const Args& args);
 
+// Image library commands (library_commands.cpp).
+int libraryCommand(const Args& args);
+
+// WDA animation commands (wda_commands.cpp).
+int wdaCommand(const Args& args);
+
 }  // namespace pavalo::tool
