@@ -10,7 +10,10 @@
 //    place one by one, the seams fade, a shine passes, and the last 27
 //    frames loop with the water, sun and boat moving.
 //
-// Usage: pavalo-gen-wda RESOURCE_DIR SPLASH.wda
+//  - a sample animated picture for puzzles, sunset-lake.wda (320 x 240, a
+//    30-frame loop of the same picture's water, sun and boat).
+//
+// Usage: pavalo-gen-wda RESOURCE_DIR SPLASH.wda SAMPLE.wda
 // Writes RESOURCE_DIR/wda_<id>.wda for each resource.
 #include <cmath>
 #include <cstdio>
@@ -587,13 +590,34 @@ bool makeAbout(const std::string& dir) {
     return write(dir + "/wda_193.wda", first.finish()) && write(dir + "/wda_194.wda", second.finish());
 }
 
+// --- A sample animated picture for puzzles --------------------------------------
+
+// The sunset lake alone, 320 x 240, its water, sun and boat moving through
+// one loop of 30 frames (two seconds); the player starts again at frame 0,
+// which is whole.
+bool makeSample(const std::string& path) {
+    constexpr int W = 320, H = 240, kFrames = 30;
+    std::vector<Canvas> frames;
+    for (int f = 0; f < kFrames; ++f) {
+        Canvas c(W, H);
+        const float phase = float(f) / kFrames;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) c.at(x, y) = landscape((x + 0.5f) / W, (y + 0.5f) / H, phase);
+        frames.push_back(std::move(c));
+    }
+    Quantizer q;
+    for (const Canvas& c : frames) q.add(c);
+    q.build();
+    return write(path, encodeFrames(frames, q));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: pavalo-gen-wda RESOURCE_DIR SPLASH.wda\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: pavalo-gen-wda RESOURCE_DIR SPLASH.wda SAMPLE.wda\n");
         return 2;
     }
     const std::string dir = argv[1];
-    return makeButtons(dir) && makeAbout(dir) && makeSplash(argv[2]) ? 0 : 1;
+    return makeButtons(dir) && makeAbout(dir) && makeSplash(argv[2]) && makeSample(argv[3]) ? 0 : 1;
 }
