@@ -88,6 +88,7 @@ FrameController::FrameController(Application& app)
                               [this] { app_.markChanged(); }};
     sideWindows_ = std::make_unique<SideWindows>(window.view(), context);
     window.view()->setPointerRoute([this](QPoint global) { return sideWindows_->route(global); });
+    connect(sideWindows_.get(), &SideWindows::windowsChanged, this, &FrameController::refreshPalette);
 
     searching_ = new SearchingWindow(&window);
     registerCommands();

@@ -163,6 +163,7 @@ void SideWindows::open(SideWindow w, bool sound) {
     }
     set_.opened(w);
     if (sound) playEvent(kSoundOpenWindow);
+    emit windowsChanged();
 }
 
 void SideWindows::close(SideWindow w, bool byPlayer, bool sound) {
@@ -196,6 +197,7 @@ void SideWindows::close(SideWindow w, bool byPlayer, bool sound) {
         window->deleteLater();
     }
     if (sound) playEvent(kSoundCloseWindow);
+    emit windowsChanged();
 }
 
 // ------------------------------------------------------------ all of them

@@ -78,6 +78,10 @@ public:
     // Whether the position lies over a side window.
     bool covers(QPoint global) const;
 
+signals:
+    // A window opened or closed (by a command, a key or its close box).
+    void windowsChanged();
+
 private:
     void open(SideWindow w, bool sound);
     void close(SideWindow w, bool byPlayer, bool sound);

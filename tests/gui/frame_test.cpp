@@ -9,6 +9,10 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTextBrowser>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -19,6 +23,7 @@
 #include "app/assist_dialogs_qt.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
+#include "app/help_window.h"
 #include "app/play_view.h"
 #include "display/compositor.h"
 #include "puzzle/piece_mask.h"
@@ -317,6 +322,31 @@ private slots:
         QCOMPARE(windows().boxWindow(2)->caption(), QString("Box 2  (%1 pieces)").arg(edges));
     }
 
+    void colourMatchShowsSearchingAndSelects() {
+        startGame();
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        // The right button on the piece makes it the last hit and the click point.
+        whenModal([](QWidget* w) { w->close(); });
+        QTest::mouseClick(view(), Qt::RightButton, {}, insidePiece(ListId::Main, p));
+        QCOMPARE(app_->assist().lastHit().piece(), p);
+        whenModal([](QWidget* w) {
+            auto* dialog = qobject_cast<ColorMatchWindow*>(w);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->rangeSlider()->value(), 1);
+            QCOMPARE(dialog->thresholdSlider()->value(), 5);
+            dialog->rangeSlider()->setValue(100);
+            dialog->thresholdSlider()->setValue(1);
+            dialog->accept();
+        });
+        frame().dispatch(mc::kWithThisColor);
+        SearchingWindow* searching = frame().searchingWindow();
+        QVERIFY(searching->repaints() > 0);
+        QCOMPARE(searching->bar()->maximum(), model().pieceCount() - 1);
+        QVERIFY(!searching->isVisible());
+        QVERIFY(model().isSelected(ListId::Main, p));
+    }
+
     void paletteUndoTakesBackAMove() {
         startGame();
         const int32_t p = visiblePiece();
@@ -410,6 +440,109 @@ private slots:
         const QString wallpaper = home_.path() + "/xdg/backgrounds/Glenthorpevale Background.bmp";
         QVERIFY(QFileInfo::exists(wallpaper));
         QCOMPARE(wallpaperSet_, wallpaper.toStdString());
+    }
+
+    void boxWindowsScrollSizeAndClose() {
+        startGame();
+        frame().dispatch(fc::kBox1 + 2);
+        SortingBoxWindow* box = windows().boxWindow(3);
+        QVERIFY(box);
+        // Ten pieces in a row, far wider than the box.
+        const Rect area = box->clientArea();
+        for (int32_t p = 0; p < 10; ++p) {
+            model().movePieceToList(ListId::Box3, ListId::Main, p);
+            model().moveGroup(ListId::Box3, p, area.left + 10 + 60 * p, area.top + 10);
+        }
+        box->updateScrollBars();
+        QScrollBar* bar = box->horizontalBar();
+        QVERIFY(bar->isEnabled());
+        QVERIFY(!box->verticalBar()->isEnabled());
+        const int32_t x0 = model().piece(0).x;
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(model().piece(0).x, x0 - 5);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(model().piece(0).x, x0 - 25);
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        // The heap's right end (grown by 5 pixels) meets the visible area's.
+        QCOMPARE(model().piece(9).x + model().piece(9).drawnWidth() + 5, box->clientArea().right);
+        bar->triggerAction(QAbstractSlider::SliderToMinimum);
+        QCOMPARE(model().piece(0).x, x0);  // back to the start
+
+        // Sizing from the left border keeps the pieces where they are on the screen.
+        const QPoint shown = box->canvas()->mapTo(view(), QPoint(0, 0)) +
+                             QPoint(model().piece(9).x, model().piece(9).y) -
+                             QPoint(box->clientArea().left, box->clientArea().top);
+        const QPoint border(1, box->height() / 2);
+        QTest::mousePress(box, Qt::LeftButton, {}, border);
+        QTest::mouseMove(box, border + QPoint(-40, 0));
+        QTest::mouseRelease(box, Qt::LeftButton, {}, border);
+        const QPoint after = box->canvas()->mapTo(view(), QPoint(0, 0)) +
+                             QPoint(model().piece(9).x, model().piece(9).y) -
+                             QPoint(box->clientArea().left, box->clientArea().top);
+        QCOMPARE(after, shown);
+
+        // Its own close box closes it, and the palette follows.
+        QVERIFY(button(fc::kBox1 + 2)->on());
+        QTest::mouseClick(box, Qt::LeftButton, {},
+                          QPoint(box->width() - SideWindowFrame::kBorder - SideWindowFrame::kCaption / 2,
+                                 SideWindowFrame::kBorder + SideWindowFrame::kCaption / 2));
+        QVERIFY(!windows().isBoxOpen(3));
+        QVERIFY(!button(fc::kBox1 + 2)->on());
+        QCOMPARE(app_->document().record().boxOpen[2], 0u);
+        QCOMPARE(model().countListPieces(ListId::Box3), 10);  // the pieces stay in the closed box
+    }
+
+    void previewKeepsThePicturesAspect() {
+        startGame();
+        frame().dispatch(fc::kPreview);
+        PreviewWindow* preview = windows().preview();
+        QVERIFY(preview);
+        const DrawSurface& picture = app_->document().picture();
+        auto aspectOk = [&] {
+            const QSize c = preview->client()->size();
+            return std::abs(c.height() - c.width() * picture.height() / picture.width()) <= 1;
+        };
+        QVERIFY(aspectOk());
+        const QPoint corner(preview->width() - 2, preview->height() - 2);
+        QTest::mousePress(preview, Qt::LeftButton, {}, corner);
+        QTest::mouseMove(preview, corner + QPoint(-37, 25));
+        QTest::mouseRelease(preview, Qt::LeftButton, {}, corner);
+        QVERIFY(aspectOk());
+        const StoredRect saved = app_->document().record().previewRect;
+        QCOMPARE(saved.right - saved.left, preview->width());
+    }
+
+    void helpColoursMenuAndExitCancelled() {
+        startGame();
+        frame().dispatch(mc::kHelpTopics);
+        QVERIFY(frame().helpWindow());
+        QVERIFY(frame().helpWindow()->isVisible());
+        QVERIFY(frame().helpWindow()->browser()->toPlainText().contains("Pavalo Help"));
+
+        app_->preferences().record.backgroundColour = 0x123456;
+        QStringList texts;
+        whenModal([&texts](QWidget* w) {
+            auto* menu = qobject_cast<QMenu*>(w);
+            QVERIFY(menu);
+            texts = actionTexts(menu);
+            menu->setActiveAction(actionWithId(menu, fc::kRestoreDefaultColours));
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::mouseClick(button(fc::kColors), Qt::LeftButton);
+        QCOMPARE(texts, (QStringList{"Background", "Piece Outline", "Puzzle Outline", "Selection Rectangle",
+                                     "Restore Default"}));
+        QCOMPARE(app_->preferences().record.backgroundColour, 0u);
+
+        // Exit with unsaved changes, and Cancel in the save prompt: play goes on.
+        app_->markChanged();
+        whenModal([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            box->button(QMessageBox::Cancel)->click();
+        });
+        QTest::mouseClick(button(fc::kPaletteExit), Qt::LeftButton);
+        QVERIFY(app_->document().hasPuzzle());
+        QVERIFY(frame().palette().isVisible());
     }
 
     void cleanupTestCase() { app_.reset(); }
