@@ -14,6 +14,7 @@
 #include "common/named_mutex.h"
 #include "display/compositor.h"
 #include "display/view_controller.h"
+#include "puzzle/assist_commands.h"
 #include "shell/colour_options.h"
 
 namespace pavalo {
@@ -114,6 +115,7 @@ void BoxCanvas::mousePressEvent(QMouseEvent* e) {
     const Point at = pointOf(e->position().toPoint());
     if (e->button() == Qt::LeftButton) c->mousePress(window(), at, keyFlagsOf(e->modifiers()));
     if (e->button() == Qt::RightButton) c->rightButton(window(), at, keyFlagsOf(e->modifiers()));
+    emit pressed();
 }
 
 void BoxCanvas::mouseMoveEvent(QMouseEvent* e) {
@@ -170,6 +172,8 @@ SortingBoxWindow::SortingBoxWindow(QWidget* view, const SideWindowContext& conte
     grid->addWidget(horizontal_, 1, 0);
     setClient(client);
     connect(canvas_, &BoxCanvas::released, this, &SortingBoxWindow::updateScrollBars);
+    connect(canvas_, &BoxCanvas::pressed, this, &SortingBoxWindow::refreshCaption);
+    connect(canvas_, &BoxCanvas::released, this, &SortingBoxWindow::refreshCaption);
 
     // Each action goes to the position the box's steps give; the value that
     // follows moves the pieces.
@@ -209,6 +213,10 @@ void SortingBoxWindow::setZoom(int zoom) {
     state_.zoom = std::clamp(zoom, 0, 3);
     canvas_->zoom = state_.zoom;
     canvas_->update();
+}
+
+void SortingBoxWindow::refreshCaption() {
+    setCaption(QString::fromStdString(sortingBoxCaption(context_.model, box_)));
 }
 
 void SortingBoxWindow::showAxis(QScrollBar* bar, const ScrollAxis& axis) {

@@ -45,6 +45,8 @@ protected:
     void enterEvent(QEnterEvent* event) override;
 
 signals:
+    // A button went down or up: the box's selection or contents may differ.
+    void pressed();
     void released();
 
 private:
@@ -72,6 +74,8 @@ public:
     // fits back into view first) and redraws when anything moved.
     void updateScrollBars();
     void setZoom(int zoom);
+    // The caption from the box's list: its piece and selection counts.
+    void refreshCaption();
     QScrollBar* horizontalBar() const { return horizontal_; }
     QScrollBar* verticalBar() const { return vertical_; }
 

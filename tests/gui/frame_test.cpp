@@ -360,6 +360,27 @@ private slots:
         QTest::mouseClick(button(fc::kPaletteUndo), Qt::LeftButton);
         QCOMPARE(model().piece(p).x, start.x);
         QCOMPARE(model().piece(p).y, start.y);
+
+        // A piece dropped into box 1, then the box moved: the undo of the
+        // drop takes the box back to where it stood, the piece to the view.
+        frame().dispatch(fc::kBox1);
+        SortingBoxWindow* box = windows().boxWindow(1);
+        const QRect boxAt = box->geometry();
+        const QPoint grab2 = insidePiece(ListId::Main, p);
+        const QPoint into = box->canvas()->mapTo(view(), QPoint(40, 40));
+        QTest::mousePress(view(), Qt::LeftButton, {}, grab2);
+        QTest::mouseMove(view(), into);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, into);
+        QCOMPARE(model().listOfPiece(p), ListId::Box1);
+        const QPoint caption(30, SideWindowFrame::kBorder + 5);
+        QTest::mousePress(box, Qt::LeftButton, {}, caption);
+        QTest::mouseMove(box, caption + QPoint(120, 60));
+        QTest::mouseRelease(box, Qt::LeftButton, {}, caption);
+        QVERIFY(box->geometry() != boxAt);
+        QTest::keyClick(view(), Qt::Key_Backspace);
+        QCOMPARE(model().listOfPiece(p), ListId::Main);
+        QCOMPARE(box->geometry(), boxAt);
+        QCOMPARE(model().piece(p).x, start.x);
     }
 
     void overviewClickCentresThePicture() {
@@ -385,6 +406,12 @@ private slots:
         startGame();
         const int32_t p = visiblePiece();
         model().moveGroup(ListId::Main, p, 500, 400);
+        // Box 4 open with a piece in it: both come back with the puzzle.
+        frame().dispatch(fc::kBox1 + 3);
+        const QRect boxAt = windows().boxWindow(4)->geometry();
+        const int32_t q = p == 0 ? 1 : 0;
+        model().movePieceToList(ListId::Box4, ListId::Main, q);
+        model().moveGroup(ListId::Box4, q, boxAt.left() + 20, boxAt.top() + 40);
         app_->markChanged();
         const QString path = home_.path() + "/round.gvp";
         whenModal([path](QWidget* w) {
@@ -405,6 +432,10 @@ private slots:
         QCOMPARE(app_->document().path(), path.toStdString());
         QCOMPARE(model().piece(p).x, 500);
         QCOMPARE(model().piece(p).y, 400);
+        QVERIFY(windows().isBoxOpen(4));
+        QCOMPARE(windows().boxWindow(4)->geometry(), boxAt);
+        QCOMPARE(model().listOfPiece(q), ListId::Box4);
+        QCOMPARE(model().piece(q).x, boxAt.left() + 20);
 
         // A file that is not a saved puzzle leaves the list.
         const QString bad = home_.path() + "/bad.gvp";
