@@ -322,6 +322,9 @@ void FrameController::resetSideWindows() {
 
 void FrameController::puzzleShown() {
     sideWindows_->openFromRecord();
+    // A recut leaves open boxes open, with new (no) pieces in them.
+    for (int box = 1; box <= 4; ++box) sideWindows_->boxContentsChanged(box);
+    sideWindows_->refreshCaptions();
     assistDisabled_ = app_.document().puzzleState() == kPuzzleStateCompleted;
     refreshPalette();
 }
@@ -342,8 +345,8 @@ void FrameController::findEdges() {
     FindEdgesDialog model(DeliveryChoice(app_.assist().lastHit(), allowed.sortingBoxes));
     FindEdgesWindow dialog(&app_.window(), model);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (app_.assist().findEdges(model.mask(), model.delivery.value()) > 0 && model.delivery.value() > 0)
-        app_.markChanged();
+    // The selection (and a delivery) is part of the saved puzzle.
+    if (app_.assist().findEdges(model.mask(), model.delivery.value()) > 0) app_.markChanged();
     if (model.delivery.value() > 0) sideWindows_->boxContentsChanged(model.delivery.value());
     refreshPalette();
 }
@@ -354,8 +357,7 @@ void FrameController::findNearby() {
     FindNearbyDialog model(DeliveryChoice(app_.assist().lastHit(), allowed.sortingBoxes));
     FindNearbyWindow dialog(&app_.window(), model);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (app_.assist().findNearby(model.range(), model.delivery.value()) > 0 && model.delivery.value() > 0)
-        app_.markChanged();
+    if (app_.assist().findNearby(model.range(), model.delivery.value()) > 0) app_.markChanged();
     if (model.delivery.value() > 0) sideWindows_->boxContentsChanged(model.delivery.value());
     refreshPalette();
 }
@@ -372,8 +374,7 @@ void FrameController::findByColour() {
     ColorMatchWindow dialog(&app_.window(), model);
     if (dialog.exec() != QDialog::Accepted) return;
     const int delivery = model.delivery.value();
-    if (app_.assist().findByColour(picture, samples, model.colourRange(), model.threshold(), delivery) > 0 &&
-        delivery > 0)
+    if (app_.assist().findByColour(picture, samples, model.colourRange(), model.threshold(), delivery) > 0)
         app_.markChanged();
     if (delivery > 0) sideWindows_->boxContentsChanged(delivery);
     refreshPalette();
