@@ -41,21 +41,15 @@ MidiOptionsDialog::MidiOptionsDialog(QWidget* parent, MidiOptionsModel& model) :
     });
 
     auto* lists = new QHBoxLayout;
-    auto act = [this](void (MidiOptionsModel::*f)()) {
-        return [this, f] {
-            (model_.*f)();
-            refresh();
-        };
-    };
-    addButton(this, lists, "&Default Play List", act(&MidiOptionsModel::defaultPlayList));
-    addButton(this, lists, "&User Play List", act(&MidiOptionsModel::userPlayList));
-    addButton(this, lists, "&New Play List", act(&MidiOptionsModel::newPlayList));
-    addButton(this, lists, "&Add to Play List", act(&MidiOptionsModel::addToPlayList));
+    addButton(this, lists, "&Default Play List", [this] { model_.defaultPlayList(), refresh(); });
+    addButton(this, lists, "&User Play List", [this] { model_.userPlayList(), refresh(); });
+    addButton(this, lists, "&New Play List", [this] { model_.newPlayList(), refresh(); });
+    addButton(this, lists, "&Add to Play List", [this] { model_.addToPlayList(), refresh(); });
     layout->addLayout(lists);
 
     auto* play = new QHBoxLayout;
-    addButton(this, play, "&Play MIDI Music", act(&MidiOptionsModel::playMusic));
-    addButton(this, play, "&Stop MIDI Music", act(&MidiOptionsModel::stopMusic));
+    addButton(this, play, "&Play MIDI Music", [this] { model_.playMusic(), refresh(); });
+    addButton(this, play, "&Stop MIDI Music", [this] { model_.stopMusic(), refresh(); });
     play->addStretch();
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setDefault(true);
@@ -96,22 +90,16 @@ CdOptionsDialog::CdOptionsDialog(QWidget* parent, CdOptionsModel& model) : QDial
     grid->addWidget(time_, 2, 1);
     layout->addLayout(grid);
 
-    CdPlayer& cd = model_.player();
-    auto act = [this, &cd](void (CdPlayer::*f)()) {
-        return [this, &cd, f] {
-            (cd.*f)();
-            refresh();
-        };
-    };
+    CdPlayer* cd = &model_.player();
     auto* row1 = new QHBoxLayout;
-    addButton(this, row1, "&Stop", act(&CdPlayer::stop));
-    addButton(this, row1, "&Play", act(&CdPlayer::play));
-    addButton(this, row1, "Pre&vious", act(&CdPlayer::previous));
+    addButton(this, row1, "&Stop", [this, cd] { cd->stop(), refresh(); });
+    addButton(this, row1, "&Play", [this, cd] { cd->play(), refresh(); });
+    addButton(this, row1, "Pre&vious", [this, cd] { cd->previous(), refresh(); });
     layout->addLayout(row1);
     auto* row2 = new QHBoxLayout;
-    addButton(this, row2, "&Resume", act(&CdPlayer::play));
-    addButton(this, row2, "&Next", act(&CdPlayer::next));
-    addButton(this, row2, "P&ause", act(&CdPlayer::pause));
+    addButton(this, row2, "&Resume", [this, cd] { cd->play(), refresh(); });
+    addButton(this, row2, "&Next", [this, cd] { cd->next(), refresh(); });
+    addButton(this, row2, "P&ause", [this, cd] { cd->pause(), refresh(); });
     layout->addLayout(row2);
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setDefault(true);

@@ -402,4 +402,17 @@ uint32_t SoundEffects::lastStart(int event) const {
     return event >= 0 && event < kSoundEventCount ? lastStart_[size_t(event)] : 0;
 }
 
+// ---- the about box ---------------------------------------------------------------------
+
+AboutBoxSounds::AboutBoxSounds(SoundEffects& effects) : queue_(effects.queue()) {
+    if (!effects.initialised() || !effects.preferences().effectsOn) return;
+    if (intro_.LoadFromResource(kAboutIntroWave)) introTicket_ = queue_.Enqueue(intro_, 1);
+    if (loop_.LoadFromResource(kAboutLoopWave)) loopTicket_ = queue_.Enqueue(loop_, -1);
+}
+
+AboutBoxSounds::~AboutBoxSounds() {
+    queue_.Stop(loopTicket_);
+    queue_.Stop(introTicket_);
+}
+
 }  // namespace pavalo

@@ -197,6 +197,7 @@ public:
     // Clock time of the event's last start; 0 before the first.
     uint32_t lastStart(int event) const;
     bool otherPlayersAudible() const { return pavalo::otherPlayersAudible(prefs_()); }
+    SoundPreferences preferences() const { return prefs_(); }
 
 private:
     PreferencesSource prefs_;
@@ -206,6 +207,24 @@ private:
     std::array<bool, kSoundEventCount> started_{};
     SoundQueue queue_;
     bool initialised_ = false;
+};
+
+// The about box's two sounds, for as long as the box is open: the first
+// (228) queued once and the second (227) queued to loop for ever, when
+// sound is available and effects are on. Closing the box (destroying this)
+// stops both.
+class AboutBoxSounds {
+public:
+    explicit AboutBoxSounds(SoundEffects& effects);
+    ~AboutBoxSounds();
+    AboutBoxSounds(const AboutBoxSounds&) = delete;
+    AboutBoxSounds& operator=(const AboutBoxSounds&) = delete;
+    bool started() const { return loopTicket_ != 0; }
+
+private:
+    SoundQueue& queue_;
+    SoundBuffer intro_, loop_;
+    int introTicket_ = 0, loopTicket_ = 0;
 };
 
 }  // namespace pavalo

@@ -489,3 +489,25 @@ TEST_F(AudioTest, PlayedEventsProduceSamplesAndSilencedOnesDoNot) {
     EXPECT_EQ(record(dir / "off.raw", false), 0);
     fs::remove_all(dir);
 }
+
+TEST_F(AudioTest, AboutBoxSoundsLoopWhileItIsOpenAndStopWhenItCloses) {
+    {
+        EffectsHarness h;
+        ASSERT_TRUE(h.fx.start(8));
+        {
+            AboutBoxSounds about(h.fx);
+            EXPECT_TRUE(about.started());
+            EXPECT_EQ(h.fx.queue().queued(), 2);
+            std::this_thread::sleep_for(2500ms);  // past the first sound's end
+            EXPECT_TRUE(within(1000ms, [&] { return h.fx.queue().queued() == 1; })) << "the loop goes on";
+        }
+        EXPECT_EQ(h.fx.queue().queued(), 0);
+        h.prefs.effectsOn = false;
+        AboutBoxSounds silent(h.fx);
+        EXPECT_FALSE(silent.started());
+        EXPECT_EQ(h.fx.queue().queued(), 0);
+    }
+    EffectsHarness unstarted;
+    AboutBoxSounds none(unstarted.fx);
+    EXPECT_FALSE(none.started());
+}
