@@ -9,27 +9,9 @@
 #include <QTimer>
 
 #include "app/cursors.h"
+#include "app/tool_palette.h"
 
 namespace pavalo {
-namespace {
-
-void addItems(QMenu& menu, const std::vector<MenuItem>& items) {
-    for (const MenuItem& item : items) {
-        if (item.isPopup()) {
-            QMenu* sub = menu.addMenu(QString::fromStdString(item.text));
-            addItems(*sub, item.items);
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromStdString(item.text));
-        action->setData(item.id);
-        action->setEnabled(item.enabled);
-        action->setCheckable(item.checked);
-        action->setChecked(item.checked);
-        action->setStatusTip(QString::fromStdString(item.statusPrompt));
-    }
-}
-
-}  // namespace
 
 QString qtFileFilter(std::string_view filter) {
     QStringList parts = QString::fromUtf8(filter.data(), qsizetype(filter.size())).split('|');
@@ -114,7 +96,7 @@ void QtPlatform::movePointer(WindowId window, Point at) {
 uint32_t QtPlatform::popupMenu(WindowId window, Point at, const std::vector<MenuItem>& items) {
     QWidget* w = windows_(window);
     QMenu menu(w);
-    addItems(menu, items);
+    fillMenu(menu, items);
     QAction* chosen = menu.exec(w ? w->mapToGlobal(QPoint(at.x, at.y)) : QCursor::pos());
     return chosen ? chosen->data().toUInt() : 0;
 }
