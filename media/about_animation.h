@@ -55,6 +55,8 @@ public:
 
     DrawSurface& surface() { return surface_; }
     int32_t lastDrawn() const { return lastDrawn_; }
+    // When frame number 0 is due: 667 ms after opening.
+    uint32_t startTime() const { return start_; }
     // The rectangle of the animation on the surface.
     Rect animationRect() const { return area_; }
 
