@@ -119,6 +119,12 @@ void FrameController::registerCommands() {
     t.set(mc::kSoundOptions, [this] {
         if (app_.audio()) app_.audio()->showSoundOptions();
     });
+    t.set(mc::kMidiMusicOptions, [this] {
+        if (app_.audio()) app_.audio()->showMidiOptions();
+    });
+    t.set(mc::kCdMusicOptions, [this] {
+        if (app_.audio()) app_.audio()->showCdOptions();
+    });
     t.set(mc::kHelpTopics, [this] { showHelp(); });
     t.set(mc::kAbout, [this] { showAboutBox(&app_.window()); });
     t.set(mc::kExit, [this] { exitGame(); });
