@@ -422,7 +422,7 @@ TEST_F(AudioTest, QueueOverlapsCopiesKeepsRingOrderAndRefusesWhenFull) {
         // Finished plays are recycled without anyone asking.
         EXPECT_NE(q.Enqueue(blip, 2), 0);
         EXPECT_NE(q.Enqueue(blip, 1), 0);
-        EXPECT_TRUE(within(1000ms, [&] { return q.queued() == 0; }));
+        EXPECT_TRUE(within(3000ms, [&] { return q.queued() == 0; }));
 
         // A paused queue holds new entries until it resumes.
         q.Pause();
@@ -474,7 +474,9 @@ TEST_F(AudioTest, PlayedEventsProduceSamplesAndSilencedOnesDoNot) {
             EXPECT_TRUE(h.fx.start(4));
             EXPECT_EQ(audio::outputDriver(), "disk");
             h.fx.playEvent(kSoundJoinPieces, 1);
-            std::this_thread::sleep_for(400ms);
+            // Until the sound has been mixed out, and a little longer.
+            EXPECT_TRUE(within(3000ms, [&] { return !h.fx.sound(kSoundJoinPieces).IsPlaying(); }));
+            std::this_thread::sleep_for(100ms);
         }
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         std::ifstream in(file, std::ios::binary);
@@ -499,7 +501,7 @@ TEST_F(AudioTest, AboutBoxSoundsLoopWhileItIsOpenAndStopWhenItCloses) {
             EXPECT_TRUE(about.started());
             EXPECT_EQ(h.fx.queue().queued(), 2);
             std::this_thread::sleep_for(2500ms);  // past the first sound's end
-            EXPECT_TRUE(within(1000ms, [&] { return h.fx.queue().queued() == 1; })) << "the loop goes on";
+            EXPECT_TRUE(within(5000ms, [&] { return h.fx.queue().queued() == 1; })) << "the loop goes on";
         }
         EXPECT_EQ(h.fx.queue().queued(), 0);
         h.prefs.effectsOn = false;
