@@ -5,8 +5,28 @@
 #include <QPushButton>
 
 #include "app/surface_image.h"
+#include "media/sound.h"
 
 namespace pavalo {
+namespace {
+
+// The about box's sounds through the effect player: both are queued when
+// the loop starts (the intro once, the loop for ever) and stopped together.
+class QueuedAboutSounds : public AboutSounds {
+public:
+    explicit QueuedAboutSounds(SoundEffects* effects) : effects_(effects) {}
+    void playIntro() override {}
+    void startLoop() override {
+        if (effects_) sounds_ = std::make_unique<AboutBoxSounds>(*effects_);
+    }
+    void stop() override { sounds_.reset(); }
+
+private:
+    SoundEffects* effects_;
+    std::unique_ptr<AboutBoxSounds> sounds_;
+};
+
+}  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent, AboutSounds* sounds) : QDialog(parent) {
     setObjectName("AboutDialog");
@@ -46,6 +66,11 @@ void AboutDialog::paintEvent(QPaintEvent*) {
 void showAnimatedAboutBox(QWidget* parent, AboutSounds* sounds) {
     AboutDialog box(parent, sounds);
     box.exec();
+}
+
+void showAnimatedAboutBox(QWidget* parent, SoundEffects* effects) {
+    QueuedAboutSounds sounds(effects);
+    showAnimatedAboutBox(parent, &sounds);
 }
 
 }  // namespace pavalo

@@ -34,7 +34,12 @@ private:
     bool animated_ = false;
 };
 
+class SoundEffects;
+
 // Shows the about box modally.
 void showAnimatedAboutBox(QWidget* parent, AboutSounds* sounds = nullptr);
+// The same with the box's two sounds played through the effect player's
+// queue (when there is one, sound is available and effects are on).
+void showAnimatedAboutBox(QWidget* parent, SoundEffects* effects);
 
 }  // namespace pavalo

@@ -1,6 +1,9 @@
 // The help window and the about box.
 #include "app/help_window.h"
 
+#include "app/about_dialog.h"
+#include "media/sound.h"
+
 #include <QFile>
 #include <QHBoxLayout>
 #include <QMessageBox>
@@ -45,14 +48,7 @@ bool HelpWindow::showContents() {
 }
 
 void showAboutBox(QWidget* parent) {
-    QMessageBox box(parent);
-    box.setWindowTitle("About Pavalo");
-    box.setIconPixmap(QPixmap());
-    box.setText("<b>Pavalo</b> version 0.1");
-    box.setInformativeText(
-        "A picture-puzzle game: cut a picture into interlocking pieces and put it back together.");
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    showAnimatedAboutBox(parent, dynamic_cast<SoundEffects*>(soundPlayer()));
 }
 
 }  // namespace pavalo

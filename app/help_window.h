@@ -1,6 +1,6 @@
 // The game's help: a small HTML help book bundled with the program, shown in
 // a help window with a contents list and back and forward buttons, and the
-// plain "About Pavalo" box.
+// "About Pavalo" box.
 #pragma once
 
 #include <QDialog>
@@ -24,7 +24,7 @@ private:
     QTextBrowser* browser_;
 };
 
-// The about box: the program's name, version and a line about it.
+// The about box: its animation (about_dialog.h) with its two sounds.
 void showAboutBox(QWidget* parent);
 
 }  // namespace pavalo
