@@ -173,9 +173,9 @@ inline const char* glyphStrokes(char c) {
     }
 }
 
-inline std::vector<std::vector<Point>> parseStrokes(const char* spec) {
+inline std::vector<std::vector<Point>> parseStrokes(const char* glyph) {
     std::vector<std::vector<Point>> strokes(1);
-    std::string_view s(spec);
+    std::string_view s(glyph);
     while (!s.empty()) {
         if (s[0] == '|') {
             strokes.emplace_back();
