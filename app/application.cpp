@@ -385,6 +385,7 @@ void Application::takeScreenshotAndQuit() {
 
 void Application::requestClose() {
     if (document_ && !document_->askToSaveChanges()) return;
+    playEvent(kSoundExit);  // the audio session lets it finish at shutdown
     QApplication::quit();
 }
 
