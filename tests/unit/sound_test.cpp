@@ -77,7 +77,7 @@ protected:
 };
 
 struct Decoded {
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec audio{};
     std::vector<int16_t> samples;
 };
 
@@ -86,7 +86,7 @@ Decoded decodeWave(std::span<const uint8_t> bytes) {
     Uint8* buffer = nullptr;
     Uint32 length = 0;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), int(bytes.size()));
-    if (SDL_LoadWAV_RW(rw, 1, &d.spec, &buffer, &length)) {
+    if (SDL_LoadWAV_RW(rw, 1, &d.audio, &buffer, &length)) {
         d.samples.assign(reinterpret_cast<int16_t*>(buffer), reinterpret_cast<int16_t*>(buffer) + length / 2);
         SDL_FreeWAV(buffer);
     }
@@ -108,9 +108,9 @@ TEST(EmbeddedSounds, EveryEventAndAboutSoundIsACleanShortWave) {
         ASSERT_FALSE(bytes.empty());
         const Decoded d = decodeWave(bytes);
         ASSERT_FALSE(d.samples.empty()) << SDL_GetError();
-        EXPECT_EQ(d.spec.format, AUDIO_S16LSB);
-        EXPECT_EQ(d.spec.channels, 1);
-        const double seconds = double(d.samples.size()) / d.spec.freq;
+        EXPECT_EQ(d.audio.format, AUDIO_S16LSB);
+        EXPECT_EQ(d.audio.channels, 1);
+        const double seconds = double(d.samples.size()) / d.audio.freq;
         EXPECT_GE(seconds, 0.03);
         EXPECT_LE(seconds, 4.5);
         int peak = 0;
