@@ -7,19 +7,70 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+
 #include "display/display_modes.h"
 
 namespace pavalo {
+namespace {
+
+// Surfaces of a few megabytes (a 24-bit play area and its picture) are drawn
+// at scattered places row by row: with 4 KB pages every row of every piece
+// is another page, and the two buffers together outgrow what the address
+// caches hold. Large stores are therefore mapped on 2 MB boundaries and
+// offered to the kernel for huge pages; small ones come from the heap.
+constexpr size_t kHugePage = size_t(2) << 20;
+
+struct PixelMemory {
+    uint8_t* bytes = nullptr;
+    size_t mapped = 0;  // bytes mapped with mmap; 0: from calloc
+};
+
+// Zeroed memory for `size` bytes, or null.
+PixelMemory allocatePixels(size_t size) {
+    PixelMemory m;
+    if (size < kHugePage) {
+        // calloc gives zeroed memory without touching large blocks page by page.
+        m.bytes = static_cast<uint8_t*>(std::calloc(size, 1));
+        return m;
+    }
+    const size_t rounded = (size + kHugePage - 1) & ~(kHugePage - 1);
+    const size_t reserve = rounded + kHugePage;
+    void* p = mmap(nullptr, reserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return m;
+    // Keep the aligned middle; give back the slack on both sides.
+    const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+    if (aligned > start) munmap(p, aligned - start);
+    const size_t tail = start + reserve - (aligned + rounded);
+    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + rounded), tail);
+#ifdef MADV_HUGEPAGE
+    madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);  // a hint: failure is harmless
+#endif
+    m.bytes = reinterpret_cast<uint8_t*>(aligned);
+    m.mapped = rounded;
+    return m;
+}
+
+void releasePixelMemory(const PixelMemory& m) {
+    if (m.mapped)
+        munmap(m.bytes, m.mapped);
+    else
+        std::free(m.bytes);
+}
+
+}  // namespace
 
 struct DrawSurface::PixelStore {
     PixelFormat format;
     int32_t width = 0, height = 0, pitch = 0;
+    PixelMemory memory;
     uint8_t* bytes = nullptr;
 
     PixelStore() = default;
     PixelStore(const PixelStore&) = delete;
     PixelStore& operator=(const PixelStore&) = delete;
-    ~PixelStore() { std::free(bytes); }
+    ~PixelStore() { releasePixelMemory(memory); }
 };
 
 namespace {
@@ -89,8 +140,8 @@ bool DrawSurface::createWithFormat(int32_t width, int32_t height, const PixelFor
     const int64_t total = pitch * height;
     if (pitch > INT32_MAX || uint64_t(total) > surfaceByteLimit()) return false;
     auto store = std::make_shared<PixelStore>();
-    // calloc gives zeroed memory without touching large blocks page by page.
-    store->bytes = static_cast<uint8_t*>(std::calloc(size_t(total), 1));
+    store->memory = allocatePixels(size_t(total));
+    store->bytes = store->memory.bytes;
     if (!store->bytes) return false;
     store->format = format;
     store->width = width;

@@ -163,38 +163,55 @@ struct DrawJob {
     const uint8_t* cache = nullptr;
     size_t cachePixels = 0;
     const uint8_t* points = nullptr;
+    // The shape's opaque runs from the cache (see CacheView); null: walk the mask.
+    const uint8_t* runs = nullptr;
+    size_t runCount = 0;
 };
 
-// A renderCache made by buildOutlineShades: the colours (count x Bpp bytes),
-// then each outline pixel's mask position (column and row, u16 each, little-
-// endian), then count and kPointsMagic as u32.
-constexpr size_t kCacheTrailer = 8;
-constexpr uint32_t kPointsMagic = 0x50544C4F;  // "OLTP"
+// A renderCache made by buildOutlineShades is a draw list for one depth:
+//   colours  count x Bpp bytes, the shaded outline pixels in mask order;
+//   points   count x 4 bytes, each outline pixel's mask column and row;
+//   runs     runCount x 6 bytes, each opaque run of the shape mask: column,
+//            row and length, rows in order;
+//   trailer  count, runCount and kDrawListMagic.
+// All numbers are little-endian, u16 in the lists and u32 in the trailer.
+// With it an unclipped or clipped piece is drawn from one block of memory
+// without walking its masks.
+constexpr size_t kCacheTrailer = 12;
+constexpr size_t kPointBytes = 4, kRunBytes = 6;
+constexpr uint32_t kDrawListMagic = 0x324C5744;  // "DWL2"
 
-// The parts of a renderCache for a depth: colours, and outline points when
-// the cache has the layout buildOutlineShades makes. A cache of any other
-// size is taken as colours only.
+// The parts of a renderCache for a depth. A cache whose size does not fit
+// the draw-list layout for that depth is taken as colours only.
 struct CacheView {
     const uint8_t* colours = nullptr;
     size_t count = 0;
-    const uint8_t* points = nullptr;
+    const uint8_t* points = nullptr;  // count points, or null
+    const uint8_t* runs = nullptr;    // runCount runs, or null
+    size_t runCount = 0;
 };
 
 CacheView viewCache(const std::vector<uint8_t>& cache, int bpp) {
     CacheView v;
     v.colours = cache.data();
-    v.count = cache.size() / size_t(bpp);
     if (cache.size() >= kCacheTrailer) {
-        uint32_t trailer[2];
+        uint32_t trailer[3];
         std::memcpy(trailer, cache.data() + cache.size() - kCacheTrailer, kCacheTrailer);
-        const uint64_t n = trailer[0];
-        if (trailer[1] == kPointsMagic && n * uint64_t(bpp + 4) + kCacheTrailer == cache.size()) {
+        const uint64_t n = trailer[0], runs = trailer[1];
+        if (trailer[2] == kDrawListMagic &&
+            n * uint64_t(bpp + kPointBytes) + runs * kRunBytes + kCacheTrailer == cache.size()) {
             v.count = size_t(n);
             v.points = cache.data() + v.count * size_t(bpp);
+            v.runs = v.points + v.count * kPointBytes;
+            v.runCount = size_t(runs);
+            return v;
         }
     }
+    v.count = cache.size() / size_t(bpp);
     return v;
 }
+
+inline int32_t load16(const uint8_t* p) { return int32_t(p[0]) | int32_t(p[1]) << 8; }
 
 // Writes n pixels of one run whose first pixel lands at `d`, in the run's
 // direction for the rotation: forward along a row at 0, backward at 2, down
@@ -235,19 +252,53 @@ template <int Bpp, int Rotation>
     return job.colStep;
 }
 
-// A whole shaded outline from the cache's point list: one pixel per point,
-// no mask to walk. Outline runs are a pixel or two long, so walking the mask
-// would cost a run's worth of work for every pixel.
-template <int Bpp, int Rotation>
+// An outline from the cache's point list: one pixel per point inside the
+// window, no mask to walk. Outline runs are a pixel or two long, so walking
+// the mask would cost a run's worth of work for every pixel. Shaded: each
+// point's own colour; otherwise the solid colour.
+template <int Bpp, int Rotation, bool Shaded>
 void drawPoints(const DrawJob& job) {
-    const ptrdiff_t step = columnStep<Bpp, Rotation>(job);
+    const ptrdiff_t step = columnStep<Bpp, Rotation>(job), rowStep = job.rowStep;
+    uint8_t* const origin = job.pixels + job.base;
+    const MaskWindow win = job.win;
+    const uint32_t spanC = uint32_t(win.right - win.left), spanR = uint32_t(win.bottom - win.top);
     const uint8_t* colour = job.cache;
     const uint8_t* point = job.points;
-    const ptrdiff_t w = job.win.right + 1, h = job.win.bottom + 1;  // the whole box
-    for (size_t k = 0; k < job.cachePixels; ++k, colour += Bpp, point += 4) {
-        const ptrdiff_t c = point[0] | point[1] << 8, r = point[2] | point[3] << 8;
-        if (c >= w || r >= h) continue;  // not this piece's outline: never outside its box
-        std::memcpy(job.pixels + (job.base + r * job.rowStep + c * step), colour, Bpp);
+    const uint32_t solid = job.colour;
+    const size_t n = job.cachePixels;
+    for (size_t k = 0; k < n; ++k, colour += Bpp, point += kPointBytes) {
+        const int32_t c = load16(point), r = load16(point + 2);
+        // Outside the window, or not this piece's outline at all: skipped.
+        if (uint32_t(c - win.left) > spanC || uint32_t(r - win.top) > spanR) continue;
+        uint8_t* d = origin + (ptrdiff_t(r) * rowStep + ptrdiff_t(c) * step);
+        if constexpr (Shaded)
+            std::memcpy(d, colour, Bpp);
+        else
+            storePixel<Bpp>(d, solid);
+    }
+}
+
+// The shape from the cache's run list, each run cut to the window.
+template <int Bpp, int Rotation>
+void drawRuns(const DrawJob& job) {
+    const ptrdiff_t step = columnStep<Bpp, Rotation>(job), rowStep = job.rowStep;
+    uint8_t* const origin = job.pixels + job.base;
+    const uint8_t* const source = job.source ? job.source + job.sourceOrigin : nullptr;
+    const ptrdiff_t sourcePitch = job.sourcePitch;
+    const MaskWindow win = job.win;
+    const uint32_t colour = job.colour;
+    const uint8_t* run = job.runs;
+    for (size_t k = 0; k < job.runCount; ++k, run += kRunBytes) {
+        const int32_t r = load16(run + 2);
+        if (r < win.top) continue;
+        if (r > win.bottom) break;  // rows come in order
+        const int32_t c = load16(run);
+        const int32_t a = std::max(c, win.left), b = std::min(c + load16(run + 4) - 1, win.right);
+        if (a > b) continue;
+        const uint8_t* s =
+            source ? source + (ptrdiff_t(r) * sourcePitch + ptrdiff_t(a) * Bpp) : nullptr;
+        writeRun<Bpp, Rotation>(origin + (ptrdiff_t(r) * rowStep + ptrdiff_t(a) * step), step, s,
+                                b - a + 1, colour);
     }
 }
 
@@ -324,8 +375,12 @@ void drawClipped(const DrawJob& job) {
 
 template <int Bpp, int Rotation>
 void runJob(const DrawJob& job, bool whole) {
-    if (whole && job.points)
-        drawPoints<Bpp, Rotation>(job);
+    if (job.mode == PieceDrawMode::Piece && job.runs)
+        drawRuns<Bpp, Rotation>(job);
+    else if (job.mode == PieceDrawMode::ShadedOutline && job.points)
+        drawPoints<Bpp, Rotation, true>(job);
+    else if (job.mode == PieceDrawMode::SolidOutline && job.points)
+        drawPoints<Bpp, Rotation, false>(job);
     else if (whole)
         drawWhole<Bpp, Rotation>(job);
     else
@@ -371,6 +426,12 @@ void prefetchRows(const DrawSurface& s, Rect r) {
     }
 }
 
+void prefetchBytes(const std::vector<uint8_t>& v) {
+    if (v.empty()) return;
+    for (size_t i = 0; i < v.size(); i += 64) __builtin_prefetch(v.data() + i, 0);
+    __builtin_prefetch(v.data() + v.size() - 1, 0);
+}
+
 void prefetchPiece(const DrawSurface& target, const DrawSurface* picture, const Piece& p,
                    const Rect& clip) {
     const Rect box = p.box();
@@ -378,6 +439,13 @@ void prefetchPiece(const DrawSurface& target, const DrawSurface* picture, const 
                              std::min(box.right, clip.right), std::min(box.bottom, clip.bottom)});
     if (picture && picture->depth() == target.depth())
         prefetchRows<0>(*picture, {p.homeX, p.homeY, p.homeX + p.width, p.homeY + p.height});
+    // The piece's own tables: its draw list, or the masks without one.
+    if (!p.renderCache.empty()) {
+        prefetchBytes(p.renderCache);
+    } else {
+        prefetchBytes(p.mask);
+        prefetchBytes(p.outline);
+    }
 }
 
 }  // namespace
@@ -450,11 +518,22 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, in
         job.source = src;
         job.sourcePitch = picture->pitch();
         job.sourceOrigin = ptrdiff_t(piece.homeY) * job.sourcePitch + ptrdiff_t(piece.homeX) * bpp;
-    } else if (mode == PieceDrawMode::ShadedOutline) {
+    }
+    // The cache's lists stand for the masks only when made from this piece's
+    // masks; any cache of this layout still never draws outside the window.
+    if (!piece.renderCache.empty()) {
         const CacheView cache = viewCache(piece.renderCache, bpp);
-        job.cache = cache.colours;
-        job.cachePixels = cache.count;
-        job.points = cache.points;
+        if (mode == PieceDrawMode::ShadedOutline) {
+            job.cache = cache.colours;
+            job.cachePixels = cache.count;
+            job.points = cache.points;
+        } else if (mode == PieceDrawMode::SolidOutline && cache.points) {
+            job.cachePixels = cache.count;
+            job.points = cache.points;
+        } else if (mode == PieceDrawMode::Piece) {
+            job.runs = cache.runs;
+            job.runCount = cache.runCount;
+        }
     }
     job.win = win;
 
@@ -484,6 +563,39 @@ std::array<uint8_t, 256> darkeningTable(const PaletteTable& palette) {
     }
     return table;
 }
+
+namespace {
+
+// Appends the outline's points, the shape's opaque runs and the trailer to a
+// cache holding the piece's `count` shaded colours (see CacheView). Needs a
+// box of at most 65535 x 65535.
+void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) {
+    auto put16 = [&](int32_t v) {
+        cache.push_back(uint8_t(v));
+        cache.push_back(uint8_t(v >> 8));
+    };
+    size_t runs = 0;
+    forEachMaskRun(p.mask, [&](int32_t, int32_t, int32_t, bool opaque) { runs += opaque; });
+    cache.reserve(cache.size() + count * kPointBytes + runs * kRunBytes + kCacheTrailer);
+    forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
+        if (!opaque) return;
+        for (int32_t k = c; k < c + length; ++k) {
+            put16(k);
+            put16(r);
+        }
+    });
+    forEachMaskRun(p.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
+        if (!opaque) return;
+        put16(c);
+        put16(r);
+        put16(length);
+    });
+    const uint32_t trailer[3] = {uint32_t(count), uint32_t(runs), kDrawListMagic};
+    const uint8_t* t = reinterpret_cast<const uint8_t*>(trailer);
+    cache.insert(cache.end(), t, t + kCacheTrailer);
+}
+
+}  // namespace
 
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
     NamedLock lock(NamedMutex::PIECE);
@@ -552,20 +664,7 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
         }
         // The positions of the outline pixels, so that an unclipped outline
         // is drawn without walking its mask (see drawPoints).
-        if (p.width <= 0xFFFF && p.height <= 0xFFFF) {
-            cache.reserve(cache.size() + n * 4 + kCacheTrailer);
-            forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
-                if (!opaque) return;
-                for (int32_t k = c; k < c + length; ++k) {
-                    const uint8_t point[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(r),
-                                              uint8_t(r >> 8)};
-                    cache.insert(cache.end(), point, point + 4);
-                }
-            });
-            const uint32_t trailer[2] = {uint32_t(n), kPointsMagic};
-            const uint8_t* t = reinterpret_cast<const uint8_t*>(trailer);
-            cache.insert(cache.end(), t, t + kCacheTrailer);
-        }
+        if (p.width <= 0xFFFF && p.height <= 0xFFFF) appendDrawLists(p, n, cache);
         p.renderCache = std::move(cache);
     }
     return depth;

@@ -51,8 +51,9 @@ int countEqual(const DrawSurface& s, uint32_t value) {
 }
 
 // Random pieces at random places (clipped on every side, sometimes wholly
-// outside), rotations, modes and depths, with and without a clip rectangle:
-// the run-based drawing must match the per-pixel rule exactly.
+// outside), rotations, modes and depths, with and without a clip rectangle,
+// drawn from the masks or from the cached draw lists: the run-based drawing
+// must match the per-pixel rule exactly.
 TEST(DrawPiece, MatchesPerPixelReference) {
     std::mt19937 rng(7);
     for (int32_t depth : kDepths) {
@@ -66,7 +67,9 @@ TEST(DrawPiece, MatchesPerPixelReference) {
             p.homeY = int32_t(rng() % 220) - 20;
             const int rotation = int(rng() % 4);
             const auto mode = PieceDrawMode(1 + rng() % 3);
-            if (mode == PieceDrawMode::ShadedOutline) {
+            // Shaded outlines need the cache; the other modes are drawn from
+            // its lists every other time and from the masks otherwise.
+            if (mode == PieceDrawMode::ShadedOutline || iter % 2 == 1) {
                 PuzzleModel m;
                 m.createFromPieces({p}, 1, 1);
                 buildOutlineShades(m, &picture);
@@ -271,19 +274,33 @@ TEST(OutlineShades, DarkenedByDepth) {
     // Pixels of the outline off the picture are black (0) before darkening.
     p.homeX = 2;
     EXPECT_EQ(shades(pic24), (std::vector<uint8_t>{0x04, 0x03, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    // A cache whose point list names pixels outside the piece's box (another
-    // piece's cache) never draws outside the box.
+    // A cache whose point and run lists name pixels outside the piece's box
+    // (another piece's cache) never draws outside the box.
     {
         Piece q = solidPiece(4, 3);
         q.renderCache = {1, 2, 3, 4, 5, 6};  // two 24-bit colours
         q.renderCache.insert(q.renderCache.end(),
-                             {0, 0, 0, 0, 0x20, 0, 0x20, 0});  // (0,0), (32,32)
-        q.renderCache.insert(q.renderCache.end(), {2, 0, 0, 0, 0x4F, 0x4C, 0x54, 0x50});
+                             {0, 0, 0, 0, 0x20, 0, 0x20, 0});  // points (0,0), (32,32)
+        // Runs: (1, 1) length 30, (40, 2) length 1, (0, 9) length 2.
+        q.renderCache.insert(q.renderCache.end(),
+                             {1, 0, 1, 0, 30, 0, 40, 0, 2, 0, 1, 0, 0, 0, 9, 0, 2, 0});
+        q.renderCache.insert(q.renderCache.end(), {2, 0, 0, 0, 3, 0, 0, 0, 0x44, 0x57, 0x4C, 0x32});
+        for (int rotation = 0; rotation < 4; ++rotation) {
+            DrawSurface t;
+            t.create(50, 50, 24);
+            drawPiece(t, nullptr, q, 5, 5, rotation, PieceDrawMode::ShadedOutline, 0);
+            EXPECT_EQ(countEqual(t, 0), 50 * 50 - 1) << rotation;
+            EXPECT_EQ(countEqual(t, 0x030201), 1) << rotation;
+            t.rectFill(0);
+            drawPiece(t, nullptr, q, 5, 5, rotation, PieceDrawMode::Piece, 0x0000FF);
+            // Only the first run, cut to the box: columns 1..3 of row 1.
+            EXPECT_EQ(countEqual(t, 0x0000FF), 3) << rotation;
+        }
         DrawSurface t;
         t.create(50, 50, 24);
-        drawPiece(t, nullptr, q, 5, 5, 0, PieceDrawMode::ShadedOutline, 0);
-        EXPECT_EQ(getPixel(t, 5, 5), 0x030201u);
-        EXPECT_EQ(countEqual(t, 0), 50 * 50 - 1);
+        drawPiece(t, nullptr, q, 5, 5, 0, PieceDrawMode::Piece, 0x0000FF);
+        EXPECT_EQ(getPixel(t, 6, 6), 0x0000FFu);
+        EXPECT_EQ(getPixel(t, 8, 6), 0x0000FFu);
     }
     // Without a picture the caches are freed.
     PuzzleModel m;
