@@ -163,23 +163,27 @@ struct DrawJob {
     const uint8_t* cache = nullptr;
     size_t cachePixels = 0;
     const uint8_t* points = nullptr;
-    // The shape's opaque runs from the cache (see CacheView); null: walk the mask.
+    // The shape's opaque runs from the cache, along rows and (for the odd
+    // rotations) down columns (see CacheView); null: walk the mask.
     const uint8_t* runs = nullptr;
     size_t runCount = 0;
 };
 
 // A renderCache made by buildOutlineShades is a draw list for one depth:
-//   colours  count x Bpp bytes, the shaded outline pixels in mask order;
-//   points   count x 4 bytes, each outline pixel's mask column and row;
-//   runs     runCount x 6 bytes, each opaque run of the shape mask: column,
-//            row and length, rows in order;
-//   trailer  count, runCount and kDrawListMagic.
+//   colours     count x Bpp bytes, the shaded outline pixels in mask order;
+//   points      count x 4 bytes, each outline pixel's mask column and row;
+//   row runs    rowRuns x 6 bytes, each opaque run of the shape mask along
+//               a row: column, row and length, rows in order;
+//   column runs columnRuns x 6 bytes, the same down the columns: column,
+//               first row and length, columns in order;
+//   trailer     count, rowRuns, columnRuns and kDrawListMagic.
 // All numbers are little-endian, u16 in the lists and u32 in the trailer.
-// With it an unclipped or clipped piece is drawn from one block of memory
-// without walking its masks.
-constexpr size_t kCacheTrailer = 12;
+// With it a piece is drawn from one block of memory without walking its
+// masks, and at the odd rotations (where mask columns become target rows)
+// each target row is written left to right rather than a pixel per row.
+constexpr size_t kCacheTrailer = 16;
 constexpr size_t kPointBytes = 4, kRunBytes = 6;
-constexpr uint32_t kDrawListMagic = 0x324C5744;  // "DWL2"
+constexpr uint32_t kDrawListMagic = 0x334C5744;  // "DWL3"
 
 // The parts of a renderCache for a depth. A cache whose size does not fit
 // the draw-list layout for that depth is taken as colours only.
@@ -187,23 +191,29 @@ struct CacheView {
     const uint8_t* colours = nullptr;
     size_t count = 0;
     const uint8_t* points = nullptr;  // count points, or null
-    const uint8_t* runs = nullptr;    // runCount runs, or null
-    size_t runCount = 0;
+    const uint8_t* rowRuns = nullptr;  // null without a draw list
+    size_t rowRunCount = 0;
+    const uint8_t* columnRuns = nullptr;
+    size_t columnRunCount = 0;
 };
 
 CacheView viewCache(const std::vector<uint8_t>& cache, int bpp) {
     CacheView v;
     v.colours = cache.data();
     if (cache.size() >= kCacheTrailer) {
-        uint32_t trailer[3];
+        uint32_t trailer[4];
         std::memcpy(trailer, cache.data() + cache.size() - kCacheTrailer, kCacheTrailer);
-        const uint64_t n = trailer[0], runs = trailer[1];
-        if (trailer[2] == kDrawListMagic &&
-            n * uint64_t(bpp + kPointBytes) + runs * kRunBytes + kCacheTrailer == cache.size()) {
+        const uint64_t n = trailer[0], rowRuns = trailer[1], columnRuns = trailer[2];
+        if (trailer[3] == kDrawListMagic &&
+            n * uint64_t(bpp + kPointBytes) + (rowRuns + columnRuns) * kRunBytes +
+                    kCacheTrailer ==
+                cache.size()) {
             v.count = size_t(n);
             v.points = cache.data() + v.count * size_t(bpp);
-            v.runs = v.points + v.count * kPointBytes;
-            v.runCount = size_t(runs);
+            v.rowRuns = v.points + v.count * kPointBytes;
+            v.rowRunCount = size_t(rowRuns);
+            v.columnRuns = v.rowRuns + v.rowRunCount * kRunBytes;
+            v.columnRunCount = size_t(columnRuns);
             return v;
         }
     }
@@ -278,7 +288,27 @@ void drawPoints(const DrawJob& job) {
     }
 }
 
-// The shape from the cache's run list, each run cut to the window.
+// Copies n source pixels, `sourceStep` bytes apart, to d, d + Bpp, ...
+// (a mask column drawn along a target row at the odd rotations).
+template <int Bpp>
+inline void gatherSpan(uint8_t* d, const uint8_t* s, ptrdiff_t sourceStep, int32_t n) {
+    int32_t i = 0;
+    if constexpr (Bpp == 3) {
+        // Four bytes per pixel, each store's spare byte overwritten by the
+        // next pixel; the last pixel gets exactly three.
+        for (; i + 1 < n; ++i, d += 3, s += sourceStep) {
+            // Composed in a register: a three-byte copy through memory
+            // would stall the four-byte read that follows it.
+            const uint32_t v = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16;
+            std::memcpy(d, &v, 4);
+        }
+    }
+    for (; i < n; ++i, d += Bpp, s += sourceStep) std::memcpy(d, s, Bpp);
+}
+
+// The shape from the cache's run lists, each run cut to the window. Upright
+// and upside down the row runs are drawn along target rows; at the odd
+// rotations the column runs are, so every run is one left-to-right span.
 template <int Bpp, int Rotation>
 void drawRuns(const DrawJob& job) {
     const ptrdiff_t step = columnStep<Bpp, Rotation>(job), rowStep = job.rowStep;
@@ -289,16 +319,38 @@ void drawRuns(const DrawJob& job) {
     const uint32_t colour = job.colour;
     const uint8_t* run = job.runs;
     for (size_t k = 0; k < job.runCount; ++k, run += kRunBytes) {
-        const int32_t r = load16(run + 2);
-        if (r < win.top) continue;
-        if (r > win.bottom) break;  // rows come in order
-        const int32_t c = load16(run);
-        const int32_t a = std::max(c, win.left), b = std::min(c + load16(run + 4) - 1, win.right);
-        if (a > b) continue;
-        const uint8_t* s =
-            source ? source + (ptrdiff_t(r) * sourcePitch + ptrdiff_t(a) * Bpp) : nullptr;
-        writeRun<Bpp, Rotation>(origin + (ptrdiff_t(r) * rowStep + ptrdiff_t(a) * step), step, s,
-                                b - a + 1, colour);
+        if constexpr (Rotation == 0 || Rotation == 2) {
+            const int32_t r = load16(run + 2);
+            if (r < win.top) continue;
+            if (r > win.bottom) break;  // rows come in order
+            const int32_t c = load16(run);
+            const int32_t a = std::max(c, win.left);
+            const int32_t b = std::min(c + load16(run + 4) - 1, win.right);
+            if (a > b) continue;
+            const uint8_t* s =
+                source ? source + (ptrdiff_t(r) * sourcePitch + ptrdiff_t(a) * Bpp) : nullptr;
+            writeRun<Bpp, Rotation>(origin + (ptrdiff_t(r) * rowStep + ptrdiff_t(a) * step), step,
+                                    s, b - a + 1, colour);
+        } else {
+            const int32_t c = load16(run);
+            if (c < win.left) continue;
+            if (c > win.right) break;  // columns come in order
+            const int32_t r0 = load16(run + 2);
+            const int32_t a = std::max(r0, win.top);
+            const int32_t b = std::min(r0 + load16(run + 4) - 1, win.bottom);
+            if (a > b) continue;
+            // Turned clockwise, mask row b lands leftmost; turned the other
+            // way, row a does.
+            const int32_t first = Rotation == 1 ? b : a;
+            uint8_t* d = origin + (ptrdiff_t(first) * rowStep + ptrdiff_t(c) * step);
+            if (source) {
+                const ptrdiff_t sourceStep = Rotation == 1 ? -sourcePitch : sourcePitch;
+                gatherSpan<Bpp>(d, source + (ptrdiff_t(first) * sourcePitch + ptrdiff_t(c) * Bpp),
+                                sourceStep, b - a + 1);
+            } else {
+                fillSpan<Bpp>(d, b - a + 1, colour);
+            }
+        }
     }
 }
 
@@ -421,37 +473,61 @@ void prefetchRows(const DrawSurface& s, Rect r) {
     for (int32_t y = r.top; y < r.bottom; ++y) {
         const uint8_t* row = base + ptrdiff_t(y) * s.pitch();
         for (int32_t x = r.left * bpp; x < r.right * bpp; x += kLine)
-            __builtin_prefetch(row + x, ForWrite);
-        __builtin_prefetch(row + r.right * bpp - 1, ForWrite);
+            __builtin_prefetch(row + x, ForWrite, 2);
+        __builtin_prefetch(row + r.right * bpp - 1, ForWrite, 2);
     }
 }
 
 void prefetchBytes(const std::vector<uint8_t>& v) {
     if (v.empty()) return;
-    for (size_t i = 0; i < v.size(); i += 64) __builtin_prefetch(v.data() + i, 0);
     __builtin_prefetch(v.data() + v.size() - 1, 0);
+    for (size_t i = 0; i < v.size(); i += 64) __builtin_prefetch(v.data() + i, 0);
+}
+
+// The records drawOne reads for a piece: its Piece (which spans cache
+// lines) and its group membership.
+void prefetchRecord(const PuzzleModel& model, int32_t m) {
+    const Piece* p = &model.piece(m);
+    __builtin_prefetch(p);
+    __builtin_prefetch(reinterpret_cast<const char*>(p + 1) - 1);
+    __builtin_prefetch(&model.member(m));
 }
 
 void prefetchPiece(const DrawSurface& target, const DrawSurface* picture, const Piece& p,
                    const Rect& clip) {
-    const Rect box = p.box();
-    prefetchRows<1>(target, {std::max(box.left, clip.left), std::max(box.top, clip.top),
-                             std::min(box.right, clip.right), std::min(box.bottom, clip.bottom)});
-    if (picture && picture->depth() == target.depth())
-        prefetchRows<0>(*picture, {p.homeX, p.homeY, p.homeX + p.width, p.homeY + p.height});
-    // The piece's own tables: its draw list, or the masks without one.
+    // The piece's own tables first (drawing starts by reading the draw
+    // list's trailer): its draw list, or the masks without one.
     if (!p.renderCache.empty()) {
         prefetchBytes(p.renderCache);
     } else {
         prefetchBytes(p.mask);
         prefetchBytes(p.outline);
     }
+    const Rect box = p.box();
+    prefetchRows<1>(target, {std::max(box.left, clip.left), std::max(box.top, clip.top),
+                             std::min(box.right, clip.right), std::min(box.bottom, clip.bottom)});
+    if (picture && picture->depth() == target.depth())
+        prefetchRows<0>(*picture, {p.homeX, p.homeY, p.homeX + p.width, p.homeY + p.height});
 }
 
-}  // namespace
+// Where a piece lands on a target: the part of its mask inside the bounds,
+// where each mask pixel goes, and its draw list. Found once for a piece and
+// used for both its shape and its outline.
+struct Placement {
+    const Piece* piece = nullptr;
+    int rotation = 0;
+    int32_t depth = 0;  // the target's
+    MaskWindow win;
+    bool whole = false;  // the whole mask lies inside
+    // Destination of mask pixel (c, r): pixels + base + r * rowStep + c * colStep.
+    uint8_t* pixels = nullptr;
+    ptrdiff_t base = 0, rowStep = 0, colStep = 0;
+    CacheView cache;
+};
 
-bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, int32_t x, int32_t y,
-               int32_t rotation, PieceDrawMode mode, uint32_t colour, const Rect* clip) {
+// False when nothing of the piece lies inside the target (and `clip`).
+bool placePiece(DrawSurface& target, const Piece& piece, int32_t x, int32_t y, int32_t rotation,
+                const Rect* clip, Placement& at) {
     const int32_t w = piece.width, h = piece.height;
     if (w <= 0 || h <= 0 || !target.hasPixels()) return false;
     const int bpp = target.depth() / 8;
@@ -460,69 +536,85 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, in
 
     const Rect bounds = targetBounds(target, clip);
     if (bounds.empty()) return false;
-    const MaskWindow full{0, 0, w - 1, h - 1};
-    MaskWindow win = windowInside(w, h, x, y, rotation, bounds);
-    if (win.empty()) return false;
-
-    DrawJob job;
-    job.mask = mode == PieceDrawMode::Piece ? std::span<const uint8_t>(piece.mask)
-                                            : std::span<const uint8_t>(piece.outline);
-    if (job.mask.empty()) return true;  // inside, but nothing to draw
-    job.rotation = rotation;
-    job.mode = mode;
-    job.colour = colour;
-    job.pixels = target.lock();
-    if (!job.pixels) return false;
+    at.win = windowInside(w, h, x, y, rotation, bounds);
+    if (at.win.empty()) return false;
+    at.whole = at.win == MaskWindow{0, 0, w - 1, h - 1};
+    at.pixels = target.lock();
+    if (!at.pixels) return false;
+    at.piece = &piece;
+    at.rotation = rotation;
+    at.depth = target.depth();
 
     const ptrdiff_t pitch = target.pitch();
     const ptrdiff_t px = x, py = y;
     switch (rotation) {
         case 0:
-            job.base = py * pitch + px * bpp;
-            job.rowStep = pitch;
-            job.colStep = bpp;
+            at.base = py * pitch + px * bpp;
+            at.rowStep = pitch;
+            at.colStep = bpp;
             break;
         case 1:
-            job.base = py * pitch + (px + h - 1) * bpp;
-            job.rowStep = -bpp;
-            job.colStep = pitch;
+            at.base = py * pitch + (px + h - 1) * bpp;
+            at.rowStep = -bpp;
+            at.colStep = pitch;
             break;
         case 2:
-            job.base = (py + h - 1) * pitch + (px + w - 1) * bpp;
-            job.rowStep = -pitch;
-            job.colStep = -bpp;
+            at.base = (py + h - 1) * pitch + (px + w - 1) * bpp;
+            at.rowStep = -pitch;
+            at.colStep = -bpp;
             break;
         default:
-            job.base = (py + w - 1) * pitch + px * bpp;
-            job.rowStep = bpp;
-            job.colStep = -pitch;
+            at.base = (py + w - 1) * pitch + px * bpp;
+            at.rowStep = bpp;
+            at.colStep = -pitch;
             break;
     }
+    // The cache's lists stand for the masks only when made from this piece's
+    // masks; any cache of this layout still never draws outside the window.
+    if (!piece.renderCache.empty()) at.cache = viewCache(piece.renderCache, bpp);
+    return true;
+}
+
+// Draws the placed piece's shape or outline.
+void drawPlaced(const Placement& at, DrawSurface* picture, PieceDrawMode mode, uint32_t colour) {
+    const Piece& piece = *at.piece;
+    const int bpp = at.depth / 8;
+    DrawJob job;
+    job.mask = mode == PieceDrawMode::Piece ? std::span<const uint8_t>(piece.mask)
+                                            : std::span<const uint8_t>(piece.outline);
+    if (job.mask.empty()) return;  // inside, but nothing to draw
+    job.rotation = at.rotation;
+    job.mode = mode;
+    job.colour = colour;
+    job.pixels = at.pixels;
+    job.base = at.base;
+    job.rowStep = at.rowStep;
+    job.colStep = at.colStep;
+    MaskWindow win = at.win;
 
     if (mode == PieceDrawMode::Piece && picture && picture->hasPixels() &&
-        picture->depth() == target.depth()) {
+        picture->depth() == at.depth) {
         // Only picture pixels that exist are read: the window shrinks to the
         // part of the piece's home box that lies inside the picture.
-        const Rect home{piece.homeX, piece.homeY, piece.homeX + w, piece.homeY + h};
+        const Rect home{piece.homeX, piece.homeY, piece.homeX + piece.width,
+                        piece.homeY + piece.height};
         const Rect inPicture{std::max(home.left, 0), std::max(home.top, 0),
                              std::min(home.right, picture->width()),
                              std::min(home.bottom, picture->height())};
-        if (inPicture.empty()) return true;
+        if (inPicture.empty()) return;
         win.left = std::max(win.left, inPicture.left - piece.homeX);
         win.right = std::min(win.right, inPicture.right - 1 - piece.homeX);
         win.top = std::max(win.top, inPicture.top - piece.homeY);
         win.bottom = std::min(win.bottom, inPicture.bottom - 1 - piece.homeY);
-        if (win.empty()) return true;
+        if (win.empty()) return;
         const uint8_t* src = picture->lock();
-        if (!src) return false;
+        if (!src) return;
         job.source = src;
         job.sourcePitch = picture->pitch();
         job.sourceOrigin = ptrdiff_t(piece.homeY) * job.sourcePitch + ptrdiff_t(piece.homeX) * bpp;
     }
-    // The cache's lists stand for the masks only when made from this piece's
-    // masks; any cache of this layout still never draws outside the window.
-    if (!piece.renderCache.empty()) {
-        const CacheView cache = viewCache(piece.renderCache, bpp);
+    const CacheView& cache = at.cache;
+    if (cache.colours) {
         if (mode == PieceDrawMode::ShadedOutline) {
             job.cache = cache.colours;
             job.cachePixels = cache.count;
@@ -530,20 +622,32 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, in
         } else if (mode == PieceDrawMode::SolidOutline && cache.points) {
             job.cachePixels = cache.count;
             job.points = cache.points;
+        } else if (mode == PieceDrawMode::Piece && (at.rotation & 1)) {
+            job.runs = cache.columnRuns;
+            job.runCount = cache.columnRunCount;
         } else if (mode == PieceDrawMode::Piece) {
-            job.runs = cache.runs;
-            job.runCount = cache.runCount;
+            job.runs = cache.rowRuns;
+            job.runCount = cache.rowRunCount;
         }
     }
     job.win = win;
 
-    const bool whole = win == full;
+    const bool whole = at.whole && win == at.win;
     switch (bpp) {
         case 1: runJob<1>(job, whole); break;
         case 2: runJob<2>(job, whole); break;
         case 3: runJob<3>(job, whole); break;
         default: runJob<4>(job, whole); break;
     }
+}
+
+}  // namespace
+
+bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, int32_t x, int32_t y,
+               int32_t rotation, PieceDrawMode mode, uint32_t colour, const Rect* clip) {
+    Placement at;
+    if (!placePiece(target, piece, x, y, rotation, clip, at)) return false;
+    drawPlaced(at, picture, mode, colour);
     return true;
 }
 
@@ -566,17 +670,14 @@ std::array<uint8_t, 256> darkeningTable(const PaletteTable& palette) {
 
 namespace {
 
-// Appends the outline's points, the shape's opaque runs and the trailer to a
-// cache holding the piece's `count` shaded colours (see CacheView). Needs a
-// box of at most 65535 x 65535.
+// Appends the outline's points, the shape's runs along rows and down
+// columns, and the trailer to a cache holding the piece's `count` shaded
+// colours (see CacheView). Needs a box of at most 65535 x 65535.
 void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) {
     auto put16 = [&](int32_t v) {
         cache.push_back(uint8_t(v));
         cache.push_back(uint8_t(v >> 8));
     };
-    size_t runs = 0;
-    forEachMaskRun(p.mask, [&](int32_t, int32_t, int32_t, bool opaque) { runs += opaque; });
-    cache.reserve(cache.size() + count * kPointBytes + runs * kRunBytes + kCacheTrailer);
     forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque) return;
         for (int32_t k = c; k < c + length; ++k) {
@@ -584,13 +685,31 @@ void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) 
             put16(r);
         }
     });
+    uint32_t rowRuns = 0, columnRuns = 0;
     forEachMaskRun(p.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque) return;
         put16(c);
         put16(r);
         put16(length);
+        ++rowRuns;
     });
-    const uint32_t trailer[3] = {uint32_t(count), uint32_t(runs), kDrawListMagic};
+    const std::vector<uint8_t> shape = decodePieceMask(p.mask, p.width, p.height, 1);
+    const size_t w = size_t(p.width);
+    for (int32_t c = 0; c < p.width; ++c) {
+        for (int32_t r = 0; r < p.height;) {
+            if (!shape[size_t(r) * w + size_t(c)]) {
+                ++r;
+                continue;
+            }
+            const int32_t first = r;
+            while (r < p.height && shape[size_t(r) * w + size_t(c)]) ++r;
+            put16(c);
+            put16(first);
+            put16(r - first);
+            ++columnRuns;
+        }
+    }
+    const uint32_t trailer[4] = {uint32_t(count), rowRuns, columnRuns, kDrawListMagic};
     const uint8_t* t = reinterpret_cast<const uint8_t*>(trailer);
     cache.insert(cache.end(), t, t + kCacheTrailer);
 }
@@ -714,45 +833,47 @@ void PieceRenderer::drawAllOutlinesAndPieces(const PuzzleModel& model, ListId li
     const bool shaded = state.outlinesShown && state.viewMode != kViewFinished && shadesFit;
 
     // Each piece: the picture through its shape, then its outline by the rules.
+    // The piece is placed once for both drawings.
     auto drawOne = [&](int32_t m, bool holderTest) {
         const Piece& p = model.piece(m);
-        pavalo::drawPiece(target, picture, p, p.x, p.y, p.rotation, PieceDrawMode::Piece,
-                          state.pieceColour, &clip);
         grown.unite(p.box());
-        if (model.member(m).selected) {
-            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::SolidOutline,
-                              state.pieceColour, &clip);
-        } else if (holderTest && state.multiplayer && heldByOther(model, m)) {
-            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation, PieceDrawMode::SolidOutline,
-                              state.othersColour, &clip);
-        } else if (shaded) {
-            pavalo::drawPiece(target, nullptr, p, p.x, p.y, p.rotation,
-                              PieceDrawMode::ShadedOutline, 0, &clip);
-        }
+        Placement at;
+        if (!placePiece(target, p, p.x, p.y, p.rotation, &clip, at)) return;
+        drawPlaced(at, picture, PieceDrawMode::Piece, state.pieceColour);
+        if (model.member(m).selected)
+            drawPlaced(at, nullptr, PieceDrawMode::SolidOutline, state.pieceColour);
+        else if (holderTest && state.multiplayer && heldByOther(model, m))
+            drawPlaced(at, nullptr, PieceDrawMode::SolidOutline, state.othersColour);
+        else if (shaded)
+            drawPlaced(at, nullptr, PieceDrawMode::ShadedOutline, 0);
     };
-    // Lists from tail (bottom) to head (top), members first to last. Each
-    // piece is drawn one step late, so that its pixel rows are fetched while
-    // the one before it is drawn.
-    int32_t pending = kNone;
-    bool pendingHolderTest = false;
-    auto drawList = [&](ListId which, bool holderTest) {
-        for (int32_t g = model.list(which).tail; g != kNone; g = model.groupNode(g).prev) {
-            for (int32_t m = model.groupNode(g).firstMember; m != kNone; m = model.member(m).next) {
-                if (!model.piece(m).box().intersects(clip)) continue;
-                prefetchPiece(target, picture, model.piece(m), clip);
-                if (pending != kNone) drawOne(pending, pendingHolderTest);
-                pending = m;
-                pendingHolderTest = holderTest;
-            }
-        }
+    // Lists from tail (bottom) to head (top), members first to last. The
+    // pieces to draw are listed first, so that memory can be asked for ahead
+    // of drawing: the piece records two pieces ahead, the pixel rows and
+    // draw list of the next piece.
+    std::vector<int32_t>& order = drawOrder_;
+    order.clear();
+    auto collect = [&](ListId which) {
+        for (int32_t g = model.list(which).tail; g != kNone; g = model.groupNode(g).prev)
+            for (int32_t m = model.groupNode(g).firstMember; m != kNone; m = model.member(m).next)
+                if (model.piece(m).box().intersects(clip)) order.push_back(m);
     };
+    size_t firstHolderTested = 0;  // Main-list pieces start here
     if (list == ListId::Main) {
-        drawList(ListId::Finished, false);
-        if (!(state.viewMode & kViewPlayAreaHidden)) drawList(ListId::Main, true);
+        collect(ListId::Finished);
+        firstHolderTested = order.size();
+        if (!(state.viewMode & kViewPlayAreaHidden)) collect(ListId::Main);
     } else {
-        drawList(list, false);
+        collect(list);
+        firstHolderTested = order.size();
     }
-    if (pending != kNone) drawOne(pending, pendingHolderTest);
+    const size_t n = order.size();
+    if (n > 0) prefetchPiece(target, picture, model.piece(order[0]), clip);
+    for (size_t k = 0; k < n; ++k) {
+        if (k + 2 < n) prefetchRecord(model, order[k + 2]);
+        if (k + 1 < n) prefetchPiece(target, picture, model.piece(order[k + 1]), clip);
+        drawOne(order[k], k >= firstHolderTested);
+    }
     rect = grown;
 }
 

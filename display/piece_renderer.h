@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "display/draw_surface.h"
 #include "puzzle/geometry.h"
@@ -168,6 +169,9 @@ public:
     void buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);
 
 private:
+    // The pieces of one drawAllOutlinesAndPieces pass, kept to reuse its memory.
+    mutable std::vector<int32_t> drawOrder_;
+
     // Another player (not nobody, not the local player) holds the piece.
     bool heldByOther(const PuzzleModel& model, int32_t piece) const;
 };
