@@ -21,6 +21,10 @@ namespace {
 // offered to the kernel for huge pages; small ones come from the heap.
 constexpr size_t kHugePage = size_t(2) << 20;
 
+// Zero bytes after the last row, so that a pixel of fewer than four bytes
+// can be read with one four-byte load anywhere in the surface.
+constexpr size_t kReadSlack = 4;
+
 struct PixelMemory {
     uint8_t* bytes = nullptr;
     size_t mapped = 0;  // bytes mapped with mmap; 0: from calloc
@@ -140,7 +144,7 @@ bool DrawSurface::createWithFormat(int32_t width, int32_t height, const PixelFor
     const int64_t total = pitch * height;
     if (pitch > INT32_MAX || uint64_t(total) > surfaceByteLimit()) return false;
     auto store = std::make_shared<PixelStore>();
-    store->memory = allocatePixels(size_t(total));
+    store->memory = allocatePixels(size_t(total) + kReadSlack);
     store->bytes = store->memory.bytes;
     if (!store->bytes) return false;
     store->format = format;

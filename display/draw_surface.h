@@ -8,7 +8,8 @@
 //
 // Invariants: a surface either has no pixels (width, height, pitch and depth
 // 0) or width, height >= 1, pitch >= width * bytes per pixel, pitch a
-// multiple of 4, and pitch * height bytes of zero-initialised memory.
+// multiple of 4, and pitch * height bytes of zero-initialised memory, plus
+// four readable bytes after them (pixels may be read four bytes at a time).
 //
 // Failure: operations return false (or null / 0) and never show messages or
 // throw; bad arguments (rectangles outside the surface, missing palette,

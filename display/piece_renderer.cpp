@@ -72,6 +72,30 @@ inline void fillSpan(uint8_t* d, int32_t n, uint32_t v) {
     }
 }
 
+// Copies a run's bytes. Runs are a few dozen bytes: fixed-size moves of
+// overlapping blocks beat a library call.
+inline void copyBytes(uint8_t* d, const uint8_t* s, size_t n) {
+    if (n >= 16) {
+        size_t i = 0;
+        for (; i + 16 < n; i += 16) std::memcpy(d + i, s + i, 16);
+        std::memcpy(d + n - 16, s + n - 16, 16);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
 inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
@@ -233,12 +257,8 @@ template <int Bpp, int Rotation>
     if constexpr (Rotation == 0) {
         if (!s) {
             fillSpan<Bpp>(d, n, colour);
-        } else if (n <= 8) {
-            // Outline runs are a pixel or two: fixed-size moves beat a
-            // library call.
-            for (int32_t i = 0; i < n; ++i, d += Bpp, s += Bpp) std::memcpy(d, s, Bpp);
         } else {
-            std::memcpy(d, s, size_t(n) * Bpp);
+            copyBytes(d, s, size_t(n) * Bpp);
         }
     } else if constexpr (Rotation == 2) {
         if (s)
@@ -296,12 +316,8 @@ inline void gatherSpan(uint8_t* d, const uint8_t* s, ptrdiff_t sourceStep, int32
     if constexpr (Bpp == 3) {
         // Four bytes per pixel, each store's spare byte overwritten by the
         // next pixel; the last pixel gets exactly three.
-        for (; i + 1 < n; ++i, d += 3, s += sourceStep) {
-            // Composed in a register: a three-byte copy through memory
-            // would stall the four-byte read that follows it.
-            const uint32_t v = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16;
-            std::memcpy(d, &v, 4);
-        }
+        // (Surfaces keep four readable bytes after their last pixel.)
+        for (; i + 1 < n; ++i, d += 3, s += sourceStep) std::memcpy(d, s, 4);
     }
     for (; i < n; ++i, d += Bpp, s += sourceStep) std::memcpy(d, s, Bpp);
 }
