@@ -215,6 +215,7 @@ bool Application::start() {
                                                          compositor_->state(), undo_, *this, *assist_, *this,
                                                          processRandom(), *this, *this, network_});
     window_->view()->setController(view_.get());
+    window_->view()->setHardwareStretching(prefs_.record.hardwareStretch != 0);
     frame_ = std::make_unique<FrameController>(*this);
     connect(this, &Application::puzzleReady, this, [this] { frame_->showPalette(); });
 

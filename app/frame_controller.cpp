@@ -21,6 +21,7 @@
 #include "app/game_window.h"
 #include "app/help_window.h"
 #include "app/play_view.h"
+#include "app/video_options_dialog.h"
 #include "common/random.h"
 #include "common/sound_events.h"
 #include "display/picture_view_adapter.h"
@@ -125,6 +126,7 @@ void FrameController::registerCommands() {
     t.set(mc::kCdMusicOptions, [this] {
         if (app_.audio()) app_.audio()->showCdOptions();
     });
+    t.set(mc::kVideoOptions, [this] { showVideoOptions(); });
     t.set(mc::kHelpTopics, [this] { showHelp(); });
     t.set(mc::kAbout, [this] { showAboutBox(&app_.window()); });
     t.set(mc::kExit, [this] { exitGame(); });
@@ -463,6 +465,15 @@ void FrameController::showHelp() {
     if (!help_->showContents())
         app_.platform().messageBox("Error starting help file " + std::string(kHelpIndex), "WinHelp Error",
                                    MessageButtons::Ok);
+}
+
+void FrameController::showVideoOptions() {
+    Preferences& prefs = app_.preferences();
+    VideoOptionsDialog dialog(&app_.window(), prefs.record.hardwareStretch != 0);
+    if (dialog.exec() != QDialog::Accepted) return;
+    prefs.record.hardwareStretch = dialog.hardwareStretching() ? 1 : 0;
+    app_.window().view()->setHardwareStretching(dialog.hardwareStretching());
+    app_.window().view()->update();
 }
 
 void FrameController::exitGame() {

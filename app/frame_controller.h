@@ -83,6 +83,7 @@ private:
     void findByColour();
     void setToolChecked(int tool);
     void showHelp();
+    void showVideoOptions();
     void applicationStateChanged(Qt::ApplicationState state);
     void runDebugCommands();
 

@@ -73,11 +73,25 @@ void PlayView::paintEvent(QPaintEvent* event) {
         request.clipBox = clip;
         const Presentation shown = compositor_.updateView(request);
         if (!shown.present) continue;
+        const QRect dest(shown.dest.left, shown.dest.top, shown.dest.width(), shown.dest.height());
+        const bool stretches = shown.source.width() != shown.dest.width() ||
+                               shown.source.height() != shown.dest.height();
+        if (stretches && !hardwareStretching_) {
+            // Nearest-pixel stretch into the zoom surface, then an unscaled copy.
+            if (!zoomSurface_.createLike(compositor_.backBuffer(), shown.dest.width(), shown.dest.height()))
+                continue;
+            zoomSurface_.copyPaletteFrom(compositor_.backBuffer(), false);
+            zoomSurface_.copyBitmap(compositor_.backBuffer(), 0, 0, shown.source.left, shown.source.top,
+                                    shown.source.width(), shown.source.height(), shown.dest.width(),
+                                    shown.dest.height());
+            const QImage zoomed = surfaceImage(zoomSurface_);
+            if (!zoomed.isNull()) painter.drawImage(dest.topLeft(), zoomed);
+            continue;
+        }
         // Wrapped after the update: a rebuild may have replaced the buffer.
         const QImage image = surfaceImage(compositor_.backBuffer());
         if (image.isNull()) continue;
         const QRect source(shown.source.left, shown.source.top, shown.source.width(), shown.source.height());
-        const QRect dest(shown.dest.left, shown.dest.top, shown.dest.width(), shown.dest.height());
         painter.drawImage(dest, image, source);
     }
     lastPaintMs_ = double(timer.nsecsElapsed()) / 1e6;

@@ -25,6 +25,11 @@ public:
 
     // Milliseconds spent in the last paint (for the drag-latency figure).
     double lastPaintMs() const { return lastPaintMs_; }
+    // Hardware stretching on: zoomed copies are scaled by the painter.
+    // Off: they are stretched into a zoom surface of ours first and shown
+    // unscaled (the same pixels, for displays whose scaling misbehaves).
+    void setHardwareStretching(bool on) { hardwareStretching_ = on; }
+    bool hardwareStretching() const { return hardwareStretching_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +46,8 @@ private:
     ViewController* controller_ = nullptr;
     PointerRoute route_;
     double lastPaintMs_ = 0;
+    bool hardwareStretching_ = true;
+    DrawSurface zoomSurface_;
 };
 
 // The view's key for a Qt key (number-pad digits count as digits).

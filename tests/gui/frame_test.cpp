@@ -576,6 +576,34 @@ private slots:
         QVERIFY(frame().palette().isVisible());
     }
 
+    // Video Options: turning hardware stretching off stores the choice and
+    // the zoomed play area, now stretched by our own zoom surface, shows the
+    // same pixels.
+    void videoOptionsKeepTheZoomedPicture() {
+        startGame();
+        frame().dispatch(mc::kZoom2);
+        QVERIFY(view()->hardwareStretching());
+        const QImage scaledByPainter = view()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QString title, label;
+        whenModal([&](QWidget* w) {
+            title = w->windowTitle();
+            auto* box = w->findChild<QCheckBox*>();
+            QVERIFY(box);
+            label = box->text();
+            QVERIFY(box->isChecked());
+            box->setChecked(false);
+            qobject_cast<QDialog*>(w)->accept();
+        });
+        frame().dispatch(mc::kVideoOptions);
+        QCOMPARE(title, QString("Video Options"));
+        QVERIFY(label.startsWith("Hardware Stretching : If you are having problems"));
+        QCOMPARE(app_->preferences().record.hardwareStretch, 0);
+        QVERIFY(!view()->hardwareStretching());
+        const QImage scaledByUs = view()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(scaledByUs.size(), scaledByPainter.size());
+        QVERIFY(scaledByUs == scaledByPainter);
+    }
+
     void cleanupTestCase() { app_.reset(); }
 };
 
