@@ -74,6 +74,7 @@ void Application::refreshStatusAndSortingBoxes() {
 
 void Application::restoreWindows(const SettingsRecord&) {
     frame_->sideWindows().restorePlacements();
+    frame_->restorePalettePlacement();
     frame_->sideWindows().refreshCaptions();
     frame_->sideWindows().redrawAll();
     refreshAll();

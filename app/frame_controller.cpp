@@ -77,6 +77,7 @@ FrameController::FrameController(Application& app)
         else
             app_.view().mouseMove(w, at, keys);
     };
+    palette_->onMoved = [this] { savePalettePlacement(); };
     palette_->hide();
 
     SideWindowContext context{app.model(),
@@ -264,10 +265,27 @@ void FrameController::refreshPalette() {
     for (int box = 1; box <= 4; ++box) p.setButtonEnabled(fc::kBox1 + uint32_t(box - 1), allowed.sortingBoxes);
 }
 
+void FrameController::savePalettePlacement() {
+    const QRect g = palette_->geometry();
+    app_.document().record().paletteRect = {g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+}
+
+bool FrameController::restorePalettePlacement() {
+    const StoredRect& r = app_.document().record().paletteRect;
+    if (r.right <= r.left || r.bottom <= r.top) return false;
+    palette_->placeAt(QPoint(r.left, r.top));
+    return true;
+}
+
 void FrameController::toggleToolPalette() { palette_->setVisible(!palette_->isVisible()); }
 
 void FrameController::showPalette() {
-    if (palette_->pos() == QPoint(0, 0)) palette_->placeDefault();
+    // A puzzle that holds a placement brings the palette there; otherwise
+    // the palette stays put and its placement goes into the puzzle.
+    if (!restorePalettePlacement()) {
+        if (palette_->pos() == QPoint(0, 0)) palette_->placeDefault();
+        savePalettePlacement();
+    }
     palette_->show();
     palette_->raise();
     refreshPalette();

@@ -50,6 +50,7 @@ public:
     void refreshPalette();
     void toggleToolPalette();
     void showPalette();
+    bool restorePalettePlacement();
     void disableAssistTools();
     // A new puzzle, an open or a recut: tool back to the arrow, the preview
     // and the overview closed, the assist buttons enabled again.
@@ -83,6 +84,10 @@ private:
     void findByColour();
     void setToolChecked(int tool);
     void showHelp();
+    // The palette's placement in the settings record, kept after every drag
+    // and brought back by an undo and an open. Restoring does nothing (false)
+    // when the record holds no placement.
+    void savePalettePlacement();
     void showVideoOptions();
     void applicationStateChanged(Qt::ApplicationState state);
     void runDebugCommands();

@@ -84,9 +84,18 @@ private:
 }  // namespace
 
 OverviewWindow::OverviewWindow(QWidget* view, const SideWindowContext& context)
-    : SideWindowFrame(view, "Overview") {
+    : SideWindowFrame(view, "Overview"), record_(context.record) {
     setClient(new OverviewCanvas(this, context));
 }
+
+void OverviewWindow::saveRect() {
+    const Rect r = toRect(geometry());
+    record_.overviewRect = {r.left, r.top, r.right, r.bottom};
+}
+
+void OverviewWindow::wasMoved(const QRect&, const QRect&) { saveRect(); }
+
+void OverviewWindow::wasSized(const QRect&, const QRect&) { saveRect(); }
 
 QRect OverviewWindow::newGeometry(const PuzzleModel& model) {
     const int32_t columns = std::max(model.columns(), 1);

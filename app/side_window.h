@@ -25,7 +25,7 @@ class ViewController;
 struct SideWindowContext {
     PuzzleModel& model;
     Compositor& compositor;
-    SettingsRecord& record;  // box and preview placements, open flags
+    SettingsRecord& record;  // side-window placements, box open flags
     std::function<ViewController*()> controller;
     std::function<DrawSurface*()> picture;  // null without a picture
     std::function<void()> markChanged;

@@ -154,8 +154,10 @@ void SideWindows::open(SideWindow w, bool sound) {
         window->raise();
     } else {
         auto* window = new OverviewWindow(view_, context_);
-        if (overviewRect_.isEmpty()) overviewRect_ = OverviewWindow::newGeometry(context_.model);
-        window->place(overviewRect_);
+        const Rect r = rectOf(record.overviewRect);
+        window->place(r.empty() ? OverviewWindow::newGeometry(context_.model)
+                                : toQRect(keepWithinScreen(r, view_->width(), view_->height())));
+        window->saveRect();
         overview_ = window;
         connect(window, &SideWindowFrame::closeClicked, this, [this] { close(SideWindow::Overview, true, false); });
         window->show();
@@ -186,7 +188,7 @@ void SideWindows::close(SideWindow w, bool byPlayer, bool sound) {
         window = preview_;
         preview_ = nullptr;
     } else {
-        if (overview_) overviewRect_ = overview_->geometry();
+        if (overview_) overview_->saveRect();
         window = overview_;
         overview_ = nullptr;
     }
@@ -256,6 +258,10 @@ void SideWindows::restorePlacements() {
     if (preview_) {
         const Rect r = rectOf(record.previewRect);
         if (!r.empty()) preview_->place(toQRect(r));
+    }
+    if (overview_) {
+        const Rect r = rectOf(record.overviewRect);
+        if (!r.empty()) overview_->place(toQRect(r));
     }
 }
 

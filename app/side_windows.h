@@ -93,7 +93,6 @@ private:
     std::array<QPointer<SortingBoxWindow>, 4> boxWindows_;
     QPointer<PreviewWindow> preview_;
     QPointer<OverviewWindow> overview_;
-    QRect overviewRect_;  // empty until the overview was first opened
 };
 
 }  // namespace pavalo

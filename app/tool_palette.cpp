@@ -128,6 +128,15 @@ void ToolPalette::placeDefault() {
     if (QWidget* p = parentWidget()) move(8, std::max(0, (p->height() - height()) / 2));
 }
 
+void ToolPalette::placeAt(QPoint to) {
+    if (QWidget* p = parentWidget()) {
+        // Keep the grip reachable.
+        to.setX(std::clamp(to.x(), 30 - width(), p->width() - 30));
+        to.setY(std::clamp(to.y(), 0, std::max(0, p->height() - kGrip - kFrame)));
+    }
+    move(to);
+}
+
 void ToolPalette::rebuildMenu() {
     menu_->clear();
     if (!menuContents) return;
@@ -154,13 +163,7 @@ void ToolPalette::mousePressEvent(QMouseEvent* e) {
 
 void ToolPalette::mouseMoveEvent(QMouseEvent* e) {
     if (dragging_) {
-        QPoint to = mapToParent(e->position().toPoint()) - grabOffset_;
-        if (QWidget* p = parentWidget()) {
-            // Keep the grip reachable.
-            to.setX(std::clamp(to.x(), 30 - width(), p->width() - 30));
-            to.setY(std::clamp(to.y(), 0, p->height() - kGrip - kFrame));
-        }
-        move(to);
+        placeAt(mapToParent(e->position().toPoint()) - grabOffset_);
         return;
     }
     if (onPointer) onPointer(e->globalPosition().toPoint(), false);
@@ -169,6 +172,7 @@ void ToolPalette::mouseMoveEvent(QMouseEvent* e) {
 void ToolPalette::mouseReleaseEvent(QMouseEvent* e) {
     if (dragging_) {
         dragging_ = false;
+        if (onMoved) onMoved();
         return;
     }
     if (onPointer && e->button() == Qt::LeftButton) onPointer(e->globalPosition().toPoint(), true);

@@ -52,6 +52,8 @@ public:
     std::function<std::vector<MenuItem>()> menuContents;  // the "&Menu" popup's entries
     // Pointer moves and releases over the palette (global position).
     std::function<void(QPoint global, bool released)> onPointer;
+    // The player has dragged the palette to a new place.
+    std::function<void()> onMoved;
 
     PaletteButtonWidget* button(uint32_t id) const;
     QMenu* menu() const { return menu_; }
@@ -63,6 +65,8 @@ public:
     void setButtonEnabled(uint32_t id, bool enabled);
     // Places the palette at the left edge, halfway down its parent.
     void placeDefault();
+    // Moves the palette to `topLeft`, kept where its grip can be reached.
+    void placeAt(QPoint topLeft);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -22,7 +22,9 @@ void visitFields(Codec& c, Record& r) {
     c(r.spare788);
     for (auto& v : r.boxOpen) c(v);
     for (auto& v : r.boxRect) c(v);
-    c(r.spare872);
+    c(r.overviewRect);
+    c(r.paletteRect);
+    c(r.spare904);
     c(r.field936);
     c(r.previewRect);
     c(r.spare956);

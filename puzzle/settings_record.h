@@ -45,7 +45,9 @@ struct SettingsRecord {
     std::array<uint8_t, 4> spare788{};         // 788
     std::array<uint32_t, 4> boxOpen{};         // 792: sorting box windows open
     std::array<StoredRect, 4> boxRect{};       // 808: sorting box windows
-    std::array<uint8_t, 64> spare872{};        // 872
+    StoredRect overviewRect{};                 // 872: overview window (empty: not placed yet)
+    StoredRect paletteRect{};                  // 888: tool palette (empty: not placed yet)
+    std::array<uint8_t, 32> spare904{};        // 904
     uint32_t field936 = 0;                     // 936
     StoredRect previewRect{};                  // 940
     std::array<uint8_t, 4> spare956{};         // 956

@@ -383,6 +383,48 @@ private slots:
         QCOMPARE(model().piece(p).x, start.x);
     }
 
+    // The overview and the palette are placed by the settings record: an
+    // undo takes both back to where they stood when the step was recorded,
+    // and a reopened overview comes back where it was.
+    void undoTakesTheOverviewAndPaletteBack() {
+        startGame();
+        frame().dispatch(fc::kOverview);
+        OverviewWindow* overview = windows().overview();
+        QVERIFY(overview);
+        auto dragBy = [](QWidget* w, QPoint grip, QPoint by) {
+            QTest::mousePress(w, Qt::LeftButton, {}, grip);
+            QTest::mouseMove(w, grip + by);
+            QTest::mouseRelease(w, Qt::LeftButton, {}, grip + by);
+        };
+        const QPoint caption(30, SideWindowFrame::kBorder + 5);
+        ToolPalette& palette = frame().palette();
+        const QPoint grip(20, 4);
+        dragBy(overview, caption, QPoint(200, 100));
+        dragBy(&palette, grip, QPoint(300, -50));
+        const QRect overviewAt = overview->geometry();
+        const QPoint paletteAt = palette.pos();
+        QCOMPARE(app_->document().record().overviewRect.left, overviewAt.left());
+        QCOMPARE(app_->document().record().paletteRect.top, paletteAt.y());
+
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        const QPoint at = insidePiece(ListId::Main, p);
+        dragBy(view(), at, QPoint(25, 25));  // records an undo step
+        dragBy(overview, caption, QPoint(-80, 150));
+        dragBy(&palette, grip, QPoint(-120, 90));
+        QVERIFY(overview->geometry() != overviewAt);
+        QVERIFY(palette.pos() != paletteAt);
+        QTest::keyClick(view(), Qt::Key_Backspace);
+        QCOMPARE(overview->geometry(), overviewAt);
+        QCOMPARE(palette.pos(), paletteAt);
+
+        frame().dispatch(fc::kOverview);
+        QVERIFY(!windows().overview());
+        frame().dispatch(fc::kOverview);
+        QVERIFY(windows().overview());
+        QCOMPARE(windows().overview()->geometry(), overviewAt);
+    }
+
     void overviewClickCentresThePicture() {
         startGame();
         frame().dispatch(fc::kOverview);

@@ -78,6 +78,8 @@ TEST(SettingsRecord, FieldsSitAtTheirOffsets) {
     r.boxOpen[3] = 1;
     r.boxRect[1] = {-1, 2, 3, 4};
     r.previewRect = {5, 6, 7, 8};
+    r.overviewRect = {9, 10, 11, 12};
+    r.paletteRect = {-13, 14, 15, 16};
     r.snapTolerance = 22;
     r.assemblyOffsetX = -7;
     r.zoomShift = 3;
@@ -106,6 +108,10 @@ TEST(SettingsRecord, FieldsSitAtTheirOffsets) {
     EXPECT_EQ(u32(808 + 28), 4u);
     EXPECT_EQ(u32(940), 5u);
     EXPECT_EQ(u32(952), 8u);
+    EXPECT_EQ(u32(872), 9u);
+    EXPECT_EQ(u32(884), 12u);
+    EXPECT_EQ(int32_t(u32(888)), -13);
+    EXPECT_EQ(u32(900), 16u);
     EXPECT_EQ(u32(960), 22u);
     EXPECT_EQ(int32_t(u32(964)), -7);
     EXPECT_EQ(u32(972), 3u);
