@@ -80,7 +80,11 @@ void QtPlatform::invalidateAll(WindowId window) {
 }
 
 void QtPlatform::setCursor(CursorShape shape) {
-    if (QWidget* w = windows_(WindowId::view())) w->setCursor(gameCursor(shape));
+    // The sorting boxes work with the same tools, so they show the same pointer.
+    const QCursor cursor = gameCursor(shape);
+    if (QWidget* w = windows_(WindowId::view())) w->setCursor(cursor);
+    for (int box = 0; box < 4; ++box)
+        if (QWidget* w = windows_(WindowId::sortingBox(box))) w->setCursor(cursor);
 }
 
 Point QtPlatform::pointerPosition(WindowId window) const {

@@ -155,6 +155,18 @@ private slots:
         QVERIFY(!palette.isVisible());
         QTest::keyClick(view(), Qt::Key_T);
         QVERIFY(palette.isVisible());
+
+        // An open box shows a newly chosen tool's pointer at once, as the view does.
+        frame().dispatch(fc::kBox1);
+        QWidget* canvas = windows().boxWindow(1)->canvas();
+        auto pointer = [](const QWidget* w) { return w->cursor().pixmap().toImage(); };
+        QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(canvas->mapToGlobal(QPoint(10, 10))));
+        QApplication::sendEvent(canvas, &enter);  // the box takes the arrow's pointer as its own
+        QTest::mouseClick(button(fc::kZoomTool), Qt::LeftButton);
+        QVERIFY(!pointer(view()).isNull());
+        QCOMPARE(pointer(canvas), pointer(view()));
+        QTest::mouseClick(button(fc::kArrow), Qt::LeftButton);
+        QCOMPARE(pointer(canvas), pointer(view()));
     }
 
     void paletteMenuPreparation() {
