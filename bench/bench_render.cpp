@@ -85,6 +85,16 @@ void drawAllPieces(benchmark::State& state, int32_t picW, int32_t picH) {
     }
 }
 
+// Every piece's shaded outline colours and draw lists made from the picture
+// (once per puzzle: after a cut or an open).
+void buildShades(benchmark::State& state, int32_t picW, int32_t picH) {
+    World& w = world(picW, picH, 24, false);
+    for (auto _ : state) {
+        w.compositor->renderer.buildOutlineShades(w.model, &w.picture);
+        benchmark::DoNotOptimize(w.model.piece(0).renderCache.data());
+    }
+}
+
 // The whole update pass over the full screen.
 void fullUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t depth,
                 bool assembled) {
@@ -124,6 +134,7 @@ void dragUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t dep
         ->Repetitions(5)                \
         ->ReportAggregatesOnly(true)
 
+PAVALO_RENDER_BENCH(buildShades, 4096x3072_24, 4096, 3072);
 PAVALO_RENDER_BENCH(drawAllPieces, 4096x3072_24, 4096, 3072);
 PAVALO_RENDER_BENCH(fullUpdate, 4096x3072_scattered_8, 4096, 3072, 8, false);
 PAVALO_RENDER_BENCH(fullUpdate, 4096x3072_scattered_16, 4096, 3072, 16, false);

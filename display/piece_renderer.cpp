@@ -686,13 +686,29 @@ std::array<uint8_t, 256> darkeningTable(const PaletteTable& palette) {
 
 namespace {
 
-// Appends the outline's points, the shape's runs along rows and down
-// columns, and the trailer to a cache holding the piece's `count` shaded
-// colours (see CacheView). Needs a box of at most 65535 x 65535.
-void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) {
-    auto put16 = [&](int32_t v) {
-        cache.push_back(uint8_t(v));
-        cache.push_back(uint8_t(v >> 8));
+// Scratch memory reused from piece to piece while draw lists are made.
+struct ListScratch {
+    std::vector<uint8_t> lists;    // the lists being made
+    std::vector<uint8_t> columns;  // the shape turned on its side
+    size_t used = 0;               // bytes of `lists` made for the last piece
+};
+
+// Makes the draw lists of a piece with `count` outline pixels: the outline's
+// points, the shape's runs along rows and down columns, and the trailer (see
+// CacheView), into scratch.lists. Needs a box of at most 65535 x 65535.
+void makeDrawLists(const Piece& p, size_t count, ListScratch& scratch) {
+    const size_t w = size_t(p.width), h = size_t(p.height);
+    // Room for the most runs a w x h shape can have, so that the numbers are
+    // stored without checks.
+    const size_t most = count * kPointBytes + (h * ((w + 1) / 2) + w * ((h + 1) / 2)) * kRunBytes +
+                        kCacheTrailer;
+    if (scratch.lists.size() < most) scratch.lists.resize(most);
+    uint8_t* const start = scratch.lists.data();
+    uint8_t* out = start;
+    auto put16 = [&out](int32_t v) {
+        out[0] = uint8_t(v);
+        out[1] = uint8_t(v >> 8);
+        out += 2;
     };
     forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque) return;
@@ -701,6 +717,10 @@ void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) 
             put16(r);
         }
     });
+    // Column c of the mask is row c of `columns`, so that the runs down each
+    // column are found by walking memory in order.
+    scratch.columns.assign(w * h, 0);
+    uint8_t* const columns = scratch.columns.data();
     uint32_t rowRuns = 0, columnRuns = 0;
     forEachMaskRun(p.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
         if (!opaque) return;
@@ -708,17 +728,17 @@ void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) 
         put16(r);
         put16(length);
         ++rowRuns;
+        for (int32_t k = c; k < c + length; ++k) columns[size_t(k) * h + size_t(r)] = 1;
     });
-    const std::vector<uint8_t> shape = decodePieceMask(p.mask, p.width, p.height, 1);
-    const size_t w = size_t(p.width);
     for (int32_t c = 0; c < p.width; ++c) {
+        const uint8_t* column = columns + size_t(c) * h;
         for (int32_t r = 0; r < p.height;) {
-            if (!shape[size_t(r) * w + size_t(c)]) {
+            if (!column[r]) {
                 ++r;
                 continue;
             }
             const int32_t first = r;
-            while (r < p.height && shape[size_t(r) * w + size_t(c)]) ++r;
+            while (r < p.height && column[r]) ++r;
             put16(c);
             put16(first);
             put16(r - first);
@@ -726,8 +746,9 @@ void appendDrawLists(const Piece& p, size_t count, std::vector<uint8_t>& cache) 
         }
     }
     const uint32_t trailer[4] = {uint32_t(count), rowRuns, columnRuns, kDrawListMagic};
-    const uint8_t* t = reinterpret_cast<const uint8_t*>(trailer);
-    cache.insert(cache.end(), t, t + kCacheTrailer);
+    std::memcpy(out, trailer, kCacheTrailer);
+    out += kCacheTrailer;
+    scratch.used = size_t(out - start);
 }
 
 }  // namespace
@@ -753,10 +774,15 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
     const bool is555 = picture->is555();
     const int32_t picW = picture->width(), picH = picture->height();
 
+    ListScratch scratch;
     for (int32_t i = 0; i < model.pieceCount(); ++i) {
         Piece& p = model.piece(i);
         const int64_t count = countOpaquePixels(p.outline);
-        std::vector<uint8_t> cache(size_t(count) * size_t(bpp), 0);
+        const bool withLists = p.width <= 0xFFFF && p.height <= 0xFFFF;
+        if (withLists) makeDrawLists(p, size_t(count), scratch);
+        std::vector<uint8_t> cache;
+        cache.reserve(size_t(count) * size_t(bpp) + (withLists ? scratch.used : 0));
+        cache.resize(size_t(count) * size_t(bpp), 0);
         size_t at = 0;
         forEachMaskRun(p.outline, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
             if (!opaque) return;
@@ -768,8 +794,8 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
                 const int64_t a = std::max<int64_t>(first, 0);
                 const int64_t b = std::min<int64_t>(first + length, picW);
                 if (a < b) {
-                    std::memcpy(cache.data() + (at + size_t(a - first)) * size_t(bpp),
-                                picture->row(int32_t(py)) + a * bpp, size_t(b - a) * size_t(bpp));
+                    copyBytes(cache.data() + (at + size_t(a - first)) * size_t(bpp),
+                              picture->row(int32_t(py)) + a * bpp, size_t(b - a) * size_t(bpp));
                 }
             }
             at += size_t(length);
@@ -799,7 +825,9 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
         }
         // The positions of the outline pixels, so that an unclipped outline
         // is drawn without walking its mask (see drawPoints).
-        if (p.width <= 0xFFFF && p.height <= 0xFFFF) appendDrawLists(p, n, cache);
+        if (withLists)
+            cache.insert(cache.end(), scratch.lists.begin(),
+                         scratch.lists.begin() + ptrdiff_t(scratch.used));
         p.renderCache = std::move(cache);
     }
     return depth;
