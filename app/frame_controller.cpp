@@ -266,8 +266,7 @@ void FrameController::refreshPalette() {
 }
 
 void FrameController::savePalettePlacement() {
-    const QRect g = palette_->geometry();
-    app_.document().record().paletteRect = {g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+    app_.document().record().paletteRect = storedRect(palette_->geometry());
 }
 
 bool FrameController::restorePalettePlacement() {

@@ -89,8 +89,7 @@ OverviewWindow::OverviewWindow(QWidget* view, const SideWindowContext& context)
 }
 
 void OverviewWindow::saveRect() {
-    const Rect r = toRect(geometry());
-    record_.overviewRect = {r.left, r.top, r.right, r.bottom};
+    record_.overviewRect = storedRect(geometry());
 }
 
 void OverviewWindow::wasMoved(const QRect&, const QRect&) { saveRect(); }

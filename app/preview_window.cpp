@@ -73,8 +73,7 @@ QRect PreviewWindow::correctSize(const QRect& proposed, SizingEdge edge) {
 }
 
 void PreviewWindow::saveRect() {
-    const Rect r = toRect(geometry());
-    context_.record.previewRect = {r.left, r.top, r.right, r.bottom};
+    context_.record.previewRect = storedRect(geometry());
 }
 
 void PreviewWindow::wasMoved(const QRect&, const QRect&) { saveRect(); }

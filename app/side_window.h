@@ -88,5 +88,11 @@ private:
 // QRect and Rect (left, top, right and bottom exclusive).
 inline Rect toRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 inline QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+// A window's rectangle as the settings record stores it, and back.
+inline StoredRect storedRect(const QRect& r) {
+    const Rect x = toRect(r);
+    return {x.left, x.top, x.right, x.bottom};
+}
+inline Rect rectOf(const StoredRect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 }  // namespace pavalo

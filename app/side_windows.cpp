@@ -10,8 +10,6 @@ namespace {
 
 bool validBox(int box) { return box >= 1 && box <= 4; }
 
-Rect rectOf(const StoredRect& r) { return {r.left, r.top, r.right, r.bottom}; }
-
 }  // namespace
 
 SideWindows::SideWindows(QWidget* view, const SideWindowContext& context) : view_(view), context_(context) {}
@@ -128,8 +126,7 @@ void SideWindows::open(SideWindow w, bool sound) {
             const Point d = state.placement.moved(kept);
             context_.model.offsetListPieces(sortingBoxList(box), d.x, d.y, nullptr);
         }
-        const Rect placed = toRect(window->geometry());
-        record.boxRect[size_t(box - 1)] = {placed.left, placed.top, placed.right, placed.bottom};
+        record.boxRect[size_t(box - 1)] = storedRect(window->geometry());
         record.boxOpen[size_t(box - 1)] = 1;
         boxWindows_[size_t(box - 1)] = window;
         connect(window, &SideWindowFrame::closeClicked, this, [this, box] { closeBox(box, true); });
@@ -173,18 +170,12 @@ void SideWindows::close(SideWindow w, bool byPlayer, bool sound) {
     QWidget* window = nullptr;
     if (const int box = boxOfSideWindow(w)) {
         SortingBoxWindow* b = boxWindows_[size_t(box - 1)];
-        if (b) {
-            const Rect r = toRect(b->geometry());
-            context_.record.boxRect[size_t(box - 1)] = {r.left, r.top, r.right, r.bottom};
-        }
+        if (b) context_.record.boxRect[size_t(box - 1)] = storedRect(b->geometry());
         context_.record.boxOpen[size_t(box - 1)] = 0;
         boxWindows_[size_t(box - 1)] = nullptr;
         window = b;
     } else if (w == SideWindow::Preview) {
-        if (preview_) {
-            const Rect r = toRect(preview_->geometry());
-            context_.record.previewRect = {r.left, r.top, r.right, r.bottom};
-        }
+        if (preview_) context_.record.previewRect = storedRect(preview_->geometry());
         window = preview_;
         preview_ = nullptr;
     } else {

@@ -256,8 +256,7 @@ void SortingBoxWindow::scrollTo(Qt::Orientation orientation, int value) {
 }
 
 void SortingBoxWindow::saveRect() {
-    const Rect r = toRect(geometry());
-    context_.record.boxRect[size_t(box_ - 1)] = {r.left, r.top, r.right, r.bottom};
+    context_.record.boxRect[size_t(box_ - 1)] = storedRect(geometry());
 }
 
 QRect SortingBoxWindow::correctMove(const QRect& proposed) {
