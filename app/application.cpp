@@ -27,7 +27,7 @@
 #include "app/startup_splash.h"
 #include "common/random.h"
 #include "common/sound_events.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "shell/data_folder.h"
 #include "shell/runtime_probe.h"

@@ -15,7 +15,7 @@
 #include "app/piece_count_dialog.h"
 #include "app/qt_platform.h"
 #include "display/compositor.h"
-#include "display/display_surface.h"
+#include "surface/display_surface.h"
 #include "display/view_controller.h"
 #include "puzzle/assist_commands.h"
 #include "puzzle/assist_tools.h"
@@ -23,7 +23,7 @@
 #include "puzzle/undo.h"
 #include "shell/animated_picture.h"
 #include "shell/document.h"
-#include "shell/music_settings.h"
+#include "media/music_settings.h"
 #include "shell/preferences.h"
 
 class QLocalServer;

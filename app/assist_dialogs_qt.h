@@ -9,7 +9,7 @@
 #include <QDialog>
 #include <array>
 
-#include "puzzle/assist_dialogs.h"
+#include "shell/dialogs/assist_dialogs.h"
 
 class QButtonGroup;
 class QCheckBox;

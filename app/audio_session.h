@@ -18,7 +18,7 @@
 #include "media/music.h"
 #include "media/sound.h"
 #include "platform/platform.h"
-#include "shell/music_settings.h"
+#include "media/music_settings.h"
 #include "shell/preferences.h"
 
 class QWidget;

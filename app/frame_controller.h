@@ -14,7 +14,7 @@
 
 #include "app/side_windows.h"
 #include "app/tool_palette.h"
-#include "puzzle/assist_dialogs.h"
+#include "shell/dialogs/assist_dialogs.h"
 #include "shell/colour_options.h"
 #include "shell/command_table.h"
 #include "shell/recent_files.h"

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "display/display_surface.h"
+#include "surface/display_surface.h"
 
 namespace pavalo {
 

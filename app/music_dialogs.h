@@ -5,7 +5,7 @@
 #include <QDialog>
 
 #include "media/cd_audio.h"
-#include "media/midi_options.h"
+#include "shell/dialogs/midi_options.h"
 
 class QComboBox;
 class QLabel;

@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "app/surface_image.h"
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 namespace {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/select_image_model.h"
+#include "shell/dialogs/select_image_model.h"
 
 class QComboBox;
 class QPushButton;

@@ -2,7 +2,7 @@
 #include "app/side_windows.h"
 
 #include "common/sound_events.h"
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "puzzle/assist_commands.h"
 
 namespace pavalo {

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <array>
 
-#include "media/sound_options.h"
+#include "shell/dialogs/sound_options.h"
 
 class QCheckBox;
 class QRadioButton;

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <array>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "media/wda.h"
 
 class QPushButton;

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 

@@ -2,7 +2,7 @@
 // picture at 24 and 8 bits: every piece of the play area is scored.
 #include <benchmark/benchmark.h>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "display/picture_view_adapter.h"
 #include "puzzle/assist_tools.h"
 #include "puzzle/cutter.h"

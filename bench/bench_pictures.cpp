@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "media/jpeg.h"
 #include "tests/unit/jpeg_writer.h"
 

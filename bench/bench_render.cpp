@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "display/compositor.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "puzzle/cutter.h"
 
 using namespace pavalo;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "media/wda.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 namespace {
 

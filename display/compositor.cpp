@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "common/named_mutex.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 
 namespace pavalo {
 namespace {

@@ -22,8 +22,8 @@
 #include <optional>
 #include <string>
 
-#include "display/display_surface.h"
-#include "display/draw_surface.h"
+#include "surface/display_surface.h"
+#include "surface/draw_surface.h"
 #include "display/piece_renderer.h"
 #include "puzzle/puzzle_model.h"
 #include "puzzle/settings_record.h"

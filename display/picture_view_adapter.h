@@ -2,7 +2,7 @@
 // puzzle's picture without knowing about surfaces.
 #pragma once
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "puzzle/picture_view.h"
 
 namespace pavalo {

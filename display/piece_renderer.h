@@ -24,8 +24,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "display/draw_surface.h"
-#include "puzzle/geometry.h"
+#include "surface/draw_surface.h"
+#include "common/geometry.h"
 #include "puzzle/holder_table.h"
 #include "puzzle/puzzle_model.h"
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "puzzle/geometry.h"
+#include "common/geometry.h"
 #include "puzzle/puzzle_model.h"
 
 namespace pavalo {

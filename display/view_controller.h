@@ -51,11 +51,6 @@ inline constexpr int kToolArrange = 2;
 inline constexpr int kToolSolve = 3;
 inline constexpr int kToolFind = 4;
 
-// View commands without a menu entry of their own.
-namespace view_command {
-inline constexpr uint32_t kPieceNumber = 32821;  // the key 8
-}
-
 // Width of the border at the play area's edges where the pointer scrolls.
 inline constexpr int32_t kEdgeScrollBorder = 20;
 

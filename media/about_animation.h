@@ -12,9 +12,9 @@
 
 #include <cstdint>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "media/wda.h"
-#include "puzzle/geometry.h"
+#include "common/geometry.h"
 
 namespace pavalo {
 

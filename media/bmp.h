@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "media/load_error.h"
 
 namespace pavalo {

@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 

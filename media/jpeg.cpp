@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 
 #include "common/file_io.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 
 namespace pavalo {
 namespace {

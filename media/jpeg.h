@@ -18,7 +18,7 @@
 #include <span>
 #include <string>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "media/load_error.h"
 
 namespace pavalo {

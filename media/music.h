@@ -24,8 +24,8 @@
 #include <string_view>
 #include <vector>
 
-#include "resources/song_titles.h"
-#include "shell/music_settings.h"
+#include "media/song_titles.h"
+#include "media/music_settings.h"
 
 namespace pavalo {
 

@@ -10,7 +10,7 @@
 
 #include "common/file_io.h"
 #include "media/audio_output.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 
 namespace pavalo {
 

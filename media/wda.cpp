@@ -9,7 +9,7 @@
 
 #include "common/file_io.h"
 #include "platform/platform.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 
 namespace pavalo {
 namespace {

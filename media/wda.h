@@ -30,7 +30,7 @@
 #include <string_view>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "puzzle/assist_menu.h"
-#include "puzzle/geometry.h"
+#include "common/geometry.h"
+#include "platform/commands.h"
 
 namespace pavalo {
 
@@ -27,11 +27,6 @@ struct WindowId {
     static WindowId sortingBox(int b) { return {b}; }
     bool isView() const { return box < 0; }
     bool operator==(const WindowId&) const = default;
-};
-
-struct Point {
-    int32_t x = 0, y = 0;
-    bool operator==(const Point&) const = default;
 };
 
 class Platform {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/random.h"
-#include "puzzle/assist_dialogs.h"
+#include "puzzle/searching_progress.h"
 #include "puzzle/assist_tools.h"
 #include "puzzle/hit_code.h"
 #include "puzzle/joining.h"

@@ -7,58 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/commands.h"
 #include "puzzle/assist_allowances.h"
 #include "puzzle/hit_code.h"
 
 namespace pavalo {
-
-// Command ids of the menu entries.
-namespace menu_command {
-inline constexpr uint32_t kMinimize = 32847;
-inline constexpr uint32_t kToolBar = 59392;
-inline constexpr uint32_t kZoom1 = 32787, kZoom2 = 32788, kZoom4 = 32790, kZoom8 = 32791;
-inline constexpr uint32_t kSelectAll = 32803;
-inline constexpr uint32_t kArrange = 32799;
-inline constexpr uint32_t kPieceInfo = 32841;
-inline constexpr uint32_t kFindEdges = 32794;
-inline constexpr uint32_t kNearThisOne = 32802;
-inline constexpr uint32_t kWithThisColor = 32810;
-inline constexpr uint32_t kSolveThisPiece = 32804;
-inline constexpr uint32_t kSolveSelected = 32805;
-inline constexpr uint32_t kHelpTopics = 57670;
-inline constexpr uint32_t kViewExit = 32845;
-inline constexpr uint32_t kCheckCompletion = 1126;
-// Palette menu bar.
-inline constexpr uint32_t kNew = 1167;
-inline constexpr uint32_t kOpen = 57601;
-inline constexpr uint32_t kSave = 57603;
-inline constexpr uint32_t kSaveAs = 57604;
-inline constexpr uint32_t kRecentFile = 32833;
-inline constexpr uint32_t kFirstRecentFile = 57616;  // up to eight: 57616..57623
-inline constexpr uint32_t kCenter = 32818;
-inline constexpr uint32_t kRecut = 32807;
-inline constexpr uint32_t kWallpaper = 32778;
-inline constexpr uint32_t kRotatedPieces = 32792;
-inline constexpr uint32_t kSoundOptions = 32839;
-inline constexpr uint32_t kCdMusicOptions = 32837;
-inline constexpr uint32_t kMidiMusicOptions = 32838;
-inline constexpr uint32_t kVideoOptions = 32851;
-inline constexpr uint32_t kAbout = 57664;
-inline constexpr uint32_t kExit = 1062;
-}  // namespace menu_command
-
-// One entry; a popup has id 0 and its entries in `items`.
-struct MenuItem {
-    uint32_t id = 0;
-    std::string text;
-    bool enabled = true;
-    bool checked = false;
-    std::string statusPrompt;  // shown in the status line while highlighted
-    std::vector<MenuItem> items;
-
-    bool isPopup() const { return id == 0; }
-    bool operator==(const MenuItem&) const = default;
-};
 
 // What the right-button menu depends on.
 struct ViewMenuState {

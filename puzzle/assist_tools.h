@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "puzzle/geometry.h"
+#include "common/geometry.h"
 #include "puzzle/picture_view.h"
 #include "puzzle/puzzle_model.h"
 

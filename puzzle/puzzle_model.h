@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "common/random.h"
-#include "puzzle/geometry.h"
+#include "common/geometry.h"
 #include "puzzle/holder_table.h"
 
 namespace pavalo {

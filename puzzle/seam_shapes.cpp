@@ -4,7 +4,7 @@
 #include <array>
 
 #include "common/file_io.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 
 namespace pavalo {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "puzzle/geometry.h"
+#include "common/geometry.h"
 
 namespace pavalo {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "display/palette.h"
+#include "surface/palette.h"
 #include "resources/raster.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h uses size_t and FILE without including their headers.
-#include <jpeglib.h>
+#include "media/bmp.h"
+#include "media/jpeg_writer.h"
 
 namespace {
 
@@ -212,43 +212,10 @@ void polygon(Canvas& c, const std::vector<Pt>& poly, Rgb colour, float alpha = 1
 
 // ---------------------------------------------------------------- output --
 
-void putLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-
-// BITMAPFILEHEADER and BITMAPINFOHEADER for a bottom-up bitmap.
-void bmpHeaders(std::vector<uint8_t>& out, int width, int height, int bits, uint32_t paletteBytes,
-                uint32_t imageBytes) {
-    uint32_t offset = 14 + 40 + paletteBytes;
-    out.push_back('B');
-    out.push_back('M');
-    putLe(out, offset + imageBytes, 4);  // file size
-    putLe(out, 0, 4);                    // two reserved words
-    putLe(out, offset, 4);               // offset of the pixels
-    putLe(out, 40, 4);                   // info header size
-    putLe(out, uint32_t(width), 4);
-    putLe(out, uint32_t(height), 4);  // positive: rows stored bottom-up
-    putLe(out, 1, 2);                 // planes
-    putLe(out, uint32_t(bits), 2);
-    putLe(out, 0, 4);  // no compression
-    putLe(out, imageBytes, 4);
-    putLe(out, 2835, 4);  // 72 dots per inch
-    putLe(out, 2835, 4);
-    putLe(out, bits == 8 ? 256 : 0, 4);  // colours used
-    putLe(out, 0, 4);                    // all important
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string temp = path + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f && std::fclose(f) != 0) ok = false;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::fprintf(stderr, "pavalo-gen-samples: cannot write %s\n", path.c_str());
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+// Reports a file that could not be written.
+bool written(bool ok, const std::string& path) {
+    if (!ok) std::fprintf(stderr, "pavalo-gen-samples: cannot write %s\n", path.c_str());
+    return ok;
 }
 
 // Area-averaging reduction to width x height (no larger than the source).
@@ -275,83 +242,41 @@ Canvas downscale(const Canvas& src, int width, int height) {
 }
 
 bool writeBmp24(const std::string& path, const Canvas& c) {
-    const uint32_t stride = (uint32_t(c.width) * 3 + 3) & ~3u;
-    std::vector<uint8_t> out;
-    bmpHeaders(out, c.width, c.height, 24, 0, stride * uint32_t(c.height));
-    for (int y = c.height - 1; y >= 0; --y) {
-        size_t start = out.size();
+    pavalo::DrawSurface surface;
+    if (!surface.create(c.width, c.height, 24)) return written(false, path);
+    for (int y = 0; y < c.height; ++y) {
+        uint8_t* row = surface.row(y);
         for (int x = 0; x < c.width; ++x) {
             const Rgb& p = c.px[size_t(y) * size_t(c.width) + size_t(x)];
-            out.push_back(toByte(p.b));
-            out.push_back(toByte(p.g));
-            out.push_back(toByte(p.r));
+            row[size_t(x) * 3] = toByte(p.b);
+            row[size_t(x) * 3 + 1] = toByte(p.g);
+            row[size_t(x) * 3 + 2] = toByte(p.r);
         }
-        while (out.size() - start < stride) out.push_back(0);
     }
-    return writeFile(path, out);
+    return written(pavalo::saveBmp(surface, path), path);
 }
 
 bool writeBmp8(const std::string& path, int width, int height, const std::vector<uint8_t>& indices,
                const std::array<Rgb, 256>& palette) {
-    const uint32_t stride = (uint32_t(width) + 3) & ~3u;
-    std::vector<uint8_t> out;
-    bmpHeaders(out, width, height, 8, 1024, stride * uint32_t(height));
-    for (const Rgb& p : palette) {
-        out.push_back(toByte(p.b));
-        out.push_back(toByte(p.g));
-        out.push_back(toByte(p.r));
-        out.push_back(0);
-    }
-    for (int y = height - 1; y >= 0; --y) {
-        out.insert(out.end(), indices.begin() + std::ptrdiff_t(y) * width,
-                   indices.begin() + std::ptrdiff_t(y + 1) * width);
-        for (uint32_t pad = uint32_t(width); pad < stride; ++pad) out.push_back(0);
-    }
-    return writeFile(path, out);
+    pavalo::DrawSurface surface;
+    if (!surface.create(width, height, 8)) return written(false, path);
+    pavalo::PaletteTable table{};
+    for (size_t i = 0; i < palette.size(); ++i)
+        table[i] = {toByte(palette[i].r), toByte(palette[i].g), toByte(palette[i].b), 0};
+    surface.setPaletteEntries(table, true);
+    for (int y = 0; y < height; ++y)
+        std::copy_n(indices.begin() + std::ptrdiff_t(y) * width, width, surface.row(y));
+    return written(pavalo::saveBmp(surface, path), path);
 }
 
 bool writeJpeg(const std::string& path, const Canvas& c, int quality) {
-    std::string temp = path + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "pavalo-gen-samples: cannot write %s\n", path.c_str());
-        return false;
+    std::vector<uint8_t> rgb(size_t(c.width) * size_t(c.height) * 3);
+    for (size_t i = 0; i < c.px.size(); ++i) {
+        rgb[i * 3] = toByte(c.px[i].r);
+        rgb[i * 3 + 1] = toByte(c.px[i].g);
+        rgb[i * 3 + 2] = toByte(c.px[i].b);
     }
-    // The standard error manager ends the process on a library error, which
-    // is what a build tool should do anyway.
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
-    cinfo.image_width = JDIMENSION(c.width);
-    cinfo.image_height = JDIMENSION(c.height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(size_t(c.width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        int y = int(cinfo.next_scanline);
-        for (int x = 0; x < c.width; ++x) {
-            const Rgb& p = c.px[size_t(y) * size_t(c.width) + size_t(x)];
-            row[size_t(x) * 3] = toByte(p.r);
-            row[size_t(x) * 3 + 1] = toByte(p.g);
-            row[size_t(x) * 3 + 2] = toByte(p.b);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    bool ok = std::fclose(f) == 0;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::fprintf(stderr, "pavalo-gen-samples: cannot write %s\n", path.c_str());
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return written(pavalo::saveJpeg(path, c.width, c.height, 3, rgb, quality), path);
 }
 
 // ------------------------------------------------------- sunset harbour --

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "resources/song_titles.h"
+#include "media/song_titles.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "resources/raster.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "display/piece_renderer.h"
 #include "puzzle/settings_record.h"
 #include "shell/preferences.h"

@@ -4,7 +4,7 @@
 // (32787 is Undo on the palette and "x1" in the view), so the table has two
 // scopes: a palette id is looked up among the palette's own handlers first
 // and then among the frame's. No Qt: the front end registers handlers and
-// calls dispatch; menus are composed as MenuItem lists (puzzle/assist_menu.h).
+// calls dispatch; menus are composed as MenuItem lists; every id is in platform/commands.h.
 #pragma once
 
 #include <array>
@@ -13,38 +13,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/commands.h"
 #include "puzzle/assist_menu.h"
 
 namespace pavalo {
 
-// Ids of the tool palette, the colour menu and the network menu; the menus'
-// other ids are in menu_command (puzzle/assist_menu.h).
-namespace frame_command {
-// Palette buttons (palette scope).
-inline constexpr uint32_t kPaletteNew = 1167;
-inline constexpr uint32_t kPaletteExit = 1062;
-inline constexpr uint32_t kArrow = 1046;
-inline constexpr uint32_t kColors = 1043;
-inline constexpr uint32_t kArrangeTool = 1044;
-inline constexpr uint32_t kSolveTool = 1045;
-inline constexpr uint32_t kZoomTool = 1058;
-inline constexpr uint32_t kHide = 1059;
-inline constexpr uint32_t kPuzzleOutline = 32785;
-inline constexpr uint32_t kPieceOutlines = 32820;
-inline constexpr uint32_t kOverview = 32819;
-inline constexpr uint32_t kPreview = 32779;
-inline constexpr uint32_t kBox1 = 32781;  // kBox1 + 0..3
-inline constexpr uint32_t kFindTool = 32786;
-inline constexpr uint32_t kPaletteUndo = 32787;
-// Menu 131, the colour menu.
-inline constexpr uint32_t kBackgroundColour = 32815;
-inline constexpr uint32_t kPieceOutlineColour = 32816;
-inline constexpr uint32_t kPuzzleOutlineColour = 32835;
-inline constexpr uint32_t kSelectionColour = 32817;
-inline constexpr uint32_t kRestoreDefaultColours = 32834;
-// Menu 324, network games.
-inline constexpr uint32_t kIncomingMessages = 32844;
-}  // namespace frame_command
 
 // One button of the tool palette: 32 x 32 pixels, in 9 rows of 2 in this
 // order (left column x = 0, right x = 32, row y = 32 x row).

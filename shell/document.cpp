@@ -8,7 +8,7 @@
 #include "common/named_mutex.h"
 #include "common/random.h"
 #include "common/sound_events.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"
 #include "puzzle/cutter.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "platform/platform.h"
 #include "puzzle/piece_count.h"
 #include "puzzle/puzzle_model.h"

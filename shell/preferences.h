@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/music_settings.h"
+#include "media/music_settings.h"
 
 namespace pavalo {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "display/piece_renderer.h"
 #include "puzzle/puzzle_model.h"
 

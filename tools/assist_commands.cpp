@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/random.h"
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "display/picture_view_adapter.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "display/display_modes.h"
-#include "display/draw_surface.h"
+#include "surface/display_modes.h"
+#include "surface/draw_surface.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"
 #include "media/picture_probe.h"

@@ -6,7 +6,7 @@
 
 #include "common/random.h"
 #include "display/compositor.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"
 #include "puzzle/saved_puzzle.h"

@@ -9,7 +9,7 @@
 #include "media/bmp.h"
 #include "media/wda.h"
 #include "tools/tool_commands.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 namespace pavalo::tool {
 namespace {

@@ -15,10 +15,10 @@
 #include "app/start_dialog.h"
 #include "app/startup_splash.h"
 #include "app/surface_image.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 using namespace pavalo;
 

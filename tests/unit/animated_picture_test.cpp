@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "platform/scripted_platform.h"
 #include "shell/document.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 using namespace pavalo;
 namespace fs = std::filesystem;

@@ -12,6 +12,7 @@
 #include "tests/unit/test_doubles.h"
 #include "common/sound_events.h"
 #include "puzzle/assist_commands.h"
+#include "shell/dialogs/assist_dialogs.h"
 #include "puzzle/assist_menu.h"
 #include "puzzle/piece_mask.h"
 

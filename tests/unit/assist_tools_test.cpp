@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "display/picture_view_adapter.h"
 #include "common/random.h"
 #include "puzzle/assist_tools.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "display/display_surface.h"
+#include "surface/display_surface.h"
 
 namespace pavalo {
 namespace {

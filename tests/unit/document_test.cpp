@@ -7,7 +7,7 @@
 
 #include "tests/unit/test_doubles.h"
 #include "common/sound_events.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
 #include "shell/document.h"

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "display/display_modes.h"
-#include "display/draw_surface.h"
+#include "surface/display_modes.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 namespace {

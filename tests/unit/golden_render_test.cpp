@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "display/compositor.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "puzzle/cutter.h"
 

@@ -14,7 +14,7 @@
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
 #include "shell/registry.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 namespace pavalo {
 namespace {

@@ -11,7 +11,7 @@
 #include "common/file_io.h"
 #include "media/jpeg.h"
 #include "media/picture_probe.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 #include "tests/unit/jpeg_writer.h"
 
 namespace pavalo {

@@ -1,47 +1,15 @@
-// Test and benchmark support: encodes pixels as a JPEG with libjpeg, so that
-// tests can make pictures of known content and benchmarks large ones.
+// Test and benchmark support: pictures of known content for the JPEG tests
+// and benchmarks, encoded with the program's own JPEG writer.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
+#include "media/jpeg_writer.h"
 
 namespace pavalo::testing {
 
-// `pixels` holds height rows of width * components bytes: grey (1), red-
-// green-blue (3) or CMYK (4). `progressive` writes a progressive file.
-inline std::vector<uint8_t> encodeJpeg(int width, int height, int components,
-                                       const std::vector<uint8_t>& pixels, int quality = 90,
-                                       bool progressive = false) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.data() +
-                                            size_t(cinfo.next_scanline) * size_t(width) * size_t(components));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes(out, out + outSize);
-    std::free(out);
-    return bytes;
-}
+using pavalo::encodeJpeg;
 
 // A varied colour picture: smooth gradients crossed by sharp bands, so that
 // every part of the decoder has work.

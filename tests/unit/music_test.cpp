@@ -24,10 +24,10 @@
 
 #include "media/audio_output.h"
 #include "media/cd_audio.h"
-#include "media/midi_options.h"
+#include "shell/dialogs/midi_options.h"
 #include "media/music.h"
 #include "media/profile.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 #include "tests/unit/music_fakes.h"
 
 using namespace pavalo;

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/random.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "puzzle/cutter.h"
 #include "render_reference.h"
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "display/piece_renderer.h"
 #include "puzzle/piece_mask.h"
 #include "puzzle/puzzle_model.h"

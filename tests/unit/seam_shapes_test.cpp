@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/file_io.h"
-#include "resources/resources.h"
+#include "common/resources.h"
 
 namespace {
 

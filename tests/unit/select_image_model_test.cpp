@@ -1,7 +1,7 @@
 // The picture chooser's rules without a window: the library list, creating,
 // loading and removing libraries, passwords, adding, removing and choosing
 // pictures, the grid with its scroll bar and selection, every message.
-#include "shell/select_image_model.h"
+#include "shell/dialogs/select_image_model.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -21,8 +21,8 @@
 
 #include "media/audio_output.h"
 #include "media/sound.h"
-#include "media/sound_options.h"
-#include "resources/resources.h"
+#include "shell/dialogs/sound_options.h"
+#include "common/resources.h"
 
 using namespace pavalo;
 namespace fs = std::filesystem;

@@ -4,6 +4,7 @@
 // undo, menus and messages.
 #include "tests/unit/test_doubles.h"
 #include "display/view_controller.h"
+#include "puzzle/assist_menu.h"
 
 #include <gtest/gtest.h>
 

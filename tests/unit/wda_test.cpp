@@ -11,9 +11,9 @@
 #include <random>
 
 #include "common/file_io.h"
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 #include "platform/scripted_platform.h"
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 namespace pavalo {
 namespace {

@@ -23,8 +23,8 @@
 #include <optional>
 #include <span>
 
-#include "display/palette.h"
-#include "puzzle/geometry.h"
+#include "surface/palette.h"
+#include "common/geometry.h"
 
 namespace pavalo {
 

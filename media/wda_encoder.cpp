@@ -1,5 +1,5 @@
 // The WDA writer: run selection per row and the file layout.
-#include "tools/wda_encoder.h"
+#include "media/wda_encoder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The picture chooser's rules: library list, passwords, grid, commands.
-#include "shell/select_image_model.h"
+#include "shell/dialogs/select_image_model.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "puzzle/hit_code.h"
+#include "puzzle/searching_progress.h"
 
 namespace pavalo {
 
@@ -103,25 +104,6 @@ public:
 private:
     int range_ = kDefaultRange;
     int threshold_ = kDefaultThreshold;
-};
-
-// The "Searching" progress window of the colour search: a range of 0 to
-// (pieces in the Main list and the sorting boxes) - 1, one step per piece
-// examined; the position never passes the end.
-class SearchingProgress {
-public:
-    static constexpr const char* kTitle = "Searching";
-
-    explicit SearchingProgress(int32_t pieces) : maximum_(pieces > 0 ? pieces - 1 : 0) {}
-    int32_t maximum() const { return maximum_; }
-    int32_t position() const { return position_; }
-    void step() {
-        if (position_ < maximum_) ++position_;
-    }
-
-private:
-    int32_t maximum_ = 0;
-    int32_t position_ = 0;
 };
 
 // "Solve an area": a radius slider from 1 to the larger of columns and rows,

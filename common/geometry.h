@@ -1,10 +1,15 @@
-// Integer rectangles in play-area or window pixels.
+// Integer points and rectangles in play-area or window pixels.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 
 namespace pavalo {
+
+struct Point {
+    int32_t x = 0, y = 0;
+    bool operator==(const Point&) const = default;
+};
 
 // Left and top inclusive, right and bottom exclusive. A rectangle with
 // right <= left or bottom <= top is empty.

@@ -1,5 +1,5 @@
 // Dialog models of the assist tools.
-#include "puzzle/assist_dialogs.h"
+#include "shell/dialogs/assist_dialogs.h"
 
 #include <algorithm>
 #include <charconv>

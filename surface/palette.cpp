@@ -1,5 +1,5 @@
 // The DefaultPalette table, the grey palette and nearest-colour search.
-#include "display/palette.h"
+#include "surface/palette.h"
 
 namespace pavalo {
 namespace {

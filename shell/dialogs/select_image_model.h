@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 #include "media/image_library.h"
 #include "platform/platform.h"
 #include "shell/registry.h"

@@ -1,5 +1,5 @@
 // The "Enable/Disable Sounds" dialog's state between opening and OK.
-#include "media/sound_options.h"
+#include "shell/dialogs/sound_options.h"
 
 namespace pavalo {
 

@@ -1,6 +1,6 @@
 // The virtual display: creation, mode changes, full-screen switching and the
 // system palette.
-#include "display/display_surface.h"
+#include "surface/display_surface.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The process-wide display mode list and the depth queries answered from it.
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 
 #include <algorithm>
 #include <mutex>

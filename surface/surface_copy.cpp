@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 namespace {

@@ -10,8 +10,8 @@
 
 #include <optional>
 
-#include "display/display_modes.h"
-#include "display/draw_surface.h"
+#include "surface/display_modes.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 

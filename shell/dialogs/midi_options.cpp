@@ -1,5 +1,5 @@
 // The MIDI options' rules: song choice, the two lists, loading play lists.
-#include "media/midi_options.h"
+#include "shell/dialogs/midi_options.h"
 
 #include <algorithm>
 #include <cctype>

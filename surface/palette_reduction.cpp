@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 namespace pavalo {
 namespace {

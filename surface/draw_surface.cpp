@@ -1,5 +1,5 @@
 // DrawSurface creation, pixel access, fills, lines and palette setting.
-#include "display/draw_surface.h"
+#include "surface/draw_surface.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +9,7 @@
 
 #include <sys/mman.h>
 
-#include "display/display_modes.h"
+#include "surface/display_modes.h"
 
 namespace pavalo {
 namespace {
