@@ -20,9 +20,7 @@
 #include "app/audio_session.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
-#include "app/picture_chooser.h"
 #include "app/play_view.h"
-#include "app/progress_window.h"
 #include "app/start_dialog.h"
 #include "app/startup_splash.h"
 #include "common/random.h"
@@ -124,7 +122,7 @@ bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& er
     return true;
 }
 
-Application::Application(LaunchOptions options) : options_(std::move(options)), model_(puzzleModel()) {}
+Application::Application(LaunchOptions options) : options_(std::move(options)) {}
 
 Application::~Application() { shutdown(); }
 
@@ -189,48 +187,33 @@ bool Application::start() {
     std::filesystem::create_directories(joinPath(dataFolder_, "downloads"), ec);
     installBundledContent(dataFolder_);
     processRandom().seed(millisecondTicks());
-    loadPreferences(preferencesPath(dataFolder_), prefs_, music_);
 
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const QSize play = options_.window.isEmpty() ? screen : options_.window;
     setDisplayModes(defaultDisplayModes(play.width(), play.height()));
+    session_ = std::make_unique<GameSession>(SessionOptions{dataFolder_, play.width(), play.height()}, *platform_,
+                                             processRandom());
+    session_->loadSettings();
 
-    compositor_ = std::make_unique<Compositor>(display_);
-    compositor_->setDataFolder(dataFolder_);
-    compositor_->setTileLoader([](DrawSurface& s, const std::string& path) { return loadBmpFile(s, path); });
-    window_ = std::make_unique<GameWindow>(*compositor_, options_.window);
+    window_ = std::make_unique<GameWindow>(session_->compositor(), options_.window);
     connect(window_.get(), &GameWindow::closeRequested, this, &Application::requestClose);
     platform_->setDialogParent(window_.get());
-    progress_ = std::make_unique<ProgressWindow>(window_.get());
+    addIdleTask([this] { session_->advanceAnimatedPicture(); });
 
-    animations_ = std::make_unique<AnimatedPictures>(*platform_);
-    document_ = std::make_unique<Document>(model_, undo_, prefs_, *platform_, *this, animations_.get());
-    addIdleTask([this] { advanceAnimatedPicture(); });
-    document_->setPlayArea(play.width(), play.height());
-    document_->puzzleState() = kPuzzleStateNone;
-
-    assist_ = std::make_unique<AssistCommands>(model_, *this, selector_, *this, document_->puzzleState(),
-                                               processRandom());
-    view_ = std::make_unique<ViewController>(ViewContext{model_, *platform_, document_->record(), document_->puzzleState(),
-                                                         compositor_->state(), undo_, *this, *assist_, *this,
-                                                         processRandom(), *this, *this, network_});
-    window_->view()->setController(view_.get());
-    window_->view()->setHardwareStretching(prefs_.record.hardwareStretch != 0);
+    window_->view()->setController(&session_->view());
+    window_->view()->setHardwareStretching(session_->preferences().record.hardwareStretch != 0);
     frame_ = std::make_unique<FrameController>(*this);
-    connect(this, &Application::puzzleReady, this, [this] { frame_->showPalette(); });
+    session_->setFrontEnd(frame_.get());
+    connect(this, &Application::puzzleReady, this, [this] { frame_->showPuzzlePalette(); });
 
-    const bool trueColour = bestDisplayDepth(play.width(), play.height(), 24) >= 16;
-    display_.createDisplay(window_.get(), play.width(), play.height(), trueColour ? bestDisplayDepth(play.width(), play.height(), 24) : 8,
-                           false, true);
+    DisplaySurface& display = session_->display();
+    const int32_t best = bestDisplayDepth(play.width(), play.height(), 24);
+    const bool trueColour = best >= 16;
+    display.createDisplay(window_.get(), play.width(), play.height(), trueColour ? best : 8, false, true);
     if (!trueColour) platform_->messageBox(kNoTrueColour, {}, MessageButtons::Ok);
-    RendererState& state = compositor_->state();
-    state.displayState = DisplayState::Tile;  // the background tile until a puzzle exists
-    state.viewMode = kViewNoPuzzle;
-    state.rebuildBuffers = true;
-    compositor_->setScene({&model_, nullptr, &document_->record()});
 
     window_->showAndUpdate();
-    audio_ = std::make_unique<AudioSession>(prefs_, music_, *platform_, window_.get());
+    audio_ = std::make_unique<AudioSession>(session_->preferences(), session_->music(), *platform_, window_.get());
     audio_->start();
     playEvent(kSoundStartup);
 
@@ -247,7 +230,7 @@ void Application::runStartRoutine() {
         // when the command line names a picture or a puzzle.
         splashShown_ = true;
         if (!options_.newPicture && !options_.openFile) {
-            StartupSplash splash(*compositor_, window_->view());
+            StartupSplash splash(session_->compositor(), window_->view());
             splash.play(joinPath(dataFolder_, "gfx/splash.wda"));
         }
     }
@@ -257,27 +240,28 @@ void Application::runStartRoutine() {
         o.pieces = options_.pieces;
         o.seed = options_.seed;
         if (options_.pieces) o.rotate = options_.rotate;
-        const bool ok = options_.openFile ? document_->open(*options_.openFile) : document_->newPuzzle(o);
+        Document& doc = session_->document();
+        const bool ok = options_.openFile ? doc.open(*options_.openFile) : doc.newPuzzle(o);
         options_.newPicture.reset();
         options_.openFile.reset();
-        if (ok && document_->hasPuzzle()) return emit puzzleReady();
+        if (ok && doc.hasPuzzle()) return emit puzzleReady();
     }
+    Document& doc = session_->document();
     for (;;) {
-        const std::string last = PreferencesRecord::text(prefs_.record.lastPuzzlePath);
+        const std::string last = PreferencesRecord::text(session_->preferences().record.lastPuzzlePath);
         std::error_code ec;
         const bool canContinue = !last.empty() && std::filesystem::exists(last, ec);
         refreshAll();
         StartDialog dialog(window_.get(), canContinue);
         dialog.exec();
         switch (dialog.choice()) {
-            case StartChoice::NewPuzzle: document_->newPuzzle(); break;
+            case StartChoice::NewPuzzle: doc.newPuzzle(); break;
             case StartChoice::OpenPuzzle: {
-                std::optional<std::string> path = platform_->pickOpenFile(
-                    "Open", "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*", dataFolder_);
-                if (path) document_->open(*path);
+                std::optional<std::string> path = platform_->pickOpenFile("Open", kPuzzleFileFilter, dataFolder_);
+                if (path) doc.open(*path);
                 break;
             }
-            case StartChoice::Continue: document_->open(last); break;
+            case StartChoice::Continue: doc.open(last); break;
             case StartChoice::HostGame:
             case StartChoice::JoinGame:
                 // Network games arrive with the multiplayer issues.
@@ -286,94 +270,20 @@ void Application::runStartRoutine() {
                 QApplication::quit();
                 return;
         }
-        if (document_->hasPuzzle() && document_->hasPicture()) return emit puzzleReady();
+        if (doc.hasPuzzle() && doc.hasPicture()) return emit puzzleReady();
     }
-}
-
-std::optional<std::string> Application::choosePicture() {
-    return chooseLibraryPicture(window_.get(), *platform_, prefs_, dataFolder_, display_.depth());
-}
-
-std::optional<PieceCountChoice> Application::askPieceCount(const PieceCountRules& rules, bool rotate) {
-    PieceCountDialog dialog(window_.get(), rules, rotate, pieceMemory_);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.choice();
-}
-
-void Application::progressOpen(const std::string& caption) { progress_->start(QString::fromStdString(caption)); }
-
-void Application::progressSet(int percent, const std::string& caption) {
-    progress_->set(percent, QString::fromStdString(caption));
-}
-
-void Application::progressClose() { progress_->hide(); }
-
-void Application::puzzleChanged() {
-    RendererState& state = compositor_->state();
-    const bool playing = document_->hasPuzzle();
-    compositor_->setScene({&model_, document_->hasPicture() ? &document_->picture() : nullptr, &document_->record()});
-    state.displayState = playing ? DisplayState::Playing : DisplayState::Tile;
-    state.viewMode = !playing ? kViewNoPuzzle
-                     : document_->puzzleState() == kPuzzleStateCompleted ? kViewFinished
-                                                                         : kViewPiecesShown;
-    state.rebuildBuffers = true;
-    if (playing) {
-        // The back buffer follows the picture's depth; shades are made at it.
-        compositor_->updateView(ViewRequest{});
-        compositor_->renderer.buildOutlineShades(model_, document_->hasPicture() ? &document_->picture() : nullptr);
-    }
-    window_->setWindowTitle(QString::fromStdString(document_->title()));
-    if (view_) view_->reset();
-    if (frame_ && playing) frame_->puzzleShown();
-    refreshAll();
-}
-
-bool Application::puzzleExists() const { return document_ && document_->hasPuzzle(); }
-
-bool Application::rotatedPieces() const { return document_->record().rotationOption != 0; }
-
-void Application::markChanged() {
-    if (document_->puzzleState() != kPuzzleStateCompleted) document_->setModified();
-}
-
-void Application::redrawPlayArea() { refreshAll(); }
-
-bool Application::runCommand(uint32_t id) { return dispatchCommand(id); }
-
-void Application::centreView() { view_->centerView(); }
-
-void Application::refreshTitleAndStatus() {
-    if (document_->puzzleState() == kPuzzleStateCompleted) compositor_->state().viewMode = kViewFinished;
-    window_->setWindowTitle(QString::fromStdString(document_->title()));
-    refreshAll();
-}
-
-// Every command id goes through the frame's one table.
-bool Application::dispatchCommand(uint32_t id) { return frame_ && frame_->dispatch(id); }
-
-void Application::refreshAll() {
-    if (window_) window_->view()->update();
-    // The side windows show the same pieces and picture.
-    if (frame_) frame_->sideWindows().redrawAll();
 }
 
 void Application::idleTick() {
-    if (!window_ || window_->isMinimized() || !document_->hasPuzzle()) return;
+    if (!window_ || window_->isMinimized() || !session_->document().hasPuzzle()) return;
     // Edge scrolling: the pointer near an edge of the play area scrolls the
     // view as a mouse move would.
     const QPoint p = window_->view()->mapFromGlobal(QCursor::pos());
     const QSize s = window_->view()->size();
     const bool inside = p.x() >= 0 && p.y() >= 0 && p.x() < s.width() && p.y() < s.height();
-    if (inside && window_->isActiveWindow() && !(frame_ && frame_->sideWindows().covers(QCursor::pos())))
-        view_->idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
+    if (inside && window_->isActiveWindow() && !(frame_ && frame_->sideWindowsWidget().covers(QCursor::pos())))
+        session_->view().idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
     for (auto& task : idleTasks_) task();
-}
-
-// An animated (WDA) picture draws its next frame into the picture surface
-// when one is due; the windows that show the picture are then redrawn.
-void Application::advanceAnimatedPicture() {
-    if (document_->record().pictureKind != kPictureWda || !document_->hasPicture()) return;
-    if (animations_->advance(document_->picture())) refreshAll();
 }
 
 void Application::takeScreenshotAndQuit() {
@@ -385,7 +295,7 @@ void Application::takeScreenshotAndQuit() {
 }
 
 void Application::requestClose() {
-    if (document_ && !document_->askToSaveChanges()) return;
+    if (session_ && !session_->document().askToSaveChanges()) return;
     playEvent(kSoundExit);  // the audio session lets it finish at shutdown
     QApplication::quit();
 }
@@ -394,14 +304,15 @@ void Application::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     idle_.stop();
-    if (document_) {
-        savePreferences(preferencesPath(dataFolder_), prefs_, music_, true);
-        document_->release();
+    if (session_) {
+        session_->saveSettings();
+        session_->document().release();
+        session_->setFrontEnd(nullptr);
     }
     audio_.reset();
     frame_.reset();
-    progress_.reset();
     window_.reset();
+    session_.reset();
     inhibitScreenSaver(false);
     instanceServer_.reset();
 }

@@ -1,9 +1,8 @@
-// FrameController: the main frame's part of the game — the tool palette, the
-// menus, the one command table every command id goes through, the side
-// windows, the assist tools' dialogs and "Searching" window, the colour
-// options and wallpaper, help and about, the recent-file list, Exit and
-// Undo. The Application owns one and forwards to it the window calls of the
-// view controller, the assist commands, the document and the undo ring.
+// FrameController: the Qt half of the main frame — the tool palette widget,
+// the side windows, the dialogs, the "Searching" window, help and the
+// desktop's wallpaper setting. It is the game session's front end: the
+// session decides what every command does and the frame only shows what it
+// is told and asks the player what the session needs to know.
 #pragma once
 
 #include <QObject>
@@ -12,96 +11,86 @@
 #include <memory>
 #include <string>
 
+#include "app/piece_count_dialog.h"
 #include "app/side_windows.h"
 #include "app/tool_palette.h"
-#include "shell/dialogs/assist_dialogs.h"
-#include "shell/colour_options.h"
-#include "shell/command_table.h"
-#include "shell/recent_files.h"
+#include "shell/game_session.h"
 
 namespace pavalo {
 
 class Application;
 class HelpWindow;
+class ProgressWindow;
 class SearchingWindow;
 
-class FrameController : public QObject {
+class FrameController : public QObject, public SessionFrontEnd {
     Q_OBJECT
 public:
     explicit FrameController(Application& app);
     ~FrameController() override;
 
-    CommandTable& commands() { return commands_; }
     ToolPalette& palette() { return *palette_; }
-    SideWindows& sideWindows() { return *sideWindows_; }
-    ColourSettings& colours() { return colours_; }
-    RecentFileList& recentFiles() { return recent_; }
+    SideWindows& sideWindowsWidget() { return *sideWindows_; }
+    RecentFileList& recentFiles();
     SearchingWindow* searchingWindow() const { return searching_; }
     HelpWindow* helpWindow() const { return help_; }
 
-    // Runs a command of the frame; false when nothing handles it.
-    bool dispatch(uint32_t id) { return commands_.dispatch(id); }
-    // A palette button (palette ids first, then the frame's).
-    bool pressPaletteButton(uint32_t id) { return commands_.dispatch(id, CommandScope::Palette); }
-    // The "&Menu" entries as they are when the menu opens.
+    // Runs a command of the session; false when nothing handles it.
+    bool dispatch(uint32_t id);
     std::vector<MenuItem> paletteMenu() const;
-
-    // ---- what the view, the assist commands and the document ask ----
-    void refreshPalette();
-    void toggleToolPalette();
-    void showPalette();
-    bool restorePalettePlacement();
-    void disableAssistTools();
-    // A new puzzle, an open or a recut: tool back to the arrow, the preview
-    // and the overview closed, the assist buttons enabled again.
-    void resetSideWindows();
-    void searchingOpened(const SearchingProgress& progress);
-    void searchingStepped(const SearchingProgress& progress);
-    void searchingClosed();
     void addRecentFile(const std::string& path);
-    void forgetRecentFile(const std::string& path);
-    // A puzzle is shown again (after a cut or an open).
-    void puzzleShown();
+    // Shows the palette for a puzzle that is shown again.
+    void showPuzzlePalette();
 
     // The widget a window id paints into.
     QWidget* widgetFor(WindowId id) const;
-
-    // Exit: the document closes (its save prompt may cancel), the side
-    // windows and the palette go, and the start dialog comes back.
-    void exitGame();
     // The desktop's wallpaper setting; tests replace it.
-    std::function<void(const std::string& path)> setDesktopWallpaper;
+    std::function<void(const std::string& path)> setWallpaper;
+
+    // ---- SessionFrontEnd ----
+    std::optional<std::string> choosePicture() override;
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool rotate) override;
+    bool runFindEdges(FindEdgesDialog& model) override;
+    bool runFindNearby(FindNearbyDialog& model) override;
+    bool runColorMatch(ColorMatchDialog& model) override;
+    std::optional<uint32_t> chooseColour(uint32_t current, std::array<uint32_t, 16>& custom) override;
+    uint32_t colourMenu(const std::vector<MenuItem>& items) override;
+    std::optional<bool> askVideoOptions(bool hardwareStretch) override;
+    void showSoundOptions() override;
+    void showMidiOptions() override;
+    void showCdOptions() override;
+    void showHelp() override;
+    void showAbout() override;
+    void progressOpen(const std::string& caption) override;
+    void progressSet(int percent, const std::string& caption) override;
+    void progressClose() override;
+    void searchingOpened(const SearchingProgress& progress) override;
+    void searchingStepped(const SearchingProgress& progress) override;
+    void searchingClosed() override;
+    SideWindowHost* sideWindows() override { return sideWindows_.get(); }
+    void redrawPlayArea() override;
+    void setTitle(const std::string& title) override;
+    void showPalette(const PaletteState& state) override;
+    void togglePaletteVisible() override;
+    bool placePalette(const StoredRect& placement) override;
+    void minimize() override;
+    void setHardwareStretching(bool on) override;
+    void returnToStart() override;
+    void setDesktopWallpaper(const std::string& path) override;
 
 private:
-    void registerCommands();
-    void chooseColour(ColourItem item);
-    void colourOptionsChanged();
-    void saveWallpaper();
-    void openPuzzle();
-    void openRecent(int index);
-    void findEdges();
-    void findNearby();
-    void findByColour();
-    void setToolChecked(int tool);
-    void showHelp();
-    // The palette's placement in the settings record, kept after every drag
-    // and brought back by an undo and an open. Restoring does nothing (false)
-    // when the record holds no placement.
+    GameSession& session() const;
     void savePalettePlacement();
-    void showVideoOptions();
     void applicationStateChanged(Qt::ApplicationState state);
     void runDebugCommands();
 
     Application& app_;
-    CommandTable commands_;
-    ColourSettings colours_;
-    RecentFileList recent_;
-    std::string recentPath_;
     ToolPalette* palette_;
     std::unique_ptr<SideWindows> sideWindows_;
     SearchingWindow* searching_ = nullptr;  // children of the game window
     HelpWindow* help_ = nullptr;
-    bool assistDisabled_ = false;
+    ProgressWindow* progress_ = nullptr;
+    PieceCountMemory pieceMemory_;
     bool debugCommandsRun_ = false;
 };
 

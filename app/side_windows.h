@@ -15,59 +15,60 @@
 #include "app/overview_window.h"
 #include "app/preview_window.h"
 #include "app/sorting_box_window.h"
+#include "shell/game_session.h"
 
 namespace pavalo {
 
-class SideWindows : public QObject {
+class SideWindows : public QObject, public SideWindowHost {
     Q_OBJECT
 public:
     SideWindows(QWidget* view, const SideWindowContext& context);
     ~SideWindows() override;
 
     // ---- sorting boxes ----
-    bool isBoxOpen(int box) const;
+    bool isBoxOpen(int box) const override;
     // Opening plays sound 20, places the window at its saved rectangle (kept
     // on the screen) and sets the open flag; closing plays sound 19, saves
     // the rectangle and clears the flag. byPlayer: the window's close box.
-    void openBox(int box, bool sound = true);
+    void openBox(int box, bool sound = true) override;
     void closeBox(int box, bool byPlayer = false, bool sound = true);
-    void toggleBox(int box);
+    void toggleBox(int box) override;
     SortingBoxWindow* boxWindow(int box) const;
-    Rect boxClientRect(int box) const;  // view pixels
-    Rect boxClientArea(int box) const;  // box coordinates
-    int boxZoom(int box) const;
-    void setBoxZoom(int box, int zoom);
-    void boxContentsChanged(int box);  // scroll bars
-    void setBoxCaption(int box, const std::string& caption);
-    void redrawBox(int box);
-    void refreshCaptions();
+    Rect boxClientRect(int box) const override;  // view pixels
+    Rect boxClientArea(int box) const override;  // box coordinates
+    int boxZoom(int box) const override;
+    void setBoxZoom(int box, int zoom) override;
+    void boxContentsChanged(int box) override;  // scroll bars
+    void setBoxCaption(int box, const std::string& caption) override;
+    void redrawBox(int box) override;
+    void refreshCaptions() override;
 
     // ---- preview and overview ----
-    bool isOpen(SideWindow w) const { return set_.isOpen(w); }
-    void togglePreview();
-    void toggleOverview();
-    void redrawOverview();
-    void redrawAll();
+    bool isOpen(SideWindow w) const override { return set_.isOpen(w); }
+    void togglePreview() override;
+    void toggleOverview() override;
+    void redrawOverview() override;
+    void redrawAll() override;
     PreviewWindow* preview() const { return preview_; }
     OverviewWindow* overview() const { return overview_; }
 
     // ---- all of them ----
     // "Hide": closes the open windows remembering them, or reopens them.
-    void toggleHide();
-    void hide();
-    void restore();
-    bool hidden() const { return set_.hidden(); }
-    void endHide() { set_.endHide(); }
+    void toggleHide() override;
+    void hide() override;
+    void restore() override;
+    bool hidden() const override { return set_.hidden(); }
+    void endHide() override { set_.endHide(); }
     // New puzzle, open, completion: everything closed, nothing remembered.
-    void closeAll();
-    void closePreviewAndOverview();
-    void closeSortingBoxes();
+    void closeAll() override;
+    void closePreviewAndOverview() override;
+    void closeSortingBoxes() override;
     // After an open: the boxes the record marks open are opened (silently).
-    void openFromRecord();
+    void openFromRecord() override;
     // After an undo: the open boxes and the preview go back to the record's
     // placements without moving their pieces; the record's open flags then
     // follow the windows.
-    void restorePlacements();
+    void restorePlacements() override;
 
     // The widget a window id paints into: the view or a box's canvas.
     QWidget* widgetFor(WindowId id) const;

@@ -85,12 +85,12 @@ private:
         app_->runStartRoutine();
         QVERIFY(app_->document().hasPuzzle());
         QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
-        frame().setDesktopWallpaper = [this](const std::string& path) { wallpaperSet_ = path; };
+        frame().setWallpaper = [this](const std::string& path) { wallpaperSet_ = path; };
     }
     FrameController& frame() { return app_->frame(); }
     PuzzleModel& model() { return app_->model(); }
     PlayView* view() { return app_->window().view(); }
-    SideWindows& windows() { return frame().sideWindows(); }
+    SideWindows& windows() { return frame().sideWindowsWidget(); }
     std::string wallpaperSet_;
 
     // A point inside a piece's shape in its list's pixels (zoom 1).
@@ -291,7 +291,7 @@ private slots:
         startGame();
         frame().dispatch(fc::kBox1 + 1);
         SortingBoxWindow* box = windows().boxWindow(2);
-        app_->setBoxZoom(2, 2);
+        app_->session().setBoxZoom(2, 2);
         QCOMPARE(app_->view().zoom(), 0);
         QStringList checked;
         whenModal([&checked](QWidget* w) {

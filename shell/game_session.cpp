@@ -1,0 +1,525 @@
+// The game session: the commands' logic and the seams of the document, the
+// view, completion and undo.
+#include "shell/game_session.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/sound_events.h"
+#include "display/picture_view_adapter.h"
+#include "media/bmp.h"
+#include "puzzle/assist_allowances.h"
+#include "shell/data_folder.h"
+#include "shell/dialogs/assist_dialogs.h"
+#include "shell/wallpaper.h"
+
+namespace pavalo {
+namespace {
+
+namespace mc = menu_command;
+namespace fc = frame_command;
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool lookUp(const std::vector<std::pair<uint32_t, bool>>& list, uint32_t id) {
+    for (const auto& [key, value] : list)
+        if (key == id) return value;
+    return false;
+}
+
+}  // namespace
+
+bool PaletteState::isOn(uint32_t id) const { return lookUp(on, id); }
+bool PaletteState::isEnabled(uint32_t id) const { return lookUp(enabled, id); }
+
+GameSession::GameSession(const SessionOptions& options, Platform& platform, Random& random)
+    : dataFolder_(options.dataFolder),
+      platform_(platform),
+      random_(random),
+      model_(puzzleModel()),
+      colours_(prefs_.record, compositor_->state()) {
+    recentPath_ = joinPath(dataFolder_, kRecentFilesName);
+    animations_ = std::make_unique<AnimatedPictures>(platform_);
+    document_ = std::make_unique<Document>(model_, undo_, prefs_, platform_, *this, animations_.get());
+    document_->setPlayArea(options.playWidth, options.playHeight);
+    document_->puzzleState() = kPuzzleStateNone;
+    compositor_->setDataFolder(dataFolder_);
+    compositor_->setTileLoader([](DrawSurface& s, const std::string& path) { return loadBmpFile(s, path); });
+    assist_ = std::make_unique<AssistCommands>(model_, *this, selector_, *this, document_->puzzleState(), random_);
+    view_ = std::make_unique<ViewController>(ViewContext{model_, platform_, document_->record(),
+                                                         document_->puzzleState(), compositor_->state(), undo_,
+                                                         *this, *assist_, *this, random_, *this, *this, network_});
+    RendererState& state = compositor_->state();
+    state.displayState = DisplayState::Tile;  // the background tile until a puzzle exists
+    state.viewMode = kViewNoPuzzle;
+    state.rebuildBuffers = true;
+    compositor_->setScene({&model_, nullptr, &document_->record()});
+    registerCommands();
+}
+
+GameSession::~GameSession() {
+    if (document_) document_->release();
+}
+
+void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) { frontEnd_ = frontEnd ? frontEnd : &headless_; }
+
+void GameSession::loadSettings() {
+    loadPreferences(preferencesPath(dataFolder_), prefs_, music_);
+    recent_.load(recentPath_);
+    colours_.applyPreferences(&compositor_->backBuffer());
+}
+
+void GameSession::saveSettings() { savePreferences(preferencesPath(dataFolder_), prefs_, music_, true); }
+
+AssistAllowances GameSession::allowances() const { return AssistAllowances::fromRecord(document_->record()); }
+
+// ------------------------------------------------------------ command table
+
+void GameSession::registerCommands() {
+    CommandTable& t = commands_;
+    Document& doc = *document_;
+    ViewController& view = *view_;
+
+    // Menu 128 and the palette's New and Exit.
+    t.set(mc::kNew, [&doc] {
+        if (doc.askToSaveChanges()) doc.newPuzzle();
+    });
+    t.set(mc::kOpen, [this] { openPuzzle(); });
+    t.set(mc::kSave, [&doc] { doc.save(); });
+    t.set(mc::kSaveAs, [&doc] { doc.saveAs(); });
+    for (int i = 0; i < int(kMaxRecentFiles); ++i) t.set(recentFileCommand(i), [this, i] { openRecent(i); });
+    t.set(mc::kCenter, [&view] { view.centerView(); });
+    t.set(mc::kRecut, [&doc] { doc.recut(); });
+    t.set(mc::kWallpaper, [this] { saveWallpaper(); });
+    t.set(mc::kRotatedPieces, [&doc] { doc.toggleRotation(); });
+    t.set(mc::kSoundOptions, [this] { frontEnd_->showSoundOptions(); });
+    t.set(mc::kMidiMusicOptions, [this] { frontEnd_->showMidiOptions(); });
+    t.set(mc::kCdMusicOptions, [this] { frontEnd_->showCdOptions(); });
+    t.set(mc::kVideoOptions, [this] { showVideoOptions(); });
+    t.set(mc::kHelpTopics, [this] { frontEnd_->showHelp(); });
+    t.set(mc::kAbout, [this] { frontEnd_->showAbout(); });
+    t.set(mc::kExit, [this] { exitGame(); });
+    t.set(mc::kViewExit, [this] { exitGame(); });
+
+    // Menu 131, the colours.
+    t.set(fc::kBackgroundColour, [this] { chooseColour(ColourItem::Background); });
+    t.set(fc::kPieceOutlineColour, [this] { chooseColour(ColourItem::PieceOutline); });
+    t.set(fc::kPuzzleOutlineColour, [this] { chooseColour(ColourItem::PuzzleOutline); });
+    t.set(fc::kSelectionColour, [this] { chooseColour(ColourItem::Selection); });
+    t.set(fc::kRestoreDefaultColours, [this] {
+        colours_.restoreDefaults(&compositor_->backBuffer());
+        colourOptionsChanged();
+    });
+
+    // Menu 132, the view's menu.
+    t.set(mc::kMinimize, [this] { frontEnd_->minimize(); });
+    t.set(mc::kToolBar, [this] { toggleToolPalette(); });
+    for (uint32_t id : {mc::kZoom1, mc::kZoom2, mc::kZoom4, mc::kZoom8, mc::kSelectAll, mc::kPieceInfo,
+                        view_command::kPieceNumber})
+        t.set(id, [&view, id] { view.command(id); });
+    t.set(mc::kFindEdges, [this] { findEdges(); });
+    t.set(mc::kNearThisOne, [this] { findNearby(); });
+    t.set(mc::kWithThisColor, [this] { findByColour(); });
+    t.set(mc::kSolveThisPiece, [this, &view] {
+        const Point click = view.clickPoint();
+        if (assist_->solveThisPiece(click.x, click.y) > 0) markChanged();
+        redrawPlayArea();
+    });
+    // Never offered (the menu removes it); a body for the key-less command.
+    t.set(mc::kSolveSelected, [this] { solveSelected(); });
+    t.set(mc::kArrange, [this] { arrange(); });
+    t.set(mc::kCheckCompletion, [this] {
+        checkPuzzleCompletion(model_, document_->puzzleState(), false, *this, random_);
+    });
+
+    // The palette's toggles, also reached by keys.
+    t.set(fc::kPuzzleOutline, [this] {
+        if (colours_.togglePuzzleOutline(allowances().puzzleOutline)) colourOptionsChanged();
+    });
+    t.set(fc::kPieceOutlines, [this] {
+        colours_.togglePieceOutlines();
+        colourOptionsChanged();
+    });
+    t.set(fc::kOverview, [this] {
+        if (SideWindowHost* w = windows()) w->toggleOverview();
+        refreshPalette();
+    });
+    t.set(fc::kPreview, [this] {
+        if (SideWindowHost* w = windows()) w->togglePreview();
+        refreshPalette();
+    });
+    for (int box = 1; box <= 4; ++box)
+        t.set(fc::kBox1 + uint32_t(box - 1), [this, box] {
+            if (!allowances().sortingBoxes) return;
+            if (SideWindowHost* w = windows()) w->toggleBox(box);
+            refreshPalette();
+        });
+
+    // The palette's own ids.
+    for (const PaletteButton& b : kPaletteButtons)
+        if (b.tool >= 0) t.set(b.id, [this, tool = b.tool] { setToolChecked(tool); }, CommandScope::Palette);
+    t.set(fc::kColors, [this] {
+        if (const uint32_t chosen = frontEnd_->colourMenu(composeColourMenu())) dispatch(chosen);
+    }, CommandScope::Palette);
+    t.set(fc::kHide, [this] {
+        if (SideWindowHost* w = windows()) w->toggleHide();
+        redrawPlayArea();
+        refreshPalette();
+    }, CommandScope::Palette);
+    // The key's path: refused while something is held and once complete.
+    t.set(fc::kPaletteUndo, [this] { view_->keyDown(ViewKey::Backspace, {}); }, CommandScope::Palette);
+}
+
+std::vector<MenuItem> GameSession::paletteMenu() const {
+    PaletteMenuState state;
+    state.networkGame = document_->record().networkGame != 0;
+    state.rotatedPieces = document_->record().rotationOption != 0;
+    state.recentFiles = recent_.menuTexts();
+    std::vector<MenuItem> menu = composePaletteMenu(state);
+    commands_.disableUnhandled(menu);
+    return menu.empty() ? std::vector<MenuItem>{} : menu.front().items;
+}
+
+// ------------------------------------------------------------------ palette
+
+void GameSession::setToolChecked(int tool) {
+    const AssistAllowances allowed = allowances();
+    if ((tool == kToolArrange && !allowed.arrange) || (tool == kToolSolve && !allowed.solve) ||
+        (tool == kToolFind && !allowed.anyFind()))
+        return;
+    view_->setTool(tool);
+    refreshPalette();
+}
+
+PaletteState GameSession::paletteState() const {
+    PaletteState p;
+    p.tool = view_->tool();
+    const RendererState& st = compositor_->state();
+    const SideWindowHost* w = frontEnd_->sideWindows();
+    p.on = {{fc::kPuzzleOutline, st.puzzleOutlineShown},
+            {fc::kPieceOutlines, st.outlinesShown},
+            {fc::kOverview, w && w->isOpen(SideWindow::Overview)},
+            {fc::kPreview, w && w->isOpen(SideWindow::Preview)},
+            {fc::kHide, w && w->hidden()}};
+    for (int box = 1; box <= 4; ++box) p.on.push_back({fc::kBox1 + uint32_t(box - 1), w && w->isBoxOpen(box)});
+    const AssistAllowances allowed = allowances();
+    const bool playing = document_->hasPuzzle() && !assistDisabled_;
+    p.enabled = {{fc::kArrangeTool, playing && allowed.arrange},
+                 {fc::kSolveTool, playing && allowed.solve},
+                 {fc::kFindTool, playing && allowed.anyFind()},
+                 {fc::kPuzzleOutline, allowed.puzzleOutline}};
+    for (int box = 1; box <= 4; ++box) p.enabled.push_back({fc::kBox1 + uint32_t(box - 1), allowed.sortingBoxes});
+    return p;
+}
+
+void GameSession::refreshPalette() { frontEnd_->showPalette(paletteState()); }
+
+void GameSession::palettePlaced(const StoredRect& placement) { document_->record().paletteRect = placement; }
+
+void GameSession::puzzleShown() {
+    if (SideWindowHost* w = windows()) {
+        w->openFromRecord();
+        // A recut leaves open boxes open, with new (no) pieces in them.
+        for (int box = 1; box <= 4; ++box) w->boxContentsChanged(box);
+        w->refreshCaptions();
+    }
+    assistDisabled_ = document_->puzzleState() == kPuzzleStateCompleted;
+    refreshPalette();
+}
+
+bool GameSession::advanceAnimatedPicture() {
+    if (document_->record().pictureKind != kPictureWda || !document_->hasPicture()) return false;
+    if (!animations_->advance(document_->picture())) return false;
+    redrawPlayArea();
+    return true;
+}
+
+// ------------------------------------------------------- DocumentFrontEnd
+
+void GameSession::puzzleChanged() {
+    RendererState& state = compositor_->state();
+    const bool playing = document_->hasPuzzle();
+    DrawSurface* picture = document_->hasPicture() ? &document_->picture() : nullptr;
+    compositor_->setScene({&model_, picture, &document_->record()});
+    state.displayState = playing ? DisplayState::Playing : DisplayState::Tile;
+    state.viewMode = !playing ? kViewNoPuzzle
+                     : document_->puzzleState() == kPuzzleStateCompleted ? kViewFinished
+                                                                         : kViewPiecesShown;
+    state.rebuildBuffers = true;
+    if (playing) {
+        // The back buffer follows the picture's depth; shades are made at it.
+        compositor_->updateView(ViewRequest{});
+        compositor_->renderer.buildOutlineShades(model_, picture);
+    }
+    frontEnd_->setTitle(document_->title());
+    view_->reset();
+    if (playing) puzzleShown();
+    redrawPlayArea();
+}
+
+void GameSession::closeSortingBoxes() {
+    if (SideWindowHost* w = windows()) w->closeSortingBoxes();
+    refreshPalette();
+}
+
+void GameSession::resetSideWindows() {
+    if (SideWindowHost* w = windows()) {
+        w->closePreviewAndOverview();
+        w->endHide();
+    }
+    assistDisabled_ = false;
+    if (view_->tool() != kToolNormal) view_->setTool(kToolNormal);
+    refreshPalette();
+}
+
+void GameSession::addRecentFile(const std::string& path) {
+    recent_.add(path);
+    recent_.save(recentPath_);
+}
+
+void GameSession::forgetRecentFile(const std::string& path) {
+    if (recent_.remove(path)) recent_.save(recentPath_);
+}
+
+// ---------------------------------------------------------- ViewDocument
+
+void GameSession::markChanged() {
+    if (document_->puzzleState() != kPuzzleStateCompleted) document_->setModified();
+}
+
+// ----------------------------------------------------------- ViewWindows
+
+void GameSession::redrawPlayArea() {
+    frontEnd_->redrawPlayArea();
+    // The side windows show the same pieces and picture.
+    if (SideWindowHost* w = windows()) w->redrawAll();
+}
+
+void GameSession::toolChanged(int) { refreshPalette(); }
+void GameSession::toggleSortingBox(int box) { dispatch(fc::kBox1 + uint32_t(box - 1)); }
+void GameSession::toggleOverview() { dispatch(fc::kOverview); }
+void GameSession::togglePreview() { dispatch(fc::kPreview); }
+void GameSession::toggleToolPalette() { frontEnd_->togglePaletteVisible(); }
+
+void GameSession::redrawOverview() {
+    if (SideWindowHost* w = windows()) w->redrawOverview();
+}
+
+void GameSession::hideSideWindows() {
+    if (SideWindowHost* w = windows()) w->hide();
+    refreshPalette();
+}
+
+void GameSession::restoreSideWindows() {
+    if (SideWindowHost* w = windows()) w->restore();
+    refreshPalette();
+}
+
+Rect GameSession::boxClientRect(int box) const {
+    const SideWindowHost* w = frontEnd_->sideWindows();
+    return w ? w->boxClientRect(box) : Rect{};
+}
+
+int GameSession::boxZoom(int box) const {
+    const SideWindowHost* w = frontEnd_->sideWindows();
+    return w ? w->boxZoom(box) : 0;
+}
+
+void GameSession::setBoxZoom(int box, int zoom) {
+    if (SideWindowHost* w = windows()) w->setBoxZoom(box, zoom);
+}
+
+void GameSession::boxContentsChanged(int box) {
+    if (SideWindowHost* w = windows()) w->boxContentsChanged(box);
+}
+
+bool GameSession::isBoxOpen(int box) const {
+    const SideWindowHost* w = frontEnd_->sideWindows();
+    return w && w->isBoxOpen(box);
+}
+
+void GameSession::openBox(int box) {
+    if (SideWindowHost* w = windows()) w->openBox(box);
+    refreshPalette();
+}
+
+Rect GameSession::boxClientArea(int box) const {
+    const SideWindowHost* w = frontEnd_->sideWindows();
+    return w ? w->boxClientArea(box) : Rect{};
+}
+
+// The box's scroll position goes back to where its pieces now lie.
+void GameSession::resetBoxScroll(int box) { boxContentsChanged(box); }
+
+void GameSession::setBoxCaption(int box, const std::string& caption) {
+    if (SideWindowHost* w = windows()) w->setBoxCaption(box, caption);
+}
+
+void GameSession::redrawBox(int box) {
+    if (SideWindowHost* w = windows()) w->redrawBox(box);
+}
+
+// ------------------------------------------------------ CompletionActions
+
+void GameSession::centreView() { view_->centerView(); }
+
+void GameSession::refreshTitleAndStatus() {
+    if (document_->puzzleState() == kPuzzleStateCompleted) compositor_->state().viewMode = kViewFinished;
+    frontEnd_->setTitle(document_->title());
+    redrawPlayArea();
+}
+
+void GameSession::disableAssistTools() {
+    assistDisabled_ = true;
+    refreshPalette();
+}
+
+void GameSession::closePreviewAndOverview() {
+    if (SideWindowHost* w = windows()) w->closePreviewAndOverview();
+    refreshPalette();
+}
+
+void GameSession::refreshStatusAndSortingBoxes() {
+    if (SideWindowHost* w = windows()) {
+        w->refreshCaptions();
+        w->redrawAll();
+    }
+}
+
+// ----------------------------------------------------------- UndoActions
+
+void GameSession::restoreWindows(const SettingsRecord&) {
+    if (SideWindowHost* w = windows()) {
+        w->restorePlacements();
+        frontEnd_->placePalette(document_->record().paletteRect);
+        w->refreshCaptions();
+    } else {
+        frontEnd_->placePalette(document_->record().paletteRect);
+    }
+    redrawPlayArea();
+}
+
+// ------------------------------------------------------------------ finds
+
+void GameSession::findEdges() {
+    if (!document_->hasPuzzle()) return;
+    FindEdgesDialog model(DeliveryChoice(assist_->lastHit(), allowances().sortingBoxes));
+    if (!frontEnd_->runFindEdges(model)) return;
+    // The selection (and a delivery) is part of the saved puzzle.
+    if (assist_->findEdges(model.mask(), model.delivery.value()) > 0) markChanged();
+    if (model.delivery.value() > 0) boxContentsChanged(model.delivery.value());
+    refreshPalette();
+}
+
+void GameSession::findNearby() {
+    if (!document_->hasPuzzle() || !assist_->lastHit().hasPiece()) return;
+    FindNearbyDialog model(DeliveryChoice(assist_->lastHit(), allowances().sortingBoxes));
+    if (!frontEnd_->runFindNearby(model)) return;
+    if (assist_->findNearby(model.range(), model.delivery.value()) > 0) markChanged();
+    if (model.delivery.value() > 0) boxContentsChanged(model.delivery.value());
+    refreshPalette();
+}
+
+void GameSession::findByColour() {
+    Document& doc = *document_;
+    if (!doc.hasPuzzle() || !doc.hasPicture() || !assist_->lastHit().hasPiece()) return;
+    const PictureView picture = pictureViewOf(doc.picture());
+    const Point click = view_->clickPoint();
+    // The samples are taken at the click point before the dialog opens.
+    const SampleColours samples = assist_->takeSamples(picture, click.x, click.y);
+    ColorMatchDialog model(DeliveryChoice(assist_->lastHit(), allowances().sortingBoxes));
+    if (!frontEnd_->runColorMatch(model)) return;
+    const int delivery = model.delivery.value();
+    if (assist_->findByColour(picture, samples, model.colourRange(), model.threshold(), delivery) > 0) markChanged();
+    if (delivery > 0) boxContentsChanged(delivery);
+    refreshPalette();
+}
+
+void GameSession::solveSelected() {
+    const HitCode hit = assist_->lastHit();
+    const ListId list = hit.box() >= 0 ? hit.list() : ListId::Main;
+    if (model_.solveSelectedPieces(list) > 0) {
+        markChanged();
+        checkPuzzleCompletion(model_, document_->puzzleState(), false, *this, random_);
+    }
+    redrawPlayArea();
+}
+
+void GameSession::arrange() {
+    playEvent(kSoundArrange);
+    if (assist_->arrange(document_->playWidth(), document_->playHeight()) > 0) markChanged();
+    const int box = assist_->lastHit().box() + 1;
+    if (box >= 1) boxContentsChanged(box);
+    redrawPlayArea();
+}
+
+// ---------------------------------------------------------------- colours
+
+void GameSession::chooseColour(ColourItem item) {
+    std::array<uint32_t, 16> custom{};
+    for (int i = 0; i < 16; ++i) custom[size_t(i)] = colours_.customColour(i);
+    const std::optional<uint32_t> chosen = frontEnd_->chooseColour(colours_.chosen(item), custom);
+    // The custom colours are kept whichever way the chooser closed.
+    for (int i = 0; i < 16; ++i) colours_.setCustomColour(i, custom[size_t(i)]);
+    if (!chosen) return;
+    colours_.choose(item, *chosen, &compositor_->backBuffer());
+    colourOptionsChanged();
+}
+
+void GameSession::colourOptionsChanged() {
+    markChanged();
+    redrawPlayArea();
+    refreshPalette();
+}
+
+void GameSession::saveWallpaper() {
+    Document& doc = *document_;
+    if (!doc.hasPuzzle() || !doc.hasPicture() || !compositor_->backBuffer().hasPixels()) return;
+    const std::string folder = wallpaperFolder(environment("XDG_DATA_HOME"), environment("HOME"));
+    if (folder.empty()) return;
+    const std::string path = wallpaperPath(folder);
+    if (pavalo::saveWallpaper(compositor_->renderer, model_, &doc.picture(), compositor_->backBuffer(), path))
+        frontEnd_->setDesktopWallpaper(path);
+}
+
+void GameSession::showVideoOptions() {
+    const std::optional<bool> stretch = frontEnd_->askVideoOptions(prefs_.record.hardwareStretch != 0);
+    if (!stretch) return;
+    prefs_.record.hardwareStretch = *stretch ? 1 : 0;
+    frontEnd_->setHardwareStretching(*stretch);
+    frontEnd_->redrawPlayArea();
+}
+
+// ------------------------------------------------------------------ files
+
+void GameSession::openPuzzle() {
+    Document& doc = *document_;
+    if (!doc.askToSaveChanges()) return;
+    const std::string start =
+        doc.path().empty() ? dataFolder_ : std::filesystem::path(doc.path()).parent_path().string();
+    if (std::optional<std::string> path = platform_.pickOpenFile("Open", kPuzzleFileFilter, start)) doc.open(*path);
+}
+
+void GameSession::openRecent(int index) {
+    if (index < 0 || size_t(index) >= recent_.files().size()) return;
+    if (!document_->askToSaveChanges()) return;
+    const std::string path = recent_.files()[size_t(index)];
+    document_->open(path);
+}
+
+// ------------------------------------------------------------------- exit
+
+bool GameSession::exitGame() {
+    Document& doc = *document_;
+    if (!doc.askToSaveChanges()) return false;
+    if (SideWindowHost* w = windows()) w->closeAll();
+    doc.release();
+    puzzleChanged();
+    frontEnd_->returnToStart();
+    return true;
+}
+
+}  // namespace pavalo

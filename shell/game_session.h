@@ -1,0 +1,311 @@
+// GameSession: the one owner of a running game, without a window system.
+// It owns the model's document, the undo ring, the assist commands, the
+// view controller, the compositor, the colour settings, the recent-file list
+// and the command table with every command's logic (files, recut, solve,
+// arrange, finds, boxes, colours, wallpaper, Exit's steps, permissions), and
+// implements the seams the document, the view, completion and undo call.
+// The Qt window, pavalo-tool and tests all drive a game through it; what
+// only a front end can do (windows, dialogs, the palette) goes through
+// SessionFrontEnd, whose defaults are a headless player's: every dialog is
+// cancelled and nothing is shown.
+//
+// Ownership: the session owns everything it creates; the platform, the
+// front end and the side-window host are the caller's and must outlive it
+// (or be replaced before they go). User-interface thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "display/compositor.h"
+#include "display/side_window_rules.h"
+#include "display/view_controller.h"
+#include "media/music_settings.h"
+#include "platform/platform.h"
+#include "puzzle/assist_commands.h"
+#include "puzzle/joining.h"
+#include "puzzle/puzzle_model.h"
+#include "puzzle/undo.h"
+#include "shell/animated_picture.h"
+#include "shell/colour_options.h"
+#include "shell/command_table.h"
+#include "shell/document.h"
+#include "shell/preferences.h"
+#include "shell/recent_files.h"
+#include "surface/display_surface.h"
+
+namespace pavalo {
+
+class FindEdgesDialog;
+class FindNearbyDialog;
+class ColorMatchDialog;
+
+// The preview, the overview and the four sorting boxes as the windows of a
+// front end hold them (boxes numbered 1 to 4). The Qt front end keeps real
+// child windows; a headless player may keep rectangles only.
+class SideWindowHost {
+public:
+    virtual ~SideWindowHost() = default;
+    virtual bool isOpen(SideWindow w) const = 0;
+    virtual bool isBoxOpen(int box) const = 0;
+    virtual void openBox(int box, bool sound = true) = 0;
+    virtual void toggleBox(int box) = 0;
+    virtual void togglePreview() = 0;
+    virtual void toggleOverview() = 0;
+    // Client area of an open box in view pixels, and in box coordinates.
+    virtual Rect boxClientRect(int box) const = 0;
+    virtual Rect boxClientArea(int box) const = 0;
+    virtual int boxZoom(int box) const = 0;
+    virtual void setBoxZoom(int box, int zoom) = 0;
+    // Pieces went into or out of a box: its scroll bars follow.
+    virtual void boxContentsChanged(int box) = 0;
+    virtual void setBoxCaption(int box, const std::string& caption) = 0;
+    virtual void refreshCaptions() = 0;
+    virtual void redrawBox(int box) = 0;
+    virtual void redrawOverview() = 0;
+    virtual void redrawAll() = 0;
+    // "Hide": closes the open windows remembering them, or reopens them.
+    virtual bool hidden() const = 0;
+    virtual void toggleHide() = 0;
+    virtual void hide() = 0;
+    virtual void restore() = 0;
+    virtual void endHide() = 0;
+    virtual void closeAll() = 0;
+    virtual void closePreviewAndOverview() = 0;
+    virtual void closeSortingBoxes() = 0;
+    // After an open: the boxes the record marks open open silently.
+    virtual void openFromRecord() = 0;
+    // After an undo: the open windows go back to the record's placements.
+    virtual void restorePlacements() = 0;
+};
+
+// The tool palette's buttons as the session wants them shown.
+struct PaletteState {
+    int tool = 0;
+    std::vector<std::pair<uint32_t, bool>> on;       // toggle buttons that are down
+    std::vector<std::pair<uint32_t, bool>> enabled;  // buttons that can be pressed
+    bool isOn(uint32_t id) const;
+    bool isEnabled(uint32_t id) const;
+};
+
+// What only a front end can do. Dialogs return false or nothing when
+// cancelled; the defaults cancel every dialog and show nothing.
+class SessionFrontEnd {
+public:
+    virtual ~SessionFrontEnd() = default;
+
+    // ---- dialogs ----
+    virtual std::optional<std::string> choosePicture() { return std::nullopt; }
+    virtual std::optional<PieceCountChoice> askPieceCount(const PieceCountRules&, bool /*rotate*/) {
+        return std::nullopt;
+    }
+    // The find dialogs: the model holds the player's choices on true.
+    virtual bool runFindEdges(FindEdgesDialog&) { return false; }
+    virtual bool runFindNearby(FindNearbyDialog&) { return false; }
+    virtual bool runColorMatch(ColorMatchDialog&) { return false; }
+    // The colour chooser, opened at `current` with the 16 custom colours
+    // (kept only when a colour was chosen); the chosen colour (0x00BBGGRR).
+    virtual std::optional<uint32_t> chooseColour(uint32_t /*current*/, std::array<uint32_t, 16>& /*custom*/) {
+        return std::nullopt;
+    }
+    // The palette's colour menu; the chosen command id, or 0.
+    virtual uint32_t colourMenu(const std::vector<MenuItem>& /*items*/) { return 0; }
+    // "Video Options": the new hardware-stretching switch, or nothing.
+    virtual std::optional<bool> askVideoOptions(bool /*hardwareStretch*/) { return std::nullopt; }
+    virtual void showSoundOptions() {}
+    virtual void showMidiOptions() {}
+    virtual void showCdOptions() {}
+    virtual void showHelp() {}
+    virtual void showAbout() {}
+    virtual void progressOpen(const std::string& /*caption*/) {}
+    virtual void progressSet(int /*percent*/, const std::string& /*caption*/) {}
+    virtual void progressClose() {}
+    virtual void searchingOpened(const SearchingProgress&) {}
+    virtual void searchingStepped(const SearchingProgress&) {}
+    virtual void searchingClosed() {}
+
+    // ---- windows ----
+    // The side windows; null: a front end without them (nothing opens).
+    virtual SideWindowHost* sideWindows() { return nullptr; }
+    virtual void redrawPlayArea() {}
+    virtual void setTitle(const std::string& /*title*/) {}
+    virtual void showPalette(const PaletteState&) {}
+    virtual void togglePaletteVisible() {}
+    // Moves the palette to a stored placement; false when it has none.
+    virtual bool placePalette(const StoredRect& /*placement*/) { return false; }
+    virtual void minimize() {}
+    virtual void setHardwareStretching(bool /*on*/) {}
+    // The puzzle was released by Exit: the start routine comes back once
+    // the command that exited has returned.
+    virtual void returnToStart() {}
+    virtual void setDesktopWallpaper(const std::string& /*path*/) {}
+};
+
+// The saved puzzles' file filter of the Open dialogs.
+inline constexpr const char* kPuzzleFileFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
+
+struct SessionOptions {
+    std::string dataFolder;
+    int32_t playWidth = 1920, playHeight = 1080;
+};
+
+class GameSession final : public DocumentFrontEnd,
+                          public ViewDocument,
+                          public ViewWindows,
+                          public CompletionActions,
+                          public UndoActions {
+public:
+    GameSession(const SessionOptions& options, Platform& platform, Random& random);
+    ~GameSession() override;
+    GameSession(const GameSession&) = delete;
+    GameSession& operator=(const GameSession&) = delete;
+
+    // The front end; a default (headless) one until set.
+    void setFrontEnd(SessionFrontEnd* frontEnd);
+    SessionFrontEnd& frontEnd() { return *frontEnd_; }
+
+    PuzzleModel& model() { return model_; }
+    Document& document() { return *document_; }
+    Compositor& compositor() { return *compositor_; }
+    DisplaySurface& display() { return display_; }
+    ViewController& view() { return *view_; }
+    AssistCommands& assist() { return *assist_; }
+    UndoRing& undo() { return undo_; }
+    Preferences& preferences() { return prefs_; }
+    MusicSettings& music() { return music_; }
+    CommandTable& commands() { return commands_; }
+    ColourSettings& colours() { return colours_; }
+    RecentFileList& recentFiles() { return recent_; }
+    AnimatedPictures& animations() { return *animations_; }
+    const std::string& dataFolder() const { return dataFolder_; }
+
+    // Preferences and recent files from the data folder, and back.
+    void loadSettings();
+    void saveSettings();
+
+    // Runs a command of the frame; false when nothing handles it.
+    bool dispatch(uint32_t id) { return commands_.dispatch(id); }
+    // A palette button (palette ids first, then the frame's).
+    bool pressPaletteButton(uint32_t id) { return commands_.dispatch(id, CommandScope::Palette); }
+    // The palette's "&Menu" entries as they are when the menu opens.
+    std::vector<MenuItem> paletteMenu() const;
+    // The palette's buttons for the present state, and showing them.
+    PaletteState paletteState() const;
+    void refreshPalette();
+    // The palette's placement as the player left it, kept in the record.
+    void palettePlaced(const StoredRect& placement);
+
+    // A puzzle is shown (after the start routine): palette and windows.
+    void puzzleShown();
+    // The idle pass: the next frame of an animated picture; true when the
+    // picture changed and the windows showing it were redrawn.
+    bool advanceAnimatedPicture();
+
+    // ---- DocumentFrontEnd ----
+    std::optional<std::string> choosePicture() override { return frontEnd_->choosePicture(); }
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool rotate) override {
+        return frontEnd_->askPieceCount(rules, rotate);
+    }
+    void progressOpen(const std::string& caption) override { frontEnd_->progressOpen(caption); }
+    void progressSet(int percent, const std::string& caption) override { frontEnd_->progressSet(percent, caption); }
+    void progressClose() override { frontEnd_->progressClose(); }
+    void puzzleChanged() override;
+    void closeSortingBoxes() override;
+    void resetSideWindows() override;
+    void forgetRecentFile(const std::string& path) override;
+    void addRecentFile(const std::string& path) override;
+
+    // ---- ViewDocument ----
+    bool puzzleExists() const override { return document_ && document_->hasPuzzle(); }
+    bool rotatedPieces() const override { return document_->record().rotationOption != 0; }
+    void markChanged() override;
+
+    // ---- ViewWindows and AssistFrontEnd ----
+    void redrawPlayArea() override;
+    bool runCommand(uint32_t id) override { return dispatch(id); }
+    void toolChanged(int tool) override;
+    void toggleSortingBox(int box) override;
+    void toggleOverview() override;
+    void togglePreview() override;
+    void toggleToolPalette() override;
+    void redrawOverview() override;
+    void hideSideWindows() override;
+    void restoreSideWindows() override;
+    Rect boxClientRect(int box) const override;
+    int boxZoom(int box) const override;
+    void setBoxZoom(int box, int zoom) override;
+    void boxContentsChanged(int box) override;
+    bool isBoxOpen(int box) const override;
+    void openBox(int box) override;
+    Rect boxClientArea(int box) const override;
+    void resetBoxScroll(int box) override;
+    void setBoxCaption(int box, const std::string& caption) override;
+    void redrawBox(int box) override;
+    void searchingOpened(const SearchingProgress& progress) override { frontEnd_->searchingOpened(progress); }
+    void searchingStepped(const SearchingProgress& progress) override { frontEnd_->searchingStepped(progress); }
+    void searchingClosed() override { frontEnd_->searchingClosed(); }
+
+    // ---- CompletionActions ----
+    void centreView() override;
+    void refreshTitleAndStatus() override;
+    void disableAssistTools() override;
+    void closePreviewAndOverview() override;
+    void refreshStatusAndSortingBoxes() override;
+
+    // ---- UndoActions ----
+    void restoreWindows(const SettingsRecord& record) override;
+    void refreshToolPalette() override { refreshPalette(); }
+
+    // Exit: the document closes (its save prompt may cancel), the side
+    // windows and the palette go, and the start routine comes back. False
+    // when the player cancelled.
+    bool exitGame();
+
+private:
+    void registerCommands();
+    SideWindowHost* windows() const { return frontEnd_->sideWindows(); }
+    AssistAllowances allowances() const;
+    void setToolChecked(int tool);
+    void chooseColour(ColourItem item);
+    void colourOptionsChanged();
+    void saveWallpaper();
+    void openPuzzle();
+    void openRecent(int index);
+    void findEdges();
+    void findNearby();
+    void findByColour();
+    void solveSelected();
+    void arrange();
+    void showVideoOptions();
+
+    std::string dataFolder_;
+    Platform& platform_;
+    Random& random_;
+    SessionFrontEnd headless_;
+    SessionFrontEnd* frontEnd_ = &headless_;
+    PuzzleModel& model_;
+    UndoRing undo_;
+    Preferences prefs_;
+    MusicSettings music_;
+    DisplaySurface display_;
+    // Made before the colour settings, which refer to its state.
+    std::unique_ptr<Compositor> compositor_ = std::make_unique<Compositor>(display_);
+    std::unique_ptr<AnimatedPictures> animations_;
+    std::unique_ptr<Document> document_;
+    LocalPieceSelector selector_;
+    ViewNetwork network_;
+    std::unique_ptr<AssistCommands> assist_;
+    std::unique_ptr<ViewController> view_;
+    CommandTable commands_;
+    ColourSettings colours_;
+    RecentFileList recent_;
+    std::string recentPath_;
+    bool assistDisabled_ = false;
+};
+
+}  // namespace pavalo
