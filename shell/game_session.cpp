@@ -41,7 +41,7 @@ GameSession::GameSession(const SessionOptions& options, Platform& platform, Rand
       random_(random),
       model_(puzzleModel()),
       colours_(prefs_.record, compositor_->state()) {
-    recentPath_ = joinPath(dataFolder_, kRecentFilesName);
+    if (!dataFolder_.empty()) recentPath_ = joinPath(dataFolder_, kRecentFilesName);
     animations_ = std::make_unique<AnimatedPictures>(platform_);
     document_ = std::make_unique<Document>(model_, undo_, prefs_, platform_, *this, animations_.get());
     document_->setPlayArea(options.playWidth, options.playHeight);
@@ -68,7 +68,7 @@ void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) { frontEnd_ = frontEnd 
 
 void GameSession::loadSettings() {
     loadPreferences(preferencesPath(dataFolder_), prefs_, music_);
-    recent_.load(recentPath_);
+    if (!recentPath_.empty()) recent_.load(recentPath_);
     colours_.applyPreferences(&compositor_->backBuffer());
 }
 
@@ -277,11 +277,11 @@ void GameSession::resetSideWindows() {
 
 void GameSession::addRecentFile(const std::string& path) {
     recent_.add(path);
-    recent_.save(recentPath_);
+    if (!recentPath_.empty()) recent_.save(recentPath_);
 }
 
 void GameSession::forgetRecentFile(const std::string& path) {
-    if (recent_.remove(path)) recent_.save(recentPath_);
+    if (recent_.remove(path) && !recentPath_.empty()) recent_.save(recentPath_);
 }
 
 // ---------------------------------------------------------- ViewDocument

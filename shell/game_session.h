@@ -150,6 +150,8 @@ public:
 inline constexpr const char* kPuzzleFileFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
 
 struct SessionOptions {
+    // The player's data folder; empty for a session that keeps no recent
+    // files (a tool working on one file).
     std::string dataFolder;
     int32_t playWidth = 1920, playHeight = 1080;
 };

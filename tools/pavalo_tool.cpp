@@ -45,6 +45,8 @@ const Command kCommands[] = {
      "library create NAME [--password P] [--data DIR] | add LIB.gvl PICTURE... | list LIB.gvl |\n"
      "    remove LIB.gvl INDEX | thumb LIB.gvl INDEX OUT.bmp     image libraries",
      libraryCommand},
+    {"play", "play FILE.gvp COMMAND... --out FILE2.gvp   run the game's commands (ids or names) on a puzzle",
+     playCommand},
     {"wda",
      "wda info FILE.wda | frame FILE.wda N OUT.bmp [--depth 8|16|24] | encode OUT.wda FRAME.bmp...\n"
      "    WDA animations (FILE may be resource:ID); frame draws frames 0..N in order",

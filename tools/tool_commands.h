@@ -42,6 +42,9 @@ int arrangeCommand(const Args& args);
 // Image library commands (library_commands.cpp).
 int libraryCommand(const Args& args);
 
+// Commands of the game run on a saved puzzle in a headless session (play_command.cpp).
+int playCommand(const Args& args);
+
 // WDA animation commands (wda_commands.cpp).
 int wdaCommand(const Args& args);
 
