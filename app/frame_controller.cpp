@@ -74,10 +74,10 @@ FrameController::FrameController(Application& app) : app_(app) {
                                   Document& doc = session().document();
                                   return doc.hasPicture() ? &doc.picture() : nullptr;
                               },
-                              [this] { session().markChanged(); }};
+                              s.sideWindows()};
     sideWindows_ = std::make_unique<SideWindows>(window.view(), context);
     window.view()->setPointerRoute([this](QPoint global) { return sideWindows_->route(global); });
-    connect(sideWindows_.get(), &SideWindows::windowsChanged, this, [this] { session().refreshPalette(); });
+    connect(sideWindows_.get(), &SideWindows::changed, this, [this] { session().refreshPalette(); });
 
     searching_ = new SearchingWindow(&window);
     progress_ = new ProgressWindow(&window);

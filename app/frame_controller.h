@@ -67,7 +67,7 @@ public:
     void searchingOpened(const SearchingProgress& progress) override;
     void searchingStepped(const SearchingProgress& progress) override;
     void searchingClosed() override;
-    SideWindowHost* sideWindows() override { return sideWindows_.get(); }
+    SideWindowViews* sideWindowViews() override { return sideWindows_.get(); }
     void redrawPlayArea() override;
     void setTitle(const std::string& title) override;
     void showPalette(const PaletteState& state) override;

@@ -84,24 +84,8 @@ private:
 }  // namespace
 
 OverviewWindow::OverviewWindow(QWidget* view, const SideWindowContext& context)
-    : SideWindowFrame(view, "Overview"), record_(context.record) {
+    : SideWindowFrame(view, "Overview", SideWindow::Overview, context.manager) {
     setClient(new OverviewCanvas(this, context));
-}
-
-void OverviewWindow::saveRect() {
-    record_.overviewRect = storedRect(geometry());
-}
-
-void OverviewWindow::wasMoved(const QRect&, const QRect&) { saveRect(); }
-
-void OverviewWindow::wasSized(const QRect&, const QRect&) { saveRect(); }
-
-QRect OverviewWindow::newGeometry(const PuzzleModel& model) {
-    const int32_t columns = std::max(model.columns(), 1);
-    const OverviewMap m(columns, std::max(model.rows(), 1), OverviewMap::defaultCell(columns));
-    const Point client = m.newClientSize();
-    const QSize extra = frameExtra();
-    return QRect(5, 5, client.x + extra.width(), client.y + extra.height());
 }
 
 }  // namespace pavalo

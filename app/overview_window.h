@@ -14,18 +14,6 @@ class OverviewWindow : public SideWindowFrame {
 public:
     OverviewWindow(QWidget* view, const SideWindowContext& context);
     QWidget* canvas() const { return client(); }
-    // A new overview's geometry: at (5, 5) with the default cell size.
-    static QRect newGeometry(const PuzzleModel& model);
-    // Keeps the window's rectangle in the settings record (after every move
-    // or size), so that it survives a save, an open and an undo.
-    void saveRect();
-
-protected:
-    void wasMoved(const QRect& before, const QRect& after) override;
-    void wasSized(const QRect& before, const QRect& after) override;
-
-private:
-    SettingsRecord& record_;
 };
 
 }  // namespace pavalo

@@ -7,8 +7,6 @@
 namespace pavalo {
 namespace {
 
-constexpr int kMinWidth = 80;
-constexpr int kMinHeight = 50;
 constexpr int kCorner = 12;  // corner zones reach this far along the edges
 
 Qt::CursorShape cursorFor(SizingEdge e) {
@@ -27,7 +25,9 @@ Qt::CursorShape cursorFor(SizingEdge e) {
 
 }  // namespace
 
-SideWindowFrame::SideWindowFrame(QWidget* parent, const QString& caption) : QWidget(parent), caption_(caption) {
+SideWindowFrame::SideWindowFrame(QWidget* parent, const QString& caption, SideWindow kind,
+                                 SideWindowManager& manager)
+    : QWidget(parent), caption_(caption), kind_(kind), manager_(manager) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(kMinWidth, kMinHeight);
@@ -122,7 +122,7 @@ void SideWindowFrame::mousePressEvent(QMouseEvent* e) {
     pressGlobal_ = e->globalPosition().toPoint();
     pressGeometry_ = geometry();
     if (zone == Zone::Close) {
-        emit closeClicked();
+        manager_.closeClicked(kind_);
     } else if (zone == Zone::Caption) {
         moving_ = true;
     } else if (zone == Zone::Edge) {
@@ -134,10 +134,10 @@ void SideWindowFrame::mouseMoveEvent(QMouseEvent* e) {
     const QPoint delta = e->globalPosition().toPoint() - pressGlobal_;
     if (moving_) {
         const QRect before = geometry();
-        const QRect after = correctMove(pressGeometry_.translated(delta));
+        const QRect after = toQRect(manager_.correctMove(kind_, toRect(pressGeometry_.translated(delta))));
         if (after != before) {
             setGeometry(after);
-            wasMoved(before, after);
+            manager_.moved(kind_, toRect(after));
         }
         return;
     }
@@ -154,10 +154,10 @@ void SideWindowFrame::mouseMoveEvent(QMouseEvent* e) {
         if (t) r.setTop(std::min(r.top() + delta.y(), r.bottom() + 1 - kMinHeight));
         if (b) r.setBottom(std::max(r.bottom() + delta.y(), r.top() + kMinHeight - 1));
         const QRect before = geometry();
-        const QRect after = correctSize(r, s);
+        const QRect after = toQRect(manager_.correctSize(kind_, toRect(r), s));
         if (after != before) {
             setGeometry(after);
-            wasSized(before, after);
+            manager_.sized(kind_, toRect(after));
         }
         return;
     }
@@ -173,7 +173,7 @@ void SideWindowFrame::mouseReleaseEvent(QMouseEvent* e) {
     moving_ = false;
     if (edge_) {
         edge_.reset();
-        sizingEnded();
+        manager_.sizingEnded(kind_);
     }
 }
 

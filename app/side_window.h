@@ -2,7 +2,7 @@
 // frame shared by the preview, the overview and the sorting boxes. It draws
 // its own border, caption and close box (the play area has no window
 // manager of its own) and turns drags of the caption and of the border into
-// proposed rectangles that the concrete window may correct (the 30-pixel
+// proposed rectangles that the side windows' manager corrects (the 30-pixel
 // rule, the preview's aspect) before they are applied. Rectangles are in
 // the parent's (the view's) pixels.
 #pragma once
@@ -14,6 +14,7 @@
 #include "display/side_window_rules.h"
 #include "puzzle/puzzle_model.h"
 #include "puzzle/settings_record.h"
+#include "shell/side_window_manager.h"
 
 namespace pavalo {
 
@@ -28,7 +29,7 @@ struct SideWindowContext {
     SettingsRecord& record;  // side-window placements, box open flags
     std::function<ViewController*()> controller;
     std::function<DrawSurface*()> picture;  // null without a picture
-    std::function<void()> markChanged;
+    SideWindowManager& manager;             // the rules of moving, sizing and closing
 };
 
 class SideWindowFrame : public QWidget {
@@ -36,8 +37,11 @@ class SideWindowFrame : public QWidget {
 public:
     static constexpr int kBorder = 4;
     static constexpr int kCaption = 18;
+    static constexpr int kMinWidth = 80, kMinHeight = 50;
 
-    SideWindowFrame(QWidget* parent, const QString& caption);
+    // `kind` names the window to the manager, which corrects and records
+    // its moves and sizes and closes it when its close box is clicked.
+    SideWindowFrame(QWidget* parent, const QString& caption, SideWindow kind, SideWindowManager& manager);
 
     void setCaption(const QString& caption);
     QString caption() const { return caption_; }
@@ -51,21 +55,7 @@ public:
     void place(const QRect& geometry);
     bool sizingInProgress() const { return edge_.has_value(); }
 
-signals:
-    // The close box was clicked.
-    void closeClicked();
-
 protected:
-    // A drag of the caption asks for `proposed`; the result is applied.
-    virtual QRect correctMove(const QRect& proposed) { return proposed; }
-    // A drag of the border asks for `proposed`.
-    virtual QRect correctSize(const QRect& proposed, SizingEdge) { return proposed; }
-    // After a move or a sizing step was applied (old and new geometry).
-    virtual void wasMoved(const QRect& /*before*/, const QRect& /*after*/) {}
-    virtual void wasSized(const QRect& /*before*/, const QRect& /*after*/) {}
-    // The sizing drag ended at the window's present geometry.
-    virtual void sizingEnded() {}
-
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -78,6 +68,8 @@ private:
     QRect closeBox() const;
 
     QString caption_;
+    SideWindow kind_;
+    SideWindowManager& manager_;
     QWidget* client_ = nullptr;
     bool moving_ = false;
     std::optional<SizingEdge> edge_;
@@ -88,11 +80,7 @@ private:
 // QRect and Rect (left, top, right and bottom exclusive).
 inline Rect toRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 inline QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
-// A window's rectangle as the settings record stores it, and back.
-inline StoredRect storedRect(const QRect& r) {
-    const Rect x = toRect(r);
-    return {x.left, x.top, x.right, x.bottom};
-}
-inline Rect rectOf(const StoredRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+// A window's rectangle as the settings record stores it.
+inline StoredRect storedRect(const QRect& r) { return storedRectOf(toRect(r)); }
 
 }  // namespace pavalo

@@ -148,17 +148,17 @@ void BoxCanvas::enterEvent(QEnterEvent* e) {
 
 // ------------------------------------------------------------------ window
 
-SortingBoxWindow::SortingBoxWindow(QWidget* view, const SideWindowContext& context, int box, BoxState& state)
-    : SideWindowFrame(view, QString::fromStdString(sortingBoxCaption(box, 0, 0))),
+SortingBoxWindow::SortingBoxWindow(QWidget* view, const SideWindowContext& context, int box)
+    : SideWindowFrame(view, QString::fromStdString(sortingBoxCaption(box, 0, 0)), sideWindowOfBox(box),
+                      context.manager),
       context_(context),
-      box_(box),
-      state_(state) {
+      box_(box) {
     auto* client = new QWidget(this);
     auto* grid = new QGridLayout(client);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(0);
     canvas_ = new BoxCanvas(client, context, box);
-    canvas_->zoom = state.zoom;
+    canvas_->zoom = context.manager.boxZoom(box);
     horizontal_ = new QScrollBar(Qt::Horizontal, client);
     vertical_ = new QScrollBar(Qt::Vertical, client);
     for (QScrollBar* bar : {horizontal_, vertical_}) {
@@ -177,8 +177,9 @@ SortingBoxWindow::SortingBoxWindow(QWidget* view, const SideWindowContext& conte
 
     // Each action goes to the position the box's steps give; the value that
     // follows moves the pieces.
-    auto action = [this](QScrollBar* bar, ScrollAxis& axis) {
-        connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, &axis](int a) {
+    for (QScrollBar* bar : {horizontal_, vertical_}) {
+        const bool horizontal = bar == horizontal_;
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, horizontal](int a) {
             ScrollAction s;
             switch (a) {
                 case QAbstractSlider::SliderSingleStepSub: s = ScrollAction::LineBack; break;
@@ -189,13 +190,12 @@ SortingBoxWindow::SortingBoxWindow(QWidget* view, const SideWindowContext& conte
                 case QAbstractSlider::SliderToMaximum: s = ScrollAction::Last; break;
                 default: s = ScrollAction::Track; break;
             }
-            bar->setSliderPosition(scrollTarget(axis, s, bar->sliderPosition()));
+            bar->setSliderPosition(context_.manager.scrollTarget(box_, horizontal, s, bar->sliderPosition()));
         });
-        connect(bar, &QAbstractSlider::valueChanged, this,
-                [this, bar](int v) { scrollTo(bar->orientation(), v); });
-    };
-    action(horizontal_, state_.horizontal);
-    action(vertical_, state_.vertical);
+        connect(bar, &QAbstractSlider::valueChanged, this, [this, horizontal](int v) {
+            if (!updatingBars_) context_.manager.scrollTo(box_, horizontal, v);
+        });
+    }
 }
 
 Rect SortingBoxWindow::clientRect() const {
@@ -203,15 +203,12 @@ Rect SortingBoxWindow::clientRect() const {
     return {o.x(), o.y(), o.x() + canvas_->width(), o.y() + canvas_->height()};
 }
 
-Rect SortingBoxWindow::clientArea() const {
-    const QPoint o = canvas_->origin();
-    const int z = std::clamp(state_.zoom, 0, 3);
-    return {o.x(), o.y(), o.x() + (canvas_->width() >> z), o.y() + (canvas_->height() >> z)};
-}
+Rect SortingBoxWindow::clientArea() const { return context_.manager.boxClientArea(box_); }
 
-void SortingBoxWindow::setZoom(int zoom) {
-    state_.zoom = std::clamp(zoom, 0, 3);
-    canvas_->zoom = state_.zoom;
+void SortingBoxWindow::setZoom(int zoom) { context_.manager.setBoxZoom(box_, zoom); }
+
+void SortingBoxWindow::redraw() {
+    canvas_->zoom = context_.manager.boxZoom(box_);
     canvas_->update();
 }
 
@@ -225,63 +222,13 @@ void SortingBoxWindow::showAxis(QScrollBar* bar, const ScrollAxis& axis) {
     bar->setEnabled(axis.active());
 }
 
-void SortingBoxWindow::updateScrollBars() {
-    const ListId list = sortingBoxList(box_);
-    const Rect pieces = context_.model.hasPuzzle() ? context_.model.listBoundingBox(list) : Rect{};
-    const BoxScrollBars bars = boxScrollBars(clientArea(), pieces);
-    if (bars.shift.x != 0 || bars.shift.y != 0) {
-        context_.model.offsetListPieces(list, bars.shift.x, bars.shift.y, nullptr);
-        canvas_->update();
-    }
-    state_.horizontal = bars.horizontal;
-    state_.vertical = bars.vertical;
+void SortingBoxWindow::updateScrollBars() { context_.manager.boxContentsChanged(box_); }
+
+void SortingBoxWindow::showScrollBars(const ScrollAxis& horizontal, const ScrollAxis& vertical) {
     updatingBars_ = true;
-    showAxis(horizontal_, bars.horizontal);
-    showAxis(vertical_, bars.vertical);
+    showAxis(horizontal_, horizontal);
+    showAxis(vertical_, vertical);
     updatingBars_ = false;
-}
-
-void SortingBoxWindow::scrollTo(Qt::Orientation orientation, int value) {
-    if (updatingBars_) return;
-    ScrollAxis& axis = orientation == Qt::Horizontal ? state_.horizontal : state_.vertical;
-    const int32_t delta = axis.position - value;
-    axis.position = value;
-    if (delta == 0) return;
-    const ListId list = sortingBoxList(box_);
-    if (orientation == Qt::Horizontal)
-        context_.model.offsetListPieces(list, delta, 0, nullptr);
-    else
-        context_.model.offsetListPieces(list, 0, delta, nullptr);
-    canvas_->update();
-}
-
-void SortingBoxWindow::saveRect() {
-    context_.record.boxRect[size_t(box_ - 1)] = storedRect(geometry());
-}
-
-QRect SortingBoxWindow::correctMove(const QRect& proposed) {
-    const QWidget* view = parentWidget();
-    return toQRect(keepBoxOnScreen(toRect(proposed), view->width(), view->height()));
-}
-
-void SortingBoxWindow::wasMoved(const QRect&, const QRect& after) {
-    const Point d = state_.placement.moved(toRect(after));
-    if (d.x != 0 || d.y != 0) context_.model.offsetListPieces(sortingBoxList(box_), d.x, d.y, nullptr);
-    saveRect();
-    context_.markChanged();
-}
-
-void SortingBoxWindow::wasSized(const QRect&, const QRect& after) {
-    const Point d = state_.placement.sizing(toRect(after), state_.zoom);
-    if (d.x != 0 || d.y != 0) context_.model.offsetListPieces(sortingBoxList(box_), d.x, d.y, nullptr);
-    canvas_->update();
-}
-
-void SortingBoxWindow::sizingEnded() {
-    state_.placement.sizingEnded(toRect(geometry()));
-    saveRect();
-    context_.markChanged();
-    updateScrollBars();
 }
 
 }  // namespace pavalo

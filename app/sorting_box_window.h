@@ -1,8 +1,7 @@
 // SortingBoxWindow: one of the four sorting boxes — a side window whose
 // client area shows its own list of pieces at its own zoom, with scroll bars.
-// Moving the window carries its pieces along; sizing it from the left or top
-// keeps them where they are on the screen; the window keeps 30 pixels on the
-// screen. Its canvas paints the box's pieces with the shared renderer into
+// The side windows' manager moves the pieces with the window, keeps 30
+// pixels of it on the screen and works out the scroll bars. Its canvas paints the box's pieces with the shared renderer into
 // the back buffer under PIECEMutex and hands the mouse to the view
 // controller as events of WindowId::sortingBox(box - 1).
 #pragma once
@@ -16,13 +15,6 @@
 class QScrollBar;
 
 namespace pavalo {
-
-// What a box keeps while its window is closed.
-struct BoxState {
-    int zoom = 0;
-    BoxPlacement placement;
-    ScrollAxis horizontal, vertical;
-};
 
 // The window and local pixel a global pointer position belongs to.
 using PointerRoute = std::function<std::pair<WindowId, QPoint>(QPoint global)>;
@@ -61,7 +53,7 @@ private:
 class SortingBoxWindow : public SideWindowFrame {
     Q_OBJECT
 public:
-    SortingBoxWindow(QWidget* view, const SideWindowContext& context, int box, BoxState& state);
+    SortingBoxWindow(QWidget* view, const SideWindowContext& context, int box);
 
     int box() const { return box_; }
     BoxCanvas* canvas() const { return canvas_; }
@@ -76,23 +68,18 @@ public:
     void setZoom(int zoom);
     // The caption from the box's list: its piece and selection counts.
     void refreshCaption();
+    // Shows the scroll bars the manager worked out.
+    void showScrollBars(const ScrollAxis& horizontal, const ScrollAxis& vertical);
+    // Redraws the pieces at the box's present zoom.
+    void redraw();
     QScrollBar* horizontalBar() const { return horizontal_; }
     QScrollBar* verticalBar() const { return vertical_; }
 
-protected:
-    QRect correctMove(const QRect& proposed) override;
-    void wasMoved(const QRect& before, const QRect& after) override;
-    void wasSized(const QRect& before, const QRect& after) override;
-    void sizingEnded() override;
-
 private:
-    void scrollTo(Qt::Orientation orientation, int value);
-    void saveRect();
     void showAxis(QScrollBar* bar, const ScrollAxis& axis);
 
     SideWindowContext context_;
     int box_;
-    BoxState& state_;
     BoxCanvas* canvas_;
     QScrollBar* horizontal_;
     QScrollBar* vertical_;

@@ -57,6 +57,10 @@ GameSession::GameSession(const SessionOptions& options, Platform& platform, Rand
     state.viewMode = kViewNoPuzzle;
     state.rebuildBuffers = true;
     compositor_->setScene({&model_, nullptr, &document_->record()});
+    sideWindows_ = std::make_unique<SideWindowManager>(
+        model_, document_->record(),
+        [this]() -> const DrawSurface* { return document_->hasPicture() ? &document_->picture() : nullptr; },
+        [this] { markChanged(); }, Point{options.playWidth, options.playHeight});
     registerCommands();
 }
 
@@ -64,7 +68,10 @@ GameSession::~GameSession() {
     if (document_) document_->release();
 }
 
-void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) { frontEnd_ = frontEnd ? frontEnd : &headless_; }
+void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) {
+    frontEnd_ = frontEnd ? frontEnd : &headless_;
+    sideWindows_->setViews(frontEnd_->sideWindowViews());
+}
 
 void GameSession::loadSettings() {
     loadPreferences(preferencesPath(dataFolder_), prefs_, music_);
@@ -144,17 +151,17 @@ void GameSession::registerCommands() {
         colourOptionsChanged();
     });
     t.set(fc::kOverview, [this] {
-        if (SideWindowHost* w = windows()) w->toggleOverview();
+        sideWindows_->toggleOverview();
         refreshPalette();
     });
     t.set(fc::kPreview, [this] {
-        if (SideWindowHost* w = windows()) w->togglePreview();
+        sideWindows_->togglePreview();
         refreshPalette();
     });
     for (int box = 1; box <= 4; ++box)
         t.set(fc::kBox1 + uint32_t(box - 1), [this, box] {
             if (!allowances().sortingBoxes) return;
-            if (SideWindowHost* w = windows()) w->toggleBox(box);
+            sideWindows_->toggleBox(box);
             refreshPalette();
         });
 
@@ -165,7 +172,7 @@ void GameSession::registerCommands() {
         if (const uint32_t chosen = frontEnd_->colourMenu(composeColourMenu())) dispatch(chosen);
     }, CommandScope::Palette);
     t.set(fc::kHide, [this] {
-        if (SideWindowHost* w = windows()) w->toggleHide();
+        sideWindows_->toggleHide();
         redrawPlayArea();
         refreshPalette();
     }, CommandScope::Palette);
@@ -198,13 +205,13 @@ PaletteState GameSession::paletteState() const {
     PaletteState p;
     p.tool = view_->tool();
     const RendererState& st = compositor_->state();
-    const SideWindowHost* w = frontEnd_->sideWindows();
+    const SideWindowManager& w = *sideWindows_;
     p.on = {{fc::kPuzzleOutline, st.puzzleOutlineShown},
             {fc::kPieceOutlines, st.outlinesShown},
-            {fc::kOverview, w && w->isOpen(SideWindow::Overview)},
-            {fc::kPreview, w && w->isOpen(SideWindow::Preview)},
-            {fc::kHide, w && w->hidden()}};
-    for (int box = 1; box <= 4; ++box) p.on.push_back({fc::kBox1 + uint32_t(box - 1), w && w->isBoxOpen(box)});
+            {fc::kOverview, w.isOpen(SideWindow::Overview)},
+            {fc::kPreview, w.isOpen(SideWindow::Preview)},
+            {fc::kHide, w.hidden()}};
+    for (int box = 1; box <= 4; ++box) p.on.push_back({fc::kBox1 + uint32_t(box - 1), w.isBoxOpen(box)});
     const AssistAllowances allowed = allowances();
     const bool playing = document_->hasPuzzle() && !assistDisabled_;
     p.enabled = {{fc::kArrangeTool, playing && allowed.arrange},
@@ -220,12 +227,10 @@ void GameSession::refreshPalette() { frontEnd_->showPalette(paletteState()); }
 void GameSession::palettePlaced(const StoredRect& placement) { document_->record().paletteRect = placement; }
 
 void GameSession::puzzleShown() {
-    if (SideWindowHost* w = windows()) {
-        w->openFromRecord();
-        // A recut leaves open boxes open, with new (no) pieces in them.
-        for (int box = 1; box <= 4; ++box) w->boxContentsChanged(box);
-        w->refreshCaptions();
-    }
+    sideWindows_->openFromRecord();
+    // A recut leaves open boxes open, with new (no) pieces in them.
+    for (int box = 1; box <= 4; ++box) sideWindows_->boxContentsChanged(box);
+    sideWindows_->refreshCaptions();
     assistDisabled_ = document_->puzzleState() == kPuzzleStateCompleted;
     refreshPalette();
 }
@@ -261,15 +266,13 @@ void GameSession::puzzleChanged() {
 }
 
 void GameSession::closeSortingBoxes() {
-    if (SideWindowHost* w = windows()) w->closeSortingBoxes();
+    sideWindows_->closeSortingBoxes();
     refreshPalette();
 }
 
 void GameSession::resetSideWindows() {
-    if (SideWindowHost* w = windows()) {
-        w->closePreviewAndOverview();
-        w->endHide();
-    }
+    sideWindows_->closePreviewAndOverview();
+    sideWindows_->endHide();
     assistDisabled_ = false;
     if (view_->tool() != kToolNormal) view_->setTool(kToolNormal);
     refreshPalette();
@@ -295,7 +298,7 @@ void GameSession::markChanged() {
 void GameSession::redrawPlayArea() {
     frontEnd_->redrawPlayArea();
     // The side windows show the same pieces and picture.
-    if (SideWindowHost* w = windows()) w->redrawAll();
+    sideWindows_->redrawAll();
 }
 
 void GameSession::toolChanged(int) { refreshPalette(); }
@@ -305,61 +308,49 @@ void GameSession::togglePreview() { dispatch(fc::kPreview); }
 void GameSession::toggleToolPalette() { frontEnd_->togglePaletteVisible(); }
 
 void GameSession::redrawOverview() {
-    if (SideWindowHost* w = windows()) w->redrawOverview();
+    sideWindows_->redrawOverview();
 }
 
 void GameSession::hideSideWindows() {
-    if (SideWindowHost* w = windows()) w->hide();
+    sideWindows_->hide();
     refreshPalette();
 }
 
 void GameSession::restoreSideWindows() {
-    if (SideWindowHost* w = windows()) w->restore();
+    sideWindows_->restore();
     refreshPalette();
 }
 
-Rect GameSession::boxClientRect(int box) const {
-    const SideWindowHost* w = frontEnd_->sideWindows();
-    return w ? w->boxClientRect(box) : Rect{};
-}
+Rect GameSession::boxClientRect(int box) const { return sideWindows_->boxClientRect(box); }
 
-int GameSession::boxZoom(int box) const {
-    const SideWindowHost* w = frontEnd_->sideWindows();
-    return w ? w->boxZoom(box) : 0;
-}
+int GameSession::boxZoom(int box) const { return sideWindows_->boxZoom(box); }
 
 void GameSession::setBoxZoom(int box, int zoom) {
-    if (SideWindowHost* w = windows()) w->setBoxZoom(box, zoom);
+    sideWindows_->setBoxZoom(box, zoom);
 }
 
 void GameSession::boxContentsChanged(int box) {
-    if (SideWindowHost* w = windows()) w->boxContentsChanged(box);
+    sideWindows_->boxContentsChanged(box);
 }
 
-bool GameSession::isBoxOpen(int box) const {
-    const SideWindowHost* w = frontEnd_->sideWindows();
-    return w && w->isBoxOpen(box);
-}
+bool GameSession::isBoxOpen(int box) const { return sideWindows_->isBoxOpen(box); }
 
 void GameSession::openBox(int box) {
-    if (SideWindowHost* w = windows()) w->openBox(box);
+    sideWindows_->openBox(box);
     refreshPalette();
 }
 
-Rect GameSession::boxClientArea(int box) const {
-    const SideWindowHost* w = frontEnd_->sideWindows();
-    return w ? w->boxClientArea(box) : Rect{};
-}
+Rect GameSession::boxClientArea(int box) const { return sideWindows_->boxClientArea(box); }
 
 // The box's scroll position goes back to where its pieces now lie.
 void GameSession::resetBoxScroll(int box) { boxContentsChanged(box); }
 
 void GameSession::setBoxCaption(int box, const std::string& caption) {
-    if (SideWindowHost* w = windows()) w->setBoxCaption(box, caption);
+    sideWindows_->setBoxCaption(box, caption);
 }
 
 void GameSession::redrawBox(int box) {
-    if (SideWindowHost* w = windows()) w->redrawBox(box);
+    sideWindows_->redrawBox(box);
 }
 
 // ------------------------------------------------------ CompletionActions
@@ -378,27 +369,21 @@ void GameSession::disableAssistTools() {
 }
 
 void GameSession::closePreviewAndOverview() {
-    if (SideWindowHost* w = windows()) w->closePreviewAndOverview();
+    sideWindows_->closePreviewAndOverview();
     refreshPalette();
 }
 
 void GameSession::refreshStatusAndSortingBoxes() {
-    if (SideWindowHost* w = windows()) {
-        w->refreshCaptions();
-        w->redrawAll();
-    }
+    sideWindows_->refreshCaptions();
+    sideWindows_->redrawAll();
 }
 
 // ----------------------------------------------------------- UndoActions
 
 void GameSession::restoreWindows(const SettingsRecord&) {
-    if (SideWindowHost* w = windows()) {
-        w->restorePlacements();
-        frontEnd_->placePalette(document_->record().paletteRect);
-        w->refreshCaptions();
-    } else {
-        frontEnd_->placePalette(document_->record().paletteRect);
-    }
+    sideWindows_->restorePlacements();
+    frontEnd_->placePalette(document_->record().paletteRect);
+    sideWindows_->refreshCaptions();
     redrawPlayArea();
 }
 
@@ -515,7 +500,7 @@ void GameSession::openRecent(int index) {
 bool GameSession::exitGame() {
     Document& doc = *document_;
     if (!doc.askToSaveChanges()) return false;
-    if (SideWindowHost* w = windows()) w->closeAll();
+    sideWindows_->closeAll();
     doc.release();
     puzzleChanged();
     frontEnd_->returnToStart();

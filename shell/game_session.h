@@ -10,7 +10,7 @@
 // cancelled and nothing is shown.
 //
 // Ownership: the session owns everything it creates; the platform, the
-// front end and the side-window host are the caller's and must outlive it
+// front end and its side-window views are the caller's and must outlive it
 // (or be replaced before they go). User-interface thread only.
 #pragma once
 
@@ -37,6 +37,7 @@
 #include "shell/document.h"
 #include "shell/preferences.h"
 #include "shell/recent_files.h"
+#include "shell/side_window_manager.h"
 #include "surface/display_surface.h"
 
 namespace pavalo {
@@ -44,45 +45,6 @@ namespace pavalo {
 class FindEdgesDialog;
 class FindNearbyDialog;
 class ColorMatchDialog;
-
-// The preview, the overview and the four sorting boxes as the windows of a
-// front end hold them (boxes numbered 1 to 4). The Qt front end keeps real
-// child windows; a headless player may keep rectangles only.
-class SideWindowHost {
-public:
-    virtual ~SideWindowHost() = default;
-    virtual bool isOpen(SideWindow w) const = 0;
-    virtual bool isBoxOpen(int box) const = 0;
-    virtual void openBox(int box, bool sound = true) = 0;
-    virtual void toggleBox(int box) = 0;
-    virtual void togglePreview() = 0;
-    virtual void toggleOverview() = 0;
-    // Client area of an open box in view pixels, and in box coordinates.
-    virtual Rect boxClientRect(int box) const = 0;
-    virtual Rect boxClientArea(int box) const = 0;
-    virtual int boxZoom(int box) const = 0;
-    virtual void setBoxZoom(int box, int zoom) = 0;
-    // Pieces went into or out of a box: its scroll bars follow.
-    virtual void boxContentsChanged(int box) = 0;
-    virtual void setBoxCaption(int box, const std::string& caption) = 0;
-    virtual void refreshCaptions() = 0;
-    virtual void redrawBox(int box) = 0;
-    virtual void redrawOverview() = 0;
-    virtual void redrawAll() = 0;
-    // "Hide": closes the open windows remembering them, or reopens them.
-    virtual bool hidden() const = 0;
-    virtual void toggleHide() = 0;
-    virtual void hide() = 0;
-    virtual void restore() = 0;
-    virtual void endHide() = 0;
-    virtual void closeAll() = 0;
-    virtual void closePreviewAndOverview() = 0;
-    virtual void closeSortingBoxes() = 0;
-    // After an open: the boxes the record marks open open silently.
-    virtual void openFromRecord() = 0;
-    // After an undo: the open windows go back to the record's placements.
-    virtual void restorePlacements() = 0;
-};
 
 // The tool palette's buttons as the session wants them shown.
 struct PaletteState {
@@ -130,8 +92,8 @@ public:
     virtual void searchingClosed() {}
 
     // ---- windows ----
-    // The side windows; null: a front end without them (nothing opens).
-    virtual SideWindowHost* sideWindows() { return nullptr; }
+    // The side windows' own windows; null: rectangles only.
+    virtual SideWindowViews* sideWindowViews() { return nullptr; }
     virtual void redrawPlayArea() {}
     virtual void setTitle(const std::string& /*title*/) {}
     virtual void showPalette(const PaletteState&) {}
@@ -184,6 +146,7 @@ public:
     ColourSettings& colours() { return colours_; }
     RecentFileList& recentFiles() { return recent_; }
     AnimatedPictures& animations() { return *animations_; }
+    SideWindowManager& sideWindows() { return *sideWindows_; }
     const std::string& dataFolder() const { return dataFolder_; }
 
     // Preferences and recent files from the data folder, and back.
@@ -270,7 +233,6 @@ public:
 
 private:
     void registerCommands();
-    SideWindowHost* windows() const { return frontEnd_->sideWindows(); }
     AssistAllowances allowances() const;
     void setToolChecked(int tool);
     void chooseColour(ColourItem item);
@@ -305,6 +267,7 @@ private:
     std::unique_ptr<ViewController> view_;
     CommandTable commands_;
     ColourSettings colours_;
+    std::unique_ptr<SideWindowManager> sideWindows_;
     RecentFileList recent_;
     std::string recentPath_;
     bool assistDisabled_ = false;

@@ -1,14 +1,14 @@
 // Whole games played through the game session alone, without a window: new
 // puzzle, drags and drops with the mouse, undo, sorting boxes and finds,
 // save and reopen, colours, completion and Exit — each through the same
-// commands the window's menus, palette and keys run.
+// commands the window's menus, palette and keys run — and the side windows'
+// rules on rectangles.
 #include "shell/game_session.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <filesystem>
-#include <map>
 
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
@@ -23,65 +23,9 @@ namespace fc = frame_command;
 
 constexpr int32_t kPlayW = 1000, kPlayH = 750;
 
-// Side windows that keep rectangles only: box k's client area lies at
-// (600, 100 + 150 (k - 1)), 300 x 140, at the box's zoom.
-class RectSideWindows final : public SideWindowHost {
-public:
-    std::array<bool, 6> open{};  // SideWindow order: preview, overview, boxes 1-4
-    std::array<int, 5> zoom{};
-    std::map<int, std::string> captions;
-    std::array<bool, 6> remembered{};
-    bool hiddenNow = false;
-    int contentsChanges = 0;
-
-    static size_t slot(int box) { return size_t(box + 1); }
-    bool isOpen(SideWindow w) const override { return open[size_t(w)]; }
-    bool isBoxOpen(int box) const override { return box >= 1 && box <= 4 && open[slot(box)]; }
-    void openBox(int box, bool) override { open[slot(box)] = true; }
-    void toggleBox(int box) override { open[slot(box)] = !open[slot(box)]; }
-    void togglePreview() override { open[0] = !open[0]; }
-    void toggleOverview() override { open[1] = !open[1]; }
-    Rect boxClientRect(int box) const override {
-        const int32_t top = 100 + 150 * (box - 1);
-        return {600, top, 900, top + 140};
-    }
-    Rect boxClientArea(int box) const override {
-        const Rect r = boxClientRect(box);
-        return {r.left, r.top, r.left + (r.width() >> zoom[size_t(box)]), r.top + (r.height() >> zoom[size_t(box)])};
-    }
-    int boxZoom(int box) const override { return zoom[size_t(box)]; }
-    void setBoxZoom(int box, int z) override { zoom[size_t(box)] = z; }
-    void boxContentsChanged(int) override { ++contentsChanges; }
-    void setBoxCaption(int box, const std::string& caption) override { captions[box] = caption; }
-    void refreshCaptions() override {}
-    void redrawBox(int) override {}
-    void redrawOverview() override {}
-    void redrawAll() override {}
-    bool hidden() const override { return hiddenNow; }
-    void toggleHide() override { hiddenNow ? restore() : hide(); }
-    void hide() override {
-        remembered = open;
-        open = {};
-        hiddenNow = true;
-    }
-    void restore() override {
-        open = remembered;
-        hiddenNow = false;
-    }
-    void endHide() override { hiddenNow = false; }
-    void closeAll() override { open = {}; }
-    void closePreviewAndOverview() override { open[0] = open[1] = false; }
-    void closeSortingBoxes() override {
-        for (int box = 1; box <= 4; ++box) open[slot(box)] = false;
-    }
-    void openFromRecord() override {}
-    void restorePlacements() override {}
-};
-
 // A player who answers every dialog as the test says.
 class ScriptedFrontEnd final : public SessionFrontEnd {
 public:
-    RectSideWindows windows;
     std::string picture;
     Grid grid{4, 3};
     int edgeMask = 15, edgeDelivery = 0;
@@ -101,7 +45,6 @@ public:
         return model.delivery.choose(edgeDelivery);
     }
     std::optional<uint32_t> chooseColour(uint32_t, std::array<uint32_t, 16>&) override { return colourAnswer; }
-    SideWindowHost* sideWindows() override { return &windows; }
     void setTitle(const std::string& t) override { title = t; }
     void showPalette(const PaletteState& state) override { palette = state; }
     void returnToStart() override { ++returnsToStart; }
@@ -208,19 +151,21 @@ TEST_F(GameSessionTest, FindEdgesDeliversTheEdgePiecesIntoAnOpenSortingBox) {
     startPuzzle();
     PuzzleModel& m = session_->model();
     front_.edgeDelivery = 2;
+    SideWindowManager& windows = session_->sideWindows();
     ASSERT_TRUE(session_->dispatch(fc::kBox1 + 1));
-    EXPECT_TRUE(front_.windows.isBoxOpen(2));
+    EXPECT_TRUE(windows.isBoxOpen(2));
     EXPECT_TRUE(front_.palette.isOn(fc::kBox1 + 1));
+    EXPECT_EQ(session_->document().record().boxOpen[1], 1u);
     ASSERT_TRUE(session_->dispatch(mc::kFindEdges));
     // A 4 x 3 grid has 10 edge pieces and 2 inner ones.
     EXPECT_EQ(m.countListPieces(sortingBoxList(2)), 10);
     EXPECT_EQ(m.countListPieces(ListId::Main), 2);
-    const Rect area = front_.windows.boxClientArea(2);
+    const Rect area = windows.boxClientArea(2);
     const Rect pieces = m.listBoundingBox(sortingBoxList(2));
     EXPECT_TRUE(pieces.intersects(area));
-    EXPECT_GT(front_.windows.contentsChanges, 0);
     ASSERT_TRUE(session_->dispatch(fc::kBox1 + 1));
-    EXPECT_FALSE(front_.windows.isBoxOpen(2));
+    EXPECT_FALSE(windows.isBoxOpen(2));
+    EXPECT_EQ(session_->document().record().boxOpen[1], 0u);
 }
 
 TEST_F(GameSessionTest, SavedPuzzleReopensThroughTheOpenCommandWithItsPieces) {
@@ -277,7 +222,7 @@ TEST_F(GameSessionTest, ToolsFollowThePermissionsOfTheRecord) {
     ASSERT_TRUE(session_->pressPaletteButton(fc::kArrangeTool));
     EXPECT_EQ(session_->view().tool(), kToolNormal);
     ASSERT_TRUE(session_->dispatch(fc::kBox1));
-    EXPECT_FALSE(front_.windows.isBoxOpen(1));
+    EXPECT_FALSE(session_->sideWindows().isBoxOpen(1));
     session_->refreshPalette();
     EXPECT_FALSE(front_.palette.isEnabled(fc::kArrangeTool));
     EXPECT_FALSE(front_.palette.isEnabled(fc::kBox1));
@@ -303,12 +248,12 @@ TEST_F(GameSessionTest, ExitAsksToSaveAndReturnsToTheStartOnlyWhenNotCancelled) 
     EXPECT_TRUE(session_->document().hasPuzzle());
     EXPECT_EQ(front_.returnsToStart, 0);
 
-    front_.windows.open[2] = true;
+    ASSERT_TRUE(session_->dispatch(fc::kBox1));
     platform_.messageAnswers.push_back(MessageResult::No);
     ASSERT_TRUE(session_->dispatch(mc::kExit));
     EXPECT_FALSE(session_->document().hasPuzzle());
     EXPECT_EQ(front_.returnsToStart, 1);
-    EXPECT_FALSE(front_.windows.isBoxOpen(1));
+    EXPECT_FALSE(session_->sideWindows().isBoxOpen(1));
     EXPECT_EQ(session_->compositor().state().displayState, DisplayState::Tile);
 }
 
@@ -323,10 +268,78 @@ TEST_F(GameSessionTest, AHeadlessSessionRunsWithTheDefaultFrontEnd) {
     o.pieces = 12;
     o.seed = 99;
     ASSERT_TRUE(s.document().newPuzzle(o));
+    // The side windows are rectangles: a box opens and takes pieces.
     EXPECT_TRUE(s.dispatch(fc::kBox1));
-    EXPECT_FALSE(s.isBoxOpen(1));
+    EXPECT_TRUE(s.isBoxOpen(1));
     EXPECT_TRUE(s.dispatch(mc::kArrange));
     EXPECT_FALSE(s.dispatch(1));  // an id nobody handles
+}
+
+TEST_F(GameSessionTest, ABoxCarriesItsPiecesAndKeepsItsPlaceInTheRecord) {
+    startPuzzle();
+    PuzzleModel& m = session_->model();
+    SideWindowManager& w = session_->sideWindows();
+    const SideWindow box2 = sideWindowOfBox(2);
+    ASSERT_TRUE(session_->dispatch(fc::kBox1 + 1));
+    // A first opening: the default place of box 2.
+    EXPECT_EQ(w.views().frame(box2), (Rect{80, 80, 280, 280}));
+    front_.edgeDelivery = 2;
+    ASSERT_TRUE(session_->dispatch(mc::kFindEdges));
+    const Rect before = m.listBoundingBox(sortingBoxList(2));
+
+    // Moved by (+100, +40): the pieces go along and the record follows.
+    const Rect to = w.correctMove(box2, {180, 120, 380, 320});
+    w.views().place(box2, to);
+    w.moved(box2, to);
+    EXPECT_EQ(m.listBoundingBox(sortingBoxList(2)), before.offset(100, 40));
+    EXPECT_EQ(rectOf(session_->document().record().boxRect[1]), to);
+    EXPECT_TRUE(session_->document().modified());
+
+    // Dragged nearly off the screen, it is pulled back in steps of 30 until
+    // 30 pixels of it are on the screen.
+    const Rect off = w.correctMove(box2, {kPlayW - 5, 120, kPlayW + 195, 320});
+    EXPECT_EQ(off.left, kPlayW - 35);
+
+    // Hide closes it remembering it; the second Hide brings it back where it was.
+    ASSERT_TRUE(session_->pressPaletteButton(fc::kHide));
+    EXPECT_FALSE(w.isBoxOpen(2));
+    EXPECT_TRUE(front_.palette.isOn(fc::kHide));
+    ASSERT_TRUE(session_->pressPaletteButton(fc::kHide));
+    EXPECT_TRUE(w.isBoxOpen(2));
+    EXPECT_EQ(w.views().frame(box2), to);
+    EXPECT_EQ(m.listBoundingBox(sortingBoxList(2)), before.offset(100, 40));
+}
+
+TEST_F(GameSessionTest, APlacementFromALargerScreenIsPulledBackWithItsPieces) {
+    startPuzzle();
+    PuzzleModel& m = session_->model();
+    SideWindowManager& w = session_->sideWindows();
+    front_.edgeDelivery = 1;
+    ASSERT_TRUE(session_->dispatch(fc::kBox1));
+    ASSERT_TRUE(session_->dispatch(mc::kFindEdges));
+    ASSERT_TRUE(session_->dispatch(fc::kBox1));  // closed, its place kept
+    const Rect pieces = m.listBoundingBox(sortingBoxList(1));
+    // As if saved on a screen 2000 pixels wide: the box and its pieces 1440
+    // pixels further right.
+    session_->document().record().boxRect[0] = storedRectOf({1500, 60, 1700, 260});
+    m.offsetListPieces(sortingBoxList(1), 1440, 0, nullptr);
+    ASSERT_TRUE(session_->dispatch(fc::kBox1));
+    const Rect frame = w.views().frame(sideWindowOfBox(1));
+    EXPECT_EQ(frame.left, 1500 - 18 * 30);
+    EXPECT_EQ(m.listBoundingBox(sortingBoxList(1)), pieces.offset(frame.left - 60, 0));
+}
+
+TEST_F(GameSessionTest, ThePreviewKeepsThePicturesAspect) {
+    startPuzzle();
+    SideWindowManager& w = session_->sideWindows();
+    ASSERT_TRUE(session_->dispatch(fc::kPreview));
+    ASSERT_TRUE(w.isOpen(SideWindow::Preview));
+    const Rect client = w.views().client(SideWindow::Preview);
+    // The picture is 400 x 300.
+    EXPECT_NEAR(double(client.width()) / client.height(), 4.0 / 3.0, 0.02);
+    const Rect sized = w.correctSize(SideWindow::Preview, {100, 100, 500, 160}, SizingEdge::Bottom);
+    const Point extra = w.views().frameExtra();
+    EXPECT_NEAR(double(sized.width() - extra.x) / (sized.height() - extra.y), 4.0 / 3.0, 0.02);
 }
 
 }  // namespace
