@@ -246,31 +246,15 @@ void Application::runStartRoutine() {
         options_.openFile.reset();
         if (ok && doc.hasPuzzle()) return emit puzzleReady();
     }
-    Document& doc = session_->document();
     for (;;) {
-        const std::string last = PreferencesRecord::text(session_->preferences().record.lastPuzzlePath);
-        std::error_code ec;
-        const bool canContinue = !last.empty() && std::filesystem::exists(last, ec);
         refreshAll();
-        StartDialog dialog(window_.get(), canContinue);
+        StartDialog dialog(window_.get(), session_->continuePath().has_value());
         dialog.exec();
-        switch (dialog.choice()) {
-            case StartChoice::NewPuzzle: doc.newPuzzle(); break;
-            case StartChoice::OpenPuzzle: {
-                std::optional<std::string> path = platform_->pickOpenFile("Open", kPuzzleFileFilter, dataFolder_);
-                if (path) doc.open(*path);
-                break;
-            }
-            case StartChoice::Continue: doc.open(last); break;
-            case StartChoice::HostGame:
-            case StartChoice::JoinGame:
-                // Network games arrive with the multiplayer issues.
-                break;
-            case StartChoice::Exit:
-                QApplication::quit();
-                return;
+        if (dialog.choice() == StartChoice::Exit) {
+            QApplication::quit();
+            return;
         }
-        if (doc.hasPuzzle() && doc.hasPicture()) return emit puzzleReady();
+        if (session_->runStartChoice(dialog.choice())) return emit puzzleReady();
     }
 }
 
@@ -295,8 +279,8 @@ void Application::takeScreenshotAndQuit() {
 }
 
 void Application::requestClose() {
-    if (session_ && !session_->document().askToSaveChanges()) return;
-    playEvent(kSoundExit);  // the audio session lets it finish at shutdown
+    // The audio session lets the exit sound finish at shutdown.
+    if (session_ && !session_->closeRequested()) return;
     QApplication::quit();
 }
 

@@ -13,9 +13,9 @@
 
 class QPushButton;
 
-namespace pavalo {
+#include "shell/game_session.h"
 
-enum class StartChoice { NewPuzzle = 0, OpenPuzzle = 1, Continue = 2, HostGame = 3, JoinGame = 4, Exit = 5 };
+namespace pavalo {
 
 class StartDialog : public QDialog {
     Q_OBJECT

@@ -495,7 +495,38 @@ void GameSession::openRecent(int index) {
     document_->open(path);
 }
 
-// ------------------------------------------------------------------- exit
+// ------------------------------------------------------- start and exit
+
+std::optional<std::string> GameSession::continuePath() const {
+    const std::string last = PreferencesRecord::text(prefs_.record.lastPuzzlePath);
+    std::error_code ec;
+    if (last.empty() || !std::filesystem::exists(last, ec)) return std::nullopt;
+    return last;
+}
+
+bool GameSession::runStartChoice(StartChoice choice) {
+    Document& doc = *document_;
+    switch (choice) {
+        case StartChoice::NewPuzzle: doc.newPuzzle(); break;
+        case StartChoice::OpenPuzzle:
+            if (std::optional<std::string> path = platform_.pickOpenFile("Open", kPuzzleFileFilter, dataFolder_))
+                doc.open(*path);
+            break;
+        case StartChoice::Continue:
+            if (std::optional<std::string> path = continuePath()) doc.open(*path);
+            break;
+        case StartChoice::HostGame:
+        case StartChoice::JoinGame:
+        case StartChoice::Exit: break;
+    }
+    return doc.hasPuzzle() && doc.hasPicture();
+}
+
+bool GameSession::closeRequested() {
+    if (!document_->askToSaveChanges()) return false;
+    playEvent(kSoundExit);
+    return true;
+}
 
 bool GameSession::exitGame() {
     Document& doc = *document_;

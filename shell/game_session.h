@@ -111,6 +111,9 @@ public:
 // The saved puzzles' file filter of the Open dialogs.
 inline constexpr const char* kPuzzleFileFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
 
+// The start dialog's buttons, in their order.
+enum class StartChoice { NewPuzzle = 0, OpenPuzzle = 1, Continue = 2, HostGame = 3, JoinGame = 4, Exit = 5 };
+
 struct SessionOptions {
     // The player's data folder; empty for a session that keeps no recent
     // files (a tool working on one file).
@@ -225,6 +228,17 @@ public:
     // ---- UndoActions ----
     void restoreWindows(const SettingsRecord& record) override;
     void refreshToolPalette() override { refreshPalette(); }
+
+    // ---- starting and ending ----
+    // The puzzle "Continue" reopens: the last puzzle's path while that file
+    // still exists.
+    std::optional<std::string> continuePath() const;
+    // Carries out a choice of the start dialog (Exit and the network games
+    // do nothing here); true when a puzzle and its picture are ready.
+    bool runStartChoice(StartChoice choice);
+    // The window's close box: false when the player keeps the game (the
+    // save question was cancelled); otherwise the exit sound plays.
+    bool closeRequested();
 
     // Exit: the document closes (its save prompt may cancel), the side
     // windows and the palette go, and the start routine comes back. False

@@ -257,6 +257,31 @@ TEST_F(GameSessionTest, ExitAsksToSaveAndReturnsToTheStartOnlyWhenNotCancelled) 
     EXPECT_EQ(session_->compositor().state().displayState, DisplayState::Tile);
 }
 
+TEST_F(GameSessionTest, ContinueReopensTheLastPuzzleWhileItsFileExists) {
+    EXPECT_FALSE(session_->continuePath());
+    EXPECT_FALSE(session_->runStartChoice(StartChoice::Continue));
+    ASSERT_TRUE(session_->runStartChoice(StartChoice::NewPuzzle));
+    const std::string path = (folder_ / "last.gvp").string();
+    ASSERT_TRUE(session_->document().saveAs(path));
+    ASSERT_EQ(session_->continuePath(), path);
+    platform_.messageAnswers.push_back(MessageResult::No);
+    ASSERT_TRUE(session_->exitGame());
+    ASSERT_TRUE(session_->runStartChoice(StartChoice::Continue));
+    EXPECT_EQ(session_->document().path(), path);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(session_->continuePath());
+}
+
+TEST_F(GameSessionTest, ClosingTheWindowKeepsTheGameWhenTheSaveQuestionIsCancelled) {
+    startPuzzle();
+    drag(pointOn(1), {250, 250});
+    platform_.messageAnswers.push_back(MessageResult::Cancel);
+    EXPECT_FALSE(session_->closeRequested());
+    EXPECT_TRUE(session_->document().modified());
+    platform_.messageAnswers.push_back(MessageResult::No);
+    EXPECT_TRUE(session_->closeRequested());
+}
+
 TEST_F(GameSessionTest, AHeadlessSessionRunsWithTheDefaultFrontEnd) {
     GameSession& s = *session_;
     s.setFrontEnd(nullptr);
