@@ -202,6 +202,9 @@ constexpr uint32_t kAmber = 0xFFD200, kGrey = 0x808080, kBlue = 0x78A0DC;
 
 TEST(OverviewComposition, MarksFramesAndColours) {
     Scene s(24);
+    // A loose piece lying on a finished one: its mark covers the other's.
+    const Piece& finished = s.model.piece(0);
+    s.model.moveGroup(ListId::Main, 4, finished.x, finished.y);
     // 6 x 4 cells on a 185-pixel-wide client: 10-pixel cells, the picture's
     // 160 x 120 shown as 60 x 40 in the map's middle.
     DrawSurface out;
@@ -236,6 +239,9 @@ TEST(OverviewComposition, MarksFramesAndColours) {
         ++finishedSeen;
     }
     EXPECT_GT(finishedSeen, 0);
+    const Point shared = map.markOf(s.model, 0);
+    ASSERT_EQ(map.markOf(s.model, 4), shared);
+    EXPECT_EQ(rgbAt(out, shared.x + 4, shared.y + 4), 0xFFFFFFu);
     // Box pieces are not marked: the gap between cells and empty cells keep
     // the background.
     EXPECT_EQ(rgbAt(out, 9, 9), 0x0A285Au);
