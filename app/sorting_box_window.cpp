@@ -1,4 +1,4 @@
-// A sorting box window: painting its list, the mouse, moving, sizing and
+// A sorting box window: showing its list, the mouse, moving, sizing and
 // the scroll bars.
 #include "app/sorting_box_window.h"
 
