@@ -4,15 +4,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "common/named_mutex.h"
+#include "app/surface_image.h"
 #include "display/compositor.h"
+#include "display/side_window_composer.h"
 #include "display/view_controller.h"
-#include "shell/colour_options.h"
 
 namespace pavalo {
 namespace {
-
-QColor qColourOf(uint32_t chosen) { return QColor(chosenRed(chosen), chosenGreen(chosen), chosenBlue(chosen)); }
 
 class OverviewCanvas : public QWidget {
 public:
@@ -22,44 +20,16 @@ public:
     }
 
 protected:
-    OverviewMap map() const {
-        const int32_t columns = std::max(context_.model.columns(), 1);
-        return OverviewMap(columns, std::max(context_.model.rows(), 1), OverviewMap::cellForWidth(width(), columns));
-    }
+    OverviewMap map() const { return overviewMapFor(context_.model, width()); }
 
     void paintEvent(QPaintEvent*) override {
         QPainter g(this);
-        const RendererState& st = context_.compositor.state();
-        const QColor background = qColourOf(st.options.background);
-        g.fillRect(rect(), background);
-        if (!context_.model.hasPuzzle()) return;
-        const OverviewMap m = map();
-        // Frames and marks in a colour that stands out from the background.
-        const QColor ink = background.lightness() > 128 ? QColor(0, 0, 0) : QColor(255, 255, 255);
-        const Rect picture = m.pictureFrame();
-        g.setPen(QColor(128, 128, 128));
-        g.drawRect(picture.left, picture.top, picture.width() - 1, picture.height() - 1);
-        const int s = m.cell();
-        const int markW = s >= 3 ? s - 1 : 1;
-        const int markH = s >= 3 ? s - 1 : s;
-        {
-            NamedLock lock(NamedMutex::PIECE);
-            const PuzzleModel& model = context_.model;
-            for (ListId list : {ListId::Finished, ListId::Main}) {
-                const QColor colour = list == ListId::Main ? ink : QColor(120, 160, 220);
-                model.forEachGroup(list, [&](int32_t group) {
-                    model.forEachMember(group, [&](int32_t piece) {
-                        const Point p = m.markOf(model, piece);
-                        g.fillRect(p.x, p.y, markW, markH, colour);
-                    });
-                });
-            }
-        }
         ViewController* c = context_.controller();
-        const Rect view = m.viewFrame(context_.model.geometry(), c ? c->zoom() : 0);
-        g.setPen(QPen(QColor(255, 210, 0), 1));
-        g.setBrush(Qt::NoBrush);
-        g.drawRect(view.left, view.top, view.width() - 1, view.height() - 1);
+        if (!composeOverview(surface_, width(), height(), context_.model, context_.compositor.state().options.background,
+                             c ? c->zoom() : 0))
+            return;
+        const QImage image = surfaceImage(surface_);
+        if (!image.isNull()) g.drawImage(QPoint(0, 0), image);
     }
 
     void scrollTowards(QPoint at) {
@@ -79,6 +49,7 @@ protected:
 
 private:
     SideWindowContext context_;
+    DrawSurface surface_;  // the composed map, kept to reuse its memory
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "app/surface_image.h"
+#include "display/side_window_composer.h"
 #include "surface/draw_surface.h"
 
 namespace pavalo {
@@ -19,18 +20,14 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter g(this);
-        DrawSurface* picture = context_.picture();
-        const QImage image = picture ? surfaceImage(*picture) : QImage();
-        if (image.isNull()) {
-            g.fillRect(rect(), Qt::black);
-            return;
-        }
-        g.setRenderHint(QPainter::SmoothPixmapTransform);
-        g.drawImage(rect(), image);
+        if (!composePreview(surface_, width(), height(), context_.picture())) return;
+        const QImage image = surfaceImage(surface_);
+        if (!image.isNull()) g.drawImage(QPoint(0, 0), image);
     }
 
 private:
     SideWindowContext context_;
+    DrawSurface surface_;  // the scaled picture, kept to reuse its memory
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// A sorting box window: painting its list, the mouse, moving, sizing and
+// A sorting box window: showing its list, the mouse, moving, sizing and
 // the scroll bars.
 #include "app/sorting_box_window.h"
 
@@ -11,8 +11,8 @@
 #include "app/cursors.h"
 #include "app/play_view.h"
 #include "app/surface_image.h"
-#include "common/named_mutex.h"
 #include "display/compositor.h"
+#include "display/side_window_composer.h"
 #include "display/view_controller.h"
 #include "puzzle/assist_commands.h"
 #include "shell/colour_options.h"
@@ -47,57 +47,23 @@ QPoint BoxCanvas::origin() const {
 void BoxCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     Compositor& comp = context_.compositor;
-    const RendererState& st = comp.state();
-    painter.fillRect(event->rect(), qColourOf(st.options.background));
-    DrawSurface& back = comp.backBuffer();
-    if (!back.hasPixels() || st.displayState != DisplayState::Playing || !context_.model.hasPuzzle()) return;
+    // What the back buffer does not reach shows the play area's background.
+    painter.fillRect(event->rect(), qColourOf(comp.state().options.background));
     const QPoint o = origin();
-    const int z = std::clamp(zoom, 0, 3);
-    DrawSurface* picture = context_.picture();
     ViewController* controller = context_.controller();
-    const std::optional<Rect> band = controller ? controller->bandRect(WindowId::sortingBox(box_ - 1)) : std::nullopt;
+    BoxRequest request;
+    request.list = listOfBox(box_);
+    request.origin = {o.x(), o.y()};
+    request.zoomShift = zoom;
+    request.band = controller ? controller->bandRect(WindowId::sortingBox(box_ - 1)) : std::nullopt;
     for (const QRect& r : event->region()) {
-        const Rect clip{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
-        Rect area = windowToPlay(widenClipBox(clip, z), o.x(), o.y(), z);
-        {
-            // The model before the surfaces, as the view's update does.
-            NamedLock lock(NamedMutex::PIECE);
-            back.rectFill(st.backgroundColour, &area);  // clips `area` to the back buffer
-            if (area.empty()) continue;
-            uint8_t* target = back.lock();
-            const uint8_t* source = picture ? picture->lock() : nullptr;
-            if (target && (!picture || source)) {
-                Rect drawn = area;
-                comp.renderer.drawAllOutlinesAndPieces(context_.model, listOfBox(box_), drawn, back, picture);
-            }
-            back.unlock();
-            if (picture) picture->unlock();
-            if (band) {
-                const Rect b = *band;
-                const int32_t l = std::min(b.left, b.right), t = std::min(b.top, b.bottom);
-                const int32_t rr = std::max(b.left, b.right) - 1, bb = std::max(b.top, b.bottom) - 1;
-                // Only the part inside this update's area is touched.
-                auto h = [&](int32_t y) {
-                    if (y < area.top || y >= area.bottom) return;
-                    const int32_t a = std::max(l, area.left), e = std::min(rr, area.right - 1);
-                    if (a <= e) back.hLine(a, y, e - a + 1, st.selectionRectColour);
-                };
-                auto v = [&](int32_t x) {
-                    if (x < area.left || x >= area.right) return;
-                    const int32_t a = std::max(t, area.top), e = std::min(bb, area.bottom - 1);
-                    if (a <= e) back.vLine(x, a, e - a + 1, st.selectionRectColour);
-                };
-                h(t);
-                h(bb);
-                v(l);
-                v(rr);
-            }
-        }
-        const QImage image = surfaceImage(back);
+        request.clipBox = {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+        const Presentation shown = composeSortingBox(comp, context_.model, context_.picture(), request);
+        if (!shown.present) continue;
+        const QImage image = surfaceImage(comp.backBuffer());
         if (image.isNull()) continue;
-        const Rect dest = playToWindow(area, o.x(), o.y(), z);
-        painter.drawImage(QRect(dest.left, dest.top, dest.width(), dest.height()), image,
-                          QRect(area.left, area.top, area.width(), area.height()));
+        painter.drawImage(QRect(shown.dest.left, shown.dest.top, shown.dest.width(), shown.dest.height()), image,
+                          QRect(shown.source.left, shown.source.top, shown.source.width(), shown.source.height()));
     }
 }
 

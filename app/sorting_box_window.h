@@ -1,9 +1,9 @@
 // SortingBoxWindow: one of the four sorting boxes — a side window whose
 // client area shows its own list of pieces at its own zoom, with scroll bars.
 // The side windows' manager moves the pieces with the window, keeps 30
-// pixels of it on the screen and works out the scroll bars. Its canvas paints the box's pieces with the shared renderer into
-// the back buffer under PIECEMutex and hands the mouse to the view
-// controller as events of WindowId::sortingBox(box - 1).
+// pixels of it on the screen and works out the scroll bars. Its canvas shows
+// what the composer drew for it and hands the mouse to the view controller
+// as events of WindowId::sortingBox(box - 1).
 #pragma once
 
 #include <QWidget>

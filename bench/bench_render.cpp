@@ -1,7 +1,7 @@
-// Benchmarks of piece rendering and play-area composition on a 1920 x 1080
-// play area: all pieces of a 4000-piece puzzle drawn, full-screen updates at
-// 8, 16 and 24 bits with the pieces scattered or assembled, and the small
-// update that follows dragging one piece.
+// Benchmarks of piece rendering and composition on a 1920 x 1080 play area:
+// all pieces of a 4000-piece puzzle drawn, full-screen updates at 8, 16 and
+// 24 bits with the pieces scattered or assembled, the small update that
+// follows dragging one piece, a sorting box full of pieces, and the preview.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "display/compositor.h"
+#include "display/side_window_composer.h"
 #include "surface/display_modes.h"
 #include "puzzle/cutter.h"
 
@@ -30,12 +31,7 @@ struct World {
     std::unique_ptr<Compositor> compositor;
 };
 
-World& world(int32_t picW, int32_t picH, int32_t depth, bool assembled) {
-    static std::map<std::tuple<int32_t, int32_t, int32_t, bool>, std::unique_ptr<World>> worlds;
-    auto& slot = worlds[{picW, picH, depth, assembled}];
-    if (slot) return *slot;
-    slot = std::make_unique<World>();
-    World& w = *slot;
+void build(World& w, int32_t picW, int32_t picH, int32_t depth, bool assembled) {
     setDisplayModes(defaultDisplayModes(kPlayW, kPlayH));
     Random rng(1);
     std::vector<int32_t> order;
@@ -71,7 +67,39 @@ World& world(int32_t picW, int32_t picH, int32_t depth, bool assembled) {
     ViewRequest first;
     first.clipBox = {0, 0, kPlayW, kPlayH};
     w.compositor->updateView(first);  // builds the buffers and the outline shades
-    return w;
+}
+
+World& world(int32_t picW, int32_t picH, int32_t depth, bool assembled) {
+    static std::map<std::tuple<int32_t, int32_t, int32_t, bool>, std::unique_ptr<World>> worlds;
+    auto& slot = worlds[{picW, picH, depth, assembled}];
+    if (!slot) {
+        slot = std::make_unique<World>();
+        build(*slot, picW, picH, depth, assembled);
+    }
+    return *slot;
+}
+
+// A 480 x 360 sorting box at (200, 150) holding 600 of the 4000 pieces of a
+// 1600 x 1000 picture, heaped over it at random (turned, some hanging over
+// its edges).
+constexpr int32_t kBoxX = 200, kBoxY = 150, kBoxW = 480, kBoxH = 360, kBoxPieces = 600;
+
+World& boxWorld(int32_t depth) {
+    static std::map<int32_t, std::unique_ptr<World>> worlds;
+    auto& slot = worlds[depth];
+    if (!slot) {
+        slot = std::make_unique<World>();
+        World& w = *slot;
+        build(w, 1600, 1000, depth, false);
+        std::mt19937 gen(3);
+        for (int32_t i = 0; i < kBoxPieces; ++i) {
+            w.model.movePieceToList(ListId::Box1, ListId::Main, i);
+            const Piece& p = w.model.piece(i);
+            w.model.moveGroup(ListId::Box1, i, kBoxX + int32_t(gen() % uint32_t(kBoxW)) - p.drawnWidth() / 2,
+                              kBoxY + int32_t(gen() % uint32_t(kBoxH)) - p.drawnHeight() / 2);
+        }
+    }
+    return *slot;
 }
 
 // Every piece drawn with its shaded outline onto the back buffer.
@@ -126,6 +154,32 @@ void dragUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t dep
     }
 }
 
+// The whole client area of the box above composed, at zoom 0 (480 x 360
+// client pixels) or 1 (960 x 720 client pixels showing the same box area).
+void boxUpdate(benchmark::State& state, int32_t depth, int32_t zoom) {
+    World& w = boxWorld(depth);
+    BoxRequest r;
+    r.list = ListId::Box1;
+    r.origin = {kBoxX, kBoxY};
+    r.zoomShift = zoom;
+    r.clipBox = {0, 0, kBoxW << zoom, kBoxH << zoom};
+    for (auto _ : state) {
+        Presentation p = composeSortingBox(*w.compositor, w.model, &w.picture, r);
+        if (!p.present) state.SkipWithError("nothing composed");
+        benchmark::DoNotOptimize(p);
+    }
+}
+
+// The whole picture averaged into a 400 x 250 preview.
+void previewUpdate(benchmark::State& state, int32_t picW, int32_t picH, int32_t depth) {
+    World& w = world(picW, picH, depth, false);
+    DrawSurface out;
+    for (auto _ : state) {
+        if (!composePreview(out, 400, 250, &w.picture)) state.SkipWithError("no preview");
+        benchmark::DoNotOptimize(out.pixels());
+    }
+}
+
 }  // namespace
 
 #define PAVALO_RENDER_BENCH(...)        \
@@ -146,6 +200,11 @@ PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_scattered_24, 1600, 1000, 24, false);
 PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_8, 1600, 1000, 8, true);
 PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_16, 1600, 1000, 16, true);
 PAVALO_RENDER_BENCH(fullUpdate, 1600x1000_assembled_24, 1600, 1000, 24, true);
+PAVALO_RENDER_BENCH(boxUpdate, 1600x1000_zoom0_8, 8, 0);
+PAVALO_RENDER_BENCH(boxUpdate, 1600x1000_zoom0_24, 24, 0);
+PAVALO_RENDER_BENCH(boxUpdate, 1600x1000_zoom1_24, 24, 1);
+PAVALO_RENDER_BENCH(previewUpdate, 4096x3072_24, 4096, 3072, 24);
+PAVALO_RENDER_BENCH(previewUpdate, 1600x1000_8, 1600, 1000, 8);
 BENCHMARK_CAPTURE(dragUpdate, 1600x1000_24, 1600, 1000, 24)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
