@@ -74,7 +74,8 @@ FrameController::FrameController(Application& app) : app_(app) {
                                   Document& doc = session().document();
                                   return doc.hasPicture() ? &doc.picture() : nullptr;
                               },
-                              s.sideWindows()};
+                              s.sideWindows(),
+                              [this] { return session().pictureVersion(); }};
     sideWindows_ = std::make_unique<SideWindows>(window.view(), context);
     window.view()->setPointerRoute([this](QPoint global) { return sideWindows_->route(global); });
     connect(sideWindows_.get(), &SideWindows::changed, this, [this] { session().refreshPalette(); });

@@ -20,14 +20,26 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter g(this);
-        if (!composePreview(surface_, width(), height(), context_.picture())) return;
+        // Scaling a large picture down is slow; it is done again only when
+        // the picture or the window's size changed.
+        const DrawSurface* picture = context_.picture();
+        const uint64_t version = context_.pictureVersion ? context_.pictureVersion() : 0;
+        const bool fresh = surface_.hasPixels() && picture == shownPicture_ && version == shownVersion_ &&
+                           surface_.width() == width() && surface_.height() == height();
+        if (!fresh) {
+            if (!composePreview(surface_, width(), height(), picture)) return;
+            shownPicture_ = picture;
+            shownVersion_ = version;
+        }
         const QImage image = surfaceImage(surface_);
         if (!image.isNull()) g.drawImage(QPoint(0, 0), image);
     }
 
 private:
     SideWindowContext context_;
-    DrawSurface surface_;  // the scaled picture, kept to reuse its memory
+    DrawSurface surface_;  // the scaled picture
+    const DrawSurface* shownPicture_ = nullptr;
+    uint64_t shownVersion_ = 0;
 };
 
 }  // namespace

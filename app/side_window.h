@@ -30,6 +30,9 @@ struct SideWindowContext {
     std::function<ViewController*()> controller;
     std::function<DrawSurface*()> picture;  // null without a picture
     SideWindowManager& manager;             // the rules of moving, sizing and closing
+    // Changes whenever the picture's pixels change (a new puzzle, the next
+    // frame of an animation).
+    std::function<uint64_t()> pictureVersion;
 };
 
 class SideWindowFrame : public QWidget {

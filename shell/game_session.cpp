@@ -238,6 +238,7 @@ void GameSession::puzzleShown() {
 bool GameSession::advanceAnimatedPicture() {
     if (document_->record().pictureKind != kPictureWda || !document_->hasPicture()) return false;
     if (!animations_->advance(document_->picture())) return false;
+    ++pictureVersion_;
     redrawPlayArea();
     return true;
 }
@@ -245,6 +246,7 @@ bool GameSession::advanceAnimatedPicture() {
 // ------------------------------------------------------- DocumentFrontEnd
 
 void GameSession::puzzleChanged() {
+    ++pictureVersion_;
     RendererState& state = compositor_->state();
     const bool playing = document_->hasPuzzle();
     DrawSurface* picture = document_->hasPicture() ? &document_->picture() : nullptr;

@@ -173,6 +173,9 @@ public:
     // The idle pass: the next frame of an animated picture; true when the
     // picture changed and the windows showing it were redrawn.
     bool advanceAnimatedPicture();
+    // Counts changes of the picture's pixels, for windows that keep a
+    // scaled copy of it.
+    uint64_t pictureVersion() const { return pictureVersion_; }
 
     // ---- DocumentFrontEnd ----
     std::optional<std::string> choosePicture() override { return frontEnd_->choosePicture(); }
@@ -285,6 +288,7 @@ private:
     RecentFileList recent_;
     std::string recentPath_;
     bool assistDisabled_ = false;
+    uint64_t pictureVersion_ = 0;
 };
 
 }  // namespace pavalo
