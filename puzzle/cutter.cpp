@@ -45,11 +45,11 @@ void report(const CutProgress& progress, int percent) {
 }
 
 // The vertical pass: columns of cells separated by vertical seams.
-void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
+void writeVerticalSeams(CellMap& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
                         Random& rng, const CutProgress& progress) {
     const int32_t W = t.width, H = t.height, S = shapes.size;
     const int32_t cellW = W / cols;
-    uint8_t left = 1, right = uint8_t(rows + 1);
+    uint16_t left = 1, right = uint16_t(rows + 1);
     for (int32_t k = 0; k <= cols - 2; ++k) {
         report(progress, int(double(k) / cols * 100 * 0.25));
         Bitmap8 strip = buildVerticalSeamStrip(H, rows, shapes, rng);
@@ -59,8 +59,8 @@ void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeS
         const int32_t seamX = int32_t((k + 1) * (double(W) / cols));
         const int32_t x0 = seamX - S / 2;
         for (int32_t y = 0; y < H; ++y) {
-            uint8_t* row = t.row(y);
-            if (k == 0) std::memset(row, left, size_t(std::min(2 * cellW, W)));
+            uint16_t* row = t.row(y);
+            if (k == 0) std::fill_n(row, std::min(2 * cellW, W), left);
             const uint8_t* s = strip.row(y);
             for (int32_t i = 0; i < S; ++i) {
                 int32_t x = x0 + i;
@@ -69,10 +69,10 @@ void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeS
                 row[x] = isLeft ? left : right;
             }
             int32_t from = std::max(x0 + S, 0);
-            if (from < W) std::memset(row + from, right, size_t(std::min(2 * cellW, W - from)));
+            if (from < W) std::fill_n(row + from, std::min(2 * cellW, W - from), right);
         }
-        left = uint8_t(left + rows);
-        right = uint8_t(right + rows);
+        left = uint16_t(left + rows);
+        right = uint16_t(right + rows);
     }
 }
 
@@ -82,7 +82,7 @@ void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeS
 // row, the number of bands already passed plus 1 for each band covering the
 // row whose strip marks the pixel as lower side. Strips are built in seam
 // order as their bands are reached, so the random draws stay in order.
-void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
+void writeHorizontalSeams(CellMap& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
                           Random& rng, const CutProgress& progress) {
     const int32_t W = t.width, H = t.height, S = shapes.size;
     struct Band {
@@ -92,7 +92,7 @@ void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShap
     };
     std::deque<Band> active;
     int32_t next = 0;
-    uint8_t passed = 0;
+    uint16_t passed = 0;
     auto bandTop = [&](int32_t k) { return int32_t((k + 1) * (double(H) / rows)) - S / 2; };
     auto startBand = [&] {
         report(progress, 25 + int(double(next) / rows * 100 * 0.25));
@@ -103,7 +103,7 @@ void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShap
     // lands at (y, S - 1 - x), so band pixel (x, i) is strip (S - 1 - i, x),
     // colour 0 on the lower side. Odd seams are flipped top to bottom: band
     // pixel (x, i) is strip (i, x), colour 255 on the lower side.
-    auto lowerSide = [&](const Band& b, int32_t x, int32_t i) -> uint8_t {
+    auto lowerSide = [&](const Band& b, int32_t x, int32_t i) -> uint16_t {
         return (b.k & 1) ? b.strip.at(i, x) == 255 : b.strip.at(S - 1 - i, x) == 0;
     };
     for (int32_t y = 0; y < H; ++y) {
@@ -112,19 +112,19 @@ void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShap
             active.pop_front();
             ++passed;
         }
-        uint8_t* row = t.row(y);
+        uint16_t* row = t.row(y);
         if (active.empty()) {
             if (passed)
-                for (int32_t x = 0; x < W; ++x) row[x] = uint8_t(row[x] + passed);
+                for (int32_t x = 0; x < W; ++x) row[x] = uint16_t(row[x] + passed);
         } else if (active.size() == 1) {
             const Band& b = active.front();
             const int32_t i = y - b.y0;
-            for (int32_t x = 0; x < W; ++x) row[x] = uint8_t(row[x] + passed + lowerSide(b, x, i));
+            for (int32_t x = 0; x < W; ++x) row[x] = uint16_t(row[x] + passed + lowerSide(b, x, i));
         } else {
             for (int32_t x = 0; x < W; ++x) {
-                uint8_t add = passed;
-                for (const Band& b : active) add = uint8_t(add + lowerSide(b, x, y - b.y0));
-                row[x] = uint8_t(row[x] + add);
+                uint16_t add = passed;
+                for (const Band& b : active) add = uint16_t(add + lowerSide(b, x, y - b.y0));
+                row[x] = uint16_t(row[x] + add);
             }
         }
     }
@@ -192,7 +192,7 @@ CutTemplate createTemplateWithShapes(int32_t width, int32_t height, int32_t cols
     const int32_t cell = std::min(width / cols, height / rows);
     result.snapTolerance = snapToleranceForCell(cell);
     result.shapeSize = shapes.size;
-    result.pixels = Bitmap8(width, height, 0);
+    result.pixels = CellMap(width, height, 0);
     writeVerticalSeams(result.pixels, cols, rows, shapes, rng, progress);
     writeHorizontalSeams(result.pixels, cols, rows, shapes, rng, progress);
     return result;
@@ -219,14 +219,14 @@ namespace {
 
 struct CellBox {
     int32_t left, top, right, bottom;  // inclusive
-    uint8_t number;
+    uint16_t number;
 };
 
 // The tightest box around the pixels of a cell's number, searched within
 // one and a half cells around the cell's centre. Shrinking each side of the
 // window while its line holds no such pixel ends at exactly this box, so it
 // is found with row scans, which stay in cache, instead of column walks.
-CellBox findCellBox(const Bitmap8& t, int32_t cols, int32_t rows, int32_t r, int32_t c) {
+CellBox findCellBox(const CellMap& t, int32_t cols, int32_t rows, int32_t r, int32_t c) {
     const int32_t W = t.width, H = t.height;
     const int32_t cw = W / cols, ch = H / rows;
     const double fw = double(W) / cols, fh = double(H) / rows;
@@ -236,15 +236,17 @@ CellBox findCellBox(const Bitmap8& t, int32_t cols, int32_t rows, int32_t r, int
     const int32_t right = std::min(cw / 2 + cw + tx, W - 1);
     const int32_t top = std::max(ty - (ch + ch / 2), 0);
     const int32_t bottom = std::min(ch / 2 + ch + ty, H - 1);
-    const uint8_t number = t.at(tx, ty);
-    const size_t span = size_t(right - left + 1);
+    const uint16_t number = t.at(tx, ty);
+    const int32_t span = right - left + 1;
     CellBox b{right, bottom, left, top, number};
     for (int32_t y = top; y <= bottom; ++y) {
-        const uint8_t* row = t.row(y) + left;
-        const void* first = std::memchr(row, number, span);
-        if (!first) continue;
-        const uint8_t* last = static_cast<const uint8_t*>(memrchr(row, number, span));
-        b.left = std::min(b.left, int32_t(static_cast<const uint8_t*>(first) - row) + left);
+        const uint16_t* row = t.row(y) + left;
+        const uint16_t* end = row + span;
+        const uint16_t* first = std::find(row, end, number);
+        if (first == end) continue;
+        const uint16_t* last = end - 1;
+        while (*last != number) --last;
+        b.left = std::min(b.left, int32_t(first - row) + left);
         b.right = std::max(b.right, int32_t(last - row) + left);
         b.top = std::min(b.top, y);
         b.bottom = std::max(b.bottom, y);
@@ -254,7 +256,7 @@ CellBox findCellBox(const Bitmap8& t, int32_t cols, int32_t rows, int32_t r, int
 
 }  // namespace
 
-void cutPuzzle(const Bitmap8& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+void cutPuzzle(const CellMap& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
                const CutProgress& progress) {
     std::vector<Piece> pieces(size_t(cols) * size_t(rows));
     for (int32_t r = 0; r < rows; ++r) {
