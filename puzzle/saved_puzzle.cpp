@@ -2,6 +2,7 @@
 #include "puzzle/saved_puzzle.h"
 
 #include <cstring>
+#include <utility>
 
 #include "common/file_io.h"
 #include "common/named_mutex.h"
@@ -168,21 +169,33 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
     }
     fresh.createEmpty(std::move(pieces), rows, cols);
 
+    // Groups are read first and linked after: a number that an earlier group
+    // of the file already carries (in this list or another) is given the
+    // lowest number no group of the file uses, so every group number is
+    // unique once the puzzle is open and merges by number stay exact when
+    // groups later move between lists.
+    struct StoredGroup {
+        ListId list;
+        int32_t number;
+        std::vector<std::pair<int32_t, bool>> members;
+    };
+    std::vector<StoredGroup> stored;
     std::vector<uint8_t> numberUsed(size_t(n), 0);
+    int32_t totalGroups = 0;
     for (int li = 0; li < kStoredLists; ++li) {
         const ListId list = static_cast<ListId>(li);
         uint32_t groups = in.u32();
         if (!in.ok()) return damaged("the file ends early");
-        if (groups > uint32_t(n - fresh.usedGroupNodes()))
+        if (groups > uint32_t(n - totalGroups))
             return damaged(std::string("the ") + listName(list) + " list has too many groups");
+        totalGroups += int32_t(groups);
         for (uint32_t k = 0; k < groups; ++k) {
             int32_t number = in.i32();
             uint32_t count = in.u32();
             if (!in.ok()) return damaged("the file ends early");
-            if (number < 0 || number >= n || numberUsed[size_t(number)]++)
-                return damaged("group number " + std::to_string(number) + " is wrong or repeated");
+            if (number < 0 || number >= n) return damaged("group number " + std::to_string(number) + " is wrong");
             if (count > uint32_t(n)) return damaged("a group has too many pieces");
-            int32_t node = fresh.appendGroup(list, number);
+            StoredGroup group{list, number, {}};
             bool groupSelected = false;
             for (uint32_t j = 0; j < count; ++j) {
                 uint32_t piece = in.u32();
@@ -191,10 +204,25 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
                 if (piece >= uint32_t(n)) return damaged("a group names piece " + std::to_string(piece));
                 // Members of a group share one flag: the first member's.
                 if (j == 0) groupSelected = selected != 0;
-                if (!fresh.appendMember(node, int32_t(piece), groupSelected))
-                    return damaged("piece " + std::to_string(piece) + " is in two groups");
+                group.members.emplace_back(int32_t(piece), groupSelected);
             }
+            stored.push_back(std::move(group));
         }
+    }
+    std::vector<int32_t> repeated;  // indices into `stored`
+    for (size_t k = 0; k < stored.size(); ++k)
+        if (numberUsed[size_t(stored[k].number)]++) repeated.push_back(int32_t(k));
+    int32_t freeNumber = 0;
+    for (int32_t k : repeated) {
+        while (numberUsed[size_t(freeNumber)]) ++freeNumber;  // at most n groups: one is free
+        numberUsed[size_t(freeNumber)] = 1;
+        stored[size_t(k)].number = freeNumber;
+    }
+    for (const StoredGroup& group : stored) {
+        const int32_t node = fresh.appendGroup(group.list, group.number);
+        for (const auto& [piece, selected] : group.members)
+            if (!fresh.appendMember(node, piece, selected))
+                return damaged("piece " + std::to_string(piece) + " is in two groups");
     }
     std::string why;
     if (!fresh.checkInvariants(&why)) return damaged(why);

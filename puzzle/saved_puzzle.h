@@ -52,7 +52,7 @@ bool savePuzzleFile(const std::string& path, const SettingsRecord& record,
 // stored positions back into play-area positions. Rebuilds the piece order
 // table into `order` with `rng` (4 N swaps). Every count, size, piece number
 // and mask is checked; a bad file is refused with a message and nothing of it
-// is kept.
+// is kept. A group number the file repeats is given an unused one.
 OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, int32_t playHeight,
                              Random& rng, SettingsRecord& record, PuzzleModel& model,
                              std::vector<int32_t>& order);

@@ -123,6 +123,33 @@ TEST(Joining, JoinsOneGroupPerCallAndPlacesMembersExactly) {
     EXPECT_EQ(joinNeighbours(m, ListId::Box1, 4), -1);
 }
 
+// Two groups of one list with one number: a join must still merge exactly
+// the fitting group (never another group of that number) and, once merged,
+// report no further join, or a drop would repeat the same join for ever.
+TEST(Joining, RepeatedGroupNumbersStillJoinTheFittingGroupOnce) {
+    for (const bool numberedLikeTheTarget : {true, false}) {
+        PuzzleModel grid = makePuzzle(3, 1, 7);
+        std::vector<Piece> pieces(grid.pieces().begin(), grid.pieces().end());
+        PuzzleModel m;
+        m.geometry() = grid.geometry();
+        m.createEmpty(std::move(pieces), 1, 3);
+        // Head to tail: piece 2 (number 5), piece 0, piece 1 (number 5).
+        // Piece 1 fits beside piece 0; piece 2 lies far from everything.
+        m.appendMember(m.appendGroup(ListId::Main, 5), 2, false);
+        m.appendMember(m.appendGroup(ListId::Main, numberedLikeTheTarget ? 5 : 3), 0, false);
+        m.appendMember(m.appendGroup(ListId::Main, 5), 1, false);
+        ASSERT_TRUE(m.checkInvariants());
+        placeBeside(m, 1, 0, 2, -1);
+        const int32_t target = m.member(0).group;
+        EXPECT_EQ(joinNeighbours(m, ListId::Main, 1), m.groupNode(target).groupNumber);
+        EXPECT_EQ(m.member(1).group, target);
+        EXPECT_EQ(m.piece(1).x, m.piece(0).x + kCell);
+        EXPECT_EQ(m.groupNode(m.member(2).group).pieceCount, 1);
+        EXPECT_EQ(joinNeighbours(m, ListId::Main, 1), -1);
+        EXPECT_TRUE(m.checkInvariants());
+    }
+}
+
 TEST(Joining, SnapToSolvedNeedsUprightAndStrictlyUnderTwiceTheTolerance) {
     PuzzleModel m = makePuzzle(2, 2, 10);
     auto solvedX = [&](int p) { return m.solvedX(p); };
