@@ -1,6 +1,7 @@
 // Writing and checked reading of saved puzzle files.
 #include "puzzle/saved_puzzle.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -25,7 +26,39 @@ OpenResult damaged(const std::string& why) {
 
 bool withinCoordinateRange(int32_t v) { return v >= -kMaxStoredCoordinate && v <= kMaxStoredCoordinate; }
 
+// The smallest and largest join tolerance that cutting gives.
+constexpr int32_t kLowestTolerance = 7;
+constexpr int32_t kHighestTolerance = 50;
+
+void repairRect(StoredRect& r, int32_t screenWidth, int32_t screenHeight) {
+    if (r == StoredRect{}) return;
+    const int64_t width = int64_t(r.right) - r.left, height = int64_t(r.bottom) - r.top;
+    if (width <= 0 || height <= 0) {
+        r = {};
+        return;
+    }
+    const int64_t w = std::min<int64_t>(width, std::max(screenWidth, 1));
+    const int64_t h = std::min<int64_t>(height, std::max(screenHeight, 1));
+    const int64_t left = std::clamp<int64_t>(r.left, -int64_t(screenWidth) - w, 2 * int64_t(screenWidth));
+    const int64_t top = std::clamp<int64_t>(r.top, -int64_t(screenHeight) - h, 2 * int64_t(screenHeight));
+    r = {int32_t(left), int32_t(top), int32_t(left + w), int32_t(top + h)};
+}
+
 }  // namespace
+
+void repairOpenedRecord(SettingsRecord& record, int32_t screenWidth, int32_t screenHeight) {
+    if (record.snapTolerance < kLowestTolerance || record.snapTolerance > kHighestTolerance) {
+        const int32_t cols = std::max(record.columns, 1), rows = std::max(record.rows, 1);
+        record.snapTolerance =
+            snapToleranceForCell(std::min(record.pictureWidth / cols, record.pictureHeight / rows));
+    }
+    for (StoredRect& r : record.boxRect) repairRect(r, screenWidth, screenHeight);
+    repairRect(record.previewRect, screenWidth, screenHeight);
+    repairRect(record.overviewRect, screenWidth, screenHeight);
+    repairRect(record.paletteRect, screenWidth, screenHeight);
+    record.networkGame = 0;
+    record.assistAllowed.fill(1);
+}
 
 void syncRecordFromModel(SettingsRecord& record, const PuzzleModel& model) {
     const PuzzleGeometry& g = model.geometry();
@@ -125,6 +158,7 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
         return damaged("its picture size is not possible");
     if (!withinCoordinateRange(newRecord.assemblyOffsetX) || !withinCoordinateRange(newRecord.assemblyOffsetY))
         return damaged("its picture offset is out of range");
+    repairOpenedRecord(newRecord, playWidth, playHeight);
 
     std::vector<int32_t> newOrder = makePieceOrderTable(n, rng);
 

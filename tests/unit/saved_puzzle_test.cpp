@@ -387,6 +387,62 @@ TEST(SavedPuzzle, RepeatedGroupNumbersAreRenumberedOnReading) {
     }
 }
 
+// Record values the game acts on are repaired on reading; sound ones stay.
+TEST(SavedPuzzle, OpeningRepairsRecordValuesOutOfRange) {
+    Fixture f = cutSample();  // 360 x 240 in 6 x 4: cells of 60, tolerance 10
+    const int32_t cutTolerance = f.model.geometry().snapTolerance;
+    ASSERT_EQ(cutTolerance, 10);
+    auto reopened = [&](auto&& change) {
+        Fixture changed = cutSample();
+        change(changed.record, changed.model);
+        Fixture back;
+        OpenResult r = decodeInto(encodeSavedPuzzle(changed.record, changed.model), back);
+        EXPECT_TRUE(r.ok()) << r.message;
+        EXPECT_EQ(back.model.geometry().snapTolerance, back.record.snapTolerance);
+        return back.record;
+    };
+    for (const int32_t t : {0, -3, 6, 51, 0x7fffffff, int32_t(0x80000000)})
+        EXPECT_EQ(reopened([&](SettingsRecord&, PuzzleModel& m) { m.geometry().snapTolerance = t; }).snapTolerance,
+                  cutTolerance) << t;
+    for (const int32_t t : {7, 26, 50})
+        EXPECT_EQ(reopened([&](SettingsRecord&, PuzzleModel& m) { m.geometry().snapTolerance = t; }).snapTolerance, t);
+
+    // A file is opened as a single-player game.
+    SettingsRecord single = reopened([](SettingsRecord& r, PuzzleModel&) {
+        r.networkGame = 1;
+        r.assistAllowed = {0, 1, 0, 0, 1, 0, 0};
+    });
+    EXPECT_EQ(single.networkGame, 0u);
+    for (uint32_t allowed : single.assistAllowed) EXPECT_EQ(allowed, 1u);
+
+    // Rectangles on a 1280 x 1024 play area.
+    const StoredRect sound{-100, 900, 200, 1100};  // partly off the screen: the windows' rules handle it
+    const StoredRect huge{int32_t(0x80000000), -5, 0x7fffffff, 0x7fffffff};
+    const StoredRect inverted{300, 300, 200, 400};
+    const StoredRect farAway{50000000, -70000000, 50000200, -69999800};
+    SettingsRecord rects = reopened([&](SettingsRecord& r, PuzzleModel&) {
+        r.boxRect = {sound, huge, inverted, farAway};
+        r.previewRect = huge;
+        r.overviewRect = {};
+        r.paletteRect = farAway;
+    });
+    EXPECT_EQ(rects.boxRect[0], sound);
+    EXPECT_EQ(rects.boxRect[2], StoredRect{});  // not placed: the window's default place
+    EXPECT_EQ(rects.overviewRect, StoredRect{});
+    for (const StoredRect& r : {rects.boxRect[1], rects.boxRect[3], rects.previewRect, rects.paletteRect}) {
+        const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
+        EXPECT_GT(w, 0);
+        EXPECT_LE(w, 1280);
+        EXPECT_GT(h, 0);
+        EXPECT_LE(h, 1024);
+        EXPECT_GE(r.right, -1280);  // within a screen's size of the screen
+        EXPECT_LE(r.left, 2 * 1280);
+        EXPECT_GE(r.bottom, -1024);
+        EXPECT_LE(r.top, 2 * 1024);
+    }
+    EXPECT_EQ(rects.boxRect[3].right - rects.boxRect[3].left, 200);  // the size is kept when it fits
+}
+
 TEST(SavedPuzzle, FilesAreWrittenWholeAndReadBack) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("pavalo-save-" + std::to_string(::getpid()));
