@@ -203,6 +203,56 @@ TEST(Joining, DropReportsJoinsThenPlacement) {
     EXPECT_EQ(p.toPictureX(p.piece(0).x), 240 - kCell);  // kept within one picture width beyond
 }
 
+// The area a drop repaints is exactly the group's old and new boxes, grown
+// by t x joins + 2 (and the placed group's box by t + 2), with t = 9 so that
+// no margin equals another.
+TEST(Joining, DropRepaintsExactlyTheOldAndNewBoxesGrownByTheMargin) {
+    const int32_t t = 9;
+    auto grown = [](Rect r, int32_t by) { return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by}; };
+    auto groupBox = [](const PuzzleModel& m, ListId list, int32_t piece) {
+        Rect r;
+        m.getPieceRect(list, piece, r, true);
+        return r;
+    };
+    NoReports quiet;
+    {  // no join, not placed
+        PuzzleModel m = makePuzzle(3, 1, t);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropGroup(m, 1, 300, 200, 0, quiet);
+        ASSERT_FALSE(r.placed);
+        EXPECT_EQ(r.dirty, grown(before.united(m.piece(1).box()), 2));
+    }
+    {  // placed without a join
+        PuzzleModel m = makePuzzle(3, 1, t);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropGroup(m, 1, m.piece(1).homeX + 1, m.piece(1).homeY - 1, 0, quiet);
+        ASSERT_TRUE(r.placed);
+        ASSERT_EQ(r.joins, 0);
+        const Rect after = m.piece(1).box();
+        EXPECT_EQ(r.dirty, grown(before.united(after), 2).united(grown(after, t + 2)));
+    }
+    {  // two joins, not placed
+        PuzzleModel m = makePuzzle(3, 1, t);
+        m.moveGroup(ListId::Main, 0, 1500, 1000);
+        m.moveGroup(ListId::Main, 2, 1500 + 2 * kCell, 1000);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropGroup(m, 1, m.toPictureX(1500 + kCell + 3), m.toPictureY(1000 - 2), 0, quiet);
+        ASSERT_EQ(r.joins, 2);
+        ASSERT_FALSE(r.placed);
+        EXPECT_EQ(r.dirty, grown(before.united(groupBox(m, ListId::Main, 1)), 2 * t + 2));
+    }
+    {  // one join in a sorting box
+        PuzzleModel m = makePuzzle(3, 1, t);
+        m.movePieceToList(ListId::Box3, ListId::Main, 0);
+        m.movePieceToList(ListId::Box3, ListId::Main, 1);
+        placeBeside(m, 1, 0, -4, 3);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropInSortingBox(m, ListId::Box3, 1, 0, quiet);
+        ASSERT_EQ(r.joins, 1);
+        EXPECT_EQ(r.dirty, grown(before.united(groupBox(m, ListId::Box3, 1)), t + 2));
+    }
+}
+
 TEST(Joining, DropInASortingBoxJoinsWithoutPlacing) {
     RecordingSounds sounds;
     PuzzleModel m = makePuzzle(2, 1, 7);
