@@ -215,6 +215,9 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
     };
     std::vector<StoredGroup> stored;
     std::vector<uint8_t> numberUsed(size_t(n), 0);
+    // A piece named twice is refused at once, so what is held here never
+    // exceeds one entry per piece, whatever the file claims.
+    std::vector<uint8_t> pieceNamed(size_t(n), 0);
     int32_t totalGroups = 0;
     for (int li = 0; li < kStoredLists; ++li) {
         const ListId list = static_cast<ListId>(li);
@@ -236,6 +239,7 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
                 uint32_t selected = in.u32();
                 if (!in.ok()) return damaged("the file ends early");
                 if (piece >= uint32_t(n)) return damaged("a group names piece " + std::to_string(piece));
+                if (pieceNamed[piece]++) return damaged("piece " + std::to_string(piece) + " is in two groups");
                 // Members of a group share one flag: the first member's.
                 if (j == 0) groupSelected = selected != 0;
                 group.members.emplace_back(int32_t(piece), groupSelected);
