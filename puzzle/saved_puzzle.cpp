@@ -230,7 +230,8 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
             int32_t number = in.i32();
             uint32_t count = in.u32();
             if (!in.ok()) return damaged("the file ends early");
-            if (number < 0 || number >= n) return damaged("group number " + std::to_string(number) + " is wrong");
+            if (number < 0 || number >= n)
+                return damaged("group number " + std::to_string(number) + " is wrong");
             if (count > uint32_t(n)) return damaged("a group has too many pieces");
             StoredGroup group{list, number, {}};
             bool groupSelected = false;
@@ -239,7 +240,8 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
                 uint32_t selected = in.u32();
                 if (!in.ok()) return damaged("the file ends early");
                 if (piece >= uint32_t(n)) return damaged("a group names piece " + std::to_string(piece));
-                if (pieceNamed[piece]++) return damaged("piece " + std::to_string(piece) + " is in two groups");
+                if (pieceNamed[piece]++)
+                    return damaged("piece " + std::to_string(piece) + " is in two groups");
                 // Members of a group share one flag: the first member's.
                 if (j == 0) groupSelected = selected != 0;
                 group.members.emplace_back(int32_t(piece), groupSelected);
