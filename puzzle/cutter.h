@@ -24,10 +24,8 @@ using CutProgress = std::function<void(int percent)>;
 Bitmap8 buildVerticalSeamStrip(int32_t length, int32_t segments, const SeamShapeSet& shapes,
                                Random& rng);
 
-// Cell numbers of a picture, one 16-bit value per pixel. Sixteen bits keep
-// every cell of a grid of up to 65535 cells distinct, so no two cells within
-// the reach of the cell-box search can share a number, whatever the row
-// count; the low byte is the classic 8-bit cell colour.
+// Cell numbers of a picture, one 16-bit value per pixel, for grids where 8
+// bits are not enough (see cellNumbersNeedSixteenBits).
 struct CellMap {
     int32_t width = 0, height = 0;
     std::vector<uint16_t> pixels;
@@ -40,12 +38,21 @@ struct CellMap {
     uint16_t at(int32_t x, int32_t y) const { return row(y)[x]; }
 };
 
+// Whether the numbers (1 + column * rows + row) mod 256 repeat between cells
+// close enough for the cell-box search to take one for the other (with 127
+// to 129 or 253 to 259 rows, for example). Such grids number their cells in
+// 16 bits.
+bool cellNumbersNeedSixteenBits(int32_t cols, int32_t rows);
+
 // The cut template: every pixel of a W x H picture holds the number
-// 1 + column * rows + row of the cell it belongs to (row alone for a single
-// column, where no vertical seam writes a column number). Also yields the
-// join tolerance for the cell size. Nothing when the shapes cannot be loaded.
+// (1 + column * rows + row) mod 256 of the cell it belongs to (row alone for a
+// single column, where no vertical seam writes a column number); `wide`
+// holds the numbers without the modulo instead, and `pixels` is empty, when
+// cellNumbersNeedSixteenBits. Also yields the join tolerance for the cell
+// size. Nothing when the shapes cannot be loaded.
 struct CutTemplate {
-    CellMap pixels;
+    Bitmap8 pixels;
+    CellMap wide;
     int32_t snapTolerance = 7;
     int32_t shapeSize = 0;
 };
@@ -60,7 +67,12 @@ CutTemplate createTemplateWithShapes(int32_t width, int32_t height, int32_t cols
 // Cuts the template into cols x rows pieces and fills the model: the pieces
 // with their boxes and masks, the Main list with one shuffled group per
 // piece, and the outlines.
+void cutPuzzle(const Bitmap8& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress = {});
 void cutPuzzle(const CellMap& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress = {});
+// Whichever of the two the template holds.
+void cutPuzzle(const CutTemplate& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
                const CutProgress& progress = {});
 
 // Rebuilds the outline mask of every piece of the Main list from its shape:
