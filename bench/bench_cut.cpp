@@ -25,6 +25,7 @@ static void templateOnly(benchmark::State& state, int width, int height, int col
         Random rng(seed++);
         auto t = createTemplate(width, height, cols, rows, rng);
         benchmark::DoNotOptimize(t->pixels.pixels.data());
+        benchmark::DoNotOptimize(t->wide.pixels.data());
     }
 }
 
@@ -33,5 +34,8 @@ static void templateOnly(benchmark::State& state, int width, int height, int col
 BENCHMARK_CAPTURE(cutSequence, 4096x3072_80x50, 4096, 3072, 80, 50)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK_CAPTURE(cutSequence, 640x480_4x3, 640, 480, 4, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(templateOnly, 4096x3072_80x50, 4096, 3072, 80, 50)->Unit(benchmark::kMillisecond);
+// A grid the rules offer whose 8-bit cell numbers repeat within reach (128
+// rows), so its cells are numbered in 16 bits.
+BENCHMARK_CAPTURE(cutSequence, 992x4096_31x128, 992, 4096, 31, 128)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

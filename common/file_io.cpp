@@ -83,6 +83,22 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out, std::stri
     return true;
 }
 
+namespace {
+
+// Makes a rename in the file's folder durable: the new name reaches the disk
+// with the folder's own entry list. Some file systems cannot sync a folder;
+// the file itself is already synced then, so nothing more can be done.
+void syncFolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ::fsync(dir);
+    ::close(dir);
+}
+
+}  // namespace
+
 bool writeFileAtomically(const std::string& path, std::span<const uint8_t> data,
                          std::string& error) {
     std::string temp = path + ".tmp-XXXXXX";
@@ -100,13 +116,30 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> data,
         }
         done += static_cast<size_t>(w);
     }
-    bool ok = done == data.size() && ::fsync(fd) == 0;
+    // mkstemp creates 0600. A file being replaced keeps its mode and owner
+    // (a library the player made private stays private); a new file gets
+    // the usual permissions. Set before the rename, so the file never shows
+    // other permissions under its name.
+    bool ok = done == data.size();
+    struct stat old {};
+    if (ok && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // Only a privileged process can give a file to another owner; where
+        // that fails the file stays the writer's, as any new file would. The
+        // owner goes first: changing it may clear mode bits.
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            (void)!::fchown(fd, old.st_uid, old.st_gid);
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    } else if (ok) {
+        ok = ::fchmod(fd, 0644) == 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
     int saved = errno;
     ok = (::close(fd) == 0) && ok;
     if (ok) {
-        // mkstemp creates 0600; give the file the usual permissions.
-        ::chmod(temp.c_str(), 0644);
-        if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
+        if (std::rename(temp.c_str(), path.c_str()) == 0) {
+            syncFolderOf(path);
+            return true;
+        }
         saved = errno;
     }
     ::unlink(temp.c_str());

@@ -333,21 +333,25 @@ int32_t appendLibraryRecord(const std::string& libraryPath, const LibraryImageRe
         error = libraryPath + " has no library header";
         return -1;
     }
-    const int32_t usable = usableRecords(LibraryHeader::decode(head).count, int64_t(st.st_size));
-    if (usable == INT32_MAX) {
+    // The new record goes after every whole record the file holds, whatever
+    // the stored count says: a damaged count (or one a crash left behind)
+    // must not make the addition overwrite records or cut them off. A
+    // partial record at the end is overwritten. The file is never cut: the
+    // write only extends it. Only after the record is on disk does the count
+    // name it; a crash before that leaves the old count, under which the
+    // library reads as it was.
+    const int64_t present = (int64_t(st.st_size) - int64_t(kLibraryHeaderSize)) / int64_t(kLibraryRecordSize);
+    if (present >= INT32_MAX) {
         error = libraryPath + " is full";
         return -1;
     }
-    // The record goes after the last sound one, then the file ends there;
-    // only after both are on disk does the count name the new record. A
-    // crash before that leaves the old count, under which the library reads
-    // as it was.
+    const int32_t usable = int32_t(std::max<int64_t>(present, 0));
     const off_t at = off_t(kLibraryHeaderSize + size_t(usable) * kLibraryRecordSize);
     const std::vector<uint8_t> bytes = record.encode();
     uint8_t count[4];
     storeU32(count, uint32_t(usable + 1));
-    if (!writeAt(f.fd, bytes.data(), bytes.size(), at) || ::ftruncate(f.fd, at + off_t(bytes.size())) != 0 ||
-        ::fsync(f.fd) != 0 || !writeAt(f.fd, count, 4, off_t(kCountOffset)) || ::fsync(f.fd) != 0) {
+    if (!writeAt(f.fd, bytes.data(), bytes.size(), at) || ::fsync(f.fd) != 0 ||
+        !writeAt(f.fd, count, 4, off_t(kCountOffset)) || ::fsync(f.fd) != 0) {
         error = "cannot write " + libraryPath + ": " + std::strerror(errno);
         return -1;
     }

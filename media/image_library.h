@@ -8,8 +8,9 @@
 // file really holds (a count beyond the file's length, or negative, is cut
 // to what is there); texts without their terminating zero end at their
 // field. Writes never leave a half-written library: an addition writes its
-// record after the last sound one and only then the new count (a 4-byte
-// write inside the header), a removal writes the whole new library to a
+// record after the last whole record the file holds, whatever the count
+// says, and only then the new count (a 4-byte write inside the header); it
+// never makes the file shorter. A removal writes the whole new library to a
 // temporary file that is renamed over the old one.
 #pragma once
 

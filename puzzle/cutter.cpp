@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <type_traits>
+#include <utility>
 
 #include "common/named_mutex.h"
 #include "puzzle/piece_mask.h"
@@ -44,12 +46,18 @@ void report(const CutProgress& progress, int percent) {
     if (progress) progress(percent);
 }
 
+// The pixel type of a template: uint8_t (numbers mod 256) or uint16_t.
+template <class Grid>
+using PixelOf = std::remove_cvref_t<decltype(*std::declval<Grid&>().row(0))>;
+
 // The vertical pass: columns of cells separated by vertical seams.
-void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
+template <class Grid>
+void writeVerticalSeams(Grid& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
                         Random& rng, const CutProgress& progress) {
+    using Px = PixelOf<Grid>;
     const int32_t W = t.width, H = t.height, S = shapes.size;
     const int32_t cellW = W / cols;
-    uint8_t left = 1, right = uint8_t(rows + 1);
+    Px left = 1, right = Px(rows + 1);
     for (int32_t k = 0; k <= cols - 2; ++k) {
         report(progress, int(double(k) / cols * 100 * 0.25));
         Bitmap8 strip = buildVerticalSeamStrip(H, rows, shapes, rng);
@@ -59,8 +67,8 @@ void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeS
         const int32_t seamX = int32_t((k + 1) * (double(W) / cols));
         const int32_t x0 = seamX - S / 2;
         for (int32_t y = 0; y < H; ++y) {
-            uint8_t* row = t.row(y);
-            if (k == 0) std::memset(row, left, size_t(std::min(2 * cellW, W)));
+            Px* row = t.row(y);
+            if (k == 0) std::fill_n(row, std::min(2 * cellW, W), left);
             const uint8_t* s = strip.row(y);
             for (int32_t i = 0; i < S; ++i) {
                 int32_t x = x0 + i;
@@ -69,10 +77,10 @@ void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeS
                 row[x] = isLeft ? left : right;
             }
             int32_t from = std::max(x0 + S, 0);
-            if (from < W) std::memset(row + from, right, size_t(std::min(2 * cellW, W - from)));
+            if (from < W) std::fill_n(row + from, std::min(2 * cellW, W - from), right);
         }
-        left = uint8_t(left + rows);
-        right = uint8_t(right + rows);
+        left = Px(left + rows);
+        right = Px(right + rows);
     }
 }
 
@@ -82,8 +90,10 @@ void writeVerticalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeS
 // row, the number of bands already passed plus 1 for each band covering the
 // row whose strip marks the pixel as lower side. Strips are built in seam
 // order as their bands are reached, so the random draws stay in order.
-void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
+template <class Grid>
+void writeHorizontalSeams(Grid& t, int32_t cols, int32_t rows, const SeamShapeSet& shapes,
                           Random& rng, const CutProgress& progress) {
+    using Px = PixelOf<Grid>;
     const int32_t W = t.width, H = t.height, S = shapes.size;
     struct Band {
         int32_t y0;
@@ -92,7 +102,7 @@ void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShap
     };
     std::deque<Band> active;
     int32_t next = 0;
-    uint8_t passed = 0;
+    Px passed = 0;
     auto bandTop = [&](int32_t k) { return int32_t((k + 1) * (double(H) / rows)) - S / 2; };
     auto startBand = [&] {
         report(progress, 25 + int(double(next) / rows * 100 * 0.25));
@@ -103,7 +113,7 @@ void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShap
     // lands at (y, S - 1 - x), so band pixel (x, i) is strip (S - 1 - i, x),
     // colour 0 on the lower side. Odd seams are flipped top to bottom: band
     // pixel (x, i) is strip (i, x), colour 255 on the lower side.
-    auto lowerSide = [&](const Band& b, int32_t x, int32_t i) -> uint8_t {
+    auto lowerSide = [&](const Band& b, int32_t x, int32_t i) -> Px {
         return (b.k & 1) ? b.strip.at(i, x) == 255 : b.strip.at(S - 1 - i, x) == 0;
     };
     for (int32_t y = 0; y < H; ++y) {
@@ -112,19 +122,19 @@ void writeHorizontalSeams(Bitmap8& t, int32_t cols, int32_t rows, const SeamShap
             active.pop_front();
             ++passed;
         }
-        uint8_t* row = t.row(y);
+        Px* row = t.row(y);
         if (active.empty()) {
             if (passed)
-                for (int32_t x = 0; x < W; ++x) row[x] = uint8_t(row[x] + passed);
+                for (int32_t x = 0; x < W; ++x) row[x] = Px(row[x] + passed);
         } else if (active.size() == 1) {
             const Band& b = active.front();
             const int32_t i = y - b.y0;
-            for (int32_t x = 0; x < W; ++x) row[x] = uint8_t(row[x] + passed + lowerSide(b, x, i));
+            for (int32_t x = 0; x < W; ++x) row[x] = Px(row[x] + passed + lowerSide(b, x, i));
         } else {
             for (int32_t x = 0; x < W; ++x) {
-                uint8_t add = passed;
-                for (const Band& b : active) add = uint8_t(add + lowerSide(b, x, y - b.y0));
-                row[x] = uint8_t(row[x] + add);
+                Px add = passed;
+                for (const Band& b : active) add = Px(add + lowerSide(b, x, y - b.y0));
+                row[x] = Px(row[x] + add);
             }
         }
     }
@@ -185,6 +195,17 @@ Bitmap8 buildVerticalSeamStrip(int32_t length, int32_t segments, const SeamShape
     return strip;
 }
 
+bool cellNumbersNeedSixteenBits(int32_t cols, int32_t rows) {
+    // The cell-box search reaches into cells two columns and rows away (a
+    // knob a little further); three is checked for a margin.
+    constexpr int32_t kReach = 3;
+    for (int32_t dc = 0; dc <= (cols > 1 ? kReach : 0); ++dc)
+        for (int32_t dr = -kReach; dr <= kReach; ++dr)
+            if ((dc > 0 || dr > 0) && std::abs(dr) < rows && (int64_t(dc) * rows + dr) % 256 == 0)
+                return true;
+    return false;
+}
+
 CutTemplate createTemplateWithShapes(int32_t width, int32_t height, int32_t cols, int32_t rows,
                                      const SeamShapeSet& shapes, Random& rng,
                                      const CutProgress& progress) {
@@ -192,9 +213,15 @@ CutTemplate createTemplateWithShapes(int32_t width, int32_t height, int32_t cols
     const int32_t cell = std::min(width / cols, height / rows);
     result.snapTolerance = snapToleranceForCell(cell);
     result.shapeSize = shapes.size;
-    result.pixels = Bitmap8(width, height, 0);
-    writeVerticalSeams(result.pixels, cols, rows, shapes, rng, progress);
-    writeHorizontalSeams(result.pixels, cols, rows, shapes, rng, progress);
+    if (cellNumbersNeedSixteenBits(cols, rows)) {
+        result.wide = CellMap(width, height, 0);
+        writeVerticalSeams(result.wide, cols, rows, shapes, rng, progress);
+        writeHorizontalSeams(result.wide, cols, rows, shapes, rng, progress);
+    } else {
+        result.pixels = Bitmap8(width, height, 0);
+        writeVerticalSeams(result.pixels, cols, rows, shapes, rng, progress);
+        writeHorizontalSeams(result.pixels, cols, rows, shapes, rng, progress);
+    }
     return result;
 }
 
@@ -219,14 +246,16 @@ namespace {
 
 struct CellBox {
     int32_t left, top, right, bottom;  // inclusive
-    uint8_t number;
+    uint16_t number;
 };
 
 // The tightest box around the pixels of a cell's number, searched within
 // one and a half cells around the cell's centre. Shrinking each side of the
 // window while its line holds no such pixel ends at exactly this box, so it
 // is found with row scans, which stay in cache, instead of column walks.
-CellBox findCellBox(const Bitmap8& t, int32_t cols, int32_t rows, int32_t r, int32_t c) {
+template <class Grid>
+CellBox findCellBox(const Grid& t, int32_t cols, int32_t rows, int32_t r, int32_t c) {
+    using Px = PixelOf<const Grid>;
     const int32_t W = t.width, H = t.height;
     const int32_t cw = W / cols, ch = H / rows;
     const double fw = double(W) / cols, fh = double(H) / rows;
@@ -236,15 +265,24 @@ CellBox findCellBox(const Bitmap8& t, int32_t cols, int32_t rows, int32_t r, int
     const int32_t right = std::min(cw / 2 + cw + tx, W - 1);
     const int32_t top = std::max(ty - (ch + ch / 2), 0);
     const int32_t bottom = std::min(ch / 2 + ch + ty, H - 1);
-    const uint8_t number = t.at(tx, ty);
+    const Px number = t.at(tx, ty);
     const size_t span = size_t(right - left + 1);
     CellBox b{right, bottom, left, top, number};
     for (int32_t y = top; y <= bottom; ++y) {
-        const uint8_t* row = t.row(y) + left;
-        const void* first = std::memchr(row, number, span);
-        if (!first) continue;
-        const uint8_t* last = static_cast<const uint8_t*>(memrchr(row, number, span));
-        b.left = std::min(b.left, int32_t(static_cast<const uint8_t*>(first) - row) + left);
+        const Px* row = t.row(y) + left;
+        const Px* first;
+        const Px* last;
+        if constexpr (sizeof(Px) == 1) {
+            first = static_cast<const Px*>(std::memchr(row, number, span));
+            if (!first) continue;
+            last = static_cast<const Px*>(memrchr(row, number, span));
+        } else {
+            first = std::find(row, row + span, number);
+            if (first == row + span) continue;
+            last = row + span - 1;
+            while (*last != number) --last;
+        }
+        b.left = std::min(b.left, int32_t(first - row) + left);
         b.right = std::max(b.right, int32_t(last - row) + left);
         b.top = std::min(b.top, y);
         b.bottom = std::max(b.bottom, y);
@@ -252,10 +290,10 @@ CellBox findCellBox(const Bitmap8& t, int32_t cols, int32_t rows, int32_t r, int
     return b;
 }
 
-}  // namespace
-
-void cutPuzzle(const Bitmap8& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
-               const CutProgress& progress) {
+template <class Grid>
+void cutCells(const Grid& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+              const CutProgress& progress) {
+    using Px = PixelOf<const Grid>;
     std::vector<Piece> pieces(size_t(cols) * size_t(rows));
     for (int32_t r = 0; r < rows; ++r) {
         report(progress, 50 + int(double(r) / rows * 100 * 0.4));
@@ -268,13 +306,33 @@ void cutPuzzle(const Bitmap8& tmpl, int32_t cols, int32_t rows, Random& rng, Puz
             p.width = b.right - b.left + 1;
             p.height = b.bottom - b.top + 1;
             p.mask = encodePieceMaskFromPixels(tmpl.row(b.top) + b.left, tmpl.width, p.width,
-                                               p.height, b.number);
+                                               p.height, Px(b.number));
         }
     }
     NamedLock lock(NamedMutex::PIECE);
     model.createFromPieces(std::move(pieces), rows, cols);
     model.shuffleInitialGroups(rng);
     extractOutlines(model);
+}
+
+}  // namespace
+
+void cutPuzzle(const Bitmap8& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress) {
+    cutCells(tmpl, cols, rows, rng, model, progress);
+}
+
+void cutPuzzle(const CellMap& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress) {
+    cutCells(tmpl, cols, rows, rng, model, progress);
+}
+
+void cutPuzzle(const CutTemplate& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress) {
+    if (tmpl.wide.pixels.empty())
+        cutPuzzle(tmpl.pixels, cols, rows, rng, model, progress);
+    else
+        cutPuzzle(tmpl.wide, cols, rows, rng, model, progress);
 }
 
 void extractOutlines(PuzzleModel& model) {
@@ -370,7 +428,7 @@ bool runCutSequence(const CutRequest& request, Random& rng, PuzzleModel& model,
     PuzzleModel fresh;
     fresh.geometry() = PuzzleGeometry{q.playWidth, q.playHeight, q.pictureWidth, q.pictureHeight,
                                       0, 0, tmpl->snapTolerance};
-    cutPuzzle(tmpl->pixels, q.columns, q.rows, rng, fresh, progress);
+    cutPuzzle(*tmpl, q.columns, q.rows, rng, fresh, progress);
     tmpl.reset();
     report(progress, 90);
     scatterPieces(fresh, rng, q.rotate);

@@ -24,11 +24,35 @@ using CutProgress = std::function<void(int percent)>;
 Bitmap8 buildVerticalSeamStrip(int32_t length, int32_t segments, const SeamShapeSet& shapes,
                                Random& rng);
 
+// Cell numbers of a picture, one 16-bit value per pixel, for grids where 8
+// bits are not enough (see cellNumbersNeedSixteenBits).
+struct CellMap {
+    int32_t width = 0, height = 0;
+    std::vector<uint16_t> pixels;
+
+    CellMap() = default;
+    CellMap(int32_t w, int32_t h, uint16_t fill = 0)
+        : width(w), height(h), pixels(size_t(w) * size_t(h), fill) {}
+    uint16_t* row(int32_t y) { return pixels.data() + size_t(y) * size_t(width); }
+    const uint16_t* row(int32_t y) const { return pixels.data() + size_t(y) * size_t(width); }
+    uint16_t at(int32_t x, int32_t y) const { return row(y)[x]; }
+};
+
+// Whether the numbers (1 + column * rows + row) mod 256 repeat between cells
+// close enough for the cell-box search to take one for the other (with 127
+// to 129 or 253 to 259 rows, for example). Such grids number their cells in
+// 16 bits.
+bool cellNumbersNeedSixteenBits(int32_t cols, int32_t rows);
+
 // The cut template: every pixel of a W x H picture holds the number
-// (1 + column * rows + row) mod 256 of the cell it belongs to. Also yields the
-// join tolerance for the cell size. Nothing when the shapes cannot be loaded.
+// (1 + column * rows + row) mod 256 of the cell it belongs to (row alone for a
+// single column, where no vertical seam writes a column number); `wide`
+// holds the numbers without the modulo instead, and `pixels` is empty, when
+// cellNumbersNeedSixteenBits. Also yields the join tolerance for the cell
+// size. Nothing when the shapes cannot be loaded.
 struct CutTemplate {
     Bitmap8 pixels;
+    CellMap wide;
     int32_t snapTolerance = 7;
     int32_t shapeSize = 0;
 };
@@ -44,6 +68,11 @@ CutTemplate createTemplateWithShapes(int32_t width, int32_t height, int32_t cols
 // with their boxes and masks, the Main list with one shuffled group per
 // piece, and the outlines.
 void cutPuzzle(const Bitmap8& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress = {});
+void cutPuzzle(const CellMap& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
+               const CutProgress& progress = {});
+// Whichever of the two the template holds.
+void cutPuzzle(const CutTemplate& tmpl, int32_t cols, int32_t rows, Random& rng, PuzzleModel& model,
                const CutProgress& progress = {});
 
 // Rebuilds the outline mask of every piece of the Main list from its shape:

@@ -71,9 +71,11 @@ int32_t joinNeighbours(PuzzleModel& model, ListId list, int32_t piece) {
     for (int32_t h = model.list(list).head; h != kNone && first == kNone; h = model.groupNode(h).next)
         for (int32_t c : candidates)
             if (c == h) first = h;
-    const int32_t keepNumber = model.groupNode(first).groupNumber;
-    model.mergeGroups(list, keepNumber, model.groupNode(g).groupNumber);
-    return keepNumber;
+    // Merged by node, not by number: a number repeated within the list would
+    // otherwise find the wrong group, or the piece's own, and merge nothing,
+    // and a caller repeating until no join would never stop.
+    if (!model.mergeGroupNodes(list, first, g)) return kNone;
+    return model.groupNode(first).groupNumber;
 }
 
 int snapToSolved(PuzzleModel& model, ListId list, int32_t piece, int32_t dx, int32_t dy) {

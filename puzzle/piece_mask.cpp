@@ -19,10 +19,15 @@ inline int runLength(const uint8_t* row, int x, int width, uint8_t value, bool k
     return x - start;
 }
 
-}  // namespace
+inline int runLength(const uint16_t* row, int x, int width, uint16_t value, bool kind) {
+    int start = x;
+    while (x < width && (row[x] == value) == kind) ++x;
+    return x - start;
+}
 
-std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch, int width,
-                                               int height, uint8_t value) {
+template <class Pixel>
+std::vector<uint8_t> encodeFromPixels(const Pixel* pixels, int pitch, int width, int height,
+                                      Pixel value) {
     // The runs are found once; the byte count and the fill both read them.
     // Each run is stored as its length, negated for a transparent run; 0
     // marks a row end.
@@ -30,7 +35,7 @@ std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch,
     runs.clear();
     size_t size = 0;
     for (int y = 0; y < height; ++y) {
-        const uint8_t* row = pixels + ptrdiff_t(y) * pitch;
+        const Pixel* row = pixels + ptrdiff_t(y) * pitch;
         int x = 0;
         while (x < width) {
             bool kind = row[x] == value;
@@ -56,6 +61,18 @@ std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch,
         mask_detail::putRun(out, last ? run : -run, last);
     }
     return mask;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch, int width,
+                                               int height, uint8_t value) {
+    return encodeFromPixels(pixels, pitch, width, height, value);
+}
+
+std::vector<uint8_t> encodePieceMaskFromPixels(const uint16_t* pixels, int pitch, int width,
+                                               int height, uint16_t value) {
+    return encodeFromPixels(pixels, pitch, width, height, value);
 }
 
 bool pieceMaskIsValid(std::span<const uint8_t> mask, int width, int height) {

@@ -22,6 +22,9 @@ std::vector<uint8_t> encodePieceMask(int width, int height, IsOpaque&& opaque);
 // Encodes from an 8-bit pixel buffer: opaque where the pixel equals `value`.
 std::vector<uint8_t> encodePieceMaskFromPixels(const uint8_t* pixels, int pitch, int width,
                                                int height, uint8_t value);
+// The same from 16-bit pixels (cell numbers of a cut template); `pitch` in pixels.
+std::vector<uint8_t> encodePieceMaskFromPixels(const uint16_t* pixels, int pitch, int width,
+                                               int height, uint16_t value);
 
 // Checks that a mask holds exactly `height` well-formed rows whose runs add up
 // to `width`, with no bytes left over. Masks from files are checked with this

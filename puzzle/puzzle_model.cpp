@@ -591,12 +591,16 @@ int32_t PuzzleModel::findGroupByNumber(ListId list, int32_t groupNumber) const {
 
 void PuzzleModel::mergeGroups(ListId list, int32_t keepNumber, int32_t goneNumber) {
     PieceLock lock;
-    int32_t keep = findGroupByNumber(list, keepNumber);
-    int32_t gone = findGroupByNumber(list, goneNumber);
-    if (keep == kNone || gone == kNone || keep == gone) return;
+    mergeGroupNodes(list, findGroupByNumber(list, keepNumber), findGroupByNumber(list, goneNumber));
+}
+
+bool PuzzleModel::mergeGroupNodes(ListId list, int32_t keep, int32_t gone) {
+    PieceLock lock;
+    const int32_t nodes = int32_t(groups_.size());
+    if (keep < 0 || gone < 0 || keep >= nodes || gone >= nodes || keep == gone) return false;
     PieceGroup& k = groups_[size_t(keep)];
     PieceGroup& g = groups_[size_t(gone)];
-    if (g.firstMember == kNone) return;
+    if (k.list != list || g.list != list || g.firstMember == kNone) return false;
     const int32_t f = k.firstMember;
     if (f != kNone) {
         const int holder = holders_->holderOf(f);
@@ -619,6 +623,7 @@ void PuzzleModel::mergeGroups(ListId list, int32_t keepNumber, int32_t goneNumbe
     k.pieceCount += g.pieceCount;
     g.firstMember = g.lastMember = kNone;
     g.pieceCount = 0;
+    return true;
 }
 
 // ---------------------------------------------------------------- invariants

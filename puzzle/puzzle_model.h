@@ -212,6 +212,11 @@ public:
     // flag. The gone group stays in the list, empty. Nothing happens when
     // either group is missing or they are the same.
     void mergeGroups(ListId list, int32_t keepNumber, int32_t goneNumber);
+    // The same with the two group nodes given directly, so a merge stays
+    // exact even where two groups of the list carry one number. Returns
+    // whether anything merged: false when either node is not in the list,
+    // they are the same node, or `gone` is empty.
+    bool mergeGroupNodes(ListId list, int32_t keep, int32_t gone);
 
     // Verifies the invariants above; on failure returns false and describes
     // the first problem in `why`.

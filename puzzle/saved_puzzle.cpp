@@ -1,7 +1,9 @@
 // Writing and checked reading of saved puzzle files.
 #include "puzzle/saved_puzzle.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/file_io.h"
 #include "common/named_mutex.h"
@@ -24,7 +26,39 @@ OpenResult damaged(const std::string& why) {
 
 bool withinCoordinateRange(int32_t v) { return v >= -kMaxStoredCoordinate && v <= kMaxStoredCoordinate; }
 
+// The smallest and largest join tolerance that cutting gives.
+constexpr int32_t kLowestTolerance = 7;
+constexpr int32_t kHighestTolerance = 50;
+
+void repairRect(StoredRect& r, int32_t screenWidth, int32_t screenHeight) {
+    if (r == StoredRect{}) return;
+    const int64_t width = int64_t(r.right) - r.left, height = int64_t(r.bottom) - r.top;
+    if (width <= 0 || height <= 0) {
+        r = {};
+        return;
+    }
+    const int64_t w = std::min<int64_t>(width, std::max(screenWidth, 1));
+    const int64_t h = std::min<int64_t>(height, std::max(screenHeight, 1));
+    const int64_t left = std::clamp<int64_t>(r.left, -int64_t(screenWidth) - w, 2 * int64_t(screenWidth));
+    const int64_t top = std::clamp<int64_t>(r.top, -int64_t(screenHeight) - h, 2 * int64_t(screenHeight));
+    r = {int32_t(left), int32_t(top), int32_t(left + w), int32_t(top + h)};
+}
+
 }  // namespace
+
+void repairOpenedRecord(SettingsRecord& record, int32_t screenWidth, int32_t screenHeight) {
+    if (record.snapTolerance < kLowestTolerance || record.snapTolerance > kHighestTolerance) {
+        const int32_t cols = std::max(record.columns, 1), rows = std::max(record.rows, 1);
+        record.snapTolerance =
+            snapToleranceForCell(std::min(record.pictureWidth / cols, record.pictureHeight / rows));
+    }
+    for (StoredRect& r : record.boxRect) repairRect(r, screenWidth, screenHeight);
+    repairRect(record.previewRect, screenWidth, screenHeight);
+    repairRect(record.overviewRect, screenWidth, screenHeight);
+    repairRect(record.paletteRect, screenWidth, screenHeight);
+    record.networkGame = 0;
+    record.assistAllowed.fill(1);
+}
 
 void syncRecordFromModel(SettingsRecord& record, const PuzzleModel& model) {
     const PuzzleGeometry& g = model.geometry();
@@ -124,6 +158,7 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
         return damaged("its picture size is not possible");
     if (!withinCoordinateRange(newRecord.assemblyOffsetX) || !withinCoordinateRange(newRecord.assemblyOffsetY))
         return damaged("its picture offset is out of range");
+    repairOpenedRecord(newRecord, playWidth, playHeight);
 
     std::vector<int32_t> newOrder = makePieceOrderTable(n, rng);
 
@@ -168,33 +203,66 @@ OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, 
     }
     fresh.createEmpty(std::move(pieces), rows, cols);
 
+    // Groups are read first and linked after: a number that an earlier group
+    // of the file already carries (in this list or another) is given the
+    // lowest number no group of the file uses, so every group number is
+    // unique once the puzzle is open and merges by number stay exact when
+    // groups later move between lists.
+    struct StoredGroup {
+        ListId list;
+        int32_t number;
+        std::vector<std::pair<int32_t, bool>> members;
+    };
+    std::vector<StoredGroup> stored;
     std::vector<uint8_t> numberUsed(size_t(n), 0);
+    // A piece named twice is refused at once, so what is held here never
+    // exceeds one entry per piece, whatever the file claims.
+    std::vector<uint8_t> pieceNamed(size_t(n), 0);
+    int32_t totalGroups = 0;
     for (int li = 0; li < kStoredLists; ++li) {
         const ListId list = static_cast<ListId>(li);
         uint32_t groups = in.u32();
         if (!in.ok()) return damaged("the file ends early");
-        if (groups > uint32_t(n - fresh.usedGroupNodes()))
+        if (groups > uint32_t(n - totalGroups))
             return damaged(std::string("the ") + listName(list) + " list has too many groups");
+        totalGroups += int32_t(groups);
         for (uint32_t k = 0; k < groups; ++k) {
             int32_t number = in.i32();
             uint32_t count = in.u32();
             if (!in.ok()) return damaged("the file ends early");
-            if (number < 0 || number >= n || numberUsed[size_t(number)]++)
-                return damaged("group number " + std::to_string(number) + " is wrong or repeated");
+            if (number < 0 || number >= n)
+                return damaged("group number " + std::to_string(number) + " is wrong");
             if (count > uint32_t(n)) return damaged("a group has too many pieces");
-            int32_t node = fresh.appendGroup(list, number);
+            StoredGroup group{list, number, {}};
             bool groupSelected = false;
             for (uint32_t j = 0; j < count; ++j) {
                 uint32_t piece = in.u32();
                 uint32_t selected = in.u32();
                 if (!in.ok()) return damaged("the file ends early");
                 if (piece >= uint32_t(n)) return damaged("a group names piece " + std::to_string(piece));
+                if (pieceNamed[piece]++)
+                    return damaged("piece " + std::to_string(piece) + " is in two groups");
                 // Members of a group share one flag: the first member's.
                 if (j == 0) groupSelected = selected != 0;
-                if (!fresh.appendMember(node, int32_t(piece), groupSelected))
-                    return damaged("piece " + std::to_string(piece) + " is in two groups");
+                group.members.emplace_back(int32_t(piece), groupSelected);
             }
+            stored.push_back(std::move(group));
         }
+    }
+    std::vector<int32_t> repeated;  // indices into `stored`
+    for (size_t k = 0; k < stored.size(); ++k)
+        if (numberUsed[size_t(stored[k].number)]++) repeated.push_back(int32_t(k));
+    int32_t freeNumber = 0;
+    for (int32_t k : repeated) {
+        while (numberUsed[size_t(freeNumber)]) ++freeNumber;  // at most n groups: one is free
+        numberUsed[size_t(freeNumber)] = 1;
+        stored[size_t(k)].number = freeNumber;
+    }
+    for (const StoredGroup& group : stored) {
+        const int32_t node = fresh.appendGroup(group.list, group.number);
+        for (const auto& [piece, selected] : group.members)
+            if (!fresh.appendMember(node, piece, selected))
+                return damaged("piece " + std::to_string(piece) + " is in two groups");
     }
     std::string why;
     if (!fresh.checkInvariants(&why)) return damaged(why);

@@ -40,6 +40,20 @@ struct OpenResult {
 // grid, picture size) into the record so the file describes the model.
 void syncRecordFromModel(SettingsRecord& record, const PuzzleModel& model);
 
+// Makes the record values the game acts on safe after reading, keeping every
+// value that is already sound:
+// - a join tolerance outside 7..50 (the range cutting gives) becomes the one
+//   cutting gives for the record's cell size (grid and picture size must be
+//   checked before);
+// - window rectangles (sorting boxes, preview, overview, tool palette): an
+//   inverted or empty one becomes all zero (not placed yet), a larger one is
+//   cut to the screen's size, and one lying more than a screen's size off
+//   the screen is brought to within that distance, where the windows' own
+//   on-screen rules pull it back in a few steps;
+// - an opened file is a single-player game: the network-game word becomes 0
+//   and every assist-tool permission 1, as in a new puzzle.
+void repairOpenedRecord(SettingsRecord& record, int32_t screenWidth, int32_t screenHeight);
+
 // The bytes of a saved puzzle. The record is synchronised with the model first.
 std::vector<uint8_t> encodeSavedPuzzle(SettingsRecord record, const PuzzleModel& model);
 
@@ -52,7 +66,8 @@ bool savePuzzleFile(const std::string& path, const SettingsRecord& record,
 // stored positions back into play-area positions. Rebuilds the piece order
 // table into `order` with `rng` (4 N swaps). Every count, size, piece number
 // and mask is checked; a bad file is refused with a message and nothing of it
-// is kept.
+// is kept. The record is repaired by repairOpenedRecord, the play area taken
+// as the screen. A group number the file repeats is given an unused one.
 OpenResult decodeSavedPuzzle(std::span<const uint8_t> bytes, int32_t playWidth, int32_t playHeight,
                              Random& rng, SettingsRecord& record, PuzzleModel& model,
                              std::vector<int32_t>& order);

@@ -253,8 +253,11 @@ bool Document::open(const std::string& path) {
     PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path);
     frontEnd_.addRecentFile(path);
 
+    // The record says which loader reads the picture; its name may not show
+    // the kind (a picture renamed, or one from another system).
     const std::string picture = record_.picture();
-    const std::optional<PictureKind> kind = pictureKindForName(picture);
+    std::optional<PictureKind> kind;
+    if (record_.pictureKind <= kPictureMovieWithData) kind = PictureKind(record_.pictureKind);
     if (!kind) {
         showMessage(document_text::kInvalidFormat);
     } else if (loadPicture(picture, *kind) &&

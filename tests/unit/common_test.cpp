@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "common/file_io.h"
 #include "common/named_mutex.h"
 #include "common/random.h"
@@ -69,6 +72,34 @@ TEST(FileIo, AtomicWriteReplacesAndLeavesNoTemporary) {
     EXPECT_FALSE(readWholeFile((dir / "missing").string(), back, error));
     // Files above the limit are refused.
     EXPECT_FALSE(readWholeFile(path, back, error, 0));
+    fs::remove_all(dir);
+}
+
+// A replaced file keeps its permissions and owner; a new one gets 0644.
+TEST(FileIo, AtomicWriteKeepsTheReplacedFilesModeAndOwner) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("pavalo-mode-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "library.gvl").string();
+    std::string error;
+    const std::vector<uint8_t> bytes = {4, 5, 6};
+    struct stat st {};
+    ASSERT_TRUE(writeFileAtomically(path, bytes, error)) << error;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0604), mode_t(0755)}) {
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(writeFileAtomically(path, bytes, error)) << error;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+    }
+    if (::geteuid() == 0) {  // only a privileged writer can keep another owner
+        ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
+        ASSERT_TRUE(writeFileAtomically(path, bytes, error)) << error;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
     fs::remove_all(dir);
 }
 

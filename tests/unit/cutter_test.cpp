@@ -161,6 +161,27 @@ TEST(CutTemplate, FastTemplateEqualsThePlainReading) {
     }
 }
 
+// Grids whose 8-bit numbers repeat within reach are numbered in 16 bits:
+// the same seams and draws, the low byte the 8-bit number.
+TEST(CutTemplate, SixteenBitNumbersKeepThePlainReadingInTheirLowByte) {
+    EXPECT_TRUE(cellNumbersNeedSixteenBits(3, 128));
+    EXPECT_TRUE(cellNumbersNeedSixteenBits(2, 256));
+    EXPECT_FALSE(cellNumbersNeedSixteenBits(1, 256));  // one column: numbers run 0..255 down it
+    EXPECT_FALSE(cellNumbersNeedSixteenBits(8, 6));
+    SeamShapeSet shapes = syntheticShapes(12);
+    for (const int rows : {128, 256}) {
+        Random a(4), b(4);
+        CutTemplate fast = createTemplateWithShapes(40, 3100, 3, rows, shapes, a);
+        Bitmap8 slow = referenceTemplate(40, 3100, 3, rows, shapes, b);
+        ASSERT_TRUE(fast.pixels.pixels.empty());
+        ASSERT_EQ(fast.wide.pixels.size(), slow.pixels.size());
+        for (size_t i = 0; i < slow.pixels.size(); ++i)
+            ASSERT_EQ(uint8_t(fast.wide.pixels[i]), slow.pixels[i]) << rows << " rows, pixel " << i;
+        EXPECT_EQ(a.state(), b.state());
+        EXPECT_EQ(fast.wide.at(39, 3099), 1 + 2 * rows + rows - 1);  // the last cell's full number
+    }
+}
+
 TEST(CutTemplate, CellsAreNumberedByColumnAndRow) {
     // Real shapes from the resources; numbers wrap past 255 with 40 x 10 cells.
     Random rng(11);
@@ -211,6 +232,56 @@ TEST(CutPuzzle, PiecesPartitionThePicture) {
                 if (px[size_t(y * p.width + x)]) ++cover[size_t((p.homeY + y) * W + p.homeX + x)];
     }
     for (int i = 0; i < W * H; ++i) ASSERT_EQ(cover[size_t(i)], 1) << "pixel " << i % W << "," << i / W;
+}
+
+// Cell numbers repeat every 256 in an 8-bit reading: with 128 or 254..258
+// rows a cell two columns (or one column) away carries the same low byte
+// within the cell-box search. For every grid the piece-count rules offer on
+// wide and tall pictures, each piece must stay within its cell grown by the
+// seam band's reach, and the pieces must cover the picture exactly once.
+TEST(CutPuzzle, EveryOfferedGridCutsPiecesWithinTheirCells) {
+    struct Picture { int W, H; };
+    const Picture pictures[] = {{60, 1600}, {800, 50}, {40, 3100}};
+    int grids = 0;
+    for (const Picture& pic : pictures) {
+        const PieceCountRules rules(pic.W, pic.H);
+        for (int slider = rules.sliderMinimum(); slider <= rules.sliderMaximum(); ++slider) {
+            const Grid g = rules.gridForSlider(slider);
+            const int cols = g.columns, rows = g.rows;
+            if (pic.W / cols < 1 || pic.H / rows < 1) continue;
+            ++grids;
+            Random rng{uint32_t(slider)};
+            auto t = createTemplate(pic.W, pic.H, cols, rows, rng);
+            ASSERT_TRUE(t.has_value());
+            PuzzleModel m;
+            cutPuzzle(*t, cols, rows, rng, m);
+            const int S = t->shapeSize;
+            const double fw = double(pic.W) / cols, fh = double(pic.H) / rows;
+            std::vector<uint8_t> cover(size_t(pic.W) * size_t(pic.H), 0);
+            for (int r = 0; r < rows; ++r)
+                for (int c = 0; c < cols; ++c) {
+                    const Piece& p = m.piece(r * cols + c);
+                    const int left = c == 0 ? 0 : int(c * fw) - S / 2;
+                    const int right = c == cols - 1 ? pic.W : int((c + 1) * fw) - S / 2 + S;
+                    const int top = r == 0 ? 0 : int(r * fh) - S / 2;
+                    const int bottom = r == rows - 1 ? pic.H : int((r + 1) * fh) - S / 2 + S;
+                    ASSERT_TRUE(p.homeX >= left && p.homeX + p.width <= right && p.homeY >= top &&
+                                p.homeY + p.height <= bottom)
+                        << pic.W << "x" << pic.H << " grid " << cols << "x" << rows << " piece " << c
+                        << "," << r << " box " << p.homeX << "," << p.homeY << " " << p.width << "x"
+                        << p.height;
+                    forEachMaskRun(p.mask, [&](int x, int y, int n, bool opaque) {
+                        if (!opaque) return;
+                        uint8_t* at = &cover[size_t(p.homeY + y) * size_t(pic.W) + size_t(p.homeX + x)];
+                        for (int k = 0; k < n; ++k) ++at[k];
+                    });
+                }
+            for (size_t i = 0; i < cover.size(); ++i)
+                ASSERT_EQ(cover[i], 1) << pic.W << "x" << pic.H << " grid " << cols << "x" << rows
+                                       << " pixel " << i % size_t(pic.W) << "," << i / size_t(pic.W);
+        }
+    }
+    EXPECT_GT(grids, 300);
 }
 
 TEST(CutPuzzle, OutlinesAreTheBorderPixels) {

@@ -231,6 +231,38 @@ TEST_F(DocumentTest, SaveOpenAndRefusedFiles) {
     EXPECT_EQ(platform.messages.at(0).text, document_text::kPictureChanged);
 }
 
+// Reopening loads the picture by the record's kind, whatever its name shows.
+TEST_F(DocumentTest, ReopeningFollowsTheRecordsPictureKind) {
+    const std::string named = (dir / "harbour.jpg").string();
+    fs::copy_file(jpeg, named);
+    front.pictures.push_back(named);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    ASSERT_EQ(doc.record().pictureKind, uint32_t(kPictureJpeg));
+    const std::string renamed = (dir / "harbour.picture").string();
+    fs::rename(named, renamed);
+    ASSERT_TRUE(SettingsRecord::setText(doc.record().picturePath, renamed));
+    const std::string path = (dir / "renamed.gvp").string();
+    ASSERT_TRUE(doc.saveAs(path));
+
+    PuzzleModel other;
+    UndoRing otherUndo;
+    Document second(other, otherUndo, prefs, platform, front);
+    second.setPlayArea(1280, 1024);
+    platform.messages.clear();
+    ASSERT_TRUE(second.open(path));
+    EXPECT_TRUE(second.hasPicture());
+    EXPECT_TRUE(platform.messages.empty());
+
+    // A kind no loader has: the format message, and the pieces without a picture.
+    doc.record().pictureKind = 9;
+    ASSERT_TRUE(doc.saveAs(path));
+    ASSERT_TRUE(second.open(path));
+    EXPECT_FALSE(second.hasPicture());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, document_text::kInvalidFormat);
+}
+
 TEST_F(DocumentTest, RecutAndRotation) {
     front.pictures.push_back(jpeg);
     front.counts.push_back(grid(4, 3));

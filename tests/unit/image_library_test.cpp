@@ -282,23 +282,32 @@ TEST_F(LibraryTest, DamagedLibrariesShowWhatIsSound) {
     EXPECT_TRUE(parseLibraryRecords(unterminated, -1, 5).empty());
 }
 
-TEST_F(LibraryTest, AppendingRepairsCountsAndIgnoresStaleRecords) {
+// An addition goes after every whole record on disk, whatever the stored
+// count says, and never cuts the file: no record is lost to a damaged count.
+TEST_F(LibraryTest, AppendingCountsTheRecordsPresentAndNeverCutsTheFile) {
     const std::string lib = path("s.gvl");
-    for (const char* n : {"a", "b"}) addImageToLibrary(platform, lib, picture(std::string(n) + ".bmp", 8, 8));
-    // As if a crash came after a record was written but before the count:
-    // count 1, two records on disk.
+    for (const char* n : {"a", "b", "c"}) addImageToLibrary(platform, lib, picture(std::string(n) + ".bmp", 8, 8));
+    for (const uint32_t damaged : {1u, 0u, 0xffffffffu, 50u}) {
+        std::vector<uint8_t> b = bytes(lib);
+        const auto before = b.size();
+        const int32_t present = int32_t((before - 312) / 9624);
+        storeU32(b.data() + 308, damaged);
+        write(lib, b);
+        EXPECT_EQ(addImageToLibrary(platform, lib, picture("d.bmp", 8, 8)), present + 1) << damaged;
+        EXPECT_EQ(fs::file_size(lib), before + 9624u) << damaged;
+        EXPECT_EQ(readLibraryInfo(lib)->header.count, present + 1);
+        EXPECT_EQ(record(lib, 1).titleText(), "b") << damaged;
+        EXPECT_EQ(record(lib, 2).titleText(), "c") << damaged;
+        EXPECT_EQ(record(lib, present).titleText(), "d") << damaged;
+    }
+    // A partial record at the end (a crash inside a write) is overwritten.
     std::vector<uint8_t> b = bytes(lib);
-    storeU32(b.data() + 308, 1);
+    const int32_t present = int32_t((b.size() - 312) / 9624);
+    b.insert(b.end(), 100, 0xee);
     write(lib, b);
-    EXPECT_EQ(addImageToLibrary(platform, lib, picture("c.bmp", 8, 8)), 2);
-    EXPECT_EQ(record(lib, 1).titleText(), "c");
-    EXPECT_EQ(fs::file_size(lib), 312u + 2 * 9624u);
-    // A count beyond the file: the record follows the last one present.
-    b = bytes(lib);
-    storeU32(b.data() + 308, 50);
-    write(lib, b);
-    EXPECT_EQ(addImageToLibrary(platform, lib, picture("d.bmp", 8, 8)), 3);
-    EXPECT_EQ(readLibraryInfo(lib)->header.count, 3);
+    EXPECT_EQ(addImageToLibrary(platform, lib, picture("e.bmp", 8, 8)), present + 1);
+    EXPECT_EQ(fs::file_size(lib), 312u + size_t(present + 1) * 9624u);
+    EXPECT_EQ(record(lib, present).titleText(), "e");
 }
 
 TEST_F(LibraryTest, FileTitlesAndExtensions) {

@@ -123,6 +123,33 @@ TEST(Joining, JoinsOneGroupPerCallAndPlacesMembersExactly) {
     EXPECT_EQ(joinNeighbours(m, ListId::Box1, 4), -1);
 }
 
+// Two groups of one list with one number: a join must still merge exactly
+// the fitting group (never another group of that number) and, once merged,
+// report no further join, or a drop would repeat the same join for ever.
+TEST(Joining, RepeatedGroupNumbersStillJoinTheFittingGroupOnce) {
+    for (const bool numberedLikeTheTarget : {true, false}) {
+        PuzzleModel grid = makePuzzle(3, 1, 7);
+        std::vector<Piece> pieces(grid.pieces().begin(), grid.pieces().end());
+        PuzzleModel m;
+        m.geometry() = grid.geometry();
+        m.createEmpty(std::move(pieces), 1, 3);
+        // Head to tail: piece 2 (number 5), piece 0, piece 1 (number 5).
+        // Piece 1 fits beside piece 0; piece 2 lies far from everything.
+        m.appendMember(m.appendGroup(ListId::Main, 5), 2, false);
+        m.appendMember(m.appendGroup(ListId::Main, numberedLikeTheTarget ? 5 : 3), 0, false);
+        m.appendMember(m.appendGroup(ListId::Main, 5), 1, false);
+        ASSERT_TRUE(m.checkInvariants());
+        placeBeside(m, 1, 0, 2, -1);
+        const int32_t target = m.member(0).group;
+        EXPECT_EQ(joinNeighbours(m, ListId::Main, 1), m.groupNode(target).groupNumber);
+        EXPECT_EQ(m.member(1).group, target);
+        EXPECT_EQ(m.piece(1).x, m.piece(0).x + kCell);
+        EXPECT_EQ(m.groupNode(m.member(2).group).pieceCount, 1);
+        EXPECT_EQ(joinNeighbours(m, ListId::Main, 1), -1);
+        EXPECT_TRUE(m.checkInvariants());
+    }
+}
+
 TEST(Joining, SnapToSolvedNeedsUprightAndStrictlyUnderTwiceTheTolerance) {
     PuzzleModel m = makePuzzle(2, 2, 10);
     auto solvedX = [&](int p) { return m.solvedX(p); };
@@ -174,6 +201,56 @@ TEST(Joining, DropReportsJoinsThenPlacement) {
     EXPECT_EQ(plain.log, (std::vector<std::string>{"drop 4 0"}));
     EXPECT_EQ(holders.holderOf(0), kNoHolder);
     EXPECT_EQ(p.toPictureX(p.piece(0).x), 240 - kCell);  // kept within one picture width beyond
+}
+
+// The area a drop repaints is exactly the group's old and new boxes, grown
+// by t x joins + 2 (and the placed group's box by t + 2), with t = 9 so that
+// no margin equals another.
+TEST(Joining, DropRepaintsExactlyTheOldAndNewBoxesGrownByTheMargin) {
+    const int32_t t = 9;
+    auto grown = [](Rect r, int32_t by) { return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by}; };
+    auto groupBox = [](const PuzzleModel& m, ListId list, int32_t piece) {
+        Rect r;
+        m.getPieceRect(list, piece, r, true);
+        return r;
+    };
+    NoReports quiet;
+    {  // no join, not placed
+        PuzzleModel m = makePuzzle(3, 1, t);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropGroup(m, 1, 300, 200, 0, quiet);
+        ASSERT_FALSE(r.placed);
+        EXPECT_EQ(r.dirty, grown(before.united(m.piece(1).box()), 2));
+    }
+    {  // placed without a join
+        PuzzleModel m = makePuzzle(3, 1, t);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropGroup(m, 1, m.piece(1).homeX + 1, m.piece(1).homeY - 1, 0, quiet);
+        ASSERT_TRUE(r.placed);
+        ASSERT_EQ(r.joins, 0);
+        const Rect after = m.piece(1).box();
+        EXPECT_EQ(r.dirty, grown(before.united(after), 2).united(grown(after, t + 2)));
+    }
+    {  // two joins, not placed
+        PuzzleModel m = makePuzzle(3, 1, t);
+        m.moveGroup(ListId::Main, 0, 1500, 1000);
+        m.moveGroup(ListId::Main, 2, 1500 + 2 * kCell, 1000);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropGroup(m, 1, m.toPictureX(1500 + kCell + 3), m.toPictureY(1000 - 2), 0, quiet);
+        ASSERT_EQ(r.joins, 2);
+        ASSERT_FALSE(r.placed);
+        EXPECT_EQ(r.dirty, grown(before.united(groupBox(m, ListId::Main, 1)), 2 * t + 2));
+    }
+    {  // one join in a sorting box
+        PuzzleModel m = makePuzzle(3, 1, t);
+        m.movePieceToList(ListId::Box3, ListId::Main, 0);
+        m.movePieceToList(ListId::Box3, ListId::Main, 1);
+        placeBeside(m, 1, 0, -4, 3);
+        const Rect before = m.piece(1).box();
+        const DropResult r = dropInSortingBox(m, ListId::Box3, 1, 0, quiet);
+        ASSERT_EQ(r.joins, 1);
+        EXPECT_EQ(r.dirty, grown(before.united(groupBox(m, ListId::Box3, 1)), t + 2));
+    }
 }
 
 TEST(Joining, DropInASortingBoxJoinsWithoutPlacing) {

@@ -181,6 +181,78 @@ TEST_F(PreferencesFile, FieldsWrittenAtTheirOffsetsReadBack) {
     EXPECT_EQ(PreferencesRecord::text(deep.pictureDirectory), "");
 }
 
+// Every field holds a value no other field holds, so two fields swapped,
+// shifted or read from each other's offset show, in either direction. The
+// offsets are the file format's, written out here on their own.
+TEST(PreferencesRecordLayout, EveryFieldHasItsOwnOffsetInBothDirections) {
+    std::array<uint8_t, kPreferencesRecordSize> want{};
+    auto number = [](size_t offset) { return uint32_t(0x5A000000u + offset * 3 + 1); };
+    auto text = [](size_t offset) { return "field at " + std::to_string(offset); };
+    for (size_t o = 0; o < kPreferencesRecordSize; o += 4) storeU32(want.data() + o, number(o));
+    // Texts fill their whole fields: the text, its NUL, then zeros.
+    const std::pair<size_t, size_t> textFields[] = {{12, 260}, {276, 260}, {536, 260}, {932, 64}, {1000, 256}, {1344, 128}};
+    for (const auto& [o, size] : textFields) {
+        std::fill_n(want.data() + o, size, 0);
+        const std::string t = text(o);
+        std::copy(t.begin(), t.end(), want.data() + o);
+    }
+
+    const PreferencesRecord r = PreferencesRecord::decode(want);
+    EXPECT_EQ(r.documentOption, int32_t(number(0)));
+    EXPECT_EQ(r.reserved4, int32_t(number(4)));
+    EXPECT_EQ(r.paletteWindowOption, int32_t(number(8)));
+    EXPECT_EQ(PreferencesRecord::text(r.lastPuzzlePath), text(12));
+    EXPECT_EQ(r.rotatedPieces, int32_t(number(272)));
+    EXPECT_EQ(PreferencesRecord::text(r.restoreDirectory), text(276));
+    EXPECT_EQ(PreferencesRecord::text(r.pictureDirectory), text(536));
+    EXPECT_EQ(r.pieceOutlines, int32_t(number(796)));
+    EXPECT_EQ(r.soundEffects, int32_t(number(800)));
+    EXPECT_EQ(r.musicOn, int32_t(number(804)));
+    EXPECT_EQ(r.autoAdvance, int32_t(number(808)));
+    EXPECT_EQ(r.userPlayList, int32_t(number(812)));
+    for (size_t k = 0; k < 26; ++k) EXPECT_EQ(r.soundSwitches[k], int32_t(number(816 + 4 * k))) << k;
+    EXPECT_EQ(r.currentSong, int32_t(number(920)));
+    EXPECT_EQ(r.playListCount, int32_t(number(924)));
+    EXPECT_EQ(r.soundMode, int32_t(number(928)));
+    EXPECT_EQ(PreferencesRecord::text(r.playerName), text(932));
+    EXPECT_EQ(r.scoresDisplay, int32_t(number(996)));
+    EXPECT_EQ(PreferencesRecord::text(r.lastLibrary), text(1000));
+    EXPECT_EQ(r.sideWindowOption, int32_t(number(1256)));
+    EXPECT_EQ(r.backgroundColour, number(1260));
+    EXPECT_EQ(r.pieceOutlineColour, number(1264));
+    EXPECT_EQ(r.puzzleOutlineColour, number(1268));
+    EXPECT_EQ(r.selectionColour, number(1272));
+    for (size_t k = 0; k < 16; ++k) EXPECT_EQ(r.customColours[k], number(1276 + 4 * k)) << k;
+    EXPECT_EQ(r.hardwareStretch, int32_t(number(1340)));
+    EXPECT_EQ(PreferencesRecord::text(r.sessionName), text(1344));
+    EXPECT_EQ(r.maxPlayers, int32_t(number(1472)));
+    EXPECT_EQ(r.gameType, int32_t(number(1476)));
+    EXPECT_EQ(r.sortingBoxesAllowed, int32_t(number(1480)));
+    for (size_t k = 0; k < 6; ++k) EXPECT_EQ(r.toolsAllowed[k], int32_t(number(1484 + 4 * k))) << k;
+    EXPECT_EQ(r.reserved1508, int32_t(number(1508)));
+
+    const auto written = r.encode();
+    for (size_t o = 0; o < kPreferencesRecordSize; ++o) ASSERT_EQ(written[o], want[o]) << "byte " << o;
+}
+
+// The five music fields, each set alone, land in their own fields both ways.
+TEST(PreferencesRecordLayout, MusicFieldsKeepTheirOwnPlaces) {
+    const MusicSettings alone[] = {{true, false, false, 7, 3}, {false, true, false, 3, 7}, {false, false, true, 0, 9}};
+    for (const MusicSettings& music : alone) {
+        PreferencesRecord r;
+        copyMusicToRecord(music, r);
+        const auto bytes = r.encode();
+        EXPECT_EQ(loadU32(bytes.data() + 804), music.musicOn ? 1u : 0u);
+        EXPECT_EQ(loadU32(bytes.data() + 808), music.autoAdvance ? 1u : 0u);
+        EXPECT_EQ(loadU32(bytes.data() + 812), music.userPlayList ? 1u : 0u);
+        EXPECT_EQ(loadU32(bytes.data() + 920), uint32_t(music.currentSong));
+        EXPECT_EQ(loadU32(bytes.data() + 924), uint32_t(music.playListCount));
+        MusicSettings back{!music.musicOn, !music.autoAdvance, !music.userPlayList, -1, -1};
+        copyMusicFromRecord(PreferencesRecord::decode(bytes), back);
+        EXPECT_EQ(back, music);
+    }
+}
+
 TEST_F(PreferencesFile, OldForeignAndCutShortFilesAreReplacedByDefaults) {
     // The count promises entries the empty list lacks: the file says 0, memory keeps 4.
     MusicSettings musicBefore{false, false, true, 3, 4};

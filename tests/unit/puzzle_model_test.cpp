@@ -200,6 +200,39 @@ TEST(PuzzleModel, OrderingOperations) {
     EXPECT_TRUE(m.checkInvariants());
 }
 
+// Equal sizes decide the place: a cluster settles just ahead of the first
+// other group at least as large (an equal one included, never itself), and a
+// group moved to another list lies at that list's head.
+TEST(PuzzleModel, EqualSizedGroupsAndMovesBetweenListsOrderTheStack) {
+    PuzzleModel m = makeGrid(8, 1);  // order from head: 0 .. 7
+    m.mergeGroups(ListId::Main, 1, 2);  // {1, 2}
+    m.mergeGroups(ListId::Main, 3, 4);
+    m.mergeGroups(ListId::Main, 3, 5);  // {3, 4, 5}
+    m.mergeGroups(ListId::Main, 6, 7);  // {6, 7} at the tail
+    auto nonEmpty = [&](ListId list) {
+        std::vector<int32_t> firsts;
+        for (int32_t f : groupOrder(m, list))
+            if (f != kNone) firsts.push_back(f);
+        return firsts;
+    };
+    ASSERT_EQ(nonEmpty(ListId::Main), (std::vector<int32_t>{0, 1, 3, 6}));
+    EXPECT_TRUE(m.settleGroupOrder(ListId::Main, 7));
+    EXPECT_EQ(nonEmpty(ListId::Main), (std::vector<int32_t>{0, 6, 1, 3}));  // ahead of {1, 2}
+    // Already ahead of its equal: it stays, though it is as large as itself.
+    EXPECT_FALSE(m.settleGroupOrder(ListId::Main, 6));
+    EXPECT_EQ(nonEmpty(ListId::Main), (std::vector<int32_t>{0, 6, 1, 3}));
+    EXPECT_TRUE(m.checkInvariants());
+
+    m.movePieceToList(ListId::Box2, ListId::Main, 3);
+    m.movePieceToList(ListId::Box2, ListId::Main, 0);
+    EXPECT_EQ(nonEmpty(ListId::Box2), (std::vector<int32_t>{0, 3}));
+    m.movePieceToList(ListId::Box2, ListId::Main, 2);
+    EXPECT_EQ(nonEmpty(ListId::Box2), (std::vector<int32_t>{1, 0, 3}));
+    m.movePieceToList(ListId::Main, ListId::Box2, 4);
+    EXPECT_EQ(nonEmpty(ListId::Main).front(), 3);
+    EXPECT_TRUE(m.checkInvariants());
+}
+
 TEST(PuzzleModel, TransfersAndSolving) {
     PuzzleModel m = makeGrid(3, 2);
     m.movePieceToList(ListId::Main, ListId::Main, 2);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "common/file_io.h"
 #include "puzzle/cutter.h"
@@ -307,7 +308,6 @@ TEST(SavedPuzzle, DamagedFilesAreRefusedAndChangeNothing) {
     refused(patched(listsAt + 4 + 8, 12), "piece number out of range");
     refused(patched(listsAt + 4 + 16 + 8, loadU32(&good[listsAt + 4 + 8])), "piece in two groups");
     refused(patched(listsAt + 4, 12), "group number out of range");
-    refused(patched(listsAt + 4 + 16, loadU32(&good[listsAt + 4])), "group number repeated");
     {
         // Drop the last group: the lists then hold 11 of 12 pieces.
         std::vector<uint8_t> b = good;
@@ -320,6 +320,127 @@ TEST(SavedPuzzle, DamagedFilesAreRefusedAndChangeNothing) {
         std::vector<uint8_t> b = patched(listsAt + 4 + 4, 2);
         refused(b, "group count");
     }
+}
+
+// Group numbers are unique once a puzzle is open: a number the file repeats,
+// within one list or across lists, goes to the lowest number no group of the
+// file uses, and the first group carrying it keeps it.
+TEST(SavedPuzzle, RepeatedGroupNumbersAreRenumberedOnReading) {
+    Fixture f = cutSample(41, 4, 3);
+    PuzzleModel& m = f.model;
+    // An emptied node keeps its number; a group in box 2 for the cross-list case.
+    m.mergeGroups(ListId::Main, m.groupNode(m.member(0).group).groupNumber, m.groupNode(m.member(1).group).groupNumber);
+    m.movePieceToList(ListId::Box2, ListId::Main, 7);
+    const std::vector<uint8_t> good = encoded(f);
+    size_t listsAt = 58 + 1264 + 12;
+    for (const Piece& p : m.pieces()) listsAt += 48 + p.mask.size() + p.outline.size();
+
+    auto numbers = [](const PuzzleModel& pm) {  // in file order, checked unique
+        std::vector<int32_t> inOrder;
+        for (int l = 0; l < 6; ++l)
+            pm.forEachGroup(ListId(l), [&](int32_t g) { inOrder.push_back(pm.groupNode(g).groupNumber); });
+        EXPECT_EQ(std::set<int32_t>(inOrder.begin(), inOrder.end()).size(), inOrder.size());
+        return inOrder;
+    };
+    Fixture plain;
+    ASSERT_TRUE(decodeInto(good, plain).ok());
+    const auto before = numbers(plain.model);
+
+    // Main's first group (11 groups there) takes the second group's number.
+    size_t secondAt = listsAt + 4 + 8 + 8 * loadU32(&good[listsAt + 4 + 4]);
+    const int32_t firstNumber = int32_t(loadU32(&good[listsAt + 4]));
+    const int32_t secondNumber = int32_t(loadU32(&good[secondAt]));
+    {
+        std::vector<uint8_t> b = good;
+        storeU32(&b[secondAt], uint32_t(firstNumber));
+        Fixture back;
+        OpenResult r = decodeInto(b, back);
+        ASSERT_TRUE(r.ok()) << r.message;
+        EXPECT_TRUE(back.model.checkInvariants());
+        // The second group gets the one number now unused: its own.
+        EXPECT_EQ(numbers(back.model), before);
+    }
+    {
+        // Box 2's group (the list after Main, Finished, Box 1) repeats Main's
+        // second number, which Main's first group also takes: the box's group
+        // and Main's second group are both renumbered, to the two freed numbers
+        // in file order.
+        std::vector<uint8_t> b = good;
+        size_t at = listsAt + 4;
+        for (uint32_t k = 0; k < loadU32(&good[listsAt]); ++k) at += 8 + 8 * loadU32(&good[at + 4]);
+        ASSERT_EQ(loadU32(&good[at]), 0u);      // Finished
+        ASSERT_EQ(loadU32(&good[at + 4]), 0u);  // Box 1
+        ASSERT_EQ(loadU32(&good[at + 8]), 1u);  // Box 2: one group
+        const size_t boxNumberAt = at + 12;
+        const int32_t boxNumber = int32_t(loadU32(&good[boxNumberAt]));
+        storeU32(&b[listsAt + 4], uint32_t(secondNumber));
+        storeU32(&b[boxNumberAt], uint32_t(secondNumber));
+        Fixture back;
+        OpenResult r = decodeInto(b, back);
+        ASSERT_TRUE(r.ok()) << r.message;
+        EXPECT_TRUE(back.model.checkInvariants());
+        auto after = numbers(back.model);
+        ASSERT_EQ(after.size(), 12u);
+        EXPECT_EQ(after[0], secondNumber);
+        EXPECT_EQ(after[1], std::min(firstNumber, boxNumber));
+        EXPECT_EQ(after[11], std::max(firstNumber, boxNumber));
+    }
+}
+
+// Record values the game acts on are repaired on reading; sound ones stay.
+TEST(SavedPuzzle, OpeningRepairsRecordValuesOutOfRange) {
+    Fixture f = cutSample();  // 360 x 240 in 6 x 4: cells of 60, tolerance 10
+    const int32_t cutTolerance = f.model.geometry().snapTolerance;
+    ASSERT_EQ(cutTolerance, 10);
+    auto reopened = [&](auto&& change) {
+        Fixture changed = cutSample();
+        change(changed.record, changed.model);
+        Fixture back;
+        OpenResult r = decodeInto(encodeSavedPuzzle(changed.record, changed.model), back);
+        EXPECT_TRUE(r.ok()) << r.message;
+        EXPECT_EQ(back.model.geometry().snapTolerance, back.record.snapTolerance);
+        return back.record;
+    };
+    for (const int32_t t : {0, -3, 6, 51, 0x7fffffff, int32_t(0x80000000)})
+        EXPECT_EQ(reopened([&](SettingsRecord&, PuzzleModel& m) { m.geometry().snapTolerance = t; }).snapTolerance,
+                  cutTolerance) << t;
+    for (const int32_t t : {7, 26, 50})
+        EXPECT_EQ(reopened([&](SettingsRecord&, PuzzleModel& m) { m.geometry().snapTolerance = t; }).snapTolerance, t);
+
+    // A file is opened as a single-player game.
+    SettingsRecord single = reopened([](SettingsRecord& r, PuzzleModel&) {
+        r.networkGame = 1;
+        r.assistAllowed = {0, 1, 0, 0, 1, 0, 0};
+    });
+    EXPECT_EQ(single.networkGame, 0u);
+    for (uint32_t allowed : single.assistAllowed) EXPECT_EQ(allowed, 1u);
+
+    // Rectangles on a 1280 x 1024 play area.
+    const StoredRect sound{-100, 900, 200, 1100};  // partly off the screen: the windows' rules handle it
+    const StoredRect huge{int32_t(0x80000000), -5, 0x7fffffff, 0x7fffffff};
+    const StoredRect inverted{300, 300, 200, 400};
+    const StoredRect farAway{50000000, -70000000, 50000200, -69999800};
+    SettingsRecord rects = reopened([&](SettingsRecord& r, PuzzleModel&) {
+        r.boxRect = {sound, huge, inverted, farAway};
+        r.previewRect = huge;
+        r.overviewRect = {};
+        r.paletteRect = farAway;
+    });
+    EXPECT_EQ(rects.boxRect[0], sound);
+    EXPECT_EQ(rects.boxRect[2], StoredRect{});  // not placed: the window's default place
+    EXPECT_EQ(rects.overviewRect, StoredRect{});
+    for (const StoredRect& r : {rects.boxRect[1], rects.boxRect[3], rects.previewRect, rects.paletteRect}) {
+        const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
+        EXPECT_GT(w, 0);
+        EXPECT_LE(w, 1280);
+        EXPECT_GT(h, 0);
+        EXPECT_LE(h, 1024);
+        EXPECT_GE(r.right, -1280);  // within a screen's size of the screen
+        EXPECT_LE(r.left, 2 * 1280);
+        EXPECT_GE(r.bottom, -1024);
+        EXPECT_LE(r.top, 2 * 1024);
+    }
+    EXPECT_EQ(rects.boxRect[3].right - rects.boxRect[3].left, 200);  // the size is kept when it fits
 }
 
 TEST(SavedPuzzle, FilesAreWrittenWholeAndReadBack) {

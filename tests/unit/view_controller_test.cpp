@@ -427,6 +427,20 @@ TEST(ViewScroll, EdgeScrollsByTheOverhangUntilTheBoundsRefuse) {
     EXPECT_EQ(g.view.assemblyOffset(), (Point{61, 0}));
 }
 
+// Zoomed in, the view shows only W >> z of the play area, so the world may
+// move that much further left (and up) before the bounds' low edge is reached.
+TEST(ViewScroll, LowBoundsAllowForTheZoomedViewsSize) {
+    const Point lowest[] = {{-100, -50}, {-500, -350}, {-700, -500}, {-800, -575}};
+    for (int z = 0; z <= 3; ++z) {
+        Fixture f;
+        f.view.setScrollBounds({-100, -50, 1000, 1000});
+        f.settings.zoomShift = z;
+        EXPECT_EQ(f.view.scroll(5000, 4000), 1);
+        EXPECT_EQ(f.view.assemblyOffset(), lowest[z]) << "zoom " << z;
+        EXPECT_EQ(f.view.scroll(30, 30), 0);
+    }
+}
+
 TEST(ViewScroll, DraggedGroupStaysUnderThePointerWhileTheEdgeScrolls) {
     Fixture f;
     f.press({135, 35});  // piece 2 at (130, 30)
@@ -497,6 +511,17 @@ TEST(ViewKeys, ArrowsScrollOneCellScaledByTheZoom) {
     f.view.keyDown(ViewKey::Up, {});  // cut short by the bounds at 60
     EXPECT_EQ(f.view.assemblyOffset(), (Point{-120, 60}));
     EXPECT_FALSE(f.view.savedScroll().has_value());
+
+    // At x4 a step is one cell, at x8 half a cell.
+    Fixture g;
+    g.view.setScrollBounds({-1000, -1000, 1000, 1000});
+    g.settings.zoomShift = 2;
+    g.view.keyDown(ViewKey::Left, {});
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{40, 0}));
+    g.settings.zoomShift = 3;
+    g.view.keyDown(ViewKey::Left, {});
+    g.view.keyDown(ViewKey::Up, {});
+    EXPECT_EQ(g.view.assemblyOffset(), (Point{60, 20}));
 }
 
 TEST(ViewKeys, EnterCentresAndGoesBackEvenFromTheOrigin) {

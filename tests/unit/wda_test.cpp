@@ -79,6 +79,33 @@ TEST(WdaRowCodes, DamagedRunsStopAndKeepWhatCameBefore) {
     EXPECT_EQ(decodeWdaRow(7, line, 0, shortFill), WdaRowStatus::Damaged);
 }
 
+// A literal run's bound is in bytes: at 2, 3 and 4 bytes per pixel a run of
+// five pixels needs 5 x that many bytes; any fewer (even five or more) is
+// damage, and the line keeps only the fill drawn before it.
+TEST(WdaRowCodes, WideLiteralRunsNeedAllTheirBytes) {
+    for (const int32_t code : {kWda555, kWda565, kWdaBgr24, kWda32}) {
+        const size_t bpp = size_t(wdaBytesPerPixel(code));
+        std::vector<uint8_t> codes{0x12};  // a fill of one pixel, then a literal of five
+        for (size_t k = 0; k < bpp; ++k) codes.push_back(uint8_t(0x40 + k));
+        codes.push_back(0x53);
+        const size_t literalAt = codes.size();
+        for (size_t k = 0; k < 5 * bpp; ++k) codes.push_back(uint8_t(k + 1));
+        for (size_t have = 0; have <= 5 * bpp; ++have) {
+            std::vector<uint8_t> line(8 * bpp, 0xEE);
+            const std::vector<uint8_t> cut(codes.begin(), codes.begin() + ptrdiff_t(literalAt + have));
+            const WdaRowStatus status = decodeWdaRow(code, line, 0, cut);
+            for (size_t k = 0; k < bpp; ++k) ASSERT_EQ(line[k], 0x40 + k) << code;
+            if (have == 5 * bpp) {
+                ASSERT_EQ(status, WdaRowStatus::Ok) << code;
+                for (size_t k = 0; k < 5 * bpp; ++k) ASSERT_EQ(line[bpp + k], k + 1) << code;
+            } else {
+                ASSERT_EQ(status, WdaRowStatus::Damaged) << code << " with " << have << " bytes";
+                for (size_t k = bpp; k < line.size(); ++k) ASSERT_EQ(line[k], 0xEE) << code;
+            }
+        }
+    }
+}
+
 TEST(WdaRowCodes, ClipsAtBothEndsOfTheLine) {
     // Starting two pixels left of the line: a literal's first two pixels are cut.
     EXPECT_EQ(decode8({0x43, 1, 2, 3, 4}, 3, -2), (std::vector<uint8_t>{3, 4, 0xEE}));
