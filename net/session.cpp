@@ -220,8 +220,10 @@ void Session::wake() {
 
 void Session::setPeerTimeouts(_ENetPeer* peer) {
     uint32_t t = settings_.peerTimeoutMs;
+    // Pings keep a quiet link busy enough for a silence to show; a peer is
+    // given up only after the whole timeout, never on a short hiccup.
     enet_peer_ping_interval(peer, std::max<uint32_t>(50, t / 8));
-    enet_peer_timeout(peer, 32, t / 2, t);
+    enet_peer_timeout(peer, 32, t, 2 * t);
 }
 
 SendResult Session::send(uint32_t from, uint32_t to, bool guaranteed, std::span<const uint8_t> data) {
@@ -481,6 +483,10 @@ void Session::serviceLoop() {
 
 void Session::handleEvent(void* evp) {
     auto& ev = *static_cast<ENetEvent*>(evp);
+    if (ev.type == ENET_EVENT_TYPE_DISCONNECT)
+        lastHeard_.erase(ev.peer);
+    else if (ev.peer)
+        lastHeard_[ev.peer] = nowMs();
     switch (ev.type) {
         case ENET_EVENT_TYPE_CONNECT:
             setPeerTimeouts(ev.peer);
@@ -606,6 +612,7 @@ void Session::acceptRejoin(_ENetPeer* peer, const Frame& f) {
     p->rec.address = peer->address.host;
     p->rec.port = f.port;
     sendToPeer(peer, encodeJoinAccept(p->rec.id, desc_, nextId_, records()), true);
+    announceHostWhenSettled();
 }
 
 void Session::handleClientFrame(_ENetPeer* peer, const Frame& f, bool reliable) {
@@ -709,6 +716,7 @@ void Session::handleClientFrame(_ENetPeer* peer, const Frame& f, bool reliable) 
 }
 
 void Session::peerGone(_ENetPeer* peer) {
+    lastHeard_.erase(peer);
     std::erase_if(pendingPeers_, [&](auto& e) { return e.first == peer; });
     std::erase_if(heldRejoins_, [&](auto& e) { return e.first == peer; });
     if (peer == hostPeer_) {
@@ -789,17 +797,44 @@ void Session::becomeHost() {
     for (const auto& p : players_) nextId_ = std::max(nextId_, p.rec.id + 1);
     desc_.currentPlayers = countPlayers();
     openDiscovery();
+    // "You are now host" waits until every other player has reconnected or
+    // been given up, so what the game announces then reaches all of them.
+    becameHostPending_ = true;
+    auto held = std::move(heldRejoins_);
+    heldRejoins_.clear();
+    for (auto& [peer, f] : held) acceptRejoin(peer, f);
+    announceHostWhenSettled();
+}
+
+void Session::announceHostWhenSettled() {
+    if (!becameHostPending_) return;
+    if (std::any_of(players_.begin(), players_.end(), [](const Player& p) { return p.awaitingRejoin; })) return;
+    becameHostPending_ = false;
     Received r;
     r.kind = SystemKind::BecameHost;
     r.playerId = localId_;
     deliver(false, std::move(r));
-    auto held = std::move(heldRejoins_);
-    heldRejoins_.clear();
-    for (auto& [peer, f] : held) acceptRejoin(peer, f);
 }
 
 void Session::checkTimers() {
     uint64_t now = nowMs();
+    // Keep-alive: ENet's own timeout grows with its resend back-off and may
+    // take seconds longer than asked, so a connected peer that has sent
+    // nothing (not even a ping's acknowledgement) for the whole timeout is
+    // taken as gone here.
+    for (size_t i = 0; i < host_->peerCount; ++i) {
+        ENetPeer* peer = &host_->peers[i];
+        if (peer->state != ENET_PEER_STATE_CONNECTED) continue;
+        // ENet notes only acknowledgements (pings included); our own note
+        // covers the connection itself and every frame.
+        int32_t silentFor = int32_t(host_->serviceTime - peer->lastReceiveTime);
+        auto heard = lastHeard_.find(peer);
+        bool heardLately = heard != lastHeard_.end() && now - heard->second <= settings_.peerTimeoutMs;
+        if (silentFor > int32_t(settings_.peerTimeoutMs) && !heardLately) {
+            enet_peer_reset(peer);
+            peerGone(peer);
+        }
+    }
     // Peers that connect and never join are cut off.
     for (auto it = pendingPeers_.begin(); it != pendingPeers_.end();) {
         if (now - it->second > settings_.joinTimeoutMs) {
@@ -814,6 +849,7 @@ void Session::checkTimers() {
         for (const auto& p : players_)
             if (p.awaitingRejoin && now >= p.rejoinDeadline) late.push_back(p.rec.id);
         for (uint32_t id : late) destroyPlayer(id, true);
+        announceHostWhenSettled();
     } else if (state_ == State::Rejoining && now >= rejoinDeadline_) {
         // The chosen machine did not take over: count it as gone, try the next.
         if (hostPeer_) enet_peer_reset(hostPeer_);

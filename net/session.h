@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -172,6 +173,7 @@ private:
     void hostLost();
     void tryNextHost();
     void becomeHost();
+    void announceHostWhenSettled();
     void checkTimers();
     void serviceDiscovery();
     void openDiscovery();
@@ -218,9 +220,11 @@ private:
     std::vector<std::pair<_ENetPeer*, Frame>> heldRejoins_;
     uint64_t rejoinDeadline_ = 0;
     uint32_t rejoinCandidate_ = 0;
+    bool becameHostPending_ = false;
     std::string localName_;
     PlayerDataBytes localData_{};
     uint32_t hostRtt_ = 0, hostWindow_ = 0;
+    std::map<_ENetPeer*, uint64_t> lastHeard_;  // when each peer was last heard from
     std::atomic<uint64_t> dropped_{0};
 };
 

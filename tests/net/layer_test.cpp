@@ -241,14 +241,21 @@ struct Session3 {
 
 TEST(AcknowledgedDelivery, BroadcastIsResentUntilEverySlotAcksOrLeaves) {
     // Bob is behind a link that can go silent.
+    // The silences below stay shorter than the time after which a machine
+    // counts as gone.
+    NetSettings settings = loopbackSettings();
+    settings.peerTimeoutMs = 3000;
     Session3 s;
     s.host = std::make_unique<Machine>();
+    s.host->layer.setSettings(settings);
     s.host->layer.chooseConnection(kConnectionLanUnguaranteed);
     ASSERT_TRUE(s.host->layer.openSession("Test", "Host", 8, 2, 1, 0));
     uint16_t port = s.host->layer.session()->listenPort();
     test::FaultLink link(port, {});
     s.a = std::make_unique<Machine>();
     s.b = std::make_unique<Machine>();
+    s.a->layer.setSettings(settings);
+    s.b->layer.setSettings(settings);
     s.a->layer.chooseConnection(kConnectionLanUnguaranteed);
     s.b->layer.chooseConnection(kConnectionLanUnguaranteed);
     ASSERT_EQ(s.a->layer.joinSession("127.0.0.1", port, "Ann"), JoinResult::Ok);
@@ -277,7 +284,7 @@ TEST(AcknowledgedDelivery, BroadcastIsResentUntilEverySlotAcksOrLeaves) {
     EXPECT_EQ(s.host->layer.outgoingCount(), 1);
     uint32_t bob = s.b->layer.localPlayerId();
     s.b->layer.vanish();
-    EXPECT_TRUE(waitUntil([&] { return s.host->layer.playerTable().slotOf(bob, false) < 0; }, 4000));
+    EXPECT_TRUE(waitUntil([&] { return s.host->layer.playerTable().slotOf(bob, false) < 0; }, 5000));
     EXPECT_TRUE(waitUntil([&] { return s.host->layer.outgoingCount() == 0; }, 1000));
 }
 

@@ -20,9 +20,9 @@ using test::loopbackSettings;
 using test::waitUntil;
 
 std::vector<uint8_t> message(uint16_t id, std::vector<uint8_t> payload = {}) {
-    std::vector<uint8_t> m(4);
+    std::vector<uint8_t> m(4 + payload.size());
     storeU32(m.data(), id);
-    m.insert(m.end(), payload.begin(), payload.end());
+    std::copy(payload.begin(), payload.end(), m.begin() + 4);
     return m;
 }
 
@@ -257,7 +257,11 @@ TEST(Session, SixteenPlayersJoinAndLeaveInRandomOrderAndAgree) {
         if (i % 2) clients.back()->session.close();
         else clients.back()->session.vanish();
         clients.pop_back();
-        if (i % 3 == 0) clients.push_back(makeClient(*host, "Late" + std::to_string(i)));
+        if (i % 3 == 0) {
+            // A late joiner needs a free place: wait until the host has noticed a departure.
+            ASSERT_TRUE(waitUntil([&] { return host->ids().size() < 17; }, 4000));
+            clients.push_back(makeClient(*host, "Late" + std::to_string(i)));
+        }
     }
     auto agreed = [&] {
         auto want = host->ids();

