@@ -354,6 +354,21 @@ TEST(Migration, NewHostKeepsHoldersFreesTheOldHostsPiecesAndAnswersRequests) {
     EXPECT_TRUE(waitUntil([&] { return s.b->layer.session()->desc().name == "Ann"; }));
 }
 
+TEST(Migration, AcknowledgedRequestsToTheServerAreNotLostWithTheOldHost) {
+    Session3 s;
+    s.open(ConnectionKind::LanUnguaranteed);
+    s.b->startPump();
+    s.host->layer.vanish();
+    // Bob sends while the host is gone or being replaced; the new host's
+    // server must still get every one.
+    for (uint32_t i = 0; i < 5; ++i) {
+        ASSERT_EQ(s.b->layer.send(s.b->layer.localPlayerId(), kServerPlayer, 1, message(kChat, i)), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(waitUntil([&] { return s.a->valuesHandled(kChat, true) == std::set<uint32_t>{0, 1, 2, 3, 4}; }, 8000));
+    EXPECT_TRUE(waitUntil([&] { return s.b->layer.outgoingCount() == 0; }, 3000));
+}
+
 TEST(ConnectionDialog, OffersTheThreeConnectionsAndRefusesOthers) {
     std::vector<std::string> shown;
     NetHooks hooks;

@@ -80,8 +80,8 @@ std::unique_ptr<Node> makeHost(uint32_t maxPlayers = 16, ConnectionKind kind = C
 }
 
 std::unique_ptr<Node> makeClient(Node& host, const std::string& name, JoinResult expect = JoinResult::Ok,
-                                 uint16_t viaPort = 0) {
-    auto n = std::make_unique<Node>(host.session.connection());
+                                 uint16_t viaPort = 0, NetSettings s = loopbackSettings()) {
+    auto n = std::make_unique<Node>(host.session.connection(), s);
     EXPECT_EQ(n->session.join("127.0.0.1", viaPort ? viaPort : host.session.listenPort(), name, {}, &n->localEvent),
               expect);
     return n;
@@ -231,10 +231,37 @@ TEST(Session, HostilePeerSendingRandomFramesChangesNothing) {
     EXPECT_TRUE(waitUntil([&] { return host->gotGame(ida, 22, true); }));
 }
 
-TEST(Session, VanishedMachineIsNoticedAndItsPlayerDestroyed) {
+TEST(Session, HostStampsTheSenderOfEveryRelayedMessage) {
     auto host = makeHost();
     auto a = makeClient(*host, "Ann");
-    auto b = makeClient(*host, "Bob");
+    uint32_t ida = a->session.localPlayerId();
+    // A joined machine that writes its own frames, claiming other senders.
+    RawPeer liar(host->session.listenPort());
+    ASSERT_TRUE(liar.connected);
+    liar.send(encodeJoin(gameApplicationGuid(), 1, "Liar", {}));
+    liar.pump(200);
+    ASSERT_TRUE(waitUntil([&] { return host->ids().size() == 4; }));
+    uint32_t liarId = *host->ids().rbegin();
+    liar.send(encodeApp(kServerPlayer, ida, message(34)));
+    liar.send(encodeApp(ida, kServerPlayer, message(22)));
+    liar.send(encodeApp(ida, kAllPlayers, message(7)));
+    liar.send(encodePlayerData(ida, PlayerDataBytes{1}));
+    liar.pump(200);
+    ASSERT_TRUE(waitUntil([&] { return a->gotGame(liarId, 34) && host->gotGame(liarId, 22, true) && a->gotGame(liarId, 7); }));
+    EXPECT_FALSE(a->gotGame(kServerPlayer, 34));
+    EXPECT_FALSE(host->gotGame(ida, 22, true));
+    PlayerDataBytes data{};
+    EXPECT_TRUE(host->session.playerData(ida, data));
+    EXPECT_EQ(data, PlayerDataBytes{});
+}
+
+TEST(Session, VanishedMachineIsNoticedAndItsPlayerDestroyed) {
+    // The game's own timeout, not the shorter one the other tests use.
+    NetSettings s = loopbackSettings();
+    s.peerTimeoutMs = NetSettings{}.peerTimeoutMs;
+    auto host = makeHost(16, ConnectionKind::Lan, s);
+    auto a = makeClient(*host, "Ann", JoinResult::Ok, 0, s);
+    auto b = makeClient(*host, "Bob", JoinResult::Ok, 0, s);
     uint32_t idb = b->session.localPlayerId();
     auto start = std::chrono::steady_clock::now();
     b->session.vanish();
