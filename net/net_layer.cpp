@@ -86,12 +86,16 @@ bool NetLayer::openSession(const std::string& sessionName, const std::string& pl
         return false;
     }
     localName_ = playerName;
+    PlayerData data;
+    data.state = uint32_t(PlayerState::Connected);
+    {
+        std::lock_guard lock(tableMutex_);
+        localData_ = data;
+    }
     startThreads(true);
-    localData_ = PlayerData{};
-    localData_.state = uint32_t(PlayerState::Connected);
     uint32_t id = 0;
     if (createServerPlayer(uint32_t(PlayerState::Connected)))
-        id = session_->createPlayer(playerName, localData_.encode(), 0, &receiveEvent_);
+        id = session_->createPlayer(playerName, data.encode(), 0, &receiveEvent_);
     if (id == 0) {
         show(kMsgCannotCreatePlayer);
         closeSession();
@@ -107,14 +111,18 @@ bool NetLayer::openSession(const std::string& sessionName, const std::string& pl
 JoinResult NetLayer::joinSession(const std::string& address, uint16_t port, const std::string& playerName) {
     closeSession();
     session_ = std::make_unique<Session>(kind_, settings_);
-    startThreads(false);
     localName_ = playerName;
-    localData_ = PlayerData{};
-    localData_.state = uint32_t(PlayerState::Connected);
+    PlayerData data;
+    data.state = uint32_t(PlayerState::Connected);
+    {
+        std::lock_guard lock(tableMutex_);
+        localData_ = data;
+    }
+    startThreads(false);
     sessionOpen_ = true;
     // Player arrivals and departures wait until the initial list is read.
     playerGate_.reset();
-    JoinResult r = session_->join(address, port, playerName, localData_.encode(), &receiveEvent_);
+    JoinResult r = session_->join(address, port, playerName, data.encode(), &receiveEvent_);
     if (r != JoinResult::Ok) {
         playerGate_.set();
         closeSession();
@@ -179,8 +187,16 @@ PlayerTable NetLayer::playerTable() const {
     return players_;
 }
 
+PlayerData NetLayer::localPlayerData() const {
+    std::lock_guard lock(tableMutex_);
+    return localData_;
+}
+
 bool NetLayer::setLocalPlayerData(const PlayerData& data) {
-    localData_ = data;
+    {
+        std::lock_guard lock(tableMutex_);
+        localData_ = data;
+    }
     if (!session_ || !sessionOpen_) return true;
     NamedLock dp(NamedMutex::DP);
     return session_->setPlayerData(localPlayerId_, data.encode());
@@ -464,7 +480,7 @@ void NetLayer::handleGameMessage(uint32_t from, uint32_t to, std::vector<uint8_t
         } else {
             uint8_t ack[4];
             storeU32(ack, token | kMsgGuaranteedAck);
-            uint32_t me = to != kAllPlayers ? to : localPlayerId_;
+            uint32_t me = to != kAllPlayers ? to : localPlayerId_.load();
             sendRaw(me, from, false, ack);
             ++acksSent_;
         }
@@ -543,7 +559,7 @@ void NetLayer::handleSystem(const Received& r) {
 void NetLayer::runBecomeHost() {
     if (!session_) return;
     if (!serverThread_.joinable()) serverThread_ = std::thread([this] { serverLoop(); });
-    createServerPlayer(localData_.state);
+    createServerPlayer(localPlayerData().state);
     if (model_) {
         holders_.rebuild(*model_, playerTable(), true);
         if (hooks_.returnSortingBoxPieces) hooks_.returnSortingBoxPieces(kNoSlot);

@@ -112,7 +112,7 @@ public:
     void vanish();
 
     bool sessionOpen() const { return sessionOpen_.load(); }
-    uint32_t localPlayerId() const { return localPlayerId_; }
+    uint32_t localPlayerId() const { return localPlayerId_.load(); }
     Session* session() { return session_.get(); }
 
     int send(uint32_t from, uint32_t to, uint32_t flags, std::span<const uint8_t> data);
@@ -133,7 +133,7 @@ public:
 
     PlayerTable playerTable() const;
     bool setLocalPlayerData(const PlayerData& data);
-    PlayerData localPlayerData() const { return localData_; }
+    PlayerData localPlayerData() const;
     HolderTable& holders() { return holders_; }
     void setHolderModel(HolderModel* model) { model_ = model; }
     void setLobby(LobbyLink* lobby) { lobby_ = lobby; }
@@ -172,8 +172,8 @@ private:
     bool connectionChosen_ = false;
     std::unique_ptr<Session> session_;
     std::atomic<bool> sessionOpen_{false};
-    uint32_t localPlayerId_ = 0;
-    PlayerData localData_;
+    std::atomic<uint32_t> localPlayerId_{0};
+    PlayerData localData_;  // guarded by tableMutex_
 
     mutable std::mutex tableMutex_;  // guards players_ (read by many threads)
     PlayerTable players_;

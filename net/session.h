@@ -101,6 +101,8 @@ public:
     // Creates a session described by `desc` (application and instance ids are
     // filled in) and starts listening. False when the socket cannot be bound.
     bool host(SessionDesc desc);
+    // Events handed to createPlayer and join are set by the service thread
+    // and must outlive the session.
     // Creates a player on the hosting machine: the server player (flags has
     // kPlayerServer, id 1) or the local player. Returns the id, 0 on failure.
     uint32_t createPlayer(const std::string& name, const PlayerDataBytes& data, uint32_t flags,

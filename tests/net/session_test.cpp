@@ -30,8 +30,8 @@ std::vector<uint8_t> message(uint16_t id, std::vector<uint8_t> payload = {}) {
 struct Node {
     explicit Node(ConnectionKind kind = ConnectionKind::Lan, NetSettings s = loopbackSettings())
         : session(kind, s) {}
+    Event localEvent, serverEvent;  // outlive the session that sets them
     Session session;
-    Event localEvent, serverEvent;
 
     // Everything waiting for the local player (or the server player).
     std::vector<Received> take(bool server = false) {
