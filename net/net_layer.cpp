@@ -518,7 +518,7 @@ void NetLayer::playerLeft(uint32_t id) {
     }
     if (session_ && session_->isHost() && hooks_.returnSortingBoxPieces) hooks_.returnSortingBoxPieces(slot);
     PlayerTable table = playerTable();
-    int released = holders_.releaseAll(model_, slot, table);
+    int released = holders_.releaseAll(model_.load(), slot, table);
     if (released > 0 && hooks_.redrawPlayArea) hooks_.redrawPlayArea();
     {
         std::lock_guard t(tableMutex_);
@@ -560,8 +560,8 @@ void NetLayer::runBecomeHost() {
     if (!session_) return;
     if (!serverThread_.joinable()) serverThread_ = std::thread([this] { serverLoop(); });
     createServerPlayer(localPlayerData().state);
-    if (model_) {
-        holders_.rebuild(*model_, playerTable(), true);
+    if (HolderModel* model = model_.load()) {
+        holders_.rebuild(*model, playerTable(), true);
         if (hooks_.returnSortingBoxPieces) hooks_.returnSortingBoxPieces(kNoSlot);
     }
     if (hooks_.becameHost) hooks_.becameHost();
@@ -597,12 +597,12 @@ void NetLayer::receiveLoop() {
 void NetLayer::serverLoop() {
     while (!stopThreads_) {
         if (!serverEvent_.wait(500)) {
-            if (lobby_) {
+            if (LobbyLink* lobby = lobby_.load()) {
                 std::vector<uint8_t> m;
                 bool system = false;
-                for (int i = 0; i < 64 && lobby_->receive(m, system); ++i)
+                for (int i = 0; i < 64 && lobby->receive(m, system); ++i)
                     if (!system && m.size() >= 4 && loadU32(m.data()) == kLobbyStatusQuery)
-                        lobby_->send(lobbyStatusReply());
+                        lobby->send(lobbyStatusReply());
             }
             continue;
         }

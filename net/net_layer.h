@@ -178,8 +178,8 @@ private:
     mutable std::mutex tableMutex_;  // guards players_ (read by many threads)
     PlayerTable players_;
     HolderTable holders_;
-    HolderModel* model_ = nullptr;
-    LobbyLink* lobby_ = nullptr;
+    std::atomic<HolderModel*> model_{nullptr};
+    std::atomic<LobbyLink*> lobby_{nullptr};
 
     std::array<QueueEntry, kQueueEntries> inQueue_;
     std::array<uint32_t, kQueueEntries> inDispatch_{};

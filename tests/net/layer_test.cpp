@@ -369,6 +369,65 @@ TEST(Migration, AcknowledgedRequestsToTheServerAreNotLostWithTheOldHost) {
     EXPECT_TRUE(waitUntil([&] { return s.b->layer.outgoingCount() == 0; }, 3000));
 }
 
+// A scripted lobby: one status query, then silence.
+struct ScriptedLobby : LobbyLink {
+    std::mutex m;
+    std::vector<std::vector<uint8_t>> pending, sent;
+    bool receive(std::vector<uint8_t>& message, bool& system) override {
+        std::lock_guard l(m);
+        if (pending.empty()) return false;
+        message = pending.front();
+        pending.erase(pending.begin());
+        system = false;
+        return true;
+    }
+    void send(std::span<const uint8_t> message) override {
+        std::lock_guard l(m);
+        sent.emplace_back(message.begin(), message.end());
+    }
+};
+
+TEST(Lobby, StatusQueryIsAnsweredWithEveryPlayersData) {
+    Session3 s;
+    s.open(ConnectionKind::Lan);
+    PlayerData mine;
+    mine.state = 4;
+    mine.piecesPlaced = 12;
+    ASSERT_TRUE(s.a->layer.setLocalPlayerData(mine));
+    ASSERT_TRUE(waitUntil([&] {
+        PlayerDataBytes b{};
+        return s.host->layer.session()->playerData(s.a->layer.localPlayerId(), b) && PlayerData::decode(b) == mine;
+    }));
+    ScriptedLobby lobby;
+    lobby.pending.push_back({40, 0, 0, 0});
+    lobby.pending.push_back({39, 0, 0, 0});  // not a status query: no answer
+    s.host->layer.setLobby(&lobby);
+    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(lobby.m); return !lobby.sent.empty(); }, 2000));
+    s.host->layer.setLobby(nullptr);
+    std::lock_guard l(lobby.m);
+    ASSERT_EQ(lobby.sent.size(), 1u);
+    const auto& r = lobby.sent[0];
+    ASSERT_EQ(r.size(), 24u + 16 * 3);
+    EXPECT_EQ(loadU32(&r[0]), 41u);
+    EXPECT_EQ(loadU32(&r[4]), 40u + 16 * 2);
+    EXPECT_EQ(loadU32(&r[20]), 3u);
+    // Slot order: the host first, then Ann.
+    EXPECT_EQ(loadU32(&r[24 + 8]), 1u);
+    EXPECT_EQ(loadU32(&r[40 + 4]), 12u);
+    EXPECT_EQ(loadU32(&r[40 + 8]), 4u);
+}
+
+TEST(Caps, ReportTheConnectionsGuaranteeAndALinkRate) {
+    Session3 s;
+    s.open(ConnectionKind::LanUnguaranteed);
+    Caps c = s.host->layer.session()->caps(s.a->layer.localPlayerId());
+    EXPECT_FALSE(c.guaranteed);
+    EXPECT_GT(c.bytesPerSecond, 0u);
+    Session3 t;
+    t.open(ConnectionKind::Lan);
+    EXPECT_TRUE(t.a->layer.session()->caps(kServerPlayer).guaranteed);
+}
+
 TEST(ConnectionDialog, OffersTheThreeConnectionsAndRefusesOthers) {
     std::vector<std::string> shown;
     NetHooks hooks;
