@@ -528,6 +528,7 @@ void NetLayer::playerLeft(uint32_t id) {
 }
 
 void NetLayer::handleSystem(const Received& r) {
+    if (hooks_.systemMessage) hooks_.systemMessage(r);
     switch (r.kind) {
         case SystemKind::PlayerCreated:
             playerGate_.wait();

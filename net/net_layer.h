@@ -77,6 +77,8 @@ struct NetHooks {
     std::function<void()> becameHost;
     // Lobby status: game type, pieces, finished pieces.
     std::function<std::array<uint32_t, 3>()> lobbyStatus;
+    // Sees every system message first (receive thread), for tools and logs.
+    std::function<void(const Received&)> systemMessage;
 };
 
 // Where a lobby launch would plug in: the server thread polls it.
