@@ -358,6 +358,28 @@ TEST(Session, HostVanishesAndTheEarliestJoinedPlayerTakesOver) {
     EXPECT_GT(d->session.localPlayerId(), idc);
 }
 
+TEST(Session, HostsLeavingOneAfterAnotherHandTheSessionOnEachTime) {
+    auto host = makeHost();
+    auto a = makeClient(*host, "Ann");
+    auto b = makeClient(*host, "Bob");
+    auto c = makeClient(*host, "Cy");
+    uint32_t idb = b->session.localPlayerId(), idc = c->session.localPlayerId();
+    // A host that leaves properly is replaced at once, without waiting for a timeout.
+    host->session.close();
+    ASSERT_TRUE(waitUntil([&] { return a->session.isHost(); }, 1000));
+    ASSERT_EQ(a->session.createPlayer("TavornTesselServerPlayer", {}, kPlayerServer, &a->serverEvent), kServerPlayer);
+    ASSERT_TRUE(waitUntil([&] { return b->session.hasPlayer(kServerPlayer) && c->session.hasPlayer(kServerPlayer); }, 3000));
+    // The second host leaves too: the next earliest player takes over.
+    a->session.close();
+    ASSERT_TRUE(waitUntil([&] { return b->session.isHost(); }, 1000));
+    ASSERT_EQ(b->session.createPlayer("TavornTesselServerPlayer", {}, kPlayerServer, &b->serverEvent), kServerPlayer);
+    ASSERT_TRUE(waitUntil([&] {
+        return c->session.send(idc, kServerPlayer, true, message(22)) == SendResult::Ok && b->gotGame(idc, 22, true);
+    }, 3000));
+    EXPECT_EQ(c->ids(), (std::set<uint32_t>{kServerPlayer, idb, idc}));
+    EXPECT_FALSE(c->session.isHost());
+}
+
 TEST(Session, PlayerThatNeverReconnectsAfterMigrationIsDestroyed) {
     auto host = makeHost();
     auto a = makeClient(*host, "Ann");
