@@ -71,6 +71,7 @@ struct Machine {
               .redrawPlayArea = [this] { std::lock_guard l(m); ++redraws; },
               .becameHost = {},
               .lobbyStatus = {},
+              .systemMessage = {},
           }) {
         layer.setSettings(loopbackSettings());
         layer.setHolderModel(&model);
