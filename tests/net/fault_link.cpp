@@ -95,7 +95,8 @@ void FaultLink::run() {
             std::lock_guard lock(m_);
             f = faults_;
         }
-        if (f.silent || chance(rng) < f.loss || schedule.size() > 4096) {
+        bool reply = via == listen_;
+        if (f.silent || (reply && f.dropReplies) || chance(rng) < f.loss || schedule.size() > 4096) {
             ++dropped_;
             return;
         }

@@ -16,6 +16,7 @@ struct Faults {
     int delayMs = 0;       // added to every datagram
     int jitterMs = 0;      // extra random delay 0..jitter: reorders datagrams
     bool silent = false;   // drop everything, both ways
+    bool dropReplies = false;  // drop only what the target sends back
 };
 
 class FaultLink {

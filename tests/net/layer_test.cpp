@@ -320,6 +320,30 @@ TEST(AcknowledgedDelivery, EveryMessageArrivesThroughLossAndDuplicationAcrossThe
     EXPECT_GE(host->countHandled(kChat, true), size_t(kCount));
 }
 
+TEST(AcknowledgedDelivery, MessageResentBeforeItsAckArrivesIsHandledTwice) {
+    NetSettings settings = loopbackSettings();
+    settings.peerTimeoutMs = 3000;  // the lost acknowledgements must not end the link
+    auto host = std::make_unique<Machine>();
+    host->layer.setSettings(settings);
+    host->layer.chooseConnection(kConnectionLanUnguaranteed);
+    ASSERT_TRUE(host->layer.openSession("Test", "Host", 8, 2, 1, 0));
+    test::FaultLink link(host->layer.session()->listenPort(), {});
+    auto a = std::make_unique<Machine>();
+    a->layer.setSettings(settings);
+    a->layer.chooseConnection(kConnectionLanUnguaranteed);
+    ASSERT_EQ(a->layer.joinSession("127.0.0.1", link.port(), "Ann"), JoinResult::Ok);
+    a->startPump();
+    test::Faults noReplies;
+    noReplies.dropReplies = true;
+    link.setFaults(noReplies);
+    ASSERT_EQ(a->layer.send(a->layer.localPlayerId(), kServerPlayer, 1, message(kChat, 5)), 1);
+    // The acknowledgement is lost, so Ann sends it again after a second.
+    EXPECT_TRUE(waitUntil([&] { return host->countHandled(kChat, true) == 2; }, 3000));
+    link.setFaults({});
+    EXPECT_TRUE(waitUntil([&] { return a->layer.outgoingCount() == 0; }, 3000));
+    EXPECT_EQ(host->valuesHandled(kChat, true), std::set<uint32_t>{5});
+}
+
 TEST(Migration, NewHostKeepsHoldersFreesTheOldHostsPiecesAndAnswersRequests) {
     Session3 s;
     s.open(ConnectionKind::Lan);
