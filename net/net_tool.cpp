@@ -228,17 +228,17 @@ int joinCommand(const Options& o, std::ostream& out, std::ostream& err) {
         bool guaranteed;
     };
     std::vector<Send> sends;
-    for (const auto& spec : o.sends) {
+    for (const auto& sendArg : o.sends) {
         // ID:HEX or ID:HEX:guaranteed
-        size_t a = spec.find(':');
-        size_t b = a == std::string::npos ? a : spec.find(':', a + 1);
+        size_t a = sendArg.find(':');
+        size_t b = a == std::string::npos ? a : sendArg.find(':', a + 1);
         Send s{};
         std::vector<uint8_t> payload;
-        std::string flag = b == std::string::npos ? "" : spec.substr(b + 1);
-        if (a == std::string::npos || !parseNumber(spec.substr(0, a), 0xFFFF, s.id) ||
-            !parseHex(spec.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1), payload) ||
+        std::string flag = b == std::string::npos ? "" : sendArg.substr(b + 1);
+        if (a == std::string::npos || !parseNumber(sendArg.substr(0, a), 0xFFFF, s.id) ||
+            !parseHex(sendArg.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1), payload) ||
             (!flag.empty() && flag != "guaranteed") || payload.size() + 4 > kMaxMessageSize) {
-            err << "bad --send " << spec << "\n";
+            err << "bad --send " << sendArg << "\n";
             return 2;
         }
         s.message.resize(4 + payload.size());
