@@ -14,6 +14,8 @@ PACKAGES=(
   qt6-base-dev xvfb xauth
   # sound effects, music (MIDI through a General-MIDI soundfont) and CD audio
   libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev
+  # network sessions
+  libenet-dev
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "net/net_tool.h"
 #include "tools/tool_commands.h"
 
 namespace pavalo::tool {
@@ -47,6 +48,7 @@ const Command kCommands[] = {
      libraryCommand},
     {"play", "play FILE.gvp COMMAND... --out FILE2.gvp   run the game's commands (ids or names) on a puzzle",
      playCommand},
+    {"net", pavalo::net::kNetCommandUsage, pavalo::net::netCommand},
     {"wda",
      "wda info FILE.wda | frame FILE.wda N OUT.bmp [--depth 8|16|24] | encode OUT.wda FRAME.bmp...\n"
      "    WDA animations (FILE may be resource:ID); frame draws frames 0..N in order",

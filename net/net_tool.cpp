@@ -1,0 +1,289 @@
+// The "net" command: a session layer with a dispatcher that prints what
+// arrives, driven for a fixed time.
+#include "net/net_tool.h"
+
+#include <chrono>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "common/file_io.h"
+#include "net/net_layer.h"
+
+namespace pavalo::net {
+
+const char* const kNetCommandUsage =
+    "net host [--name NAME] [--port P] [--max K] [--connection lan|lan-unguaranteed] [--bind ADDRESS]\n"
+    "         [--discovery-port P] [--seconds S]\n"
+    "net find [--broadcast ADDRESS] [--discovery-port P] [--seconds S]\n"
+    "net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...] [--connection ...] [--seconds S]";
+
+namespace {
+
+std::string hex(std::span<const uint8_t> b) {
+    static const char* digits = "0123456789abcdef";
+    std::string s;
+    for (uint8_t v : b) {
+        s += digits[v >> 4];
+        s += digits[v & 15];
+    }
+    return s;
+}
+
+bool parseHex(const std::string& text, std::vector<uint8_t>& out) {
+    if (text.size() % 2) return false;
+    out.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        unsigned v = 0;
+        for (size_t k = i; k < i + 2; ++k) {
+            char c = text[k];
+            v <<= 4;
+            if (c >= '0' && c <= '9') v |= unsigned(c - '0');
+            else if (c >= 'a' && c <= 'f') v |= unsigned(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F') v |= unsigned(c - 'A' + 10);
+            else return false;
+        }
+        out.push_back(uint8_t(v));
+    }
+    return true;
+}
+
+bool parseNumber(const std::string& text, uint32_t max, uint32_t& out) {
+    if (text.empty() || text.size() > 10) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + uint64_t(c - '0');
+    }
+    if (v > max) return false;
+    out = uint32_t(v);
+    return true;
+}
+
+struct Options {
+    std::vector<std::string> positional;
+    std::string name = "Player";
+    std::string connection = "lan";
+    std::string bind = "0.0.0.0";
+    std::string broadcast = "255.255.255.255";
+    uint32_t port = kDefaultSessionPort;
+    uint32_t discoveryPort = kDefaultDiscoveryPort;
+    uint32_t max = 16;
+    uint32_t seconds = 10;
+    std::vector<std::string> sends;
+};
+
+bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o, std::ostream& err) {
+    for (size_t i = first; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) return false;
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        bool ok = true;
+        if (a == "--name") ok = value(o.name);
+        else if (a == "--connection") ok = value(o.connection) && (o.connection == "lan" || o.connection == "lan-unguaranteed");
+        else if (a == "--bind") ok = value(o.bind);
+        else if (a == "--broadcast") ok = value(o.broadcast);
+        else if (a == "--port") ok = value(v) && parseNumber(v, 65535, o.port);
+        else if (a == "--discovery-port") ok = value(v) && parseNumber(v, 65535, o.discoveryPort);
+        else if (a == "--max") ok = value(v) && parseNumber(v, 16, o.max) && o.max >= 1;
+        else if (a == "--seconds") ok = value(v) && parseNumber(v, 24 * 3600, o.seconds);
+        else if (a == "--send") {
+            ok = value(v);
+            if (ok) o.sends.push_back(v);
+        }
+        else if (!a.empty() && a[0] == '-') ok = false;
+        else o.positional.push_back(a);
+        if (!ok) {
+            err << "bad option: " << a << "\n" << kNetCommandUsage << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A layer whose dispatcher prints every message, one whole line at a time.
+class Printer {
+public:
+    explicit Printer(std::ostream& out) : out_(out), layer_(hooks()) {}
+    NetLayer& layer() { return layer_; }
+    void line(const std::string& s) {
+        std::lock_guard lock(m_);
+        out_ << s << "\n";
+        out_.flush();
+    }
+
+private:
+    NetHooks hooks() {
+        NetHooks h;
+        h.postNetMessage = [this] { drain(false); };
+        h.sendNetMessage = [this] { drain(false); };
+        h.dispatch = [this](bool server) { drain(server); };
+        h.systemMessage = [this](const Received& r) {
+            std::ostringstream s;
+            switch (r.kind) {
+                case SystemKind::PlayerCreated: s << "player-created " << r.playerId << " " << r.name; break;
+                case SystemKind::PlayerDestroyed: s << "player-destroyed " << r.playerId; break;
+                case SystemKind::PlayerDataChanged: s << "player-data " << r.playerId << " " << hex(r.playerData); break;
+                case SystemKind::BecameHost: s << "became-host"; break;
+                case SystemKind::None: return;
+            }
+            line(s.str());
+        };
+        return h;
+    }
+    void drain(bool serverMode) {
+        QueueEntry e;
+        int i;
+        while (layer_.takeIncoming(serverMode, e, i)) {
+            std::ostringstream s;
+            s << "from=" << e.from << " to=" << e.to << " id=" << (loadU32(e.data.data()) & 0xFFFF)
+              << " size=" << e.size << " " << hex(e.data);
+            line(s.str());
+            layer_.finishIncoming(i);
+        }
+    }
+
+    std::mutex m_;
+    std::ostream& out_;
+    NetLayer layer_;
+};
+
+void runFor(NetLayer& layer, uint32_t seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        layer.resendPass();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+NetSettings settingsOf(const Options& o) {
+    NetSettings s;
+    s.bindAddress = o.bind;
+    s.port = uint16_t(o.port);
+    s.discoveryPort = uint16_t(o.discoveryPort);
+    s.broadcastAddress = o.broadcast;
+    return s;
+}
+
+const char* connectionName(const Options& o) {
+    return o.connection == "lan" ? kConnectionLan : kConnectionLanUnguaranteed;
+}
+
+int hostCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    Printer p(out);
+    p.layer().setSettings(settingsOf(o));
+    p.layer().chooseConnection(connectionName(o));
+    if (!p.layer().openSession(o.name, o.name, o.max, 0, 0, 0)) {
+        err << "cannot host a session on " << o.bind << ":" << o.port << "\n";
+        return 1;
+    }
+    p.line("listening " + o.bind + ":" + std::to_string(p.layer().session()->listenPort()));
+    runFor(p.layer(), o.seconds);
+    p.layer().closeSession();
+    return 0;
+}
+
+int findCommand(const Options& o, std::ostream& out) {
+    NetSettings s = settingsOf(o);
+    // The join dialog asks every 100 ms; so does this command.
+    std::vector<FoundSession> seen;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(o.seconds);
+    do {
+        for (const auto& f : Session::findSessions(s, 100)) {
+            bool known = false;
+            for (const auto& k : seen) known = known || (k.address == f.address && k.port == f.port);
+            if (known) continue;
+            seen.push_back(f);
+            // Players and maximum leave out the server player.
+            out << f.address << ":" << f.port << " name=" << f.desc.name
+                << " players=" << (f.desc.currentPlayers ? f.desc.currentPlayers - 1 : 0)
+                << " max=" << (f.desc.maxPlayers ? f.desc.maxPlayers - 1 : 0) << " user1=" << f.desc.user1
+                << " user2=" << f.desc.user2 << " user3=" << f.desc.user3 << "\n";
+            out.flush();
+        }
+    } while (std::chrono::steady_clock::now() < end);
+    return 0;
+}
+
+int joinCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.size() != 1) {
+        err << kNetCommandUsage << "\n";
+        return 2;
+    }
+    const std::string& target = o.positional[0];
+    size_t colon = target.rfind(':');
+    uint32_t port = 0;
+    if (colon == std::string::npos || !parseNumber(target.substr(colon + 1), 65535, port)) {
+        err << "expected ADDRESS:PORT, got " << target << "\n";
+        return 2;
+    }
+    struct Send {
+        uint32_t id;
+        std::vector<uint8_t> message;
+        bool guaranteed;
+    };
+    std::vector<Send> sends;
+    for (const auto& sendArg : o.sends) {
+        // ID:HEX or ID:HEX:guaranteed
+        size_t a = sendArg.find(':');
+        size_t b = a == std::string::npos ? a : sendArg.find(':', a + 1);
+        Send s{};
+        std::vector<uint8_t> payload;
+        std::string flag = b == std::string::npos ? "" : sendArg.substr(b + 1);
+        if (a == std::string::npos || !parseNumber(sendArg.substr(0, a), 0xFFFF, s.id) ||
+            !parseHex(sendArg.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1), payload) ||
+            (!flag.empty() && flag != "guaranteed") || payload.size() + 4 > kMaxMessageSize) {
+            err << "bad --send " << sendArg << "\n";
+            return 2;
+        }
+        s.message.resize(4 + payload.size());
+        storeU32(s.message.data(), s.id);
+        std::copy(payload.begin(), payload.end(), s.message.begin() + 4);
+        s.guaranteed = flag == "guaranteed";
+        sends.push_back(std::move(s));
+    }
+    Printer p(out);
+    NetSettings settings = settingsOf(o);
+    settings.port = 0;  // a joiner listens on any free port
+    p.layer().setSettings(settings);
+    p.layer().chooseConnection(connectionName(o));
+    JoinResult r = p.layer().joinSession(target.substr(0, colon), uint16_t(port), o.name);
+    if (r != JoinResult::Ok) {
+        err << (r == JoinResult::Full ? "session full" : r == JoinResult::JoinDisabled ? "joining disabled"
+                                                                                    : "no session answered")
+            << "\n";
+        return 1;
+    }
+    p.line("joined as " + std::to_string(p.layer().localPlayerId()));
+    for (const auto& s : sends)
+        // Messages go to the server player, as a game's requests do.
+        p.layer().send(p.layer().localPlayerId(), kServerPlayer, s.guaranteed ? 1 : 0, s.message);
+    runFor(p.layer(), o.seconds);
+    p.layer().closeSession();
+    return 0;
+}
+
+}  // namespace
+
+int runNetCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kNetCommandUsage << "\n";
+        return 2;
+    }
+    Options o;
+    if (!parseOptions(args, 1, o, err)) return 2;
+    if (args[0] == "host" && o.positional.empty()) return hostCommand(o, out, err);
+    if (args[0] == "find" && o.positional.empty()) return findCommand(o, out);
+    if (args[0] == "join") return joinCommand(o, out, err);
+    err << kNetCommandUsage << "\n";
+    return 2;
+}
+
+int netCommand(const std::vector<std::string>& args) { return runNetCommand(args, std::cout, std::cerr); }
+
+}  // namespace pavalo::net

@@ -1,0 +1,32 @@
+// Headless network sessions for scripting and end-to-end tests: the "net"
+// command of the command-line tool (host, find, join). Every command ends by
+// itself after its --seconds.
+//
+//   net host [--name NAME] [--port P] [--max K] [--connection lan|lan-unguaranteed]
+//            [--bind ADDRESS] [--discovery-port P] [--seconds S]
+//   net find [--broadcast ADDRESS] [--discovery-port P] [--seconds S]
+//   net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...]
+//            [--connection lan|lan-unguaranteed] [--seconds S]
+//
+// While a session is open, one line per arriving message
+// ("from=ID to=ID id=MSGID size=BYTES HEX", HEX the whole message) and per
+// system message ("player-created ID NAME", "player-destroyed ID",
+// "player-data ID HEX", "became-host").
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pavalo::net {
+
+// Runs one net command (the arguments after "net"); returns the exit status:
+// 0 success, 1 failure, 2 usage error. Output lines go to `out`, errors to `err`.
+int runNetCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The same on standard output and standard error.
+int netCommand(const std::vector<std::string>& args);
+
+extern const char* const kNetCommandUsage;
+
+}  // namespace pavalo::net
