@@ -286,7 +286,7 @@ TEST(AcknowledgedDelivery, BroadcastIsResentUntilEverySlotAcksOrLeaves) {
     uint32_t bob = s.b->layer.localPlayerId();
     s.b->layer.vanish();
     EXPECT_TRUE(waitUntil([&] { return s.host->layer.playerTable().slotOf(bob, false) < 0; }, 5000));
-    EXPECT_TRUE(waitUntil([&] { return s.host->layer.outgoingCount() == 0; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return s.host->layer.outgoingCount() == 0; }, 5000));
 }
 
 TEST(AcknowledgedDelivery, EveryMessageArrivesThroughLossAndDuplicationAcrossTheTokenWrap) {
