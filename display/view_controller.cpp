@@ -185,6 +185,15 @@ void ViewController::reset() {
     scrollBounds_.reset();
 }
 
+bool ViewController::selectTool(int t) {
+    const AssistAllowances allowed = allowances();
+    if ((t == kToolArrange && !allowed.arrange) || (t == kToolSolve && !allowed.solve) ||
+        (t == kToolFind && !allowed.anyFind()))
+        return false;
+    setTool(t);
+    return true;
+}
+
 void ViewController::setTool(int t) {
     c_.settings.currentTool = uint32_t(t >= 0 && t <= 4 ? t : 0);
     c_.platform.setCursor(cursor(keys_.control));
@@ -945,16 +954,16 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
             setTool(kToolNormal);
             break;
         case ViewKey::A:
-            if (allowed.arrange) setTool(kToolArrange);
+            selectTool(kToolArrange);
             break;
         case ViewKey::S:
-            if (allowed.solve) setTool(kToolSolve);
+            selectTool(kToolSolve);
             break;
         case ViewKey::Z:
             setTool(kToolZoom);
             break;
         case ViewKey::F:
-            if (allowed.anyFind()) setTool(kToolFind);
+            selectTool(kToolFind);
             break;
         case ViewKey::N:
             if (allowed.findNearby) {

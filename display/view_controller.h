@@ -250,6 +250,9 @@ public:
     void pieceInfo();
     void pieceNumber();
     void setTool(int tool);
+    // The player chooses a tool (palette, keys): refused (false) when the
+    // puzzle's permissions forbid it.
+    bool selectTool(int tool);
 
     // ---- state ------------------------------------------------------------
     int tool() const;

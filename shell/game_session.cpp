@@ -193,12 +193,7 @@ std::vector<MenuItem> GameSession::paletteMenu() const {
 // ------------------------------------------------------------------ palette
 
 void GameSession::setToolChecked(int tool) {
-    const AssistAllowances allowed = allowances();
-    if ((tool == kToolArrange && !allowed.arrange) || (tool == kToolSolve && !allowed.solve) ||
-        (tool == kToolFind && !allowed.anyFind()))
-        return;
-    view_->setTool(tool);
-    refreshPalette();
+    if (view_->selectTool(tool)) refreshPalette();
 }
 
 PaletteState GameSession::paletteState() const {
