@@ -8,19 +8,11 @@
 #include <cstdio>
 #include <fstream>
 
+#include "media/bmp.h"
 #include "surface/palette.h"
 #include "resources/raster.h"
 
 namespace {
-
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 }  // namespace
 
@@ -55,30 +47,19 @@ int main(int argc, char** argv) {
     c.text("?", 45.5f, 42, 14, 2.6f, rgb(252, 220, 60));
 
     const pavalo::PaletteTable& palette = pavalo::defaultPalette();
-    std::vector<uint8_t> out;
-    put32(out, 40);
-    put32(out, kSize);
-    put32(out, kSize);
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 0);
-    put32(out, kSize * kSize);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 256);
-    put32(out, 0);
-    for (const auto& e : palette) {
-        out.push_back(e.blue);
-        out.push_back(e.green);
-        out.push_back(e.red);
-        out.push_back(0);
-    }
-    for (int y = kSize - 1; y >= 0; --y)
+    pavalo::DrawSurface bitmap;
+    if (!bitmap.create(kSize, kSize, 8)) return 1;
+    bitmap.setPaletteEntries(palette, true);
+    for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x) {
             const Rgb p = c.at(x, y);
-            out.push_back(pavalo::nearestPaletteIndex(palette, Quantizer::clampByte(p.r), Quantizer::clampByte(p.g),
-                                                      Quantizer::clampByte(p.b)));
+            bitmap.row(y)[x] = pavalo::nearestPaletteIndex(palette, Quantizer::clampByte(p.r),
+                                                          Quantizer::clampByte(p.g), Quantizer::clampByte(p.b));
         }
+    // A bitmap resource is the BMP file without its 14-byte file header.
+    const std::vector<uint8_t> bmp = pavalo::encodeBmp(bitmap);
+    if (bmp.size() <= pavalo::kBmpFileHeaderSize) return 1;
+    const std::vector<uint8_t> out(bmp.begin() + std::ptrdiff_t(pavalo::kBmpFileHeaderSize), bmp.end());
     std::ofstream file(argv[1], std::ios::binary);
     file.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
     return file ? 0 : 1;

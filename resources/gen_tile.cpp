@@ -8,19 +8,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "media/bmp.h"
+
 namespace {
 
 constexpr int kSize = 128;
 constexpr double kTwoPi = 6.283185307179586;
-
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 // A repeatable per-pixel hash in 0..1 for the fine fibres.
 double fibre(int x, int y) {
@@ -52,40 +45,19 @@ int main(int argc, char** argv) {
     }
     // A 256-step ramp from a dark walnut to a light oak.
     const double dark[3] = {92, 60, 38}, light[3] = {168, 124, 84};
-    const uint32_t paletteBytes = 256 * 4, rowBytes = kSize;  // 128 is a multiple of 4
-    const uint32_t offset = 14 + 40 + paletteBytes;
-    std::vector<uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, offset + rowBytes * kSize);
-    put32(out, 0);
-    put32(out, offset);
-    put32(out, 40);
-    put32(out, kSize);
-    put32(out, kSize);  // rows stored bottom-up
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 0);  // no compression
-    put32(out, rowBytes * kSize);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 256);
-    put32(out, 0);
+    pavalo::DrawSurface tile;
+    if (!tile.create(kSize, kSize, 8)) return 1;
+    pavalo::PaletteTable palette{};
     for (int i = 0; i < 256; ++i) {
         const double t = i / 255.0;
         uint8_t rgb[3];
-        for (int c = 0; c < 3; ++c)
-            rgb[c] = uint8_t(std::lround(dark[c] + (light[c] - dark[c]) * t));
-        out.push_back(rgb[2]);  // blue, green, red, reserved
-        out.push_back(rgb[1]);
-        out.push_back(rgb[0]);
-        out.push_back(0);
+        for (int c = 0; c < 3; ++c) rgb[c] = uint8_t(std::lround(dark[c] + (light[c] - dark[c]) * t));
+        palette[size_t(i)] = {rgb[0], rgb[1], rgb[2], 0};
     }
-    for (int y = kSize - 1; y >= 0; --y)
-        for (int x = 0; x < kSize; ++x) out.push_back(uint8_t(std::lround(grain(x, y) * 255.0)));
-
-    std::FILE* f = std::fopen(argv[1], "wb");
-    if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size() || std::fclose(f) != 0) {
+    tile.setPaletteEntries(palette, true);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) tile.row(y)[x] = uint8_t(std::lround(grain(x, y) * 255.0));
+    if (!pavalo::saveBmp(tile, argv[1])) {
         std::fprintf(stderr, "pavalo-gen-tile: cannot write %s\n", argv[1]);
         return 1;
     }
