@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "shell/data_folder.h"
 #include "shell/registry.h"
+#include "tools/console_platform.h"
 #include "tools/tool_commands.h"
 
 namespace pavalo::tool {
@@ -23,31 +24,6 @@ int failure(const std::string& message) {
     std::fprintf(stderr, "pavalo-tool library: %s\n", message.c_str());
     return 1;
 }
-
-// The messages the library operations show, printed instead.
-class ConsolePlatform : public Platform {
-public:
-    MessageResult messageBox(std::string_view text, std::string_view, MessageButtons buttons) override {
-        std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
-        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel ? MessageResult::Yes
-                                                                                          : MessageResult::Ok;
-    }
-    std::optional<std::string> pickOpenFile(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> pickSaveFile(std::string_view, std::string_view, std::string_view,
-                                            std::string_view) override {
-        return std::nullopt;
-    }
-    void invalidate(WindowId, const Rect&) override {}
-    void invalidateAll(WindowId) override {}
-    void setCursor(CursorShape) override {}
-    Point pointerPosition(WindowId) const override { return {}; }
-    void movePointer(WindowId, Point) override {}
-    uint32_t popupMenu(WindowId, Point, const std::vector<MenuItem>&) override { return 0; }
-    void postCommand(uint32_t) override {}
-    uint32_t tickCount() const override { return 0; }
-};
 
 bool parseIndex(const std::string& text, int32_t& out) {
     char* end = nullptr;
@@ -88,7 +64,8 @@ int create(const Args& args) {
 
 int add(const Args& args) {
     if (args.size() < 2) return usage("usage: library add LIB.gvl PICTURE...");
-    ConsolePlatform console;
+    // The messages the library operations show, printed instead.
+    ConsolePlatform console("", MessageResult::Yes);
     int status = 0;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::optional<int32_t> existing = findImageInLibrary(args[0], args[i]);

@@ -8,36 +8,11 @@
 
 #include "common/random.h"
 #include "shell/game_session.h"
+#include "tools/console_platform.h"
 #include "tools/tool_commands.h"
 
 namespace pavalo::tool {
 namespace {
-
-// Messages go to the terminal; questions are answered "No" (nothing is saved
-// behind the player's back) and pickers are cancelled.
-class ConsolePlatform final : public Platform {
-public:
-    MessageResult messageBox(std::string_view text, std::string_view, MessageButtons buttons) override {
-        std::fprintf(stderr, "pavalo-tool play: %.*s\n", int(text.size()), text.data());
-        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel ? MessageResult::No
-                                                                                          : MessageResult::Ok;
-    }
-    std::optional<std::string> pickOpenFile(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> pickSaveFile(std::string_view, std::string_view, std::string_view,
-                                            std::string_view) override {
-        return std::nullopt;
-    }
-    void invalidate(WindowId, const Rect&) override {}
-    void invalidateAll(WindowId) override {}
-    void setCursor(CursorShape) override {}
-    Point pointerPosition(WindowId) const override { return {}; }
-    void movePointer(WindowId, Point) override {}
-    uint32_t popupMenu(WindowId, Point, const std::vector<MenuItem>&) override { return 0; }
-    void postCommand(uint32_t) override {}
-    uint32_t tickCount() const override { return 0; }
-};
 
 struct NamedCommand {
     const char* name;
@@ -89,7 +64,8 @@ int playCommand(const Args& args) {
     }
     if (in.empty() || out.empty()) return usage();
 
-    ConsolePlatform platform;
+    // Questions are answered "No": nothing is saved behind the player's back.
+    ConsolePlatform platform("pavalo-tool play: ", MessageResult::No);
     Random random(1);
     // No data folder: the player's recent files and preferences stay as they are.
     GameSession session(SessionOptions{}, platform, random);
