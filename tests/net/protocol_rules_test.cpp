@@ -106,3 +106,79 @@ TEST(RequestSerial, IncrementsBeforeEachRequest) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------- the host's drop
+
+#include "net/drop_broadcasts.h"
+#include "puzzle/piece_mask.h"
+
+namespace {
+
+constexpr int kCell = 40;
+
+// Square pieces in a row; the picture sits at (1000, 700) of a 3000 x 2000
+// play area, every piece far from its place.
+pavalo::PuzzleModel row(int n) {
+    std::vector<pavalo::Piece> pieces(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        pavalo::Piece& p = pieces[size_t(i)];
+        p.homeX = i * kCell;
+        p.width = p.height = kCell;
+        p.mask = pavalo::encodePieceMask(kCell, kCell, [](int, int) { return true; });
+        p.x = 1330 + 97 * i;
+        p.y = 1500;
+    }
+    pavalo::PuzzleModel m;
+    m.geometry() = {3000, 2000, n * kCell, kCell, 0, 0, 7};
+    m.createFromPieces(std::move(pieces), 1, n);
+    return m;
+}
+
+GameMessage dropRequest(uint32_t player, uint32_t piece, int32_t x, int32_t y) {
+    GameMessage m;
+    m.id = kMsgDropPiece;
+    m.player = player;
+    m.piece = piece;
+    m.x = x;
+    m.y = y;
+    m.code = pavalo::kOutcomeDropped;
+    return m;
+}
+
+TEST(HostDrop, ADropBetweenTwoNeighboursBroadcastsTwoJoinsAndNoPlainDrop) {
+    pavalo::PuzzleModel m = row(3);
+    // 0 and 2 wait 70 pixels below their places, where 1 will fit between them.
+    for (int32_t p : {0, 2}) m.moveGroup(pavalo::ListId::Main, p, m.toPlayX(p * kCell), m.toPlayY(70));
+    const int32_t group0 = m.groupNode(m.findGroupOfPiece(pavalo::ListId::Main, 0)).groupNumber;
+    const int32_t group2 = m.groupNode(m.findGroupOfPiece(pavalo::ListId::Main, 2)).groupNumber;
+    const std::vector<GameMessage> out = decideDrop(m, dropRequest(77, 1, kCell + 2, 70), 3);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].code, group0);
+    EXPECT_EQ(out[1].code, group2);
+    for (const GameMessage& b : out) {
+        EXPECT_EQ(b.id, kMsgDropPiece);
+        EXPECT_EQ(b.player, 77u);
+        EXPECT_EQ(b.piece, 1u);
+        EXPECT_EQ(b.x, kCell + 2);
+    }
+    // All three pieces are one group now.
+    const int32_t g = m.findGroupOfPiece(pavalo::ListId::Main, 1);
+    EXPECT_EQ(m.findGroupOfPiece(pavalo::ListId::Main, 0), g);
+    EXPECT_EQ(m.findGroupOfPiece(pavalo::ListId::Main, 2), g);
+}
+
+TEST(HostDrop, APlainDropAndAPlacementEachBroadcastOnce) {
+    pavalo::PuzzleModel m = row(3);
+    std::vector<GameMessage> out = decideDrop(m, dropRequest(5, 0, -100, 70), 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].code, pavalo::kOutcomeDropped);
+    // Two pixels from its solved place: placed.
+    out = decideDrop(m, dropRequest(5, 2, 2 * kCell + 2, 1), 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].code, pavalo::kOutcomeSolved);
+    EXPECT_EQ(m.listOfPiece(2), pavalo::ListId::Finished);
+    // A piece the puzzle does not have changes nothing.
+    EXPECT_TRUE(decideDrop(m, dropRequest(5, 9, 0, 0), 1).empty());
+}
+
+}  // namespace
