@@ -281,14 +281,14 @@ bool MovieDecoder::next(DrawSurface& frame, int64_t& timeMicroseconds) {
             continue;
         }
         // The decoder wants input.
-        if (s.draining) {
-            // Drained without EOF: should not happen, but never spin.
-            avcodec_send_packet(s.codec, nullptr);
-            continue;
-        }
         if (++packetsWithoutFrame > kPacketsWithoutFrame) {
             ended_ = true;
             return false;
+        }
+        if (s.draining) {
+            // Drained without reaching the end: should not happen, but never spin.
+            avcodec_send_packet(s.codec, nullptr);
+            continue;
         }
         r = av_read_frame(s.format, s.packet);
         if (r < 0) {
