@@ -1,16 +1,21 @@
 // Benchmarks of movies: decoding one 640 x 480 frame and converting it into
 // a 24-bit or a 16-bit frame surface (MPEG-1 and Motion JPEG, and a larger
-// 1280 x 720 MPEG-1), and the interface thread's part: taking a ready frame
-// into the picture surface.
+// 1280 x 720 MPEG-1), the interface thread's part: taking a ready frame
+// into the picture surface, and the whole cost of one movie frame on a
+// 1000-piece puzzle at 1920 x 1080: decode, copy and recomposing the play area.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <random>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <unistd.h>
 
+#include "display/compositor.h"
 #include "media/movie_encoder.h"
+#include "puzzle/cutter.h"
+#include "surface/display_modes.h"
 #include "media/movie_player.h"
 
 namespace {
@@ -98,6 +103,48 @@ void BM_OpenToFirstFrame_640x480(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OpenToFirstFrame_640x480)->Unit(benchmark::kMillisecond);
+
+// One movie frame on a 1000-piece puzzle (40 x 25, pieces scattered and
+// turned over the whole 1920 x 1080 play area): decoding and converting it,
+// copying it into the picture and recomposing the whole visible play area.
+void BM_MovieFrameOnA1000PiecePuzzle(benchmark::State& state) {
+    const int32_t depth = int32_t(state.range(0));
+    constexpr int32_t kPlayW = 1920, kPlayH = 1080;
+    setDisplayModes(defaultDisplayModes(kPlayW, kPlayH));
+    MovieDecoder decoder;
+    if (decoder.open(movie("a.mpg", 640, 480), depth) != MovieError::None) std::abort();
+    DrawSurface frame, picture;
+    int64_t t = 0;
+    if (!decoder.next(frame, t) || !picture.createLike(frame) || !picture.copyBitmap(frame, 0, 0)) std::abort();
+
+    PuzzleModel model;
+    Random rng(1);
+    std::vector<int32_t> order;
+    std::string error;
+    if (!runCutSequence({640, 480, 40, 25, kPlayW, kPlayH, true}, rng, model, order, error)) std::abort();
+    std::mt19937 gen(2);
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        Piece& p = model.piece(i);
+        p.rotation = int32_t(gen() % 4);
+        p.x = int32_t(gen() % uint32_t(kPlayW - p.drawnWidth()));
+        p.y = int32_t(gen() % uint32_t(kPlayH - p.drawnHeight()));
+    }
+    DisplaySurface display;
+    SettingsRecord settings;
+    display.createDisplay(nullptr, kPlayW, kPlayH, depth, false, false);
+    Compositor compositor(display);
+    compositor.setScene({&model, &picture, &settings});
+    ViewRequest view;
+    view.clipBox = {0, 0, kPlayW, kPlayH};
+    compositor.updateView(view);
+    for (auto _ : state) {
+        if (!decoder.next(frame, t)) std::abort();
+        picture.copyBitmap(frame, 0, 0);
+        compositor.updateView(view);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_MovieFrameOnA1000PiecePuzzle)->Arg(24)->Arg(16)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
