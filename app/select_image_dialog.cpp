@@ -35,7 +35,8 @@ public:
     void show(const QString& path) {
         DrawSurface picture, thumb;
         const ThumbSize size = [&] {
-            if (path.isEmpty() || !loadLibraryPicture(path.toStdString(), picture, nullptr, {})) return ThumbSize{};
+            if (path.isEmpty() || !loadLibraryPicture(path.toStdString(), picture, nullptr, loadMovieFirstFrame))
+                return ThumbSize{};
             return thumbnailSize(picture.width(), picture.height());
         }();
         if (size.width == 0 || !thumb.makeScaledCopy8(picture, size.width * 2, size.height * 2)) {

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "common/file_io.h"
+#include "media/movie_names.h"
 #include "common/text_field.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"
@@ -256,7 +257,7 @@ bool loadLibraryPicture(const std::string& path, DrawSurface& picture, Platform*
             animation.paletteToSurface(picture);
             ok = animation.drawFrame(picture, 0, 0, 0);
         }
-    } else if (ext == "avi" || ext == "mpg" || ext == "mpeg") {
+    } else if (isMovieFileName(path)) {
         if (!movieFrame)
             say(library_text::kNoMovieSystem);
         else

@@ -44,7 +44,8 @@ inline constexpr const char* kLibraryExtension = ".gvl";
 namespace library_text {
 inline constexpr const char* kInvalidFileFormat = "Invalid file format";
 inline constexpr const char* kUnableToCreateThumbnail = "Unable to create thumbnail";
-inline constexpr const char* kNoMovieSystem = "DirectShow must be installed to play using .AVI and .MPG files";
+inline constexpr const char* kNoMovieSystem =
+    "The movie decoder could not be started, so .AVI and .MPG files cannot be played.";
 // Names that do not fit their fields; filled with the text and the limit.
 inline constexpr const char* kTitleTooLong =
     "The picture's name \"%s\" is too long for an image library (at most %d characters).  The picture was not "

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "media/jpeg.h"
+#include "media/movie_names.h"
 
 namespace pavalo {
 namespace {
@@ -59,6 +60,9 @@ bool pictureMatchesSize(const std::string& path, int32_t width, int32_t height) 
     const std::string lower = lowerCase(path);
     for (const char* movie : {".avi", ".mpg", ".mpeg"})
         if (lower.find(movie) != std::string::npos) return false;
+    // The modern containers only by their real extension (".mov" would
+    // otherwise catch names like "removal.jpg").
+    if (isMovieFileName(path)) return false;
     BitmapInfoHeader info;
     if (probePictureFile(path, &info) & kProbeCannotOpen) return false;
     const int64_t probedHeight = info.height < 0 ? -int64_t(info.height) : info.height;

@@ -16,6 +16,8 @@ PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev
   # network sessions
   libenet-dev
+  # movies
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 )
 
 missing=()

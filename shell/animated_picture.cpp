@@ -1,4 +1,5 @@
-// Animated puzzle pictures: opening and the idle-time frame advance.
+// Moving puzzle pictures: opening animations and movies, and the idle-time
+// frame advance of each.
 #include "shell/animated_picture.h"
 
 namespace pavalo {
@@ -26,6 +27,63 @@ bool AnimatedPictures::openAnimation(const std::string& path, DrawSurface& pictu
 void AnimatedPictures::releasePictures() {
     player_.detach();
     animation_.clear();
+    movie_.close();
+    moviePauses_ = 0;
+}
+
+MovieOpenResult AnimatedPictures::openMovie(const std::string& path, DrawSurface& picture, int32_t depth) {
+    releasePictures();
+    MovieOpenResult result;
+    if (depth == 8) {
+        // Every movie decodes to true colour.
+        result.needsTrueColour = true;
+        return result;
+    }
+    const MovieError error = movie_.open(path, depth);
+    if (error != MovieError::None) {
+        result.error = movieErrorText(error);
+        return result;
+    }
+    const DrawSurface& first = movie_.firstFrame();
+    if (!picture.createLike(first) || !picture.copyBitmap(first, 0, 0)) {
+        movie_.close();
+        picture.releasePixels();
+        result.error = movieErrorText(MovieError::NoSurface);
+        return result;
+    }
+    lastTick_ = platform_.tickCount();
+    movieClockMs_ = 0;
+    movie_.start(0);
+    lastMovieTakeMs_ = 0;
+    result.opened = true;
+    return result;
+}
+
+int64_t AnimatedPictures::movieClock() {
+    // The platform's ticks wrap after 49 days; the movie's clock does not.
+    const uint32_t tick = platform_.tickCount();
+    movieClockMs_ += int64_t(uint32_t(tick - lastTick_));
+    lastTick_ = tick;
+    return movieClockMs_;
+}
+
+bool AnimatedPictures::advanceMovie(DrawSurface& picture) {
+    if (!movie_.running() || !picture.hasPixels()) return false;
+    const int64_t now = movieClock();
+    if (now - lastMovieTakeMs_ < 1000 / kMovieRedrawsPerSecond) return false;
+    if (!movie_.takeFrame(now, picture)) return false;
+    lastMovieTakeMs_ = now;
+    return true;
+}
+
+void AnimatedPictures::pauseMovie(bool paused) {
+    if (!movie_.running()) return;
+    const int64_t now = movieClock();
+    if (paused) {
+        if (moviePauses_++ == 0) movie_.pause(now);
+    } else if (moviePauses_ > 0 && --moviePauses_ == 0) {
+        movie_.resume(now);
+    }
 }
 
 bool AnimatedPictures::advance(DrawSurface& picture) {

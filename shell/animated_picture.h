@@ -1,15 +1,20 @@
-// AnimatedPictures: the document's source of animated (WDA) puzzle
-// pictures. It opens the animation into the picture surface (8 bits with the
-// animation's palette, frame 0 drawn) and, from the idle pass, advances it
-// at 15 frames a second onto that surface. No Qt.
+// AnimatedPictures: the document's source of moving puzzle pictures. A WDA
+// animation opens into the picture surface (8 bits with the animation's
+// palette, frame 0 drawn) and, from the idle pass, advances at 15 frames a
+// second; a movie opens into a picture surface of the display's depth with
+// its first frame, and from the idle pass the newest due frame of its
+// player is copied in, at the movie's own rate up to 30 times a second.
+// No Qt.
 //
-// Ownership: the animation lives here from openAnimation until
+// Ownership: the animation and the movie live here from their opening until
 // releasePictures (the document releases its pictures before every new
-// puzzle and at exit); the picture surface belongs to the document.
+// puzzle and at exit; the movie's decoder thread ends there); the picture
+// surface belongs to the document.
 #pragma once
 
 #include <string>
 
+#include "media/movie_player.h"
 #include "media/wda.h"
 #include "platform/platform.h"
 #include "shell/document.h"
@@ -25,6 +30,8 @@ public:
     // with its palette, draws frame 0 and starts the clock. False when the
     // file cannot be opened or is not an animation of a usable size.
     bool openAnimation(const std::string& path, DrawSurface& picture) override;
+    bool movieSystemAvailable() const override { return true; }
+    MovieOpenResult openMovie(const std::string& path, DrawSurface& picture, int32_t depth) override;
     void releasePictures() override;
 
     // The idle pass: draws the next frame into the picture when one is due;
@@ -33,10 +40,27 @@ public:
     bool playing() const { return player_.attached(); }
     const WdaPlayer& player() const { return player_; }
 
+    // The idle pass for a movie: copies the newest due frame into the
+    // picture, at most kMovieRedrawsPerSecond times a second; true when the
+    // picture changed.
+    bool advanceMovie(DrawSurface& picture);
+    // Modal windows and popup menus stop the movie's clock and restart it.
+    void pauseMovie(bool paused);
+    bool moviePlaying() const { return movie_.running(); }
+    const MoviePlayer& movie() const { return movie_; }
+    static constexpr int64_t kMovieRedrawsPerSecond = 30;
+
 private:
     Platform& platform_;
     WdaAnimation animation_;
     WdaPlayer player_;
+    int64_t movieClock();
+
+    MoviePlayer movie_;
+    uint32_t lastTick_ = 0;
+    int64_t movieClockMs_ = 0;
+    int64_t lastMovieTakeMs_ = 0;
+    int32_t moviePauses_ = 0;  // nested pauses (a popup over a modal window)
 };
 
 }  // namespace pavalo

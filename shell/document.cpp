@@ -11,6 +11,7 @@
 #include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"
+#include "media/movie_names.h"
 #include "puzzle/cutter.h"
 #include "puzzle/saved_puzzle.h"
 #include "shell/colour_options.h"
@@ -44,7 +45,7 @@ std::optional<PictureKind> pictureKindForName(const std::string& path) {
     if (ext == "jpg" || ext == "jpeg") return kPictureJpeg;
     if (ext == "bmp") return kPictureBmp;
     if (ext == "wda") return kPictureWda;
-    if (ext == "avi" || ext == "mpg" || ext == "mpeg") return kPictureMovie;
+    if (isMovieFileName(path)) return kPictureMovie;
     return std::nullopt;
 }
 
@@ -105,13 +106,25 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
             }
             return true;
         case kPictureMovie:
-        case kPictureMovieWithData:
+        case kPictureMovieWithData: {
             if (!movies_ || !movies_->movieSystemAvailable()) {
                 showMessage(document_text::kNoMovieSystem);
                 return false;
             }
-            showMessage(document_text::kMovieNotFound);
+            std::error_code ec;
+            if (!fs::exists(path, ec)) {
+                showMessage(document_text::kMovieNotFound);
+                return false;
+            }
+            const MovieOpenResult opened = movies_->openMovie(path, picture_, trueColourDepth(W, H));
+            if (opened.opened) return true;
+            picture_.releasePixels();
+            if (opened.needsTrueColour)
+                showMessage(document_text::kTrueColourMovie);
+            else
+                showMessage(opened.error.empty() ? document_text::kMovieNotFound : opened.error.c_str());
             return false;
+        }
         case kPictureBmp: {
             if (!loadBmpFile(picture_, path)) {
                 switch (picture_.lastLoadError) {
@@ -177,6 +190,7 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
         std::optional<PieceCountChoice> choice = frontEnd_.askPieceCount(rules, record_.rotationOption != 0);
         if (!choice) {
             picture_.releasePixels();
+            if (movies_) movies_->releasePictures();  // no movie plays on without its picture
             record_.puzzleState = kPuzzleStateNone;
             frontEnd_.puzzleChanged();
             return false;

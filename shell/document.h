@@ -29,7 +29,8 @@ inline constexpr const char* kImageNotFound =
 inline constexpr const char* kNoSurface =
     "Unable to create a DirectDraw surface.  Please see the troubleshooting section of your "
     "documentation.";
-inline constexpr const char* kNoMovieSystem = "DirectShow must be installed to play using .AVI and .MPG files";
+inline constexpr const char* kNoMovieSystem =
+    "The movie decoder could not be started, so .AVI and .MPG files cannot be played.";
 inline constexpr const char* kTrueColourMovie =
     "The selected file is a true-color animation, but your video card does not support true-color at "
     "the current resolution.";
@@ -52,7 +53,8 @@ inline constexpr const char* kLoadingImage = "Loading Image";
 }  // namespace document_text
 
 // The picture kind a file name asks for, by its extension (any case):
-// "jpg"/"jpeg", "bmp", "wda", "avi"/"mpg"/"mpeg"; nothing for anything else.
+// "jpg"/"jpeg", "bmp", "wda", the movie extensions ("avi", "mpg", "mpeg" and
+// the common modern containers); nothing for anything else.
 std::optional<PictureKind> pictureKindForName(const std::string& path);
 
 // What the piece-count dialog returns.
@@ -86,6 +88,13 @@ public:
     virtual void addRecentFile(const std::string& /*path*/) {}
 };
 
+// What opening a movie as the picture came to.
+struct MovieOpenResult {
+    bool opened = false;
+    bool needsTrueColour = false;  // refused: the display has no true colour
+    std::string error;             // a sentence for the player when neither
+};
+
 // The picture sources that the media issues fill in: animations and movies.
 class MoviePictures {
 public:
@@ -94,6 +103,12 @@ public:
     // cannot be opened.
     virtual bool openAnimation(const std::string& /*path*/, DrawSurface& /*picture*/) { return false; }
     virtual bool movieSystemAvailable() const { return false; }
+    // Opens a movie and puts its first frame into the picture, made at the
+    // movie's size in `depth` (16, 16555 or 24; 8 when the display has no
+    // true colour, which a true-colour movie refuses).
+    virtual MovieOpenResult openMovie(const std::string& /*path*/, DrawSurface& /*picture*/, int32_t /*depth*/) {
+        return {};
+    }
     // Releases the animation and movie objects (new puzzle, exit).
     virtual void releasePictures() {}
 };

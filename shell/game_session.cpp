@@ -231,8 +231,15 @@ void GameSession::puzzleShown() {
 }
 
 bool GameSession::advanceAnimatedPicture() {
-    if (document_->record().pictureKind != kPictureWda || !document_->hasPicture()) return false;
-    if (!animations_->advance(document_->picture())) return false;
+    if (!document_->hasPicture()) return false;
+    const uint32_t kind = document_->record().pictureKind;
+    if (kind == kPictureWda) {
+        if (!animations_->advance(document_->picture())) return false;
+    } else if (kind == kPictureMovie || kind == kPictureMovieWithData) {
+        if (!animations_->advanceMovie(document_->picture())) return false;
+    } else {
+        return false;
+    }
     ++pictureVersion_;
     redrawPlayArea();
     return true;

@@ -170,8 +170,9 @@ public:
 
     // A puzzle is shown (after the start routine): palette and windows.
     void puzzleShown();
-    // The idle pass: the next frame of an animated picture; true when the
-    // picture changed and the windows showing it were redrawn.
+    // The idle pass: the next frame of an animated picture or the newest due
+    // frame of a movie; true when the picture changed and the windows
+    // showing it were redrawn.
     bool advanceAnimatedPicture();
     // Counts changes of the picture's pixels, for windows that keep a
     // scaled copy of it.
@@ -198,6 +199,7 @@ public:
 
     // ---- ViewWindows and AssistFrontEnd ----
     void redrawPlayArea() override;
+    void pauseMovie(bool paused) override { animations_->pauseMovie(paused); }
     bool runCommand(uint32_t id) override { return dispatch(id); }
     void toolChanged(int tool) override;
     void toggleSortingBox(int box) override;

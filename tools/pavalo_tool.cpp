@@ -53,6 +53,10 @@ const Command kCommands[] = {
      "wda info FILE.wda | frame FILE.wda N OUT.bmp [--depth 8|16|24] | encode OUT.wda FRAME.bmp...\n"
      "    WDA animations (FILE may be resource:ID); frame draws frames 0..N in order",
      wdaCommand},
+    {"movie",
+     "movie info FILE | frame FILE N OUT.bmp [--depth 16|24]\n"
+     "    movies: size, rate, codecs, sound; frame N as the game shows it, counting on across the loop",
+     movieCommand},
 };
 
 void usage() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/random.h"
+#include "media/movie_player.h"
 #include "media/picture_probe.h"
 #include "puzzle/cutter.h"
 #include "puzzle/joining.h"
@@ -45,7 +46,7 @@ uint32_t pictureKindForPath(const std::string& path) {
         for (char c : path.substr(dot + 1)) ext += char(std::tolower(static_cast<unsigned char>(c)));
     if (ext == "jpg" || ext == "jpeg") return kPictureJpeg;
     if (ext == "wda") return kPictureWda;
-    if (ext == "avi" || ext == "mpg" || ext == "mpeg") return kPictureMovie;
+    if (isMovieFileName(path)) return kPictureMovie;
     return kPictureBmp;
 }
 
@@ -57,6 +58,18 @@ int usageError(const char* text) {
 }  // namespace
 
 bool pictureSizeOfFile(const std::string& path, int32_t& width, int32_t& height, std::string& error) {
+    if (isMovieFileName(path)) {
+        // A movie is cut at the size of its frames, as the game cuts it from the first.
+        MovieDecoder movie;
+        const MovieError opened = movie.open(path, 24);
+        if (opened != MovieError::None) {
+            error = path + ": " + movieErrorText(opened);
+            return false;
+        }
+        width = movie.info().width;
+        height = movie.info().height;
+        return true;
+    }
     if (probePictureSize(path, width, height)) return true;
     error = "cannot read the picture " + path;
     return false;

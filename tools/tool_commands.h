@@ -47,5 +47,7 @@ int playCommand(const Args& args);
 
 // WDA animation commands (wda_commands.cpp).
 int wdaCommand(const Args& args);
+// Movie commands (movie_commands.cpp).
+int movieCommand(const Args& args);
 
 }  // namespace pavalo::tool

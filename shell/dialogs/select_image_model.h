@@ -21,6 +21,7 @@
 
 #include "surface/draw_surface.h"
 #include "media/image_library.h"
+#include "media/movie_player.h"
 #include "platform/platform.h"
 #include "shell/registry.h"
 
@@ -54,7 +55,8 @@ inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";
 inline constexpr const char* kLoadPictureTitle = "Load Picture";
 inline constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.avi;*.mpg;*.mpeg|All Files (*.*)|*.*";
+    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
+    "All Files (*.*)|*.*";
 inline constexpr const char* kAlreadyInLibrary = "The image %s already exists in the library";
 inline constexpr const char* kAddingImage = "Adding Image: ";
 inline constexpr const char* kAddToLibrary = "Do you wish to add this image to the current library?";
@@ -110,7 +112,7 @@ public:
     virtual std::vector<std::string> pickPictures(std::string_view title, std::string_view filter,
                                                   std::string_view directory, bool several) = 0;
     // The first frame of a movie for its thumbnail; empty without a movie system.
-    virtual MovieFrameLoader movieFrames() { return {}; }
+    virtual MovieFrameLoader movieFrames() { return loadMovieFirstFrame; }
 };
 
 // One entry of the library combo box.

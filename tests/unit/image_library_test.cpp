@@ -177,7 +177,7 @@ TEST_F(LibraryTest, UnreadablePicturesGetThePlaceholderAndAreStillAdded) {
     platform.messages.clear();
     EXPECT_EQ(addImageToLibrary(platform, lib, path("clip.MPG")), 3);
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[0].text, "DirectShow must be installed to play using .AVI and .MPG files");
+    EXPECT_EQ(platform.messages[0].text, library_text::kNoMovieSystem);
     // With a movie system, its first frame is the picture.
     platform.messages.clear();
     MovieFrameLoader frames = [](const std::string&, DrawSurface& s) { return s.create(64, 32, 24); };
