@@ -16,6 +16,9 @@ PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev
   # network sessions
   libenet-dev
+  # checks of the install: desktop entry, AppStream metadata, file types,
+  # man pages, the Debian package and its dependencies
+  desktop-file-utils appstream shared-mime-info libxml2-utils man-db lintian dpkg-dev file binutils
 )
 
 missing=()
