@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Validates the desktop integration files with the desktop's own tools: the
 # menu entry, the AppStream metadata (offline), the file-type definitions and
-# the man pages. Exits 77 (skipped) only when a validator is not installed.
-# Usage: check_desktop_files.sh ENTRY.desktop METAINFO.xml MIME.xml MAN_DIR
+# the man pages, and the generated icons. Exits 77 (skipped) only when a
+# validator is not installed.
+# Usage: check_desktop_files.sh ENTRY.desktop METAINFO.xml MIME.xml MAN_DIR ICON_DIR
 set -euo pipefail
-desktop=$1 metainfo=$2 mime=$3 mandir=$4
+desktop=$1 metainfo=$2 mime=$3 mandir=$4 icondir=$5
 missing=()
-for tool in desktop-file-validate appstreamcli xmllint update-mime-database man; do
+for tool in desktop-file-validate appstreamcli xmllint update-mime-database man file; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -44,5 +45,12 @@ echo "-- man pages"
 for page in "$mandir"/*.6; do
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
   if [ -n "$warnings" ]; then echo "$page: $warnings"; exit 1; fi
+done
+echo "-- icons"
+xmllint --noout "$icondir/pavalo.svg"
+for png in "$icondir"/pavalo-*.png; do
+  size=${png##*/pavalo-}
+  size=${size%.png}
+  file "$png" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" || { file "$png"; exit 1; }
 done
 echo "all desktop files valid"
