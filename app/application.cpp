@@ -79,11 +79,27 @@ void installBundledContent(const std::string& dataFolder) {
 }  // namespace
 
 bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& error) {
+    bool positionalSeen = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == "--rotate") {
+        if (!a.startsWith('-')) {
+            // A bare file name, as a file manager passes it: a saved puzzle is
+            // opened, anything else is the picture of a new puzzle (--pieces,
+            // --seed and --rotate apply as with --new).
+            if (positionalSeen) {
+                error = "more than one file named: " + a;
+                return false;
+            }
+            positionalSeen = true;
+            if (a.endsWith(".gvp", Qt::CaseInsensitive))
+                out.openFile = a.toStdString();
+            else
+                out.newPicture = a.toStdString();
+        } else if (a == "--rotate") {
             out.rotate = true;
+        } else if (a == "--choose-picture") {
+            out.choosePicture = true;
         } else if (!hasValue) {
             error = "missing value after " + a;
             return false;
@@ -229,7 +245,7 @@ void Application::runStartRoutine() {
         // The play-area splash, at the program's first start only, and not
         // when the command line names a picture or a puzzle.
         splashShown_ = true;
-        if (!options_.newPicture && !options_.openFile) {
+        if (!options_.newPicture && !options_.openFile && !options_.choosePicture) {
             StartupSplash splash(session_->compositor(), window_->view());
             splash.play(joinPath(dataFolder_, "gfx/splash.wda"));
         }
@@ -245,6 +261,11 @@ void Application::runStartRoutine() {
         options_.newPicture.reset();
         options_.openFile.reset();
         if (ok && doc.hasPuzzle()) return emit puzzleReady();
+    }
+    if (options_.choosePicture) {
+        options_.choosePicture = false;
+        refreshAll();
+        if (session_->runStartChoice(StartChoice::NewPuzzle)) return emit puzzleReady();
     }
     for (;;) {
         refreshAll();

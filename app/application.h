@@ -30,6 +30,9 @@ struct LaunchOptions {
     std::optional<uint32_t> seed;
     bool rotate = false;
     std::optional<std::string> openFile;
+    // Starts with the picture chooser of a new puzzle instead of the start
+    // dialog (the desktop entry's "New Puzzle from Picture").
+    bool choosePicture = false;
     // Saves a picture of the window once the puzzle is shown, then quits.
     std::optional<std::string> screenshot;
 };

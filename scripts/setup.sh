@@ -8,8 +8,8 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache git
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # picture loading
-  libjpeg62-turbo-dev
+  # picture loading; PNG for the generated icons
+  libjpeg62-turbo-dev libpng-dev
   # the window front end, and a virtual screen for its tests
   qt6-base-dev xvfb xauth
   # sound effects, music (MIDI through a General-MIDI soundfont) and CD audio
@@ -18,6 +18,9 @@ PACKAGES=(
   libenet-dev
   # movies
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  # checks of the install: desktop entry, AppStream metadata, file types,
+  # man pages, the Debian package and its dependencies
+  desktop-file-utils appstream shared-mime-info libxml2-utils man-db lintian dpkg-dev file binutils
 )
 
 missing=()

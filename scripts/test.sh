@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: the optimised build, the sanitizer build and a
-# short run of every fuzz target. FUZZ_SECONDS sets the length of each fuzz run.
+# Sets up and runs every test: the optimised build, its install and Debian
+# package, the sanitizer build and a short run of every fuzz target.
+# FUZZ_SECONDS sets the length of each fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +10,9 @@ cd "$(dirname "$0")/.."
 echo "== optimised build"
 ./scripts/build.sh build
 ctest --test-dir build --output-on-failure -j 2
+
+echo "== install and package checks"
+./scripts/check_install.sh build
 
 echo "== sanitizer build (ASan + UBSan)"
 ./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPAVALO_SANITIZE=ON -DPAVALO_BENCH=OFF

@@ -1,0 +1,94 @@
+// The game's command line: options, and the bare file name a file manager or
+// a desktop launcher passes (a saved puzzle opens, a picture starts a new
+// puzzle).
+#include <QtTest>
+
+#include "app/application.h"
+
+using namespace pavalo;
+
+namespace {
+
+struct Parsed {
+    bool ok = false;
+    LaunchOptions options;
+    QString error;
+};
+
+Parsed parse(const QStringList& args) {
+    Parsed p;
+    p.ok = parseLaunchOptions(QStringList{"pavalo"} + args, p.options, p.error);
+    return p;
+}
+
+}  // namespace
+
+class LaunchOptionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void noArgumentsShowsTheStartDialog() {
+        const Parsed p = parse({});
+        QVERIFY(p.ok);
+        QVERIFY(!p.options.openFile && !p.options.newPicture);
+        QVERIFY(p.options.window.isEmpty());
+    }
+
+    void bareSavedPuzzleIsOpened() {
+        for (const QString& name : {QStringLiteral("/home/a/my puzzle.gvp"), QStringLiteral("OLD.GVP")}) {
+            const Parsed p = parse({name});
+            QVERIFY2(p.ok, qPrintable(p.error));
+            QCOMPARE(p.options.openFile.value_or(""), name.toStdString());
+            QVERIFY(!p.options.newPicture);
+        }
+    }
+
+    void barePictureStartsANewPuzzle() {
+        for (const QString& name : {QStringLiteral("/tmp/lake.jpg"), QStringLiteral("anim.wda"),
+                                    QStringLiteral("gvp"), QStringLiteral("x.gvp.bmp")}) {
+            const Parsed p = parse({name});
+            QVERIFY2(p.ok, qPrintable(p.error));
+            QCOMPARE(p.options.newPicture.value_or(""), name.toStdString());
+            QVERIFY(!p.options.openFile);
+        }
+    }
+
+    void bareFileMixesWithOptionsInAnyOrder() {
+        const Parsed p = parse({"--pieces", "200", "lake.bmp", "--window", "800x600", "--seed", "9", "--rotate"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.options.newPicture.value_or(""), std::string("lake.bmp"));
+        QCOMPARE(p.options.pieces.value_or(0), 200);
+        QCOMPARE(p.options.seed.value_or(0), 9u);
+        QVERIFY(p.options.rotate);
+        QCOMPARE(p.options.window, QSize(800, 600));
+    }
+
+    void optionValuesAreNotTakenForFiles() {
+        // The value after --screenshot or --open is that option's, not a bare file.
+        const Parsed p = parse({"--screenshot", "shot.png", "--open", "a.gvp"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.options.screenshot.value_or(""), std::string("shot.png"));
+        QCOMPARE(p.options.openFile.value_or(""), std::string("a.gvp"));
+        QVERIFY(!p.options.newPicture);
+    }
+
+    void choosePictureTakesNoValue() {
+        const Parsed p = parse({"--choose-picture", "--window", "800x600"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QVERIFY(p.options.choosePicture);
+        QCOMPARE(p.options.window, QSize(800, 600));
+        QVERIFY(!parse({}).options.choosePicture);
+    }
+
+    void refusesTwoBareFilesAndUnknownOptions() {
+        const Parsed two = parse({"a.gvp", "b.jpg"});
+        QVERIFY(!two.ok);
+        QVERIFY(two.error.contains("b.jpg"));
+        QVERIFY(!parse({"-h"}).ok);
+        QVERIFY(!parse({"--bogus", "x"}).ok);
+        QVERIFY(!parse({"--pieces"}).ok);
+        QVERIFY(!parse({"--window", "100x100"}).ok);
+    }
+};
+
+QTEST_GUILESS_MAIN(LaunchOptionsTest)
+#include "launch_options_test.moc"
