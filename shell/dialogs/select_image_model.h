@@ -54,7 +54,7 @@ inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";
 inline constexpr const char* kLoadPictureTitle = "Load Picture";
 inline constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.avi;*.mpg;*.mpeg|All Files (*.*)|*.*";
+    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.wda;*.avi;*.mpg;*.mpeg|All Files (*.*)|*.*";
 inline constexpr const char* kAlreadyInLibrary = "The image %s already exists in the library";
 inline constexpr const char* kAddingImage = "Adding Image: ";
 inline constexpr const char* kAddToLibrary = "Do you wish to add this image to the current library?";
