@@ -122,7 +122,7 @@ std::vector<MenuItem> composePaletteMenu(const PaletteMenuState& s) {
         item(mc::kCdMusicOptions, "CD Music Options"),
         item(mc::kMidiMusicOptions, "Midi Music Options"),
         item(mc::kVideoOptions, "Video Options"),
-        popup("&Help", {item(mc::kHelpTopics, "Help Topics"), item(mc::kAbout, "&About Tessel...")}),
+        popup("&Help", {item(mc::kHelpTopics, "Help Topics"), item(mc::kAbout, "&About Pavalo...")}),
         item(mc::kExit, "E&xit"),
     };
     auto recent = std::find_if(items.begin(), items.end(),

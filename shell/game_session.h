@@ -109,7 +109,7 @@ public:
 };
 
 // The saved puzzles' file filter of the Open dialogs.
-inline constexpr const char* kPuzzleFileFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
+inline constexpr const char* kPuzzleFileFilter = "Pavalo Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
 
 // The start dialog's buttons, in their order.
 enum class StartChoice { NewPuzzle = 0, OpenPuzzle = 1, Continue = 2, HostGame = 3, JoinGame = 4, Exit = 5 };

@@ -471,7 +471,7 @@ private slots:
         whenModal([path](QWidget* w) {
             auto* dialog = qobject_cast<QFileDialog*>(w);
             QVERIFY(dialog);
-            QVERIFY(dialog->nameFilters().join(";").contains("Glenthorpevale Puzzles (*.gvp)"));
+            QVERIFY(dialog->nameFilters().join(";").contains("Pavalo Puzzles (*.gvp)"));
             dialog->selectFile(path);
             QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         });
@@ -522,7 +522,7 @@ private slots:
 
         // The wallpaper goes to the backgrounds folder, then to the desktop.
         frame().dispatch(mc::kWallpaper);
-        const QString wallpaper = home_.path() + "/xdg/backgrounds/Glenthorpevale Background.bmp";
+        const QString wallpaper = home_.path() + "/xdg/backgrounds/Pavalo Background.bmp";
         QVERIFY(QFileInfo::exists(wallpaper));
         QCOMPARE(wallpaperSet_, wallpaper.toStdString());
     }

@@ -566,6 +566,7 @@ TEST(ViewMenu, FindToolMenuAndPaletteMenu) {
     std::vector<MenuItem> bar = composePaletteMenu(p);
     ASSERT_EQ(bar.size(), 1u);
     EXPECT_EQ(bar[0].text, "&Menu");
+    EXPECT_EQ(findMenuItem(bar, mc::kAbout)->text, "&About Pavalo...");
     EXPECT_FALSE(findMenuItem(bar, mc::kRecentFile)->enabled);
     p.recentFiles = {"a.gvp", "b.gvp"};
     p.rotatedPieces = true;
