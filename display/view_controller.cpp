@@ -17,6 +17,23 @@ namespace {
 
 constexpr int kSoundRefused = 8;
 
+bool isLetterKey(ViewKey key) {
+    switch (key) {
+        case ViewKey::A:
+        case ViewKey::S:
+        case ViewKey::Z:
+        case ViewKey::F:
+        case ViewKey::N:
+        case ViewKey::C:
+        case ViewKey::O:
+        case ViewKey::P:
+        case ViewKey::T:
+            return true;
+        default:
+            return false;
+    }
+}
+
 int clampZoom(int z) { return std::clamp(z, 0, 3); }
 
 // Scroll steps (edge and arrow keys) are doubled at zoom 1 and halved at
@@ -914,6 +931,9 @@ void ViewController::spaceKey() {
 void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
     keys_ = keys;
     if (!puzzleExists()) return;
+    // Letters pick tools and open windows only on their own: with Ctrl they
+    // are the desktop's shortcuts, which the frame handles.
+    if (keys.control && isLetterKey(key)) return;
     if (!windowOpen(window)) window = WindowId::view();
     const Point at = c_.platform.pointerPosition(window);
     const Point play = windowToPlay(window, at);

@@ -73,6 +73,10 @@ struct Windows : ViewWindows {
     void setBoxZoom(int box, int zoom) override { zooms[size_t(box)] = zoom; }
     void toolChanged(int tool) override { tools.push_back(tool); }
     void toggleSortingBox(int box) override { toggledBoxes.push_back(box); }
+    int sideToggles = 0;  // overview, preview and tool palette
+    void toggleOverview() override { ++sideToggles; }
+    void togglePreview() override { ++sideToggles; }
+    void toggleToolPalette() override { ++sideToggles; }
     void redrawOverview() override { ++overviews; }
     void hideSideWindows() override { ++hidden; }
     void restoreSideWindows() override { ++restored; }
@@ -495,6 +499,24 @@ TEST(ViewKeys, ToolKeysSetToolsAndCursorsAndRespectTheAllowances) {
     EXPECT_TRUE(g.platform.postedCommands.empty());
     g.view.keyDown(ViewKey::Z, {});
     EXPECT_EQ(g.view.tool(), kToolZoom);
+}
+
+TEST(ViewKeys, LettersWithCtrlLeaveToolsAndWindowsAlone) {
+    Fixture f;
+    for (ViewKey k : {ViewKey::A, ViewKey::S, ViewKey::Z, ViewKey::F, ViewKey::N, ViewKey::C, ViewKey::O, ViewKey::P,
+                      ViewKey::T})
+        f.view.keyDown(k, {.control = true});
+    EXPECT_EQ(f.view.tool(), kToolNormal);
+    EXPECT_TRUE(f.windows.tools.empty());
+    EXPECT_TRUE(f.windows.toggledBoxes.empty());
+    EXPECT_EQ(f.windows.sideToggles, 0);
+    EXPECT_TRUE(f.platform.postedCommands.empty());
+    // Ctrl still changes the zoom cursor, and the same letter alone acts.
+    f.view.keyDown(ViewKey::Z, {});
+    f.view.keyDown(ViewKey::Control, {.control = true});
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomOut);
+    f.view.keyDown(ViewKey::A, {.shift = true});
+    EXPECT_EQ(f.view.tool(), kToolArrange);
 }
 
 TEST(ViewKeys, ArrowsScrollOneCellScaledByTheZoom) {
