@@ -932,7 +932,9 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
     keys_ = keys;
     if (!puzzleExists()) return;
     // Letters pick tools and open windows only on their own: with Ctrl they
-    // are the desktop's shortcuts, which the frame handles.
+    // are the desktop's shortcuts, which the frame handles (Ctrl+S saves),
+    // except Ctrl+Z, undo, the same as Backspace.
+    if (keys.control && key == ViewKey::Z) key = ViewKey::Backspace;
     if (keys.control && isLetterKey(key)) return;
     if (!windowOpen(window)) window = WindowId::view();
     const Point at = c_.platform.pointerPosition(window);

@@ -12,6 +12,8 @@ MenuItem item(uint32_t id, std::string text) {
     MenuItem m;
     m.id = id;
     m.text = std::move(text);
+    for (const DesktopShortcut& s : kDesktopShortcuts)
+        if (s.id == id) m.shortcut = s.keys;
     return m;
 }
 

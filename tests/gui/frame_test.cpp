@@ -185,7 +185,7 @@ private slots:
         // The real menu opens with the same entries.
         whenModal([](QWidget* w) { w->close(); });
         frame().palette().menuBar()->setActiveAction(frame().palette().menu()->menuAction());
-        QTRY_VERIFY(actionTexts(frame().palette().menu()).contains("Save &As..."));
+        QTRY_VERIFY(actionTexts(frame().palette().menu()).contains("Save &As...\tCtrl+Shift+S"));
         QVERIFY(actionWithId(frame().palette().menu(), mc::kExit));
         frame().palette().menu()->close();
 
@@ -628,6 +628,44 @@ private slots:
         QTest::mouseClick(button(fc::kPaletteExit), Qt::LeftButton);
         QVERIFY(app_->document().hasPuzzle());
         QVERIFY(frame().palette().isVisible());
+    }
+
+    // The desktop's shortcuts run their menu entries; Ctrl with a tool
+    // letter leaves the tool alone.
+    void desktopShortcutsRunTheMenuEntries() {
+        startGame();
+        // Keys typed into the game window while it is the active window.
+        auto type = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+            QApplication::setActiveWindow(&app_->window());
+            QVERIFY(QTest::qWaitForWindowActive(&app_->window()));
+            QTest::keyClick(view(), key, modifiers);
+        };
+        QString title;
+        whenModal([&title](QWidget* w) {
+            title = w->windowTitle();
+            w->close();
+        });
+        type(Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(title, QString("Open"));
+
+        type(Qt::Key_F1);
+        QVERIFY(frame().helpWindow() && frame().helpWindow()->isVisible());
+        frame().helpWindow()->close();
+
+        type(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(app_->view().tool(), kToolNormal);
+
+        app_->markChanged();
+        bool asked = false;
+        whenModal([&asked](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            asked = true;
+            box->button(QMessageBox::Cancel)->click();
+        });
+        type(Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(asked);
+        QVERIFY(app_->document().hasPuzzle());
     }
 
     // Video Options: turning hardware stretching off stores the choice and

@@ -600,6 +600,16 @@ TEST(ViewKeys, BackspaceUndoesThePickUpAndTheScrollAfterIt) {
     EXPECT_EQ(f.model.solvedX(0), kPicLeft);  // the solved places agree
     std::string why;
     EXPECT_TRUE(f.model.checkInvariants(&why)) << why;
+
+    // Ctrl+Z is the desktop's undo key: the same as Backspace.
+    f.press({35, 35});
+    f.move({535, 535});
+    f.release({535, 535});
+    f.sounds.played.clear();
+    f.view.keyDown(ViewKey::Z, {.control = true});
+    EXPECT_EQ(f.sounds.played, (Sounds{23}));
+    EXPECT_EQ(f.at(0), (Point{30, 30}));
+    EXPECT_EQ(f.view.tool(), kToolNormal);
 }
 
 // ----------------------------------------------------- messages and more
