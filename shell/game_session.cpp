@@ -70,6 +70,7 @@ GameSession::~GameSession() {
 
 void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) {
     frontEnd_ = frontEnd ? frontEnd : &headless_;
+    shownTitle_.clear();
     sideWindows_->setViews(frontEnd_->sideWindowViews());
 }
 
@@ -261,7 +262,8 @@ void GameSession::puzzleChanged() {
         compositor_->updateView(ViewRequest{});
         compositor_->renderer.buildOutlineShades(model_, picture);
     }
-    frontEnd_->setTitle(document_->title());
+    shownTitle_ = windowTitle();
+    frontEnd_->setTitle(shownTitle_);
     view_->reset();
     if (playing) puzzleShown();
     redrawPlayArea();
@@ -293,6 +295,21 @@ void GameSession::forgetRecentFile(const std::string& path) {
 
 void GameSession::markChanged() {
     if (document_->puzzleState() != kPuzzleStateCompleted) document_->setModified();
+    refreshTitle();
+}
+
+std::string GameSession::windowTitle() const {
+    if (!document_) return "Pavalo";
+    const std::string title = document_->title();
+    return document_->hasPuzzle() && document_->modified() ? "*" + title : title;
+}
+
+void GameSession::refreshTitle() {
+    if (!frontEnd_) return;
+    std::string title = windowTitle();
+    if (title == shownTitle_) return;
+    shownTitle_ = title;
+    frontEnd_->setTitle(shownTitle_);
 }
 
 // ----------------------------------------------------------- ViewWindows
@@ -361,7 +378,8 @@ void GameSession::centreView() { view_->centerView(); }
 
 void GameSession::refreshTitleAndStatus() {
     if (document_->puzzleState() == kPuzzleStateCompleted) compositor_->state().viewMode = kViewFinished;
-    frontEnd_->setTitle(document_->title());
+    shownTitle_ = windowTitle();
+    frontEnd_->setTitle(shownTitle_);
     redrawPlayArea();
 }
 

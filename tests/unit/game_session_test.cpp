@@ -129,6 +129,27 @@ TEST_F(GameSessionTest, NewPuzzleThroughTheMenuCommandShowsAPlayablePuzzle) {
     EXPECT_EQ(session_->compositor().state().displayState, DisplayState::Playing);
 }
 
+TEST_F(GameSessionTest, TheTitleNamesTheFileAndMarksUnsavedChanges) {
+    startPuzzle();
+    session_->document().setModified(false);
+    session_->refreshTitle();
+    EXPECT_EQ(front_.title, "Pavalo");
+    drag(pointOn(3), {700, 600});
+    EXPECT_EQ(front_.title, "*Pavalo");
+
+    const std::string first = (folder_ / "first.gvp").string();
+    platform_.saveAnswers.push_back(first);
+    ASSERT_TRUE(session_->dispatch(mc::kSaveAs));
+    EXPECT_EQ(front_.title, "Pavalo - first.gvp");
+    drag(pointOn(4), {650, 560});
+    EXPECT_EQ(front_.title, "*Pavalo - first.gvp");
+
+    // Save As under another name: the title follows the new name.
+    platform_.saveAnswers.push_back((folder_ / "second.gvp").string());
+    ASSERT_TRUE(session_->dispatch(mc::kSaveAs));
+    EXPECT_EQ(front_.title, "Pavalo - second.gvp");
+}
+
 TEST_F(GameSessionTest, APieceDroppedOnItsPlaceLocksInAndUndoTakesItBack) {
     startPuzzle();
     PuzzleModel& m = session_->model();
