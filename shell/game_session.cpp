@@ -467,9 +467,9 @@ void GameSession::chooseColour(ColourItem item) {
     std::array<uint32_t, 16> custom{};
     for (int i = 0; i < 16; ++i) custom[size_t(i)] = colours_.customColour(i);
     const std::optional<uint32_t> chosen = frontEnd_->chooseColour(colours_.chosen(item), custom);
-    // The custom colours are kept whichever way the chooser closed.
-    for (int i = 0; i < 16; ++i) colours_.setCustomColour(i, custom[size_t(i)]);
+    // Cancel changes nothing, the custom colours included.
     if (!chosen) return;
+    for (int i = 0; i < 16; ++i) colours_.setCustomColour(i, custom[size_t(i)]);
     colours_.choose(item, *chosen, &compositor_->backBuffer());
     colourOptionsChanged();
 }

@@ -44,7 +44,11 @@ public:
         for (int edge = 0; edge < 4; ++edge) model.setChecked(edge, (edgeMask >> edge) & 1);
         return model.delivery.choose(edgeDelivery);
     }
-    std::optional<uint32_t> chooseColour(uint32_t, std::array<uint32_t, 16>&) override { return colourAnswer; }
+    std::optional<uint32_t> customAnswer;  // put into the first custom colour while choosing
+    std::optional<uint32_t> chooseColour(uint32_t, std::array<uint32_t, 16>& custom) override {
+        if (customAnswer) custom[0] = *customAnswer;
+        return colourAnswer;
+    }
     void setTitle(const std::string& t) override { title = t; }
     void showPalette(const PaletteState& state) override { palette = state; }
     void returnToStart() override { ++returnsToStart; }
@@ -258,6 +262,17 @@ TEST_F(GameSessionTest, ColourCommandsChangeTheRendererOnlyWhenAColourIsChosen) 
     ASSERT_TRUE(session_->dispatch(fc::kBackgroundColour));
     EXPECT_EQ(session_->colours().chosen(ColourItem::Background), chosenColour(10, 200, 30));
     EXPECT_EQ(session_->compositor().state().options.background, chosenColour(10, 200, 30));
+}
+
+TEST_F(GameSessionTest, CustomColoursAreKeptOnlyWhenTheChooserEndsWithOk) {
+    startPuzzle();
+    const uint32_t before = session_->colours().customColour(0);
+    front_.customAnswer = before ^ 0x00FFFFu;
+    ASSERT_TRUE(session_->dispatch(fc::kPieceOutlineColour));  // Cancel
+    EXPECT_EQ(session_->colours().customColour(0), before);
+    front_.colourAnswer = chosenColour(1, 2, 3);
+    ASSERT_TRUE(session_->dispatch(fc::kPieceOutlineColour));  // OK
+    EXPECT_EQ(session_->colours().customColour(0), before ^ 0x00FFFFu);
 }
 
 TEST_F(GameSessionTest, ExitAsksToSaveAndReturnsToTheStartOnlyWhenNotCancelled) {
