@@ -92,6 +92,10 @@ FrameController::FrameController(Application& app) : app_(app) {
         });
     }
 
+    // A dialog opened in the middle of a drag (by a key) ends the drag: the
+    // button's release would go to the dialog.
+    connect(&window, &GameWindow::blockedByModal, this, [this] { session().view().modalWindowOpened(); });
+
     searching_ = new SearchingWindow(&window);
     progress_ = new ProgressWindow(&window);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &FrameController::applicationStateChanged);

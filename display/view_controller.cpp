@@ -607,6 +607,24 @@ void ViewController::releaseGroup(WindowId window, Point play) {
     dropGroupAt(list, piece);
 }
 
+void ViewController::modalWindowOpened() {
+    if (!puzzleExists()) return;
+    if (dragPiece_ != kNone) {
+        const Piece& p = c_.model.piece(dragPiece_);
+        releaseGroup(dragWindow_, {p.x - grabOffset_.x, p.y - grabOffset_.y});
+    } else if (draggingSelection_) {
+        releaseSelection(dragWindow_, anchor_);
+    } else if (bandActive_) {
+        bandActive_ = false;
+        invalidate(bandWindow_, grown(normalised(bandAnchor_, bandCorner_), 1));
+        return;
+    } else {
+        return;
+    }
+    c_.windows.redrawOverview();
+    c_.assist.refreshBoxCaptions();
+}
+
 void ViewController::releaseSelection(WindowId window, Point play) {
     draggingSelection_ = false;
     moveSelection(window, play);

@@ -265,6 +265,30 @@ TEST(ViewDrag, RightButtonDuringADragDropsFirstThenShowsTheMenu) {
     EXPECT_EQ(f.platform.postedCommands, (std::vector<uint32_t>{menu_command::kFindEdges}));
 }
 
+TEST(ViewDrag, AModalWindowEndsTheDragWhereTheGroupLies) {
+    Fixture f;
+    f.press({35, 35});
+    f.move({135, 135});
+    f.view.modalWindowOpened();
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    EXPECT_EQ(f.at(0), (Point{130, 130}));
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundPickupPiece, kSoundDropPiece}));
+    f.move({335, 335});  // no button is down any more: nothing follows
+    EXPECT_EQ(f.at(0), (Point{130, 130}));
+    f.release({335, 335});
+    EXPECT_EQ(f.at(0), (Point{130, 130}));
+
+    // An unfinished band is wiped without selecting.
+    f.press({700, 550});
+    f.move({720, 570});
+    ASSERT_TRUE(f.view.bandActive());
+    f.view.modalWindowOpened();
+    EXPECT_FALSE(f.view.bandActive());
+    f.release({720, 570});
+    EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 0);
+    f.view.modalWindowOpened();  // nothing held: nothing happens
+}
+
 // ------------------------------------------------------------------ bands
 
 TEST(ViewBand, CtrlAndShiftAddToTheSelectionAPlainBandReplacesIt) {
