@@ -374,7 +374,12 @@ bool ViewController::idleEdgeScroll(Point pointer, KeyFlags keys) {
     const bool inBorder = pointer.x < kEdgeScrollBorder || pointer.y < kEdgeScrollBorder ||
                           pointer.x > size.x - kEdgeScrollBorder || pointer.y > size.y - kEdgeScrollBorder;
     if (!inside || !inBorder || !puzzleExists()) return false;
+    // The scroll is not the player's move: the hit that a menu or a posted
+    // command ("Near this one", a zoom) will act on stays the one made by
+    // the player's own click or key.
+    const HitCode kept = c_.assist.lastHit();
     mouseMove(WindowId::view(), pointer, keys);
+    c_.assist.setLastHit(kept);
     return true;
 }
 

@@ -455,6 +455,16 @@ TEST(ViewScroll, EdgeScrollsByTheOverhangUntilTheBoundsRefuse) {
     EXPECT_EQ(g.view.assemblyOffset(), (Point{61, 0}));
 }
 
+TEST(ViewScroll, TheIdleScrollKeepsThePlayersLastHit) {
+    Fixture f;
+    f.view.setScrollBounds({-1000, -1000, 1000, 1000});
+    f.move({35, 35});
+    ASSERT_EQ(f.view.lastHit().piece(), 0);
+    EXPECT_TRUE(f.view.idleEdgeScroll({kW - 1, 300}, {}));
+    EXPECT_NE(f.view.assemblyOffset(), (Point{0, 0}));
+    EXPECT_EQ(f.view.lastHit().piece(), 0);
+}
+
 // Zoomed in, the view shows only W >> z of the play area, so the world may
 // move that much further left (and up) before the bounds' low edge is reached.
 TEST(ViewScroll, LowBoundsAllowForTheZoomedViewsSize) {
