@@ -285,6 +285,17 @@ private slots:
         QTest::mouseRelease(box->canvas(), Qt::LeftButton, {}, outside);
         QCOMPARE(model().listOfPiece(p), ListId::Main);
         QCOMPARE(box->caption(), QString("Box 1"));
+
+        // Let go over the box's frame above its area: the piece goes into
+        // the box, where it can be seen.
+        const QPoint frameTop = box->mapTo(view(), QPoint(box->width() / 2, 2));
+        QVERIFY(!box->canvas()->rect().contains(box->canvas()->mapFrom(view(), frameTop)));
+        const QPoint again = insidePiece(ListId::Main, p);
+        QTest::mousePress(view(), Qt::LeftButton, {}, again);
+        QTest::mouseMove(view(), (again + frameTop) / 2);
+        QTest::mouseMove(view(), frameTop);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, frameTop);
+        QCOMPARE(model().listOfPiece(p), ListId::Box1);
     }
 
     void zoomCheckMarkFollowsTheBoxUnderThePointer() {
