@@ -142,14 +142,18 @@ bool Application::claimSingleInstance() {
     if (instanceServer_->listen(name)) {
         connect(instanceServer_.get(), &QLocalServer::newConnection, this, [this] {
             while (QLocalSocket* s = instanceServer_->nextPendingConnection()) s->deleteLater();
-            if (window_) {
-                window_->showNormal();
-                window_->raise();
-                window_->activateWindow();
-            }
+            bringToFront();
         });
     }
     return true;
+}
+
+void Application::bringToFront() {
+    if (!window_) return;
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void Application::inhibitScreenSaver(bool inhibit) {

@@ -679,6 +679,18 @@ private slots:
         QVERIFY(app_->document().hasPuzzle());
     }
 
+    // A second copy's request brings the window back as it was: out of the
+    // task bar, but still full screen when it was.
+    void bringingToFrontKeepsFullScreen() {
+        startGame();
+        app_->window().setWindowState(Qt::WindowFullScreen | Qt::WindowMinimized);
+        app_->bringToFront();
+        QVERIFY(app_->window().isFullScreen());
+        QVERIFY(!app_->window().isMinimized());
+        QVERIFY(app_->window().isVisible());
+        app_->window().setWindowState(Qt::WindowNoState);
+    }
+
     // Video Options: turning hardware stretching off stores the choice and
     // the zoomed play area, now stretched by our own zoom surface, shows the
     // same pixels.
