@@ -158,14 +158,18 @@ bool Application::claimSingleInstance() {
     if (instanceServer_->listen(name)) {
         connect(instanceServer_.get(), &QLocalServer::newConnection, this, [this] {
             while (QLocalSocket* s = instanceServer_->nextPendingConnection()) s->deleteLater();
-            if (window_) {
-                window_->showNormal();
-                window_->raise();
-                window_->activateWindow();
-            }
+            bringToFront();
         });
     }
     return true;
+}
+
+void Application::bringToFront() {
+    if (!window_) return;
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void Application::inhibitScreenSaver(bool inhibit) {
@@ -286,7 +290,12 @@ void Application::idleTick() {
     const QPoint p = window_->view()->mapFromGlobal(QCursor::pos());
     const QSize s = window_->view()->size();
     const bool inside = p.x() >= 0 && p.y() >= 0 && p.x() < s.width() && p.y() < s.height();
-    if (inside && window_->isActiveWindow() && !(frame_ && frame_->sideWindowsWidget().covers(QCursor::pos())))
+    // Only over the play area itself (not the tool palette or a side window
+    // lying in the border) and never while a menu or a dialog is open.
+    const bool overPlayArea = QApplication::widgetAt(QCursor::pos()) == window_->view() &&
+                              !(frame_ && frame_->sideWindowsWidget().covers(QCursor::pos()));
+    const bool menuOrDialog = QApplication::activePopupWidget() || QApplication::activeModalWidget();
+    if (inside && window_->isActiveWindow() && overPlayArea && !menuOrDialog)
         session_->view().idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
     for (auto& task : idleTasks_) task();
 }

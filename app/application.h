@@ -79,6 +79,9 @@ public:
     void addIdleTask(std::function<void()> task) { idleTasks_.push_back(std::move(task)); }
     // The frame's command dispatch.
     bool dispatchCommand(uint32_t id) { return session_ && session_->dispatch(id); }
+    // What a second copy asks of this one: the window back from the task
+    // bar, as it was (full screen stays full screen), in front.
+    void bringToFront();
 
 signals:
     void puzzleReady();

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
@@ -22,6 +23,7 @@
 #include "app/play_view.h"
 #include "app/progress_window.h"
 #include "app/video_options_dialog.h"
+#include "puzzle/assist_menu.h"
 #include "shell/data_folder.h"
 
 namespace pavalo {
@@ -79,6 +81,20 @@ FrameController::FrameController(Application& app) : app_(app) {
     sideWindows_ = std::make_unique<SideWindows>(window.view(), context);
     window.view()->setPointerRoute([this](QPoint global) { return sideWindows_->route(global); });
     connect(sideWindows_.get(), &SideWindows::changed, this, [this] { session().refreshPalette(); });
+
+    // The desktop's shortcuts act as their menu entries would, and only
+    // when the entry is there and enabled (a network game disables some).
+    for (const DesktopShortcut& s : kDesktopShortcuts) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(s.keys)), &window);
+        connect(shortcut, &QShortcut::activated, this, [this, id = s.id] {
+            const std::vector<MenuItem> menu = paletteMenu();
+            if (const MenuItem* m = findMenuItem(menu, id); m && m->enabled) dispatch(id);
+        });
+    }
+
+    // A dialog opened in the middle of a drag (by a key) ends the drag: the
+    // button's release would go to the dialog.
+    connect(&window, &GameWindow::blockedByModal, this, [this] { session().view().modalWindowOpened(); });
 
     searching_ = new SearchingWindow(&window);
     progress_ = new ProgressWindow(&window);

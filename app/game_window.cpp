@@ -60,6 +60,11 @@ bool GameWindow::setFullScreen(bool fullScreen) {
 
 void GameWindow::resizeEvent(QResizeEvent*) { view_->setGeometry(rect()); }
 
+bool GameWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowBlocked) emit blockedByModal();
+    return QWidget::event(event);
+}
+
 void GameWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit closeRequested();

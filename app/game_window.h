@@ -30,8 +30,11 @@ public:
 
 signals:
     void closeRequested();
+    // A modal window now blocks this one (it takes the pointer and keys).
+    void blockedByModal();
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

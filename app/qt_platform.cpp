@@ -17,11 +17,19 @@ QString qtFileFilter(std::string_view filter) {
     QStringList parts = QString::fromUtf8(filter.data(), qsizetype(filter.size())).split('|');
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ');
-        QString name = parts[i];
-        if (!name.contains('(')) name += " (" + patterns + ")";
-        out << name;
+        // Qt reads the patterns from the parentheses of each filter's name,
+        // separated by spaces. The names we are given may list them in
+        // another form ("*.bmp,*.jpg") or only a few of them, so the
+        // parenthesised part is always rebuilt from the pattern field. "*.*"
+        // means every file, also those without an extension.
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+            const QString t = p.trimmed();
+            if (!t.isEmpty()) patterns << (t == "*.*" ? QStringLiteral("*") : t);
+        }
+        QString name = parts[i].trimmed();
+        if (const qsizetype open = name.indexOf('('); open >= 0) name = name.left(open).trimmed();
+        out << name + " (" + patterns.join(' ') + ")";
     }
     return out.join(";;");
 }

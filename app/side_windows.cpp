@@ -1,6 +1,8 @@
 // The side windows' widgets and the pointer's routing between them.
 #include "app/side_windows.h"
 
+#include <algorithm>
+
 namespace pavalo {
 
 SideWindows::SideWindows(QWidget* view, const SideWindowContext& context) : view_(view), context_(context) {}
@@ -104,8 +106,17 @@ std::pair<WindowId, QPoint> SideWindows::route(QPoint global) const {
     for (QWidget* child = view_->childAt(local); child; child = child->parentWidget()) {
         if (child == view_) break;
         for (int box = 1; box <= 4; ++box) {
+            // Any part of a box window (its caption, border or scroll bars
+            // too) is the box: a piece let go there goes into it, at the
+            // nearest point of the box's area so that it stays in view.
             const SortingBoxWindow* w = boxWindow(box);
-            if (w && child == w->canvas()) return {WindowId::sortingBox(box - 1), w->canvas()->mapFromGlobal(global)};
+            if (w && child == w) {
+                const QWidget* canvas = w->canvas();
+                const QPoint at = canvas->mapFromGlobal(global);
+                const QRect area = canvas->rect();
+                return {WindowId::sortingBox(box - 1), QPoint(std::clamp(at.x(), area.left(), area.right()),
+                                                              std::clamp(at.y(), area.top(), area.bottom()))};
+            }
         }
     }
     return {WindowId::view(), local};

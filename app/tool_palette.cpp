@@ -2,6 +2,7 @@
 #include "app/tool_palette.h"
 
 #include <QMenu>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
@@ -25,7 +26,12 @@ void fillMenu(QMenu& menu, const std::vector<MenuItem>& items) {
             fillMenu(*sub, item.items);
             continue;
         }
-        QAction* action = menu.addAction(QString::fromStdString(item.text));
+        // Text after a tab is drawn as the entry's shortcut column; the keys
+        // themselves are bound once by the frame, not by these short-lived
+        // actions.
+        QString text = QString::fromStdString(item.text);
+        if (!item.shortcut.empty()) text += '\t' + QKeySequence(QString::fromStdString(item.shortcut)).toString(QKeySequence::NativeText);
+        QAction* action = menu.addAction(text);
         action->setData(item.id);
         action->setEnabled(item.enabled);
         action->setCheckable(item.checked);

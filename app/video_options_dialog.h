@@ -10,7 +10,7 @@ namespace pavalo {
 
 inline constexpr const char* kVideoOptionsTitle = "Video Options";
 inline constexpr const char* kHardwareStretchingLabel =
-    "Hardware Stretching : If you are having problems with Tessel locking up or crashing, try "
+    "Hardware Stretching : If you are having problems with Pavalo locking up or crashing, try "
     "turning this off.";
 
 class VideoOptionsDialog : public QDialog {

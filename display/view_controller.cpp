@@ -17,6 +17,23 @@ namespace {
 
 constexpr int kSoundRefused = 8;
 
+bool isLetterKey(ViewKey key) {
+    switch (key) {
+        case ViewKey::A:
+        case ViewKey::S:
+        case ViewKey::Z:
+        case ViewKey::F:
+        case ViewKey::N:
+        case ViewKey::C:
+        case ViewKey::O:
+        case ViewKey::P:
+        case ViewKey::T:
+            return true;
+        default:
+            return false;
+    }
+}
+
 int clampZoom(int z) { return std::clamp(z, 0, 3); }
 
 // Scroll steps (edge and arrow keys) are doubled at zoom 1 and halved at
@@ -366,7 +383,12 @@ bool ViewController::idleEdgeScroll(Point pointer, KeyFlags keys) {
     const bool inBorder = pointer.x < kEdgeScrollBorder || pointer.y < kEdgeScrollBorder ||
                           pointer.x > size.x - kEdgeScrollBorder || pointer.y > size.y - kEdgeScrollBorder;
     if (!inside || !inBorder || !puzzleExists()) return false;
+    // The scroll is not the player's move: the hit that a menu or a posted
+    // command ("Near this one", a zoom) will act on stays the one made by
+    // the player's own click or key.
+    const HitCode kept = c_.assist.lastHit();
     mouseMove(WindowId::view(), pointer, keys);
+    c_.assist.setLastHit(kept);
     return true;
 }
 
@@ -597,6 +619,24 @@ void ViewController::releaseGroup(WindowId window, Point play) {
     invalidate(dragWindow_, before.united(groupBox(list, piece)));
     dragPiece_ = kNone;
     dropGroupAt(list, piece);
+}
+
+void ViewController::modalWindowOpened() {
+    if (!puzzleExists()) return;
+    if (dragPiece_ != kNone) {
+        const Piece& p = c_.model.piece(dragPiece_);
+        releaseGroup(dragWindow_, {p.x - grabOffset_.x, p.y - grabOffset_.y});
+    } else if (draggingSelection_) {
+        releaseSelection(dragWindow_, anchor_);
+    } else if (bandActive_) {
+        bandActive_ = false;
+        invalidate(bandWindow_, grown(normalised(bandAnchor_, bandCorner_), 1));
+        return;
+    } else {
+        return;
+    }
+    c_.windows.redrawOverview();
+    c_.assist.refreshBoxCaptions();
 }
 
 void ViewController::releaseSelection(WindowId window, Point play) {
@@ -923,6 +963,11 @@ void ViewController::spaceKey() {
 void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
     keys_ = keys;
     if (!puzzleExists()) return;
+    // Letters pick tools and open windows only on their own: with Ctrl they
+    // are the desktop's shortcuts, which the frame handles (Ctrl+S saves),
+    // except Ctrl+Z, undo, the same as Backspace.
+    if (keys.control && key == ViewKey::Z) key = ViewKey::Backspace;
+    if (keys.control && isLetterKey(key)) return;
     if (!windowOpen(window)) window = WindowId::view();
     const Point at = c_.platform.pointerPosition(window);
     const Point play = windowToPlay(window, at);

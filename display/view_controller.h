@@ -230,6 +230,10 @@ public:
     // Keys; the pointer's position in `window` comes from the platform.
     void keyDown(ViewKey key, KeyFlags keys, WindowId window = WindowId::view());
     void keyUp(ViewKey key, KeyFlags keys);
+    // A modal window opened and took the pointer and keys, so no button
+    // release will come: a held group or selection is let go where it lies
+    // (as a release there would), an unfinished rubber band is wiped.
+    void modalWindowOpened();
     // The idle pass's edge scrolling: a pointer (view pixels) within the
     // border of the play area's edges is handled as a pointer move. Returns
     // whether it was in the border.

@@ -396,6 +396,17 @@ int32_t addImageToLibrary(Platform& owner, const std::string& libraryPath, const
         say(formatted(library_text::kPathTooLong, picturePath, int(kImagePathMax)));
         return -1;
     }
+    // A file that is not a picture is refused before the library is touched.
+    // Only a movie without a movie system (the player was just told so) is
+    // kept, with the placeholder as its thumbnail.
+    DrawSurface picture;
+    if (!loadLibraryPicture(picturePath, picture, &owner, movieFrame)) {
+        say(library_text::kUnableToCreateThumbnail);
+        const std::string ext = lowerExtension(picturePath);
+        const bool movie = ext == "avi" || ext == "mpg" || ext == "mpeg";
+        if (!movie || movieFrame) return -1;
+    }
+
     std::string error;
     struct stat st {};
     if (::stat(libraryPath.c_str(), &st) != 0) {
@@ -412,8 +423,6 @@ int32_t addImageToLibrary(Platform& owner, const std::string& libraryPath, const
         return -1;
     }
 
-    DrawSurface picture;
-    if (!loadLibraryPicture(picturePath, picture, &owner, movieFrame)) say(library_text::kUnableToCreateThumbnail);
     LibraryImageRecord record;
     if (!makeImageRecord(picturePath, picture, record)) return -1;
     return appendLibraryRecord(libraryPath, record, error);

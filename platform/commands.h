@@ -84,6 +84,7 @@ struct MenuItem {
     bool enabled = true;
     bool checked = false;
     std::string statusPrompt;  // shown in the status line while highlighted
+    std::string shortcut;      // the desktop key shown beside the entry ("Ctrl+S"), if any
     std::vector<MenuItem> items;
 
     bool isPopup() const { return id == 0; }

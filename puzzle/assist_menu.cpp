@@ -12,6 +12,8 @@ MenuItem item(uint32_t id, std::string text) {
     MenuItem m;
     m.id = id;
     m.text = std::move(text);
+    for (const DesktopShortcut& s : kDesktopShortcuts)
+        if (s.id == id) m.shortcut = s.keys;
     return m;
 }
 
@@ -122,7 +124,7 @@ std::vector<MenuItem> composePaletteMenu(const PaletteMenuState& s) {
         item(mc::kCdMusicOptions, "CD Music Options"),
         item(mc::kMidiMusicOptions, "Midi Music Options"),
         item(mc::kVideoOptions, "Video Options"),
-        popup("&Help", {item(mc::kHelpTopics, "Help Topics"), item(mc::kAbout, "&About Tessel...")}),
+        popup("&Help", {item(mc::kHelpTopics, "Help Topics"), item(mc::kAbout, "&About Pavalo...")}),
         item(mc::kExit, "E&xit"),
     };
     auto recent = std::find_if(items.begin(), items.end(),

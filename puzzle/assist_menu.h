@@ -55,6 +55,19 @@ struct PaletteMenuState {
 // Puzzle" is removed.
 std::vector<MenuItem> composePaletteMenu(const PaletteMenuState& state);
 
+// The keyboard shortcuts desktop programs share, for menu entries that have
+// one: the frame binds the keys and the menus show them beside the entries.
+// Undo's Ctrl+Z is the view's, beside Backspace.
+struct DesktopShortcut {
+    uint32_t id;
+    const char* keys;  // in the portable form "Ctrl+Shift+S"
+};
+inline constexpr DesktopShortcut kDesktopShortcuts[] = {
+    {menu_command::kNew, "Ctrl+N"},          {menu_command::kOpen, "Ctrl+O"},
+    {menu_command::kSave, "Ctrl+S"},         {menu_command::kSaveAs, "Ctrl+Shift+S"},
+    {menu_command::kHelpTopics, "F1"},       {menu_command::kExit, "Ctrl+Q"},
+};
+
 // Finds an entry by id anywhere in a composed menu; null when absent.
 const MenuItem* findMenuItem(const std::vector<MenuItem>& menu, uint32_t id);
 

@@ -18,9 +18,9 @@ namespace pavalo {
 
 inline constexpr const char* kSavedPuzzleMagic = "Tavorn Glenthorpevale Saved Puzzle";
 inline constexpr uint32_t kSavedPuzzleVersion = 108;
-inline constexpr const char* kNotSavedPuzzleMessage = "This is not a Glenthorpevale saved puzzle";
+inline constexpr const char* kNotSavedPuzzleMessage = "This is not a Pavalo saved puzzle";
 inline constexpr const char* kOldVersionMessage =
-    "This Puzzle was saved with an older version of Tessel";
+    "This Puzzle was saved with an older version of Pavalo";
 
 enum class OpenStatus {
     Ok,

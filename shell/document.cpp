@@ -19,7 +19,7 @@
 namespace pavalo {
 namespace {
 
-constexpr const char* kPuzzleFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
+constexpr const char* kPuzzleFilter = "Pavalo Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
 
 std::string lowerExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');

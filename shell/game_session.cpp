@@ -70,6 +70,7 @@ GameSession::~GameSession() {
 
 void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) {
     frontEnd_ = frontEnd ? frontEnd : &headless_;
+    shownTitle_.clear();
     sideWindows_->setViews(frontEnd_->sideWindowViews());
 }
 
@@ -263,7 +264,8 @@ void GameSession::puzzleChanged() {
         compositor_->updateView(ViewRequest{});
         compositor_->renderer.buildOutlineShades(model_, picture);
     }
-    frontEnd_->setTitle(document_->title());
+    shownTitle_ = windowTitle();
+    frontEnd_->setTitle(shownTitle_);
     view_->reset();
     if (playing) puzzleShown();
     redrawPlayArea();
@@ -295,6 +297,21 @@ void GameSession::forgetRecentFile(const std::string& path) {
 
 void GameSession::markChanged() {
     if (document_->puzzleState() != kPuzzleStateCompleted) document_->setModified();
+    refreshTitle();
+}
+
+std::string GameSession::windowTitle() const {
+    if (!document_) return "Pavalo";
+    const std::string title = document_->title();
+    return document_->hasPuzzle() && document_->modified() ? "*" + title : title;
+}
+
+void GameSession::refreshTitle() {
+    if (!frontEnd_) return;
+    std::string title = windowTitle();
+    if (title == shownTitle_) return;
+    shownTitle_ = title;
+    frontEnd_->setTitle(shownTitle_);
 }
 
 // ----------------------------------------------------------- ViewWindows
@@ -363,7 +380,8 @@ void GameSession::centreView() { view_->centerView(); }
 
 void GameSession::refreshTitleAndStatus() {
     if (document_->puzzleState() == kPuzzleStateCompleted) compositor_->state().viewMode = kViewFinished;
-    frontEnd_->setTitle(document_->title());
+    shownTitle_ = windowTitle();
+    frontEnd_->setTitle(shownTitle_);
     redrawPlayArea();
 }
 
@@ -451,9 +469,9 @@ void GameSession::chooseColour(ColourItem item) {
     std::array<uint32_t, 16> custom{};
     for (int i = 0; i < 16; ++i) custom[size_t(i)] = colours_.customColour(i);
     const std::optional<uint32_t> chosen = frontEnd_->chooseColour(colours_.chosen(item), custom);
-    // The custom colours are kept whichever way the chooser closed.
-    for (int i = 0; i < 16; ++i) colours_.setCustomColour(i, custom[size_t(i)]);
+    // Cancel changes nothing, the custom colours included.
     if (!chosen) return;
+    for (int i = 0; i < 16; ++i) colours_.setCustomColour(i, custom[size_t(i)]);
     colours_.choose(item, *chosen, &compositor_->backBuffer());
     colourOptionsChanged();
 }

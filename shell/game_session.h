@@ -109,7 +109,7 @@ public:
 };
 
 // The saved puzzles' file filter of the Open dialogs.
-inline constexpr const char* kPuzzleFileFilter = "Glenthorpevale Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
+inline constexpr const char* kPuzzleFileFilter = "Pavalo Puzzles (*.gvp)|*.gvp|All Files (*.*)|*.*";
 
 // The start dialog's buttons, in their order.
 enum class StartChoice { NewPuzzle = 0, OpenPuzzle = 1, Continue = 2, HostGame = 3, JoinGame = 4, Exit = 5 };
@@ -156,10 +156,24 @@ public:
     void loadSettings();
     void saveSettings();
 
-    // Runs a command of the frame; false when nothing handles it.
-    bool dispatch(uint32_t id) { return commands_.dispatch(id); }
+    // Runs a command of the frame; false when nothing handles it. The title
+    // follows what the command did (a new name, a save).
+    bool dispatch(uint32_t id) {
+        const bool ran = commands_.dispatch(id);
+        refreshTitle();
+        return ran;
+    }
     // A palette button (palette ids first, then the frame's).
-    bool pressPaletteButton(uint32_t id) { return commands_.dispatch(id, CommandScope::Palette); }
+    bool pressPaletteButton(uint32_t id) {
+        const bool ran = commands_.dispatch(id, CommandScope::Palette);
+        refreshTitle();
+        return ran;
+    }
+    // The window's title: the document's, with a leading "*" while it has
+    // changes that are not saved.
+    std::string windowTitle() const;
+    // Gives the front end the title when it differs from the one shown.
+    void refreshTitle();
     // The palette's "&Menu" entries as they are when the menu opens.
     std::vector<MenuItem> paletteMenu() const;
     // The palette's buttons for the present state, and showing them.
@@ -289,6 +303,7 @@ private:
     std::unique_ptr<SideWindowManager> sideWindows_;
     RecentFileList recent_;
     std::string recentPath_;
+    std::string shownTitle_;  // the title last given to the front end
     bool assistDisabled_ = false;
     uint64_t pictureVersion_ = 0;
 };

@@ -2,7 +2,7 @@
 // would show it (background colour, the assembled picture's frame in the
 // puzzle-outline colour, the Finished list and then the Main list; pieces in
 // sorting boxes are left out), always written as a 24-bit BMP named
-// "Glenthorpevale Background.bmp" in the backgrounds folder
+// "Pavalo Background.bmp" in the backgrounds folder
 // ($XDG_DATA_HOME/backgrounds, else ~/.local/share/backgrounds). Setting it
 // as the desktop's wallpaper is the front end's part. No Qt.
 #pragma once
@@ -16,7 +16,7 @@
 
 namespace pavalo {
 
-inline constexpr std::string_view kWallpaperFileName = "Glenthorpevale Background.bmp";
+inline constexpr std::string_view kWallpaperFileName = "Pavalo Background.bmp";
 
 // The backgrounds folder: $XDG_DATA_HOME/backgrounds when that is an
 // absolute path, else home/.local/share/backgrounds; empty when neither is

@@ -42,7 +42,7 @@ inline constexpr const char* kAlreadyExistsCaption = "Library already exists";
 inline constexpr const char* kUnableToCreateFile = "Unable to create file %s";
 inline constexpr const char* kUnableToRegister = "Unable to add library to the registry";
 inline constexpr const char* kOpenLibraryTitle = "Open Library";
-inline constexpr const char* kLibraryFilter = "Glenthorpevale Image Libraries|*.gvl";
+inline constexpr const char* kLibraryFilter = "Pavalo Image Libraries|*.gvl";
 inline constexpr const char* kUnableToOpenFile = "Unable to open file %s";
 inline constexpr const char* kRemoveLibraryTitle = "Remove Library";
 inline constexpr const char* kRemoveLibraryPrompt = "Select the library to remove";
@@ -55,7 +55,7 @@ inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";
 inline constexpr const char* kLoadPictureTitle = "Load Picture";
 inline constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
+    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
     "All Files (*.*)|*.*";
 inline constexpr const char* kAlreadyInLibrary = "The image %s already exists in the library";
 inline constexpr const char* kAddingImage = "Adding Image: ";

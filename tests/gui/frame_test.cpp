@@ -185,7 +185,7 @@ private slots:
         // The real menu opens with the same entries.
         whenModal([](QWidget* w) { w->close(); });
         frame().palette().menuBar()->setActiveAction(frame().palette().menu()->menuAction());
-        QTRY_VERIFY(actionTexts(frame().palette().menu()).contains("Save &As..."));
+        QTRY_VERIFY(actionTexts(frame().palette().menu()).contains("Save &As...\tCtrl+Shift+S"));
         QVERIFY(actionWithId(frame().palette().menu(), mc::kExit));
         frame().palette().menu()->close();
 
@@ -285,6 +285,17 @@ private slots:
         QTest::mouseRelease(box->canvas(), Qt::LeftButton, {}, outside);
         QCOMPARE(model().listOfPiece(p), ListId::Main);
         QCOMPARE(box->caption(), QString("Box 1"));
+
+        // Let go over the box's frame above its area: the piece goes into
+        // the box, where it can be seen.
+        const QPoint frameTop = box->mapTo(view(), QPoint(box->width() / 2, 2));
+        QVERIFY(!box->canvas()->rect().contains(box->canvas()->mapFrom(view(), frameTop)));
+        const QPoint again = insidePiece(ListId::Main, p);
+        QTest::mousePress(view(), Qt::LeftButton, {}, again);
+        QTest::mouseMove(view(), (again + frameTop) / 2);
+        QTest::mouseMove(view(), frameTop);
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, frameTop);
+        QCOMPARE(model().listOfPiece(p), ListId::Box1);
     }
 
     void zoomCheckMarkFollowsTheBoxUnderThePointer() {
@@ -471,7 +482,7 @@ private slots:
         whenModal([path](QWidget* w) {
             auto* dialog = qobject_cast<QFileDialog*>(w);
             QVERIFY(dialog);
-            QVERIFY(dialog->nameFilters().join(";").contains("Glenthorpevale Puzzles (*.gvp)"));
+            QVERIFY(dialog->nameFilters().join(";").contains("Pavalo Puzzles (*.gvp)"));
             dialog->selectFile(path);
             QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         });
@@ -522,7 +533,7 @@ private slots:
 
         // The wallpaper goes to the backgrounds folder, then to the desktop.
         frame().dispatch(mc::kWallpaper);
-        const QString wallpaper = home_.path() + "/xdg/backgrounds/Glenthorpevale Background.bmp";
+        const QString wallpaper = home_.path() + "/xdg/backgrounds/Pavalo Background.bmp";
         QVERIFY(QFileInfo::exists(wallpaper));
         QCOMPARE(wallpaperSet_, wallpaper.toStdString());
     }
@@ -628,6 +639,56 @@ private slots:
         QTest::mouseClick(button(fc::kPaletteExit), Qt::LeftButton);
         QVERIFY(app_->document().hasPuzzle());
         QVERIFY(frame().palette().isVisible());
+    }
+
+    // The desktop's shortcuts run their menu entries; Ctrl with a tool
+    // letter leaves the tool alone.
+    void desktopShortcutsRunTheMenuEntries() {
+        startGame();
+        // Keys typed into the game window while it is the active window.
+        auto type = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+            QApplication::setActiveWindow(&app_->window());
+            QVERIFY(QTest::qWaitForWindowActive(&app_->window()));
+            QTest::keyClick(view(), key, modifiers);
+        };
+        QString title;
+        whenModal([&title](QWidget* w) {
+            title = w->windowTitle();
+            w->close();
+        });
+        type(Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(title, QString("Open"));
+
+        type(Qt::Key_F1);
+        QVERIFY(frame().helpWindow() && frame().helpWindow()->isVisible());
+        frame().helpWindow()->close();
+
+        type(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(app_->view().tool(), kToolNormal);
+
+        app_->markChanged();
+        bool asked = false;
+        whenModal([&asked](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            asked = true;
+            box->button(QMessageBox::Cancel)->click();
+        });
+        type(Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(asked);
+        QVERIFY(app_->document().hasPuzzle());
+    }
+
+    // A second copy's request brings the window back as it was: out of the
+    // task bar, but still full screen when it was.
+    void bringingToFrontKeepsFullScreen() {
+        startGame();
+        app_->window().setWindowState(Qt::WindowFullScreen | Qt::WindowMinimized);
+        app_->bringToFront();
+        QVERIFY(app_->window().isFullScreen());
+        QVERIFY(!app_->window().isMinimized());
+        QVERIFY(app_->window().isVisible());
+        app_->window().setWindowState(Qt::WindowNoState);
     }
 
     // Video Options: turning hardware stretching off stores the choice and

@@ -5,6 +5,8 @@
 #include "app/select_image_dialog.h"
 
 #include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -105,6 +107,32 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(QString::fromStdString(dialog.chosenTitle()), QString("pic12"));
         QVERIFY(!dialog.isVisible());
+    }
+
+    // Load Image / Add Image open Qt's file dialog with the chooser's filter:
+    // every sample picture shipped with the program is listed under the
+    // first ("Images") filter, which is the one the dialog starts with.
+    void pictureFilePickerListsTheSamplePictures() {
+        QStringList listed;
+        QTimer::singleShot(0, [&listed] {
+            QFileDialog* picker = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) picker = d;
+            if (!picker) return;
+            auto* list = picker->findChild<QListView*>("listView");
+            if (list) {
+                (void)QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) >= 5; }, 5000);
+                for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+                    listed << list->model()->index(r, 0, list->rootIndex()).data().toString();
+            }
+            picker->reject();
+        });
+        QtSelectImageFrontEnd frontEnd(nullptr);
+        frontEnd.pickPictures(select_image_text::kLoadPictureTitle, select_image_text::kPictureFilter,
+                              PAVALO_SAMPLE_DIR, true);
+        listed.sort();
+        QCOMPARE(listed, QStringList({"balloons.bmp", "bubbles.mpg", "stained-glass.bmp", "sunset-harbour.jpg",
+                                      "sunset-lake.wda"}));
     }
 
     void passwordDialogStaysOpenUntilTheRightPassword() {

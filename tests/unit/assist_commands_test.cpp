@@ -566,6 +566,15 @@ TEST(ViewMenu, FindToolMenuAndPaletteMenu) {
     std::vector<MenuItem> bar = composePaletteMenu(p);
     ASSERT_EQ(bar.size(), 1u);
     EXPECT_EQ(bar[0].text, "&Menu");
+    EXPECT_EQ(findMenuItem(bar, mc::kAbout)->text, "&About Pavalo...");
+    // The desktop's shortcuts are shown beside their entries.
+    EXPECT_EQ(findMenuItem(bar, mc::kNew)->shortcut, "Ctrl+N");
+    EXPECT_EQ(findMenuItem(bar, mc::kOpen)->shortcut, "Ctrl+O");
+    EXPECT_EQ(findMenuItem(bar, mc::kSave)->shortcut, "Ctrl+S");
+    EXPECT_EQ(findMenuItem(bar, mc::kSaveAs)->shortcut, "Ctrl+Shift+S");
+    EXPECT_EQ(findMenuItem(bar, mc::kHelpTopics)->shortcut, "F1");
+    EXPECT_EQ(findMenuItem(bar, mc::kExit)->shortcut, "Ctrl+Q");
+    EXPECT_EQ(findMenuItem(bar, mc::kCenter)->shortcut, "");
     EXPECT_FALSE(findMenuItem(bar, mc::kRecentFile)->enabled);
     p.recentFiles = {"a.gvp", "b.gvp"};
     p.rotatedPieces = true;

@@ -209,7 +209,7 @@ TEST_F(DocumentTest, SaveOpenAndRefusedFiles) {
     platform.messages.clear();
     EXPECT_FALSE(second.open(junk));
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "This is not a Glenthorpevale saved puzzle");
+    EXPECT_EQ(platform.messages[0].text, "This is not a Pavalo saved puzzle");
     EXPECT_EQ(front.log.back(), "forget " + junk);
     EXPECT_EQ(other.pieceCount(), 20);  // the puzzle stays
 

@@ -482,8 +482,8 @@ TEST(Wallpaper, TheBackgroundsFolderAndTheFileName) {
     EXPECT_EQ(wallpaperFolder("/data", "/home/u"), "/data/backgrounds");
     EXPECT_EQ(wallpaperFolder("relative", "/home/u"), "/home/u/.local/share/backgrounds");
     EXPECT_EQ(wallpaperFolder("", ""), "");
-    EXPECT_EQ(wallpaperPath("/d/backgrounds"), "/d/backgrounds/Glenthorpevale Background.bmp");
-    EXPECT_EQ(wallpaperPath("/d/backgrounds/"), "/d/backgrounds/Glenthorpevale Background.bmp");
+    EXPECT_EQ(wallpaperPath("/d/backgrounds"), "/d/backgrounds/Pavalo Background.bmp");
+    EXPECT_EQ(wallpaperPath("/d/backgrounds/"), "/d/backgrounds/Pavalo Background.bmp");
     PuzzleModel empty;
     DrawSurface picture, like, out;
     picture.create(8, 8, 24);

@@ -44,7 +44,11 @@ public:
         for (int edge = 0; edge < 4; ++edge) model.setChecked(edge, (edgeMask >> edge) & 1);
         return model.delivery.choose(edgeDelivery);
     }
-    std::optional<uint32_t> chooseColour(uint32_t, std::array<uint32_t, 16>&) override { return colourAnswer; }
+    std::optional<uint32_t> customAnswer;  // put into the first custom colour while choosing
+    std::optional<uint32_t> chooseColour(uint32_t, std::array<uint32_t, 16>& custom) override {
+        if (customAnswer) custom[0] = *customAnswer;
+        return colourAnswer;
+    }
     void setTitle(const std::string& t) override { title = t; }
     void showPalette(const PaletteState& state) override { palette = state; }
     void returnToStart() override { ++returnsToStart; }
@@ -127,6 +131,27 @@ TEST_F(GameSessionTest, NewPuzzleThroughTheMenuCommandShowsAPlayablePuzzle) {
     EXPECT_TRUE(front_.palette.isEnabled(fc::kBox1));
     EXPECT_EQ(front_.palette.tool, kToolNormal);
     EXPECT_EQ(session_->compositor().state().displayState, DisplayState::Playing);
+}
+
+TEST_F(GameSessionTest, TheTitleNamesTheFileAndMarksUnsavedChanges) {
+    startPuzzle();
+    session_->document().setModified(false);
+    session_->refreshTitle();
+    EXPECT_EQ(front_.title, "Pavalo");
+    drag(pointOn(3), {700, 600});
+    EXPECT_EQ(front_.title, "*Pavalo");
+
+    const std::string first = (folder_ / "first.gvp").string();
+    platform_.saveAnswers.push_back(first);
+    ASSERT_TRUE(session_->dispatch(mc::kSaveAs));
+    EXPECT_EQ(front_.title, "Pavalo - first.gvp");
+    drag(pointOn(4), {650, 560});
+    EXPECT_EQ(front_.title, "*Pavalo - first.gvp");
+
+    // Save As under another name: the title follows the new name.
+    platform_.saveAnswers.push_back((folder_ / "second.gvp").string());
+    ASSERT_TRUE(session_->dispatch(mc::kSaveAs));
+    EXPECT_EQ(front_.title, "Pavalo - second.gvp");
 }
 
 TEST_F(GameSessionTest, APieceDroppedOnItsPlaceLocksInAndUndoTakesItBack) {
@@ -237,6 +262,17 @@ TEST_F(GameSessionTest, ColourCommandsChangeTheRendererOnlyWhenAColourIsChosen) 
     ASSERT_TRUE(session_->dispatch(fc::kBackgroundColour));
     EXPECT_EQ(session_->colours().chosen(ColourItem::Background), chosenColour(10, 200, 30));
     EXPECT_EQ(session_->compositor().state().options.background, chosenColour(10, 200, 30));
+}
+
+TEST_F(GameSessionTest, CustomColoursAreKeptOnlyWhenTheChooserEndsWithOk) {
+    startPuzzle();
+    const uint32_t before = session_->colours().customColour(0);
+    front_.customAnswer = before ^ 0x00FFFFu;
+    ASSERT_TRUE(session_->dispatch(fc::kPieceOutlineColour));  // Cancel
+    EXPECT_EQ(session_->colours().customColour(0), before);
+    front_.colourAnswer = chosenColour(1, 2, 3);
+    ASSERT_TRUE(session_->dispatch(fc::kPieceOutlineColour));  // OK
+    EXPECT_EQ(session_->colours().customColour(0), before ^ 0x00FFFFu);
 }
 
 TEST_F(GameSessionTest, ExitAsksToSaveAndReturnsToTheStartOnlyWhenNotCancelled) {

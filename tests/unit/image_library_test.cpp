@@ -155,35 +155,47 @@ TEST_F(LibraryTest, ThumbnailsAreScaledAndCentredOnLightGrey) {
     EXPECT_EQ(t[249].red, 252);
 }
 
-TEST_F(LibraryTest, UnreadablePicturesGetThePlaceholderAndAreStillAdded) {
+TEST_F(LibraryTest, FilesThatAreNotPicturesAreRefusedAndLeaveTheLibraryAsItWas) {
     const std::string lib = path("p.gvl");
     const std::string text = path("notes.txt");
     std::ofstream(text) << "not a picture";
-    EXPECT_EQ(addImageToLibrary(platform, lib, text), 1);
+    // A library that does not exist yet is not made for a refused file.
+    EXPECT_EQ(addImageToLibrary(platform, lib, text), -1);
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[0].text, "Invalid file format");
     EXPECT_EQ(platform.messages[1].text, "Unable to create thumbnail");
-    const LibraryImageRecord r = record(lib, 0);
-    EXPECT_EQ(r.titleText(), "notes");
-    // The placeholder bitmap is 96 x 96: it fills the thumbnail.
-    EXPECT_EQ(std::make_pair(r.thumbWidth, r.thumbHeight), std::make_pair(96, 96));
-    EXPECT_NE(std::count(r.thumbnail.begin(), r.thumbnail.end(), kThumbnailBackground), 9216);
+    EXPECT_FALSE(std::filesystem::exists(lib));
 
-    // A missing BMP, and a movie without a movie system.
+    ASSERT_EQ(addImageToLibrary(platform, lib, picture("real.bmp", 40, 30)), 1);
+    const auto bytesOf = [](const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytesOf(lib);
     platform.messages.clear();
-    EXPECT_EQ(addImageToLibrary(platform, lib, path("gone.bmp")), 2);
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "Unable to create thumbnail");
+    EXPECT_EQ(addImageToLibrary(platform, lib, text), -1);
+    EXPECT_EQ(addImageToLibrary(platform, lib, path("gone.bmp")), -1);  // missing
+    std::ofstream(path("broken.bmp")) << "BM but nothing more";
+    EXPECT_EQ(addImageToLibrary(platform, lib, path("broken.bmp")), -1);
+    EXPECT_EQ(addImageToLibrary(platform, lib, path("gone.avi"), [](const std::string&, DrawSurface&) { return false; }),
+              -1);
+    EXPECT_EQ(bytesOf(lib), before);
+
+    // A movie without a movie system is kept with the placeholder (the
+    // player was told that movies need one); 96 x 96, it fills the thumbnail.
     platform.messages.clear();
-    EXPECT_EQ(addImageToLibrary(platform, lib, path("clip.MPG")), 3);
+    EXPECT_EQ(addImageToLibrary(platform, lib, path("clip.MPG")), 2);
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[0].text, library_text::kNoMovieSystem);
+    const LibraryImageRecord r = record(lib, 1);
+    EXPECT_EQ(std::make_pair(r.thumbWidth, r.thumbHeight), std::make_pair(96, 96));
+    EXPECT_NE(std::count(r.thumbnail.begin(), r.thumbnail.end(), kThumbnailBackground), 9216);
     // With a movie system, its first frame is the picture.
     platform.messages.clear();
     MovieFrameLoader frames = [](const std::string&, DrawSurface& s) { return s.create(64, 32, 24); };
-    EXPECT_EQ(addImageToLibrary(platform, lib, path("clip.avi"), frames), 4);
+    EXPECT_EQ(addImageToLibrary(platform, lib, path("clip.avi"), frames), 3);
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(record(lib, 3).width, 64);
+    EXPECT_EQ(record(lib, 2).width, 64);
 }
 
 TEST_F(LibraryTest, AnimationsAddTheirFirstFrame) {

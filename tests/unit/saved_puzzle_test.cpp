@@ -251,7 +251,7 @@ TEST(SavedPuzzle, MagicAndVersionMessages) {
     wrong[0] = 't';
     OpenResult r = decodeInto(wrong, target);
     EXPECT_EQ(r.status, OpenStatus::NotSavedPuzzle);
-    EXPECT_EQ(r.message, "This is not a Glenthorpevale saved puzzle");
+    EXPECT_EQ(r.message, "This is not a Pavalo saved puzzle");
     std::vector<uint8_t> longer = bytes;  // the text must end where the magic's does
     longer[34] = 'X';
     EXPECT_EQ(decodeInto(longer, target).status, OpenStatus::NotSavedPuzzle);
@@ -261,7 +261,7 @@ TEST(SavedPuzzle, MagicAndVersionMessages) {
     storeU32(&old[50], 107);
     r = decodeInto(old, target);
     EXPECT_EQ(r.status, OpenStatus::OtherVersion);
-    EXPECT_EQ(r.message, "This Puzzle was saved with an older version of Tessel");
+    EXPECT_EQ(r.message, "This Puzzle was saved with an older version of Pavalo");
     EXPECT_EQ(encoded(target), before);
 }
 

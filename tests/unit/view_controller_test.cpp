@@ -73,6 +73,10 @@ struct Windows : ViewWindows {
     void setBoxZoom(int box, int zoom) override { zooms[size_t(box)] = zoom; }
     void toolChanged(int tool) override { tools.push_back(tool); }
     void toggleSortingBox(int box) override { toggledBoxes.push_back(box); }
+    int sideToggles = 0;  // overview, preview and tool palette
+    void toggleOverview() override { ++sideToggles; }
+    void togglePreview() override { ++sideToggles; }
+    void toggleToolPalette() override { ++sideToggles; }
     void redrawOverview() override { ++overviews; }
     void hideSideWindows() override { ++hidden; }
     void restoreSideWindows() override { ++restored; }
@@ -261,6 +265,30 @@ TEST(ViewDrag, RightButtonDuringADragDropsFirstThenShowsTheMenu) {
     EXPECT_EQ(f.platform.postedCommands, (std::vector<uint32_t>{menu_command::kFindEdges}));
 }
 
+TEST(ViewDrag, AModalWindowEndsTheDragWhereTheGroupLies) {
+    Fixture f;
+    f.press({35, 35});
+    f.move({135, 135});
+    f.view.modalWindowOpened();
+    EXPECT_EQ(f.view.dragPiece(), kNone);
+    EXPECT_EQ(f.at(0), (Point{130, 130}));
+    EXPECT_EQ(f.sounds.played, (Sounds{kSoundPickupPiece, kSoundDropPiece}));
+    f.move({335, 335});  // no button is down any more: nothing follows
+    EXPECT_EQ(f.at(0), (Point{130, 130}));
+    f.release({335, 335});
+    EXPECT_EQ(f.at(0), (Point{130, 130}));
+
+    // An unfinished band is wiped without selecting.
+    f.press({700, 550});
+    f.move({720, 570});
+    ASSERT_TRUE(f.view.bandActive());
+    f.view.modalWindowOpened();
+    EXPECT_FALSE(f.view.bandActive());
+    f.release({720, 570});
+    EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 0);
+    f.view.modalWindowOpened();  // nothing held: nothing happens
+}
+
 // ------------------------------------------------------------------ bands
 
 TEST(ViewBand, CtrlAndShiftAddToTheSelectionAPlainBandReplacesIt) {
@@ -427,6 +455,16 @@ TEST(ViewScroll, EdgeScrollsByTheOverhangUntilTheBoundsRefuse) {
     EXPECT_EQ(g.view.assemblyOffset(), (Point{61, 0}));
 }
 
+TEST(ViewScroll, TheIdleScrollKeepsThePlayersLastHit) {
+    Fixture f;
+    f.view.setScrollBounds({-1000, -1000, 1000, 1000});
+    f.move({35, 35});
+    ASSERT_EQ(f.view.lastHit().piece(), 0);
+    EXPECT_TRUE(f.view.idleEdgeScroll({kW - 1, 300}, {}));
+    EXPECT_NE(f.view.assemblyOffset(), (Point{0, 0}));
+    EXPECT_EQ(f.view.lastHit().piece(), 0);
+}
+
 // Zoomed in, the view shows only W >> z of the play area, so the world may
 // move that much further left (and up) before the bounds' low edge is reached.
 TEST(ViewScroll, LowBoundsAllowForTheZoomedViewsSize) {
@@ -495,6 +533,24 @@ TEST(ViewKeys, ToolKeysSetToolsAndCursorsAndRespectTheAllowances) {
     EXPECT_TRUE(g.platform.postedCommands.empty());
     g.view.keyDown(ViewKey::Z, {});
     EXPECT_EQ(g.view.tool(), kToolZoom);
+}
+
+TEST(ViewKeys, LettersWithCtrlLeaveToolsAndWindowsAlone) {
+    Fixture f;
+    for (ViewKey k : {ViewKey::A, ViewKey::S, ViewKey::Z, ViewKey::F, ViewKey::N, ViewKey::C, ViewKey::O, ViewKey::P,
+                      ViewKey::T})
+        f.view.keyDown(k, {.control = true});
+    EXPECT_EQ(f.view.tool(), kToolNormal);
+    EXPECT_TRUE(f.windows.tools.empty());
+    EXPECT_TRUE(f.windows.toggledBoxes.empty());
+    EXPECT_EQ(f.windows.sideToggles, 0);
+    EXPECT_TRUE(f.platform.postedCommands.empty());
+    // Ctrl still changes the zoom cursor, and the same letter alone acts.
+    f.view.keyDown(ViewKey::Z, {});
+    f.view.keyDown(ViewKey::Control, {.control = true});
+    EXPECT_EQ(f.platform.cursors.back(), CursorShape::ZoomOut);
+    f.view.keyDown(ViewKey::A, {.shift = true});
+    EXPECT_EQ(f.view.tool(), kToolArrange);
 }
 
 TEST(ViewKeys, ArrowsScrollOneCellScaledByTheZoom) {
@@ -578,6 +634,16 @@ TEST(ViewKeys, BackspaceUndoesThePickUpAndTheScrollAfterIt) {
     EXPECT_EQ(f.model.solvedX(0), kPicLeft);  // the solved places agree
     std::string why;
     EXPECT_TRUE(f.model.checkInvariants(&why)) << why;
+
+    // Ctrl+Z is the desktop's undo key: the same as Backspace.
+    f.press({35, 35});
+    f.move({535, 535});
+    f.release({535, 535});
+    f.sounds.played.clear();
+    f.view.keyDown(ViewKey::Z, {.control = true});
+    EXPECT_EQ(f.sounds.played, (Sounds{23}));
+    EXPECT_EQ(f.at(0), (Point{30, 30}));
+    EXPECT_EQ(f.view.tool(), kToolNormal);
 }
 
 // ----------------------------------------------------- messages and more
