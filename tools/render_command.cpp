@@ -85,8 +85,8 @@ int renderCommand(const Args& args) {
     // Loaded as the game loads it for a display of that depth.
     DrawSurface picture;
     if (!loadStillPicture(picture, o.picture, jpeg, o.depth)) {
-        std::fprintf(stderr, "pavalo-tool render: cannot load the picture %s (error %d)\n", o.picture.c_str(),
-                     picture.lastLoadError);
+        std::fprintf(stderr, "pavalo-tool render: %s: %s\n", o.picture.c_str(),
+                     loadErrorText(picture.lastLoadError).c_str());
         return 1;
     }
     if (picture.width() != record.pictureWidth || picture.height() != record.pictureHeight) {
