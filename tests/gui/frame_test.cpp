@@ -372,13 +372,15 @@ private slots:
         QVERIFY(model().isSelected(ListId::Main, p));
     }
 
-    // The solve tool as a player meets it: picked on the palette, dragged
-    // with the mouse over the top-left quarter of the empty assembled
-    // picture with nothing selected. Every piece whose place meets the
-    // rectangle is solved, wherever it lay; the tool stays for the next drag.
+    // The solve tool as a new player meets it: S pressed as soon as the
+    // puzzle shows (before anything was clicked, so the key must find the
+    // view through the window), then a drag over the top-left quarter of the
+    // empty assembled picture with nothing selected. Every piece whose place
+    // meets the rectangle is solved, wherever it lay; the tool stays.
     void solveToolDraggedOverTheEmptyPicture() {
         startGame();
-        QTest::mouseClick(button(fc::kSolveTool), Qt::LeftButton);
+        QCOMPARE(app_->window().focusWidget(), static_cast<QWidget*>(view()));
+        QTest::keyClick(app_->window().windowHandle(), Qt::Key_S);
         QCOMPARE(app_->view().tool(), kToolSolve);
         QVERIFY(button(fc::kSolveTool)->on());
         const SettingsRecord& r = app_->document().record();
