@@ -18,6 +18,10 @@ GameWindow::GameWindow(Compositor& compositor, QSize windowed)
         setGeometry(screen()->geometry());
     }
     view_->setGeometry(rect());
+    // The keys (tool letters, Backspace, arrows) belong to the view from the
+    // start, not only once it has been clicked; the window passes its focus on.
+    setFocusProxy(view_);
+    view_->setFocus();
 }
 
 Rect GameWindow::windowRect() const {

@@ -960,6 +960,24 @@ void ViewController::spaceKey() {
     }
 }
 
+bool ViewController::undoLastMove(bool fromKeyboard) {
+    // Not while something is held: the lists are rebuilt by an undo.
+    if (!puzzleExists() || busy()) return false;
+    const bool undone = fromKeyboard
+                            ? c_.undo.undoFromKeyboard(c_.puzzleState, c_.model, c_.settings, c_.undoActions)
+                            : c_.undo.undo(c_.model, c_.settings, c_.undoActions);
+    if (undone) {
+        // The restored record brings back the offset its positions belong
+        // to, and its zoom.
+        NamedLock lock(NamedMutex::PIECE);
+        c_.model.geometry().offsetX = c_.settings.assemblyOffsetX;
+        c_.model.geometry().offsetY = c_.settings.assemblyOffsetY;
+        c_.settings.zoomShift = clampZoom(c_.settings.zoomShift);
+    }
+    invalidateAll(WindowId::view());
+    return undone;
+}
+
 void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
     keys_ = keys;
     if (!puzzleExists()) return;
@@ -1038,17 +1056,7 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
             c_.windows.toggleToolPalette();
             break;
         case ViewKey::Backspace:
-            // Not while something is held: the lists are rebuilt by an undo.
-            if (busy()) break;
-            if (c_.undo.undoFromKeyboard(c_.puzzleState, c_.model, c_.settings, c_.undoActions)) {
-                // The restored record brings back the offset its positions
-                // belong to, and its zoom.
-                NamedLock lock(NamedMutex::PIECE);
-                c_.model.geometry().offsetX = c_.settings.assemblyOffsetX;
-                c_.model.geometry().offsetY = c_.settings.assemblyOffsetY;
-                c_.settings.zoomShift = clampZoom(c_.settings.zoomShift);
-            }
-            invalidateAll(WindowId::view());
+            undoLastMove(true);
             break;
         case ViewKey::Control:
             if (tool() == kToolZoom) c_.platform.setCursor(CursorShape::ZoomOut);

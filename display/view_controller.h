@@ -229,6 +229,11 @@ public:
     void rightButton(WindowId window, Point at, KeyFlags keys);
     // Keys; the pointer's position in `window` comes from the platform.
     void keyDown(ViewKey key, KeyFlags keys, WindowId window = WindowId::view());
+    // Puts the last recorded arrangement back: Backspace and Ctrl+Z
+    // (fromKeyboard, refused once the puzzle is complete) and the tool
+    // palette's Undo button (also after completion). Nothing while a piece,
+    // selection or band is held. True when something was undone.
+    bool undoLastMove(bool fromKeyboard);
     void keyUp(ViewKey key, KeyFlags keys);
     // A modal window opened and took the pointer and keys, so no button
     // release will come: a held group or selection is let go where it lies

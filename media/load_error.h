@@ -20,6 +20,8 @@ enum LoadError : int32_t {
     // The data is damaged: truncated, sizes the file cannot hold, a decoder
     // error or warning, or a JPEG colour space that cannot be shown.
     kLoadErrorDamaged = 5,
+    // A true-colour picture was asked for on a display that has only 8 bits.
+    kLoadErrorNeedsTrueColour = 6,
 };
 
 }  // namespace pavalo

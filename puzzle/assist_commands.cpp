@@ -70,30 +70,33 @@ template <class Find>
 int AssistCommands::findAndDeliver(Find&& find, int delivery) {
     const int k = delivery >= 1 && delivery <= 4 ? delivery : 0;
     const ListId target = k ? sortingBoxList(k) : ListId::None;
-    // Pieces gathered into the box are found again in its own list; each
-    // counts once.
+    // Each found piece counts once, in whichever list it was found.
     std::vector<uint8_t> counted(size_t(std::max(model_.pieceCount(), 0)), 0);
     int selected = 0;
-    // Gathers the selection of `from` into the chosen box. The box opens
-    // only once something is on its way, so a find that collects nothing
-    // leaves every window as it was.
-    auto gather = [&](ListId from) {
-        if (!frontEnd_.isBoxOpen(k)) frontEnd_.openBox(k);
-        if (from == ListId::Main && game_.networkGame && !game_.host)
-            frontEnd_.announceIntoSortingBox(selectedPiecesOf(model_, ListId::Main));
-        model_.moveSelectedPiecesToList(target, from);
-    };
     for (ListId list : kSearchOrder) {
         const std::vector<int32_t> found = find(list);
         if (found.empty()) continue;
-        const std::vector<int32_t> granted = selector_.select(model_, list, found);
-        for (int32_t p : granted) {
+        for (int32_t p : selector_.select(model_, list, found)) {
             if (model_.validPiece(p) && !counted[size_t(p)]) {
                 counted[size_t(p)] = 1;
                 ++selected;
             }
         }
-        if (k && list != target && !granted.empty()) gather(list);
+    }
+    // The chosen box takes the selection of the play area and of every other
+    // box, pieces selected before the find included. It opens only once
+    // something was found, so a find that collects nothing leaves every
+    // window and piece as it was.
+    if (k && selected > 0) {
+        if (!frontEnd_.isBoxOpen(k)) frontEnd_.openBox(k);
+        for (ListId from : kSearchOrder) {
+            if (from == target) continue;
+            if (from == ListId::Main && game_.networkGame && !game_.host) {
+                const std::vector<int32_t> pieces = selectedPiecesOf(model_, ListId::Main);
+                if (!pieces.empty()) frontEnd_.announceIntoSortingBox(pieces);
+            }
+            model_.moveSelectedPiecesToList(target, from);
+        }
     }
     if (k && selected > 0 && frontEnd_.isBoxOpen(k)) {
         lastHit_ = HitCode::sortingBox(k - 1, kNone);

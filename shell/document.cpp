@@ -9,8 +9,8 @@
 #include "common/random.h"
 #include "common/sound_events.h"
 #include "surface/display_modes.h"
-#include "media/bmp.h"
-#include "media/jpeg.h"
+#include "media/load_error.h"
+#include "media/still_picture.h"
 #include "media/movie_names.h"
 #include "puzzle/cutter.h"
 #include "puzzle/saved_puzzle.h"
@@ -30,13 +30,12 @@ std::string lowerExtension(const std::string& path) {
     return ext;
 }
 
-// The depth a picture is decoded at: true colour when the display offers it.
+// The display depth pictures are loaded at: true colour when the display
+// offers it, else 8 bits.
 int32_t trueColourDepth(int32_t width, int32_t height) {
     int32_t best = bestDisplayDepth(width, height, 24);
     return best >= 16 ? best : 8;
 }
-
-bool displayHasTrueColour(int32_t width, int32_t height) { return bestDisplayDepth(width, height, 24) >= 16; }
 
 }  // namespace
 
@@ -92,7 +91,7 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
                 showMessage(document_text::kImageNotFound);
                 return false;
             }
-            if (!decodeJpegFile(picture_, path, trueColourDepth(W, H))) {
+            if (!loadStillPicture(picture_, path, true, trueColourDepth(W, H))) {
                 showMessage(picture_.lastLoadError == kLoadErrorNoSurface ? document_text::kNoSurface
                                                                         : document_text::kImageNotFound);
                 return false;
@@ -126,18 +125,14 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
             return false;
         }
         case kPictureBmp: {
-            if (!loadBmpFile(picture_, path)) {
+            if (!loadStillPicture(picture_, path, false, trueColourDepth(W, H))) {
                 switch (picture_.lastLoadError) {
                     case kLoadErrorUnsupportedDepth:
                     case kLoadErrorCompressed: showMessage(document_text::kBmpDepth); break;
+                    case kLoadErrorNeedsTrueColour: showMessage(document_text::kTrueColourBmp); break;
                     case kLoadErrorNoSurface: showMessage(document_text::kNoSurface); break;
                     default: showMessage(document_text::kImageNotFound); break;
                 }
-                return false;
-            }
-            if (picture_.depth() == 24 && !displayHasTrueColour(W, H)) {
-                picture_.releasePixels();
-                showMessage(document_text::kTrueColourBmp);
                 return false;
             }
             return true;

@@ -177,8 +177,17 @@ void GameSession::registerCommands() {
         redrawPlayArea();
         refreshPalette();
     }, CommandScope::Palette);
-    // The key's path: refused while something is held and once complete.
-    t.set(fc::kPaletteUndo, [this] { view_->keyDown(ViewKey::Backspace, {}); }, CommandScope::Palette);
+    // Unlike the keys, the button also takes back the move that completed
+    // the puzzle; the puzzle is then in play again.
+    t.set(fc::kPaletteUndo, [this] {
+        if (!view_->undoLastMove(false) || document_->puzzleState() == kPuzzleStateCompleted) return;
+        RendererState& state = compositor_->state();
+        if (state.viewMode == kViewFinished) state.viewMode = kViewPiecesShown;
+        assistDisabled_ = false;
+        refreshTitle();
+        refreshPalette();
+        redrawPlayArea();
+    }, CommandScope::Palette);
 }
 
 std::vector<MenuItem> GameSession::paletteMenu() const {

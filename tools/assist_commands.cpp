@@ -7,7 +7,7 @@
 #include "surface/draw_surface.h"
 #include "display/picture_view_adapter.h"
 #include "media/bmp.h"
-#include "media/jpeg.h"
+#include "media/still_picture.h"
 #include "media/picture_probe.h"
 #include "puzzle/assist_tools.h"
 #include "puzzle/saved_puzzle.h"
@@ -51,12 +51,10 @@ bool openPuzzle(const char* command, const std::string& path, Opened& p) {
     return r.ok();
 }
 
-// Loads the puzzle's picture as the game would: a JPEG at `depth`, a BMP at
-// its own depth.
+// Loads the puzzle's picture as the game would for a display of `depth`.
 bool loadPicture(DrawSurface& surface, const std::string& path, int32_t depth, std::string& error) {
-    const bool ok = (probePictureFile(path, nullptr) & kProbeJpeg) ? decodeJpegFile(surface, path, depth)
-                                                                   : loadBmpFile(surface, path);
-    if (!ok) error = path + ": the picture cannot be loaded (error " + std::to_string(surface.lastLoadError) + ")";
+    const bool ok = loadStillPicture(surface, path, (probePictureFile(path, nullptr) & kProbeJpeg) != 0, depth);
+    if (!ok) error = path + ": " + loadErrorText(surface.lastLoadError);
     return ok;
 }
 

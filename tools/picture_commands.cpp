@@ -24,6 +24,18 @@ int failure(const char* command, const std::string& message) {
     return 1;
 }
 
+
+// Loads a still picture: a JPEG decoded at `jpegDepth`, a BMP at its own
+// depth. False with a message on failure.
+bool loadPicture(DrawSurface& surface, const std::string& path, int32_t jpegDepth, std::string& error) {
+    const bool ok = (probePictureFile(path, nullptr) & kProbeJpeg) ? decodeJpegFile(surface, path, jpegDepth)
+                                                                   : loadBmpFile(surface, path);
+    if (!ok) error = path + ": " + loadErrorText(surface.lastLoadError);
+    return ok;
+}
+
+}  // namespace
+
 std::string loadErrorText(int32_t code) {
     switch (code) {
         case kLoadErrorUnsupportedDepth:
@@ -36,21 +48,13 @@ std::string loadErrorText(int32_t code) {
             return "no surface could be made at the picture's size";
         case kLoadErrorDamaged:
             return "the picture file is damaged";
+        case kLoadErrorNeedsTrueColour:
+            return "The specified image is a 24 bit .BMP file, but your video card does not support true-color at "
+                   "the current resolution.";
         default:
             return "the picture could not be loaded (code " + std::to_string(code) + ")";
     }
 }
-
-// Loads a still picture: a JPEG decoded at `jpegDepth`, a BMP at its own
-// depth. False with a message on failure.
-bool loadPicture(DrawSurface& surface, const std::string& path, int32_t jpegDepth, std::string& error) {
-    const bool ok = (probePictureFile(path, nullptr) & kProbeJpeg) ? decodeJpegFile(surface, path, jpegDepth)
-                                                                   : loadBmpFile(surface, path);
-    if (!ok) error = path + ": " + loadErrorText(surface.lastLoadError);
-    return ok;
-}
-
-}  // namespace
 
 int probeCommand(const Args& args) {
     if (args.size() != 1) return usageError("probe", "usage: probe FILE");

@@ -8,7 +8,8 @@
 #include "display/compositor.h"
 #include "surface/display_modes.h"
 #include "media/bmp.h"
-#include "media/jpeg.h"
+#include "media/picture_probe.h"
+#include "media/still_picture.h"
 #include "puzzle/saved_puzzle.h"
 #include "tools/tool_commands.h"
 
@@ -55,20 +56,6 @@ bool parseRenderOptions(const Args& args, RenderOptions& o) {
     return !o.puzzle.empty() && !o.out.empty();
 }
 
-// Loads the picture at the wanted depth, converting a BMP when its own depth
-// differs.
-bool loadPictureAt(const std::string& path, int32_t depth, DrawSurface& picture) {
-    const bool isJpeg = path.size() > 4 && (path.find(".jpg") != std::string::npos || path.find(".jpeg") != std::string::npos ||
-                                            path.find(".JPG") != std::string::npos);
-    if (isJpeg) return decodeJpegFile(picture, path, depth);
-    DrawSurface file;
-    if (!loadBmpFile(file, path)) return false;
-    if (file.depth() == depth) return picture.create(file.width(), file.height(), depth) &&
-                                      picture.copyPaletteFrom(file, false) && picture.copyBitmap(file, 0, 0);
-    if (depth == 8) return picture.ditherFrom24(file);
-    return picture.create(file.width(), file.height(), depth) && picture.copyBitmap(file, 0, 0);
-}
-
 }  // namespace
 
 int renderCommand(const Args& args) {
@@ -88,10 +75,18 @@ int renderCommand(const Args& args) {
         std::fprintf(stderr, "%s: %s\n", o.puzzle.c_str(), r.message.c_str());
         return 1;
     }
-    if (o.picture.empty()) o.picture = record.picture();
+    // The record names the puzzle's picture and its kind; a picture given
+    // instead is taken as a JPEG by its name.
+    bool jpeg = record.pictureKind == kPictureJpeg;
+    if (o.picture.empty())
+        o.picture = record.picture();
+    else
+        jpeg = (probePictureFile(o.picture, nullptr) & kProbeJpeg) != 0;
+    // Loaded as the game loads it for a display of that depth.
     DrawSurface picture;
-    if (!loadPictureAt(o.picture, o.depth, picture)) {
-        std::fprintf(stderr, "pavalo-tool render: cannot load the picture %s\n", o.picture.c_str());
+    if (!loadStillPicture(picture, o.picture, jpeg, o.depth)) {
+        std::fprintf(stderr, "pavalo-tool render: %s: %s\n", o.picture.c_str(),
+                     loadErrorText(picture.lastLoadError).c_str());
         return 1;
     }
     if (picture.width() != record.pictureWidth || picture.height() != record.pictureHeight) {

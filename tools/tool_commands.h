@@ -28,6 +28,8 @@ int renderCommand(const Args& args);
 bool pictureSizeOfFile(const std::string& path, int32_t& width, int32_t& height, std::string& error);
 
 // Picture commands (picture_commands.cpp).
+// A picture loader's failure (LoadError) in words.
+std::string loadErrorText(int32_t code);
 int probeCommand(const Args& args);
 int convertCommand(const Args& args);
 int thumbCommand(const Args& args);

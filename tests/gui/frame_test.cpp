@@ -20,11 +20,13 @@
 #include <functional>
 
 #include "app/application.h"
+#include "app/cursors.h"
 #include "app/assist_dialogs_qt.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
 #include "app/help_window.h"
 #include "app/play_view.h"
+#include "app/surface_image.h"
 #include "display/compositor.h"
 #include "puzzle/piece_mask.h"
 
@@ -368,6 +370,61 @@ private slots:
         QCOMPARE(searching->bar()->maximum(), model().pieceCount() - 1);
         QVERIFY(!searching->isVisible());
         QVERIFY(model().isSelected(ListId::Main, p));
+    }
+
+    // The solve tool as a new player meets it: S pressed as soon as the
+    // puzzle shows (before anything was clicked, so the key must find the
+    // view through the window), then a drag over the top-left quarter of the
+    // empty assembled picture with nothing selected. Every piece whose place
+    // meets the rectangle is solved, wherever it lay; the tool stays.
+    void solveToolDraggedOverTheEmptyPicture() {
+        startGame();
+        QCOMPARE(app_->window().focusWidget(), static_cast<QWidget*>(view()));
+        QTest::keyClick(app_->window().windowHandle(), Qt::Key_S);
+        QCOMPARE(app_->view().tool(), kToolSolve);
+        QVERIFY(button(fc::kSolveTool)->on());
+        const SettingsRecord& r = app_->document().record();
+        const QPoint corner(model().solvedX(0) - model().piece(0).homeX, model().solvedY(0) - model().piece(0).homeY);
+        const QRect quarter(corner, QSize(r.pictureWidth / 2, r.pictureHeight / 2));
+        QVERIFY(view()->rect().contains(quarter));
+        QCOMPARE(model().countListPieces(ListId::Finished), 0);
+        QTest::mousePress(view(), Qt::LeftButton, {}, quarter.topLeft() + QPoint(3, 3));
+        QTest::mouseMove(view(), quarter.center());
+        QTest::mouseMove(view(), quarter.bottomRight());
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, quarter.bottomRight());
+        const QRect band = QRect(quarter.topLeft() + QPoint(3, 3), quarter.bottomRight()).adjusted(-1, -1, 1, 1);
+        int expected = 0;
+        for (int32_t p = 0; p < model().pieceCount(); ++p) {
+            const Piece& piece = model().piece(p);
+            const QRect place(model().solvedX(p), model().solvedY(p), piece.width, piece.height);
+            if (!place.intersects(band)) continue;
+            ++expected;
+            QCOMPARE(model().listOfPiece(p), ListId::Finished);
+        }
+        QVERIFY(expected >= 25);
+        QCOMPARE(model().countListPieces(ListId::Finished), expected);
+        QCOMPARE(app_->view().tool(), kToolSolve);
+        // And the player sees it: the picture shows where the pieces went.
+        const QImage shown = view()->grab().toImage();
+        const QImage picture = surfaceImage(app_->document().picture()).convertToFormat(QImage::Format_RGB32);
+        const QPoint inside(model().solvedX(0) + model().piece(0).width / 2, model().solvedY(0) + model().piece(0).height / 2);
+        QCOMPARE(shown.pixel(inside) & 0xFFFFFF, picture.pixel(inside - corner) & 0xFFFFFF);
+        auto pointer = [](const QCursor& c) { return std::make_pair(c.shape(), c.pixmap().toImage()); };
+        QCOMPARE(pointer(view()->cursor()), pointer(gameCursor(CursorShape::Solve)));
+
+        // The arrange tool goes back to the arrow after one use, and both the
+        // pointer and the palette show it.
+        QTest::mouseClick(button(fc::kArrangeTool), Qt::LeftButton);
+        QCOMPARE(pointer(view()->cursor()), pointer(gameCursor(CursorShape::Arrange)));
+        QVERIFY(button(fc::kArrangeTool)->on());
+        const QPoint from(quarter.right() + 20, quarter.bottom() + 20);
+        QTest::mousePress(view(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(view(), from + QPoint(60, 40));
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, from + QPoint(60, 40));
+        QCOMPARE(app_->view().tool(), kToolNormal);
+        QVERIFY(button(fc::kArrow)->on());
+        QVERIFY(!button(fc::kArrangeTool)->on());
+        QCOMPARE(pointer(view()->cursor()), pointer(gameCursor(CursorShape::Arrow)));
     }
 
     void paletteUndoTakesBackAMove() {

@@ -200,6 +200,24 @@ TEST(Delivery, FindEdgesIntoBoxTwoGathersEveryListArrangedAndDeselected) {
     EXPECT_TRUE(m.checkInvariants());
 }
 
+TEST(Delivery, PiecesSelectedBeforeTheFindGoIntoTheBoxFromEveryList) {
+    Fixture f(makePuzzle(4, 4));
+    PuzzleModel& m = f.model;
+    // The top row waits in box 3, so the play area's find and box 1's find
+    // collect nothing; pieces 5 (play area) and 6 (box 1) were selected before.
+    for (int32_t p : {0, 1, 2, 3}) m.movePieceToList(ListId::Box3, ListId::Main, p);
+    m.movePieceToList(ListId::Box1, ListId::Main, 6);
+    m.movePieceToList(ListId::Box1, ListId::Main, 9);
+    m.setGroupSelected(ListId::Main, 5, true);
+    m.setGroupSelected(ListId::Box1, 6, true);
+    EXPECT_EQ(f.commands.findEdges(kEdgeTop, 2), 4);
+    EXPECT_EQ(piecesIn(m, ListId::Box2), (std::set<int32_t>{0, 1, 2, 3, 5, 6}));
+    EXPECT_EQ(piecesIn(m, ListId::Box1), std::set<int32_t>{9});
+    EXPECT_EQ(m.countSelectedPieces(ListId::Box2), 0);
+    EXPECT_EQ(m.countSelectedPieces(ListId::Main), 0);
+    EXPECT_TRUE(m.checkInvariants());
+}
+
 TEST(Delivery, NothingFoundOpensAndMovesNothing) {
     Fixture f(makePuzzle(3, 3));
     f.model.setGroupSelected(ListId::Main, 4, true);

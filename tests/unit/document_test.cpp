@@ -9,6 +9,7 @@
 #include "common/sound_events.h"
 #include "surface/display_modes.h"
 #include "media/bmp.h"
+#include "media/still_picture.h"
 #include "platform/scripted_platform.h"
 #include "shell/document.h"
 #include "shell/runtime_probe.h"
@@ -261,6 +262,71 @@ TEST_F(DocumentTest, ReopeningFollowsTheRecordsPictureKind) {
     EXPECT_FALSE(second.hasPicture());
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, document_text::kInvalidFormat);
+}
+
+// An 8-bit picture's palette is fitted around the static colours on the
+// new-puzzle and the reopen path; a true-colour display gets the fitted
+// picture converted to its depth, the same pixels the tool loads.
+TEST_F(DocumentTest, EightBitPicturesGetTheStaticColoursOnEveryPath) {
+    // Every index is used; the colours at the static indices are far from the static colours.
+    DrawSurface source;
+    ASSERT_TRUE(source.create(64, 48, 8));
+    PaletteTable table;
+    for (int i = 0; i < 256; ++i)
+        table[size_t(i)] = {uint8_t(i * 53 + 17), uint8_t(i * 97 + 101), uint8_t(i * 29 + 211), 0};
+    ASSERT_TRUE(source.setPaletteEntries(table, true));
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) source.row(y)[x] = uint8_t(x + 64 * y);
+    const std::string picture = (dir / "odd-palette.bmp").string();
+    ASSERT_TRUE(saveBmp(source, picture));
+    const std::string saved = (dir / "odd-palette.gvp").string();
+
+    auto expectStatics = [](const DrawSurface& s, const char* path) {
+        ASSERT_EQ(s.depth(), 8) << path;
+        PaletteTable got;
+        ASSERT_TRUE(s.getPaletteEntries(got));
+        for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 246, 247, 248, 249, 250, 251, 252, 253, 254, 255}) {
+            const PaletteEntry& want = defaultPalette()[size_t(k)];
+            EXPECT_TRUE(got[size_t(k)].red == want.red && got[size_t(k)].green == want.green &&
+                        got[size_t(k)].blue == want.blue)
+                << path << ": entry " << k;
+        }
+    };
+    setDisplayModes({{1280, 1024, 8, 0}});
+    NewPuzzleOptions o;
+    o.picture = picture;
+    o.pieces = 12;
+    o.seed = 3;
+    ASSERT_TRUE(doc.newPuzzle(o));
+    expectStatics(doc.picture(), "new puzzle");
+    ASSERT_TRUE(doc.saveAs(saved));
+
+    PuzzleModel other;
+    UndoRing otherUndo;
+    Document second(other, otherUndo, prefs, platform, front);
+    second.setPlayArea(1280, 1024);
+    ASSERT_TRUE(second.open(saved));
+    expectStatics(second.picture(), "reopened");
+    PaletteTable fitted;
+    ASSERT_TRUE(second.picture().getPaletteEntries(fitted));
+    std::vector<uint8_t> indices(second.picture().row(0), second.picture().row(0) + 64 * 48);
+    for (int y = 1; y < 48; ++y)
+        std::copy_n(second.picture().row(y), 64, indices.begin() + 64 * y);
+
+    // True colour: the fitted colours, converted once the palette was fitted.
+    setDisplayModes(defaultDisplayModes(1280, 1024));
+    ASSERT_TRUE(second.open(saved));
+    const DrawSurface& deep = second.picture();
+    ASSERT_EQ(deep.depth(), 24);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const PaletteEntry& c = fitted[indices[size_t(x + 64 * y)]];
+            const uint8_t* p = deep.row(y) + 3 * x;
+            ASSERT_TRUE(p[0] == c.blue && p[1] == c.green && p[2] == c.red) << x << "," << y;
+        }
+    DrawSurface tool;
+    ASSERT_TRUE(loadStillPicture(tool, picture, false, 24));
+    for (int y = 0; y < 48; ++y) EXPECT_TRUE(std::equal(deep.row(y), deep.row(y) + 3 * 64, tool.row(y))) << y;
 }
 
 TEST_F(DocumentTest, RecutAndRotation) {

@@ -232,6 +232,38 @@ TEST_F(GameSessionTest, SolvingEverythingCompletesThePuzzleAndDisablesTheTools) 
     EXPECT_FALSE(session_->document().modified());
 }
 
+// The keys cannot take back the move that completed the puzzle; the
+// palette's Undo button can, and the puzzle is in play again.
+TEST_F(GameSessionTest, ThePaletteUndoTakesBackTheCompletingMove) {
+    startPuzzle();
+    PuzzleModel& m = session_->model();
+    const Point loose{m.piece(7).x, m.piece(7).y};
+    ViewController& v = session_->view();
+    v.setTool(kToolSolve);
+    // Ctrl: every piece whose place meets the rectangle, wherever it lies.
+    const Point from{m.solvedX(0) + 2, m.solvedY(0) + 2};
+    const Point to{from.x + m.geometry().pictureWidth - 6, from.y + m.geometry().pictureHeight - 6};
+    v.mousePress(WindowId::view(), from, {.control = true});
+    v.mouseMove(WindowId::view(), to, {.control = true});
+    v.mouseRelease(WindowId::view(), to, {.control = true});
+    ASSERT_EQ(m.countListPieces(ListId::Finished), 12);
+    ASSERT_EQ(session_->document().puzzleState(), kPuzzleStateCompleted);
+
+    v.keyDown(ViewKey::Backspace, {});
+    v.keyDown(ViewKey::Z, {.control = true});
+    EXPECT_EQ(m.countListPieces(ListId::Finished), 12);
+    EXPECT_EQ(session_->document().puzzleState(), kPuzzleStateCompleted);
+
+    ASSERT_TRUE(session_->pressPaletteButton(fc::kPaletteUndo));
+    EXPECT_EQ(m.countListPieces(ListId::Main), 12);
+    EXPECT_EQ(m.piece(7).x, loose.x);
+    EXPECT_EQ(m.piece(7).y, loose.y);
+    EXPECT_NE(session_->document().puzzleState(), kPuzzleStateCompleted);
+    EXPECT_EQ(session_->compositor().state().viewMode, kViewPiecesShown);
+    EXPECT_TRUE(front_.palette.isEnabled(fc::kArrangeTool));
+    EXPECT_TRUE(front_.palette.isEnabled(fc::kSolveTool));
+}
+
 TEST_F(GameSessionTest, ToolsFollowThePermissionsOfTheRecord) {
     startPuzzle();
     ASSERT_TRUE(session_->pressPaletteButton(fc::kArrangeTool));
