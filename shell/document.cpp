@@ -10,7 +10,7 @@
 #include "common/sound_events.h"
 #include "surface/display_modes.h"
 #include "media/bmp.h"
-#include "media/jpeg.h"
+#include "media/picture_probe.h"
 #include "media/movie_names.h"
 #include "puzzle/cutter.h"
 #include "puzzle/saved_puzzle.h"
@@ -42,7 +42,10 @@ bool displayHasTrueColour(int32_t width, int32_t height) { return bestDisplayDep
 
 std::optional<PictureKind> pictureKindForName(const std::string& path) {
     const std::string ext = lowerExtension(path);
-    if (ext == "jpg" || ext == "jpeg") return kPictureJpeg;
+    // PNG and WebP pictures are recorded as kind 1, the compressed still
+    // picture decoded at the display's depth; the decoder is then chosen by
+    // the file's first bytes (Document::loadPicture).
+    if (ext == "jpg" || ext == "jpeg" || ext == "png" || ext == "webp") return kPictureJpeg;
     if (ext == "bmp") return kPictureBmp;
     if (ext == "wda") return kPictureWda;
     if (isMovieFileName(path)) return kPictureMovie;
@@ -92,12 +95,7 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
                 showMessage(document_text::kImageNotFound);
                 return false;
             }
-            if (!decodeJpegFile(picture_, path, trueColourDepth(W, H))) {
-                showMessage(picture_.lastLoadError == kLoadErrorNoSurface ? document_text::kNoSurface
-                                                                        : document_text::kImageNotFound);
-                return false;
-            }
-            return true;
+            return loadCompressedPicture(path);
         }
         case kPictureWda:
             if (!movies_ || !movies_->openAnimation(path, picture_)) {
@@ -126,6 +124,10 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
             return false;
         }
         case kPictureBmp: {
+            // A PNG or WebP picture recorded as kind 0 (by another tool) is
+            // read by its own decoder; a BMP never starts like one.
+            const uint32_t bytesKind = pictureKindOfFile(path);
+            if (bytesKind == kProbePng || bytesKind == kProbeWebp) return loadCompressedPicture(path);
             if (!loadBmpFile(picture_, path)) {
                 switch (picture_.lastLoadError) {
                     case kLoadErrorUnsupportedDepth:
@@ -143,6 +145,14 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
             return true;
         }
     }
+    return false;
+}
+
+bool Document::loadCompressedPicture(const std::string& path) {
+    // JPEG, PNG and WebP files alike, by the kind their first bytes show.
+    if (decodeCompressedPicture(picture_, path, trueColourDepth(playWidth_, playHeight_))) return true;
+    showMessage(picture_.lastLoadError == kLoadErrorNoSurface ? document_text::kNoSurface
+                                                            : document_text::kImageNotFound);
     return false;
 }
 

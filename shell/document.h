@@ -53,8 +53,9 @@ inline constexpr const char* kLoadingImage = "Loading Image";
 }  // namespace document_text
 
 // The picture kind a file name asks for, by its extension (any case):
-// "jpg"/"jpeg", "bmp", "wda", the movie extensions ("avi", "mpg", "mpeg" and
-// the common modern containers); nothing for anything else.
+// "jpg"/"jpeg" and also "png" and "webp" (kind 1), "bmp", "wda", the movie
+// extensions ("avi", "mpg", "mpeg" and the common modern containers); nothing
+// for anything else.
 std::optional<PictureKind> pictureKindForName(const std::string& path);
 
 // What the piece-count dialog returns.
@@ -159,6 +160,9 @@ public:
 
 private:
     bool loadPicture(const std::string& path, PictureKind kind);
+    // A JPEG, PNG or WebP picture at the display's depth, with the messages
+    // of a failed JPEG load.
+    bool loadCompressedPicture(const std::string& path);
     bool runCut(int32_t columns, int32_t rows);
     void showMessage(const char* text);
 

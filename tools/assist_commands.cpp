@@ -7,7 +7,6 @@
 #include "surface/draw_surface.h"
 #include "display/picture_view_adapter.h"
 #include "media/bmp.h"
-#include "media/jpeg.h"
 #include "media/picture_probe.h"
 #include "puzzle/assist_tools.h"
 #include "puzzle/saved_puzzle.h"
@@ -51,11 +50,10 @@ bool openPuzzle(const char* command, const std::string& path, Opened& p) {
     return r.ok();
 }
 
-// Loads the puzzle's picture as the game would: a JPEG at `depth`, a BMP at
-// its own depth.
+// Loads the puzzle's picture as the game would: a JPEG, PNG or WebP picture
+// at `depth`, a BMP at its own depth.
 bool loadPicture(DrawSurface& surface, const std::string& path, int32_t depth, std::string& error) {
-    const bool ok = (probePictureFile(path, nullptr) & kProbeJpeg) ? decodeJpegFile(surface, path, depth)
-                                                                   : loadBmpFile(surface, path);
+    const bool ok = loadStillPicture(surface, path, depth);
     if (!ok) error = path + ": the picture cannot be loaded (error " + std::to_string(surface.lastLoadError) + ")";
     return ok;
 }

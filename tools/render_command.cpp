@@ -8,7 +8,7 @@
 #include "display/compositor.h"
 #include "surface/display_modes.h"
 #include "media/bmp.h"
-#include "media/jpeg.h"
+#include "media/picture_probe.h"
 #include "puzzle/saved_puzzle.h"
 #include "tools/tool_commands.h"
 
@@ -58,9 +58,7 @@ bool parseRenderOptions(const Args& args, RenderOptions& o) {
 // Loads the picture at the wanted depth, converting a BMP when its own depth
 // differs.
 bool loadPictureAt(const std::string& path, int32_t depth, DrawSurface& picture) {
-    const bool isJpeg = path.size() > 4 && (path.find(".jpg") != std::string::npos || path.find(".jpeg") != std::string::npos ||
-                                            path.find(".JPG") != std::string::npos);
-    if (isJpeg) return decodeJpegFile(picture, path, depth);
+    if (!(probePictureFile(path, nullptr) & kProbeBmp)) return loadStillPicture(picture, path, depth);
     DrawSurface file;
     if (!loadBmpFile(file, path)) return false;
     if (file.depth() == depth) return picture.create(file.width(), file.height(), depth) &&
