@@ -274,7 +274,12 @@ void Application::runStartRoutine() {
     for (;;) {
         refreshAll();
         StartDialog dialog(window_.get(), session_->continuePath().has_value());
+        dialog.takeFileDrops([this](const DroppedFile& file) { return session_->acceptsDroppedFile(file); });
         dialog.exec();
+        if (const std::optional<DroppedFile>& dropped = dialog.droppedFile()) {
+            if (session_->openDroppedFile(*dropped)) return emit puzzleReady();
+            continue;
+        }
         if (dialog.choice() == StartChoice::Exit) {
             QApplication::quit();
             return;

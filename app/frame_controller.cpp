@@ -17,6 +17,7 @@
 #include "app/assist_dialogs_qt.h"
 #include "app/audio_session.h"
 #include "app/game_window.h"
+#include "app/file_drops.h"
 #include "app/help_window.h"
 #include "app/picture_chooser.h"
 #include "app/piece_count_dialog.h"
@@ -95,6 +96,14 @@ FrameController::FrameController(Application& app) : app_(app) {
     // A dialog opened in the middle of a drag (by a key) ends the drag: the
     // button's release would go to the dialog.
     connect(&window, &GameWindow::blockedByModal, this, [this] { session().view().modalWindowOpened(); });
+
+    // A picture or saved puzzle dropped on the play area starts or opens a
+    // puzzle, as New and Open would.
+    new FileDropTarget(
+        window.view(), [this](const DroppedFile& file) { return session().acceptsDroppedFile(file); },
+        [this](const DroppedFile& file) {
+            if (session().openDroppedFile(file)) showPuzzlePalette();
+        });
 
     searching_ = new SearchingWindow(&window);
     progress_ = new ProgressWindow(&window);

@@ -166,4 +166,11 @@ void StartDialog::paintEvent(QPaintEvent*) {
         for (int x = -40; x < width(); x += 110) g.drawPath(piecePath(QRectF(x, y, 120, 120)));
 }
 
+void StartDialog::takeFileDrops(FileDropTarget::Accepts accepts) {
+    new FileDropTarget(this, std::move(accepts), [this](const DroppedFile& file) {
+        dropped_ = file;
+        accept();
+    });
+}
+
 }  // namespace pavalo

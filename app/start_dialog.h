@@ -7,6 +7,9 @@
 #include <QDialog>
 #include <QTimer>
 #include <array>
+#include <optional>
+
+#include "app/file_drops.h"
 
 #include "surface/draw_surface.h"
 #include "media/wda.h"
@@ -26,6 +29,10 @@ public:
     QPushButton* button(StartChoice c) const { return buttons_[size_t(c)]; }
     // The frame a button's animation shows now.
     int32_t buttonFrame(StartChoice c) const { return animations_[size_t(c)].frame; }
+    // Takes dropped files that `accepts` allows: a drop ends the dialog, and
+    // the file is then droppedFile() (for the start routine to open).
+    void takeFileDrops(FileDropTarget::Accepts accepts);
+    const std::optional<DroppedFile>& droppedFile() const { return dropped_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -44,6 +51,7 @@ private:
     std::array<ButtonAnimation, 6> animations_;
     QTimer timer_;
     StartChoice choice_ = StartChoice::Exit;
+    std::optional<DroppedFile> dropped_;
 };
 
 }  // namespace pavalo

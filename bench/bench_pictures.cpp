@@ -1,4 +1,5 @@
-// Benchmarks of picture work: JPEG decoding at each depth, depth-converting
+// Benchmarks of picture work: JPEG decoding at each depth, PNG and WebP
+// decoding at 24 bits, depth-converting
 // copies at screen size, dithering and thumbnails of a large picture.
 #include <benchmark/benchmark.h>
 
@@ -7,7 +8,10 @@
 
 #include "surface/draw_surface.h"
 #include "media/jpeg.h"
+#include "media/png.h"
+#include "media/webp.h"
 #include "tests/unit/jpeg_writer.h"
+#include "tests/unit/png_webp_writer.h"
 
 namespace {
 
@@ -49,6 +53,36 @@ BENCHMARK(BM_DecodeJpeg4096x3072)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// The synthetic picture as 8-bit red, green, blue, alpha.
+std::vector<uint8_t> bigRgba() {
+    const std::vector<uint8_t> rgb = testing::syntheticPicture(kBigWidth, kBigHeight);
+    std::vector<uint8_t> rgba;
+    rgba.reserve(size_t(kBigWidth) * kBigHeight * 4);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgba.insert(rgba.end(), {rgb[i], rgb[i + 1], rgb[i + 2], 255});
+    return rgba;
+}
+
+void BM_DecodePng4096x3072(benchmark::State& state) {
+    static const std::vector<uint8_t> png = testing::encodeRgbaPng(kBigWidth, kBigHeight, bigRgba());
+    DrawSurface surface;
+    for (auto _ : state) {
+        if (!decodePngMemory(surface, png, 24)) state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(surface.pixels());
+    }
+}
+BENCHMARK(BM_DecodePng4096x3072)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+void BM_DecodeWebp4096x3072(benchmark::State& state) {
+    static const std::vector<uint8_t> webp =
+        testing::encodeLossyWebp(kBigWidth, kBigHeight, testing::syntheticPicture(kBigWidth, kBigHeight), 85);
+    DrawSurface surface;
+    for (auto _ : state) {
+        if (!decodeWebpMemory(surface, webp, 24)) state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(surface.pixels());
+    }
+}
+BENCHMARK(BM_DecodeWebp4096x3072)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 void BM_CopyBitmap1920x1080(benchmark::State& state) {
     const int32_t from = int32_t(state.range(0)), to = int32_t(state.range(1));

@@ -16,6 +16,7 @@
 #include "common/text_field.h"
 #include "media/bmp.h"
 #include "media/jpeg.h"
+#include "media/picture_probe.h"
 #include "media/wda.h"
 #include "platform/platform.h"
 
@@ -246,8 +247,8 @@ bool loadLibraryPicture(const std::string& path, DrawSurface& picture, Platform*
     };
     const std::string ext = lowerExtension(path);
     bool ok = false;
-    if (ext == "jpg" || ext == "jpeg") {
-        ok = decodeJpegFile(picture, path, 24);
+    if (ext == "jpg" || ext == "jpeg" || ext == "png" || ext == "webp") {
+        ok = decodeCompressedPicture(picture, path, 24);
     } else if (ext == "wda") {
         WdaAnimation animation;
         ok = animation.loadFile(path, messages) == 1 && animation.width() > 0 && animation.height() > 0 &&

@@ -135,7 +135,8 @@ std::string fileTitle(std::string_view path);
 // without one.
 std::string lowerExtension(std::string_view path);
 
-// Loads a picture for its thumbnail by its extension: jpg/jpeg at 24 bits,
+// Loads a picture for its thumbnail by its extension: jpg/jpeg, png and webp
+// at 24 bits (decoded by the kind their first bytes show),
 // bmp, wda (frame 0 into an 8-bit surface with the animation's palette),
 // avi/mpg/mpeg through `movieFrame`. Messages: "Invalid file format" for
 // other extensions, the movie-system message when there is no movieFrame.

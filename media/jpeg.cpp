@@ -13,6 +13,7 @@
 
 #include "common/file_io.h"
 #include "common/resources.h"
+#include "media/decoded_rows.h"
 
 namespace pavalo {
 namespace {
@@ -53,24 +54,6 @@ struct JpegDecoder {
     // pointer is then null.
     ~JpegDecoder() { jpeg_destroy_decompress(&cinfo); }
 };
-
-void writeRow16(uint8_t* out, const uint8_t* bgr, JDIMENSION width, bool layout555) {
-    // Each channel keeps its top five bits, green included, as the display
-    // path has always done.
-    if (layout555) {
-        for (JDIMENSION x = 0; x < width; ++x, bgr += 3, out += 2) {
-            const uint16_t p = uint16_t(0x8000 | (bgr[2] & 0xF8) << 7 | (bgr[1] & 0xF8) << 2 | bgr[0] >> 3);
-            out[0] = uint8_t(p);
-            out[1] = uint8_t(p >> 8);
-        }
-    } else {
-        for (JDIMENSION x = 0; x < width; ++x, bgr += 3, out += 2) {
-            const uint16_t p = uint16_t((bgr[2] & 0xF8) << 8 | (bgr[1] & 0xF8) << 3 | bgr[0] >> 3);
-            out[0] = uint8_t(p);
-            out[1] = uint8_t(p >> 8);
-        }
-    }
-}
 
 // Everything that may end in a long jump. Only trivially destructible
 // objects live here, and the decoder state is reached through `d`.
@@ -133,7 +116,7 @@ LoadError runDecode(JpegDecoder& d, DrawSurface& surface, std::span<const uint8_
         } else {
             got = jpeg_read_scanlines(&d.cinfo, buffer, JDIMENSION(d.cinfo.rec_outbuf_height));
             for (JDIMENSION i = 0; i < got; ++i)
-                writeRow16(surface.row(int32_t(y + i)), buffer[i], width, layout555);
+                bgrRowTo16(surface.row(int32_t(y + i)), buffer[i], width, layout555);
         }
         if (got == 0) return kLoadErrorDamaged;
         if (surfaceDepth == 8) {

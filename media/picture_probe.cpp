@@ -1,4 +1,5 @@
-// Picture kind by file name, and sizes from BMP and JPEG headers.
+// Picture kind by file name or first bytes, and sizes from BMP, JPEG, PNG
+// and WebP headers.
 #include "media/picture_probe.h"
 
 #include <algorithm>
@@ -6,6 +7,8 @@
 #include <cstdio>
 
 #include "media/jpeg.h"
+#include "media/png.h"
+#include "media/webp.h"
 #include "media/movie_names.h"
 
 namespace pavalo {
@@ -16,9 +19,29 @@ std::string lowerCase(std::string s) {
     return s;
 }
 
-bool isJpegName(const std::string& path) {
+std::string lowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return lowerCase(path.substr(dot + 1));
+}
+
+// The kind the name asks for (kProbeBmp when it asks for none).
+uint32_t kindOfName(const std::string& path) {
+    const std::string ext = lowerExtension(path);
+    if (ext == "png") return kProbePng;
+    if (ext == "webp") return kProbeWebp;
     const std::string lower = lowerCase(path);
-    return lower.find(".jpg") != std::string::npos || lower.find(".jpeg") != std::string::npos;
+    if (lower.find(".jpg") != std::string::npos || lower.find(".jpeg") != std::string::npos) return kProbeJpeg;
+    return kProbeBmp;
+}
+
+bool readCompressedSize(uint32_t kind, const std::string& path, int32_t& width, int32_t& height) {
+    switch (kind) {
+        case kProbePng: return readPngSize(path, width, height);
+        case kProbeWebp: return readWebpSize(path, width, height);
+        default: return readJpegSize(path, width, height);
+    }
 }
 
 // Reads the 14-byte file header and the 40-byte info header; `magicOk` tells
@@ -38,7 +61,7 @@ bool readBmpHeaders(const std::string& path, BitmapInfoHeader& info, bool& magic
 }  // namespace
 
 uint32_t probePictureFile(const std::string& path, BitmapInfoHeader* info) {
-    const uint32_t kind = isJpegName(path) ? kProbeJpeg : kProbeBmp;
+    const uint32_t kind = kindOfName(path);
     if (!info) return kind;
     if (kind == kProbeBmp) {
         BitmapInfoHeader header;
@@ -49,7 +72,7 @@ uint32_t probePictureFile(const std::string& path, BitmapInfoHeader* info) {
         return kind;
     }
     int32_t width = 0, height = 0;
-    if (!readJpegSize(path, width, height)) return kind | kProbeCannotOpen;
+    if (!readCompressedSize(kind, path, width, height)) return kind | kProbeCannotOpen;
     info->width = width;
     info->height = height;
     info->bitCount = 24;
@@ -70,7 +93,7 @@ bool pictureMatchesSize(const std::string& path, int32_t width, int32_t height) 
 }
 
 bool probePictureSize(const std::string& path, int32_t& width, int32_t& height) {
-    if (isJpegName(path)) return readJpegSize(path, width, height);
+    if (const uint32_t kind = kindOfName(path); kind != kProbeBmp) return readCompressedSize(kind, path, width, height);
     BitmapInfoHeader info;
     bool magicOk = false;
     if (!readBmpHeaders(path, info, magicOk) || !magicOk || info.size < kBmpInfoHeaderSize) return false;
@@ -78,6 +101,40 @@ bool probePictureSize(const std::string& path, int32_t& width, int32_t& height) 
     width = info.width;
     height = info.height < 0 ? -info.height : info.height;
     return true;
+}
+
+uint32_t pictureKindOfBytes(std::span<const uint8_t> head) {
+    if (hasPngSignature(head)) return kProbePng;
+    if (hasWebpSignature(head)) return kProbeWebp;
+    if (head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return kProbeJpeg;
+    if (head.size() >= 2 && head[0] == 'B' && head[1] == 'M') return kProbeBmp;
+    return 0;
+}
+
+uint32_t pictureKindOfFile(const std::string& path) {
+    uint8_t head[12];
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return 0;
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    return pictureKindOfBytes(std::span<const uint8_t>(head, got));
+}
+
+bool decodeCompressedPicture(DrawSurface& surface, const std::string& path, int32_t depth) {
+    switch (pictureKindOfFile(path)) {
+        case kProbePng: return decodePngFile(surface, path, depth);
+        case kProbeWebp: return decodeWebpFile(surface, path, depth);
+        default: return decodeJpegFile(surface, path, depth);
+    }
+}
+
+bool loadPictureFile(DrawSurface& surface, const std::string& path, int32_t depth) {
+    switch (kindOfName(path)) {
+        case kProbePng: return decodePngFile(surface, path, depth);
+        case kProbeWebp: return decodeWebpFile(surface, path, depth);
+        case kProbeJpeg: return decodeJpegFile(surface, path, depth);
+        default: return loadBmpFile(surface, path);
+    }
 }
 
 }  // namespace pavalo

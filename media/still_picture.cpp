@@ -2,14 +2,18 @@
 #include "media/still_picture.h"
 
 #include "media/bmp.h"
-#include "media/jpeg.h"
 #include "media/load_error.h"
+#include "media/picture_probe.h"
 
 namespace pavalo {
 
-bool loadStillPicture(DrawSurface& picture, const std::string& path, bool jpeg, int32_t displayDepth) {
+bool loadStillPicture(DrawSurface& picture, const std::string& path, bool compressed, int32_t displayDepth) {
     picture.lastLoadError = kLoadErrorNone;
-    if (jpeg) return decodeJpegFile(picture, path, displayDepth);
+    if (!compressed) {
+        const uint32_t bytesKind = pictureKindOfFile(path);
+        compressed = bytesKind == kProbePng || bytesKind == kProbeWebp;
+    }
+    if (compressed) return decodeCompressedPicture(picture, path, displayDepth);
     if (!loadBmpFile(picture, path)) return false;
     // Entries 0-9 and 246-255 must hold the static colours that frames,
     // outlines and the selection rectangle are drawn in.

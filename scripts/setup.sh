@@ -8,8 +8,8 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache git
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # picture loading; PNG for the generated icons
-  libjpeg62-turbo-dev libpng-dev
+  # picture loading (JPEG, PNG, WebP); PNG also for the generated icons
+  libjpeg62-turbo-dev libpng-dev libwebp-dev
   # the window front end, and a virtual screen for its tests
   qt6-base-dev xvfb xauth
   # sound effects, music (MIDI through a General-MIDI soundfont) and CD audio

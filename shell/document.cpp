@@ -41,7 +41,10 @@ int32_t trueColourDepth(int32_t width, int32_t height) {
 
 std::optional<PictureKind> pictureKindForName(const std::string& path) {
     const std::string ext = lowerExtension(path);
-    if (ext == "jpg" || ext == "jpeg") return kPictureJpeg;
+    // PNG and WebP pictures are recorded as kind 1, the compressed still
+    // picture decoded at the display's depth; the decoder is then chosen by
+    // the file's first bytes (Document::loadPicture).
+    if (ext == "jpg" || ext == "jpeg" || ext == "png" || ext == "webp") return kPictureJpeg;
     if (ext == "bmp") return kPictureBmp;
     if (ext == "wda") return kPictureWda;
     if (isMovieFileName(path)) return kPictureMovie;

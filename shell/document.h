@@ -53,8 +53,9 @@ inline constexpr const char* kLoadingImage = "Loading Image";
 }  // namespace document_text
 
 // The picture kind a file name asks for, by its extension (any case):
-// "jpg"/"jpeg", "bmp", "wda", the movie extensions ("avi", "mpg", "mpeg" and
-// the common modern containers); nothing for anything else.
+// "jpg"/"jpeg" and also "png" and "webp" (kind 1), "bmp", "wda", the movie
+// extensions ("avi", "mpg", "mpeg" and the common modern containers); nothing
+// for anything else.
 std::optional<PictureKind> pictureKindForName(const std::string& path);
 
 // What the piece-count dialog returns.

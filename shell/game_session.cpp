@@ -553,6 +553,29 @@ bool GameSession::runStartChoice(StartChoice choice) {
     return doc.hasPuzzle() && doc.hasPicture();
 }
 
+bool GameSession::acceptsDroppedFile(const DroppedFile& file) const {
+    if (file.kind == DroppedFileKind::None) return false;
+    // Without a puzzle (the start dialog) New and Open are always there.
+    if (!document_->hasPuzzle()) return true;
+    const std::vector<MenuItem> menu = paletteMenu();
+    const MenuItem* item = findMenuItem(menu, file.kind == DroppedFileKind::SavedPuzzle ? mc::kOpen : mc::kNew);
+    return item && item->enabled;
+}
+
+bool GameSession::openDroppedFile(const DroppedFile& file) {
+    if (!acceptsDroppedFile(file)) return false;
+    Document& doc = *document_;
+    if (!doc.askToSaveChanges()) return false;
+    if (file.kind == DroppedFileKind::SavedPuzzle) {
+        doc.open(file.path);
+    } else {
+        NewPuzzleOptions options;
+        options.picture = file.path;
+        doc.newPuzzle(options);
+    }
+    return doc.hasPuzzle() && doc.hasPicture();
+}
+
 bool GameSession::closeRequested() {
     if (!document_->askToSaveChanges()) return false;
     playEvent(kSoundExit);

@@ -35,6 +35,7 @@
 #include "shell/colour_options.h"
 #include "shell/command_table.h"
 #include "shell/document.h"
+#include "shell/dropped_files.h"
 #include "shell/preferences.h"
 #include "shell/recent_files.h"
 #include "shell/side_window_manager.h"
@@ -255,6 +256,15 @@ public:
     // Carries out a choice of the start dialog (Exit and the network games
     // do nothing here); true when a puzzle and its picture are ready.
     bool runStartChoice(StartChoice choice);
+    // Whether a dropped file would be taken now: a saved puzzle while "Open"
+    // is available, a picture while "New" is (a network game takes them
+    // away).
+    bool acceptsDroppedFile(const DroppedFile& file) const;
+    // A file dropped on the start dialog or the play area: after the question
+    // to save the puzzle in progress, a saved puzzle opens and a picture
+    // starts a new puzzle of it (the piece-count dialog first). True when a
+    // puzzle and its picture are ready.
+    bool openDroppedFile(const DroppedFile& file);
     // The window's close box: false when the player keeps the game (the
     // save question was cancelled); otherwise the exit sound plays.
     bool closeRequested();

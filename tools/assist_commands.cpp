@@ -53,7 +53,7 @@ bool openPuzzle(const char* command, const std::string& path, Opened& p) {
 
 // Loads the puzzle's picture as the game would for a display of `depth`.
 bool loadPicture(DrawSurface& surface, const std::string& path, int32_t depth, std::string& error) {
-    const bool ok = loadStillPicture(surface, path, (probePictureFile(path, nullptr) & kProbeJpeg) != 0, depth);
+    const bool ok = loadStillPicture(surface, path, (probePictureFile(path, nullptr) & (kProbeJpeg | kProbePng | kProbeWebp)) != 0, depth);
     if (!ok) error = path + ": " + loadErrorText(surface.lastLoadError);
     return ok;
 }

@@ -7,7 +7,6 @@
 #include "surface/display_modes.h"
 #include "surface/draw_surface.h"
 #include "media/bmp.h"
-#include "media/jpeg.h"
 #include "media/picture_probe.h"
 #include "tools/tool_commands.h"
 
@@ -24,12 +23,10 @@ int failure(const char* command, const std::string& message) {
     return 1;
 }
 
-
-// Loads a still picture: a JPEG decoded at `jpegDepth`, a BMP at its own
-// depth. False with a message on failure.
+// Loads a still picture: a JPEG, PNG or WebP picture decoded at `jpegDepth`,
+// a BMP at its own depth. False with a message on failure.
 bool loadPicture(DrawSurface& surface, const std::string& path, int32_t jpegDepth, std::string& error) {
-    const bool ok = (probePictureFile(path, nullptr) & kProbeJpeg) ? decodeJpegFile(surface, path, jpegDepth)
-                                                                   : loadBmpFile(surface, path);
+    const bool ok = loadPictureFile(surface, path, jpegDepth);
     if (!ok) error = path + ": " + loadErrorText(surface.lastLoadError);
     return ok;
 }
@@ -60,7 +57,10 @@ int probeCommand(const Args& args) {
     if (args.size() != 1) return usageError("probe", "usage: probe FILE");
     BitmapInfoHeader info;
     const uint32_t flags = probePictureFile(args[0], &info);
-    std::string kinds = (flags & kProbeJpeg) ? "jpeg" : "bmp";
+    std::string kinds = (flags & kProbeJpeg)   ? "jpeg"
+                        : (flags & kProbePng)  ? "png"
+                        : (flags & kProbeWebp) ? "webp"
+                                               : "bmp";
     if (flags & kProbeCannotOpen) kinds += ", cannot open";
     std::printf("flags %u (%s)\n", flags, kinds.c_str());
     if (flags & kProbeCannotOpen) return 1;
@@ -94,7 +94,7 @@ int convertCommand(const Args& args) {
     if (out.empty())
         return usageError("convert", "usage: convert IN OUT.bmp [--depth 8|16|16555|24] [--fit-statics]");
 
-    // A JPEG is decoded straight at the wanted depth (the best display depth
+    // A JPEG, PNG or WebP picture is decoded straight at the wanted depth (the best display depth
     // when none is given); a BMP is loaded at its own and then copied.
     DrawSurface picture;
     std::string error;

@@ -44,7 +44,8 @@ uint32_t pictureKindForPath(const std::string& path) {
     size_t dot = path.rfind('.');
     if (dot != std::string::npos)
         for (char c : path.substr(dot + 1)) ext += char(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "jpg" || ext == "jpeg") return kPictureJpeg;
+    // PNG and WebP pictures are recorded as kind 1, as the game does.
+    if (ext == "jpg" || ext == "jpeg" || ext == "png" || ext == "webp") return kPictureJpeg;
     if (ext == "wda") return kPictureWda;
     if (isMovieFileName(path)) return kPictureMovie;
     return kPictureBmp;

@@ -55,7 +55,7 @@ inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";
 inline constexpr const char* kLoadPictureTitle = "Load Picture";
 inline constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
+    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.png;*.webp;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
     "All Files (*.*)|*.*";
 inline constexpr const char* kAlreadyInLibrary = "The image %s already exists in the library";
 inline constexpr const char* kAddingImage = "Adding Image: ";

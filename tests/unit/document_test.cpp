@@ -2,6 +2,7 @@
 // and message, the cut sequence's progress, open and save, recut, rotation.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -13,6 +14,7 @@
 #include "platform/scripted_platform.h"
 #include "shell/document.h"
 #include "shell/runtime_probe.h"
+#include "tests/unit/png_webp_writer.h"
 
 using namespace pavalo;
 using pavalo::testing::MapHolders;
@@ -327,6 +329,70 @@ TEST_F(DocumentTest, EightBitPicturesGetTheStaticColoursOnEveryPath) {
     DrawSurface tool;
     ASSERT_TRUE(loadStillPicture(tool, picture, false, 24));
     for (int y = 0; y < 48; ++y) EXPECT_TRUE(std::equal(deep.row(y), deep.row(y) + 3 * 64, tool.row(y))) << y;
+}
+
+// PNG and WebP pictures are recorded as kind 1 and read by the decoder their
+// first bytes ask for, so a saved PNG puzzle reopens with its picture, and a
+// BMP or JPEG recorded as before still loads as before.
+TEST_F(DocumentTest, PngAndWebpPuzzlesSaveAndReopen) {
+    std::vector<uint8_t> rgba;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) rgba.insert(rgba.end(), {uint8_t(x * 4), uint8_t(y * 5), 77, 255});
+    auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path;
+    };
+    const std::string png = write("lake.png", pavalo::testing::encodeRgbaPng(64, 48, rgba));
+    const std::string webp = write("hill.WebP", pavalo::testing::encodeLosslessWebp(64, 48, rgba));
+
+    front.pictures.push_back(webp);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    EXPECT_EQ(doc.record().pictureKind, uint32_t(kPictureJpeg));
+    EXPECT_EQ(doc.picture().width(), 64);
+
+    front.pictures.push_back(png);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(doc.record().pictureKind, uint32_t(kPictureJpeg));
+    EXPECT_EQ(doc.record().pictureHeight, 48);
+    const std::string saved = (dir / "lake.gvp").string();
+    ASSERT_TRUE(doc.saveAs(saved));
+
+    PuzzleModel other;
+    UndoRing otherUndo;
+    Document second(other, otherUndo, prefs, platform, front);
+    second.setPlayArea(1280, 1024);
+    ASSERT_TRUE(second.open(saved));
+    EXPECT_TRUE(platform.messages.empty());
+    ASSERT_TRUE(second.hasPicture());
+    EXPECT_EQ(second.picture().width(), 64);
+    EXPECT_EQ(second.picture().height(), 48);
+    EXPECT_EQ(second.picture().depth(), doc.picture().depth());
+    for (int32_t y = 0; y < 48; ++y)
+        ASSERT_EQ(std::memcmp(second.picture().row(y), doc.picture().row(y),
+                              size_t(64 * doc.picture().depth() / 8)), 0) << y;
+    ASSERT_EQ(other.pieceCount(), model.pieceCount());
+    for (int i = 0; i < model.pieceCount(); ++i) EXPECT_EQ(other.piece(i).box(), model.piece(i).box());
+
+    // Recorded as kind 0 by another tool: still read as the PNG it is.
+    doc.record().pictureKind = kPictureBmp;
+    ASSERT_TRUE(doc.saveAs(saved));
+    ASSERT_TRUE(second.open(saved));
+    EXPECT_TRUE(second.hasPicture());
+    EXPECT_TRUE(platform.messages.empty());
+
+    // A damaged PNG: the image message, no puzzle.
+    std::vector<uint8_t> bytes = pavalo::testing::encodeRgbaPng(64, 48, rgba);
+    bytes.resize(60);
+    const std::string cut = write("cut.png", bytes);
+    front.pictures.push_back(cut);
+    front.counts.push_back(grid(4, 3));
+    EXPECT_FALSE(doc.newPuzzle());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, document_text::kImageNotFound);
 }
 
 TEST_F(DocumentTest, RecutAndRotation) {

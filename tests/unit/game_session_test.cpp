@@ -9,6 +9,7 @@
 
 #include <array>
 #include <filesystem>
+#include <fstream>
 
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
@@ -283,6 +284,47 @@ TEST_F(GameSessionTest, ToolsFollowThePermissionsOfTheRecord) {
     session_->refreshPalette();
     EXPECT_FALSE(front_.palette.isEnabled(fc::kArrangeTool));
     EXPECT_FALSE(front_.palette.isEnabled(fc::kBox1));
+}
+
+// Dropped files: the first one the game takes wins; a picture starts a new
+// puzzle through the piece-count question, a saved puzzle opens, both after
+// the save question, and a network game refuses them as it refuses New and
+// Open.
+TEST_F(GameSessionTest, DroppedFilesStartOrOpenPuzzles) {
+    const std::string text = (folder_ / "notes.txt").string(), saved = (folder_ / "first.GVP").string();
+    std::ofstream(text) << "words";
+    std::filesystem::create_directories(folder_ / "folder.bmp");
+    EXPECT_EQ(chooseDroppedFile({text, (folder_ / "folder.bmp").string(), (folder_ / "gone.png").string()}).kind,
+              DroppedFileKind::None);
+    const DroppedFile picture = chooseDroppedFile({text, front_.picture, saved});
+    EXPECT_EQ(picture.kind, DroppedFileKind::Picture);
+    EXPECT_EQ(picture.path, front_.picture);
+
+    front_.grid = {5, 4};
+    ASSERT_TRUE(session_->openDroppedFile(picture));
+    EXPECT_EQ(session_->model().pieceCount(), 20);
+    ASSERT_TRUE(session_->document().saveAs(saved));
+    const DroppedFile puzzle = chooseDroppedFile({text, saved, front_.picture});
+    EXPECT_EQ(puzzle.kind, DroppedFileKind::SavedPuzzle);
+
+    front_.grid = {3, 2};
+    ASSERT_TRUE(session_->openDroppedFile(picture));
+    EXPECT_EQ(session_->model().pieceCount(), 6);
+    // A changed puzzle asks first; Cancel keeps it.
+    session_->document().setModified();
+    platform_.messageAnswers.push_back(MessageResult::Cancel);
+    EXPECT_FALSE(session_->openDroppedFile(puzzle));
+    EXPECT_EQ(session_->model().pieceCount(), 6);
+    platform_.messageAnswers.push_back(MessageResult::No);
+    ASSERT_TRUE(session_->openDroppedFile(puzzle));
+    EXPECT_EQ(session_->document().path(), saved);
+    EXPECT_EQ(session_->model().pieceCount(), 20);
+
+    session_->document().record().networkGame = 1;
+    EXPECT_FALSE(session_->acceptsDroppedFile(picture));
+    EXPECT_FALSE(session_->acceptsDroppedFile(puzzle));
+    EXPECT_FALSE(session_->openDroppedFile(picture));
+    EXPECT_EQ(session_->model().pieceCount(), 20);
 }
 
 TEST_F(GameSessionTest, ColourCommandsChangeTheRendererOnlyWhenAColourIsChosen) {
