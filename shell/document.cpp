@@ -240,7 +240,20 @@ bool Document::runCut(int32_t columns, int32_t rows) {
     return true;
 }
 
-bool Document::open(const std::string& path) {
+bool Document::open(const std::string& path) { return openFile(path, true); }
+
+bool Document::openKept(const std::string& keptFile, const std::string& name) {
+    if (!openFile(keptFile, false)) return false;
+    path_ = name;
+    modified_ = true;
+    return true;
+}
+
+bool Document::saveCopy(const std::string& path, std::string& error) const {
+    return hasPuzzle() && savePuzzleFile(path, record_, model_, error);
+}
+
+bool Document::openFile(const std::string& path, bool remember) {
     SettingsRecord record;
     PuzzleModel fresh;
     std::vector<int32_t> order;
@@ -248,7 +261,7 @@ bool Document::open(const std::string& path) {
     if (r.status == OpenStatus::NotSavedPuzzle || r.status == OpenStatus::OtherVersion ||
         r.status == OpenStatus::Damaged || r.status == OpenStatus::Unreadable) {
         platform_.messageBox(r.message, {}, MessageButtons::Ok);
-        frontEnd_.forgetRecentFile(path);
+        if (remember) frontEnd_.forgetRecentFile(path);
         return false;
     }
     frontEnd_.resetSideWindows();
@@ -264,8 +277,10 @@ bool Document::open(const std::string& path) {
     pieceOrder_ = std::move(order);
     path_ = path;
     modified_ = false;
-    PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path);
-    frontEnd_.addRecentFile(path);
+    if (remember) {
+        PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path);
+        frontEnd_.addRecentFile(path);
+    }
 
     // The record says which loader reads the picture; its name may not show
     // the kind (a picture renamed, or one from another system).

@@ -134,6 +134,12 @@ public:
     bool newPuzzle(const NewPuzzleOptions& options = {});
     // Opens a saved puzzle and loads its picture. False when refused.
     bool open(const std::string& path);
+    // Opens a puzzle kept for recovery: it takes the name `name` (empty: never
+    // saved) and counts as changed; the kept file is neither remembered as
+    // the last puzzle nor listed among the recent files.
+    bool openKept(const std::string& keptFile, const std::string& name);
+    // Writes the puzzle to `path` without making it the document's file.
+    bool saveCopy(const std::string& path, std::string& error) const;
     // Saves to the current file, or asks for a name first; false on failure or cancel.
     bool save();
     bool saveAs(std::optional<std::string> path = std::nullopt);
@@ -159,6 +165,7 @@ public:
 
 private:
     bool loadPicture(const std::string& path, PictureKind kind);
+    bool openFile(const std::string& path, bool remember);
     bool runCut(int32_t columns, int32_t rows);
     void showMessage(const char* text);
 

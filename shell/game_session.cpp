@@ -11,6 +11,7 @@
 #include "puzzle/assist_allowances.h"
 #include "shell/data_folder.h"
 #include "shell/dialogs/assist_dialogs.h"
+#include "shell/recovery.h"
 #include "shell/wallpaper.h"
 
 namespace pavalo {
@@ -548,6 +549,19 @@ bool GameSession::closeRequested() {
     if (!document_->askToSaveChanges()) return false;
     playEvent(kSoundExit);
     return true;
+}
+
+bool GameSession::keepPuzzleForNextStart(std::string& error) {
+    error.clear();
+    if (dataFolder_.empty()) return true;
+    if (keepPuzzle(*document_, dataFolder_, error)) return true;
+    return error.empty();
+}
+
+bool GameSession::offerKeptPuzzle() {
+    if (dataFolder_.empty() || !pavalo::offerKeptPuzzle(*document_, platform_, dataFolder_)) return false;
+    refreshTitle();
+    return document_->hasPuzzle();
 }
 
 bool GameSession::exitGame() {

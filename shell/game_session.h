@@ -259,6 +259,14 @@ public:
     // save question was cancelled); otherwise the exit sound plays.
     bool closeRequested();
 
+    // Ended from outside (a signal, the desktop's logout): a puzzle that
+    // closing would lose is kept in the data folder's recovery file, without
+    // a question. False when it could not be written (`error` says why).
+    bool keepPuzzleForNextStart(std::string& error);
+    // The start: offers the puzzle kept at the last end from outside; true
+    // when it is now the open puzzle.
+    bool offerKeptPuzzle();
+
     // Exit: the document closes (its save prompt may cancel), the side
     // windows and the palette go, and the start routine comes back. False
     // when the player cancelled.
