@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "common/named_mutex.h"
@@ -37,6 +39,13 @@ int32_t trueColourDepth(int32_t width, int32_t height) {
 }
 
 bool displayHasTrueColour(int32_t width, int32_t height) { return bestDisplayDepth(width, height, 24) >= 16; }
+
+// A message pattern with its one blank (%s) filled in.
+std::string filled(const char* pattern, const std::string& text) {
+    std::vector<char> out(std::strlen(pattern) + text.size() + 1);
+    std::snprintf(out.data(), out.size(), pattern, text.c_str());
+    return out.data();
+}
 
 }  // namespace
 
@@ -287,8 +296,11 @@ bool Document::openFile(const std::string& path, bool remember) {
     const std::string picture = record_.picture();
     std::optional<PictureKind> kind;
     if (record_.pictureKind <= kPictureMovieWithData) kind = PictureKind(record_.pictureKind);
+    std::error_code ec;
     if (!kind) {
         showMessage(document_text::kInvalidFormat);
+    } else if (!std::filesystem::exists(picture, ec)) {
+        locateMissingPicture(picture);
     } else if (loadPicture(picture, *kind) &&
                (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight)) {
         // Pieces read the picture at their home positions, so a picture of
@@ -298,6 +310,37 @@ bool Document::openFile(const std::string& path, bool remember) {
     }
     frontEnd_.puzzleChanged();
     return true;
+}
+
+bool Document::locateMissingPicture(const std::string& missing) {
+    using namespace document_text;
+    const std::string folder = std::filesystem::path(missing).parent_path().string();
+    for (;;) {
+        if (platform_.messageBox(filled(kPuzzlePictureMissing, missing), {}, MessageButtons::YesNo) !=
+            MessageResult::Yes)
+            return false;
+        const std::optional<std::string> chosen = platform_.pickOpenFile(kLocatePictureTitle, kPictureFileFilter, folder);
+        if (!chosen) return false;
+        // The loader follows the chosen file's kind where its name shows one.
+        const PictureKind kind = pictureKindForName(*chosen).value_or(PictureKind(record_.pictureKind));
+        if (!loadPicture(*chosen, kind)) continue;
+        if (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight) {
+            const int32_t w = picture_.width(), h = picture_.height();
+            picture_.releasePixels();
+            if (movies_) movies_->releasePictures();
+            showMessage(locatedPictureSize(*chosen, w, h, record_.pictureWidth, record_.pictureHeight));
+            continue;
+        }
+        if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
+            picture_.releasePixels();
+            if (movies_) movies_->releasePictures();
+            showMessage(filled(kLocatedPathTooLong, *chosen));
+            continue;
+        }
+        record_.pictureKind = kind;
+        modified_ = true;
+        return true;
+    }
 }
 
 bool Document::save() {

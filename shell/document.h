@@ -47,6 +47,23 @@ inline constexpr const char* kInvalidFormat =
 inline constexpr const char* kPictureChanged =
     "The picture of this puzzle no longer has the size it had when the puzzle was saved, so the "
     "pieces are shown without it.";
+// A saved puzzle's picture that is not where the puzzle says: %s is its file.
+inline constexpr const char* kPuzzlePictureMissing =
+    "The picture of this puzzle could not be found:\n%s\n\nIf it is on a removable disk, insert the disk first.  "
+    "Do you want to locate the picture?  Without it the pieces are shown blank.";
+inline constexpr const char* kLocatePictureTitle = "Locate Picture";
+// The file filter of every picture chooser: each kind the loaders read.
+inline constexpr const char* kPictureFileFilter =
+    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
+    "All Files (*.*)|*.*";
+// A located picture of another size than the puzzle's.
+inline std::string locatedPictureSize(const std::string& file, int32_t w, int32_t h, int32_t puzzleW,
+                                      int32_t puzzleH) {
+    return file + " is " + std::to_string(w) + " x " + std::to_string(h) +
+           " pixels, but this puzzle was cut from a picture of " + std::to_string(puzzleW) + " x " +
+           std::to_string(puzzleH) + " pixels.  Choose the same picture.";
+}
+inline constexpr const char* kLocatedPathTooLong = "The name of this picture is too long to be kept in the puzzle:\n%s";
 inline constexpr const char* kCreatingTemplate = "Creating Template";
 inline constexpr const char* kCuttingPuzzle = "Cutting Puzzle";
 inline constexpr const char* kLoadingImage = "Loading Image";
@@ -166,8 +183,13 @@ public:
 private:
     bool loadPicture(const std::string& path, PictureKind kind);
     bool openFile(const std::string& path, bool remember);
+    // The saved puzzle's picture is missing: the player may point at it. A
+    // picture of the size the puzzle was cut from is taken and the record
+    // names it from then on.
+    bool locateMissingPicture(const std::string& missing);
     bool runCut(int32_t columns, int32_t rows);
     void showMessage(const char* text);
+    void showMessage(const std::string& text) { showMessage(text.c_str()); }
 
     PuzzleModel& model_;
     UndoRing& undo_;

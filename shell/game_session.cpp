@@ -542,7 +542,9 @@ bool GameSession::runStartChoice(StartChoice choice) {
         case StartChoice::JoinGame:
         case StartChoice::Exit: break;
     }
-    return doc.hasPuzzle() && doc.hasPicture();
+    // A puzzle whose picture is gone opens as it does through the menu:
+    // its pieces blank, after the player was told and could locate it.
+    return doc.hasPuzzle();
 }
 
 bool GameSession::closeRequested() {

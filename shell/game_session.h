@@ -253,7 +253,7 @@ public:
     // still exists.
     std::optional<std::string> continuePath() const;
     // Carries out a choice of the start dialog (Exit and the network games
-    // do nothing here); true when a puzzle and its picture are ready.
+    // do nothing here); true when a puzzle is ready.
     bool runStartChoice(StartChoice choice);
     // The window's close box: false when the player keeps the game (the
     // save question was cancelled); otherwise the exit sound plays.

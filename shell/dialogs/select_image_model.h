@@ -23,6 +23,7 @@
 #include "media/image_library.h"
 #include "media/movie_player.h"
 #include "platform/platform.h"
+#include "shell/document.h"
 #include "shell/registry.h"
 
 namespace pavalo {
@@ -54,9 +55,7 @@ inline constexpr const char* kConfirmRemoveLibrary = "Are you sure you want to d
 inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";
 inline constexpr const char* kLoadPictureTitle = "Load Picture";
-inline constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
-    "All Files (*.*)|*.*";
+inline constexpr const char* kPictureFilter = document_text::kPictureFileFilter;
 inline constexpr const char* kAlreadyInLibrary = "The image %s already exists in the library";
 inline constexpr const char* kAddingImage = "Adding Image: ";
 inline constexpr const char* kAddToLibrary = "Do you wish to add this image to the current library?";

@@ -263,6 +263,50 @@ TEST_F(DocumentTest, ReopeningFollowsTheRecordsPictureKind) {
     EXPECT_EQ(platform.messages[0].text, document_text::kInvalidFormat);
 }
 
+// A missing picture is named, and the player may locate it: another size
+// is refused, the same size is taken and the puzzle names it from then on.
+TEST_F(DocumentTest, AMissingPictureIsNamedAndCanBeLocated) {
+    const std::string original = (dir / "harbour.jpg").string();
+    fs::copy_file(jpeg, original);
+    front.pictures.push_back(original);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    const std::string path = (dir / "harbour.gvp").string();
+    ASSERT_TRUE(doc.saveAs(path));
+    const std::string elsewhere = (dir / "moved.jpg").string();
+    fs::rename(original, elsewhere);
+
+    PuzzleModel other;
+    UndoRing otherUndo;
+    Document second(other, otherUndo, prefs, platform, front);
+    second.setPlayArea(1280, 1024);
+    // No: the pieces are shown blank.
+    platform.messages.clear();
+    platform.messageAnswers = {MessageResult::No};
+    ASSERT_TRUE(second.open(path));
+    EXPECT_FALSE(second.hasPicture());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].text.find(original), std::string::npos);
+    EXPECT_EQ(platform.messages[0].buttons, MessageButtons::YesNo);
+
+    // Yes: a picture of another size is refused, then the moved one is taken.
+    platform.messages.clear();
+    platform.messageAnswers = {MessageResult::Yes, MessageResult::Ok, MessageResult::Yes};
+    platform.openAnswers = {bmp24, elsewhere};
+    ASSERT_TRUE(second.open(path));
+    ASSERT_TRUE(second.hasPicture());
+    ASSERT_EQ(platform.messages.size(), 3u);
+    EXPECT_NE(platform.messages[1].text.find(bmp24), std::string::npos);
+    EXPECT_NE(platform.messages[1].text.find("cut from a picture of"), std::string::npos);
+    EXPECT_EQ(second.record().picture(), elsewhere);
+    EXPECT_TRUE(second.modified());
+    ASSERT_TRUE(second.save());
+    platform.messages.clear();
+    ASSERT_TRUE(second.open(path));
+    EXPECT_TRUE(second.hasPicture());
+    EXPECT_TRUE(platform.messages.empty());
+}
+
 TEST_F(DocumentTest, RecutAndRotation) {
     front.pictures.push_back(jpeg);
     front.counts.push_back(grid(4, 3));

@@ -305,6 +305,15 @@ TEST_F(GameSessionTest, ContinueReopensTheLastPuzzleWhileItsFileExists) {
     ASSERT_TRUE(session_->exitGame());
     ASSERT_TRUE(session_->runStartChoice(StartChoice::Continue));
     EXPECT_EQ(session_->document().path(), path);
+    // Without its picture the puzzle still comes back, as through the menu.
+    platform_.messageAnswers.push_back(MessageResult::No);
+    ASSERT_TRUE(session_->exitGame());
+    std::filesystem::remove(front_.picture);
+    platform_.messageAnswers.push_back(MessageResult::No);
+    EXPECT_TRUE(session_->runStartChoice(StartChoice::Continue));
+    EXPECT_TRUE(session_->document().hasPuzzle());
+    EXPECT_FALSE(session_->document().hasPicture());
+    EXPECT_NE(platform_.messages.back().text.find(front_.picture), std::string::npos);
     std::filesystem::remove(path);
     EXPECT_FALSE(session_->continuePath());
 }
