@@ -93,60 +93,69 @@ void Document::release() {
 
 bool Document::loadPicture(const std::string& path, PictureKind kind) {
     namespace fs = std::filesystem;
+    using namespace document_text;
     const int32_t W = playWidth_, H = playHeight_;
+    std::error_code ec;
+    const bool exists = fs::exists(path, ec);
+    // A file that is there but cannot be read is said as such, not as missing.
+    auto unreadable = [&] { showMessage(exists ? filled(kImageDamaged, path) : std::string(kImageNotFound)); };
     switch (kind) {
         case kPictureJpeg: {
-            std::error_code ec;
-            if (!fs::exists(path, ec)) {
-                showMessage(document_text::kImageNotFound);
+            if (!exists) {
+                showMessage(kImageNotFound);
                 return false;
             }
             if (!decodeJpegFile(picture_, path, trueColourDepth(W, H))) {
-                showMessage(picture_.lastLoadError == kLoadErrorNoSurface ? document_text::kNoSurface
-                                                                        : document_text::kImageNotFound);
+                if (picture_.lastLoadError == kLoadErrorNoSurface)
+                    showMessage(kNoSurface);
+                else
+                    unreadable();
                 return false;
             }
             return true;
         }
         case kPictureWda:
             if (!movies_ || !movies_->openAnimation(path, picture_)) {
-                showMessage(document_text::kImageNotFound);
+                unreadable();
                 return false;
             }
             return true;
         case kPictureMovie:
         case kPictureMovieWithData: {
             if (!movies_ || !movies_->movieSystemAvailable()) {
-                showMessage(document_text::kNoMovieSystem);
+                showMessage(kNoMovieSystem);
                 return false;
             }
-            std::error_code ec;
-            if (!fs::exists(path, ec)) {
-                showMessage(document_text::kMovieNotFound);
+            if (!exists) {
+                showMessage(kMovieNotFound);
                 return false;
             }
             const MovieOpenResult opened = movies_->openMovie(path, picture_, trueColourDepth(W, H));
             if (opened.opened) return true;
             picture_.releasePixels();
             if (opened.needsTrueColour)
-                showMessage(document_text::kTrueColourMovie);
+                showMessage(kTrueColourMovie);
             else
-                showMessage(opened.error.empty() ? document_text::kMovieNotFound : opened.error.c_str());
+                showMessage(opened.error.empty() ? kMovieNotFound : opened.error.c_str());
             return false;
         }
         case kPictureBmp: {
+            if (!exists) {
+                showMessage(kImageNotFound);
+                return false;
+            }
             if (!loadBmpFile(picture_, path)) {
                 switch (picture_.lastLoadError) {
                     case kLoadErrorUnsupportedDepth:
-                    case kLoadErrorCompressed: showMessage(document_text::kBmpDepth); break;
-                    case kLoadErrorNoSurface: showMessage(document_text::kNoSurface); break;
-                    default: showMessage(document_text::kImageNotFound); break;
+                    case kLoadErrorCompressed: showMessage(kBmpDepth); break;
+                    case kLoadErrorNoSurface: showMessage(kNoSurface); break;
+                    default: unreadable(); break;
                 }
                 return false;
             }
             if (picture_.depth() == 24 && !displayHasTrueColour(W, H)) {
                 picture_.releasePixels();
-                showMessage(document_text::kTrueColourBmp);
+                showMessage(kTrueColourBmp);
                 return false;
             }
             return true;
@@ -182,7 +191,9 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
     }
     if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
         picture_.releasePixels();
-        showMessage(document_text::kImageNotFound);
+        if (movies_) movies_->releasePictures();
+        showMessage(filled(document_text::kPicturePathTooLong, *chosen));
+        frontEnd_.puzzleChanged();
         return false;
     }
     record_.pictureKind = *kind;
@@ -334,7 +345,7 @@ bool Document::locateMissingPicture(const std::string& missing) {
         if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
             picture_.releasePixels();
             if (movies_) movies_->releasePictures();
-            showMessage(filled(kLocatedPathTooLong, *chosen));
+            showMessage(filled(kPicturePathTooLong, *chosen));
             continue;
         }
         record_.pictureKind = kind;
@@ -354,7 +365,7 @@ bool Document::saveAs(std::optional<std::string> path) {
     if (!path) return false;
     std::string error;
     if (!savePuzzleFile(*path, record_, model_, error)) {
-        platform_.messageBox(error, {}, MessageButtons::Ok);
+        platform_.messageBox("The puzzle was not saved.  " + error, {}, MessageButtons::Ok);
         return false;
     }
     path_ = *path;

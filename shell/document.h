@@ -26,9 +26,13 @@ namespace document_text {
 inline constexpr const char* kImageNotFound =
     "The specified image could not be found.  If it is located on a CD or other type of removable "
     "media, please insert the disk and try again.";
+// The picture's pixels could not be allocated.
 inline constexpr const char* kNoSurface =
-    "Unable to create a DirectDraw surface.  Please see the troubleshooting section of your "
-    "documentation.";
+    "There is not enough memory for a picture of this size.  Close other programs or choose a smaller "
+    "picture.";
+// A picture file that is there but cannot be read: %s is its file.
+inline constexpr const char* kImageDamaged =
+    "The picture %s cannot be read.  The file is damaged, or it is not the kind of picture its name says.";
 inline constexpr const char* kNoMovieSystem =
     "The movie decoder could not be started, so .AVI and .MPG files cannot be played.";
 inline constexpr const char* kTrueColourMovie =
@@ -63,7 +67,8 @@ inline std::string locatedPictureSize(const std::string& file, int32_t w, int32_
            " pixels, but this puzzle was cut from a picture of " + std::to_string(puzzleW) + " x " +
            std::to_string(puzzleH) + " pixels.  Choose the same picture.";
 }
-inline constexpr const char* kLocatedPathTooLong = "The name of this picture is too long to be kept in the puzzle:\n%s";
+inline constexpr const char* kPicturePathTooLong =
+    "The name of this picture is too long to be kept in the puzzle (at most 519 characters):\n%s";
 inline constexpr const char* kCreatingTemplate = "Creating Template";
 inline constexpr const char* kCuttingPuzzle = "Cutting Puzzle";
 inline constexpr const char* kLoadingImage = "Loading Image";

@@ -50,7 +50,7 @@ inline constexpr const char* kRemoveLibraryPrompt = "Select the library to remov
 inline constexpr const char* kNoLibrariesRegistered = "There are no image libraries registered on your system";
 inline constexpr const char* kForgottenPassword =
     "If you have forgotten the password to this library and still wish to delete it, you may do so by using "
-    "Windows Explorer to delete the following file:\n%s";
+    "a file manager to delete the following file:\n%s";
 inline constexpr const char* kConfirmRemoveLibrary = "Are you sure you want to delete this library?";
 inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";

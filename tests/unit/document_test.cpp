@@ -2,6 +2,8 @@
 // and message, the cut sequence's progress, open and save, recut, rotation.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 
@@ -135,6 +137,15 @@ TEST_F(DocumentTest, PictureChecksAndTheirMessages) {
     EXPECT_EQ(platform.messages[0].text, kInvalidFormat);
     EXPECT_FALSE(attempt((dir / "missing.jpg").string()));
     EXPECT_EQ(platform.messages.at(0).text, kImageNotFound);
+    // A picture that is there but damaged is not "not found": it is named.
+    for (const char* name : {"broken.jpg", "broken.bmp"}) {
+        const std::string broken = (dir / name).string();
+        std::ofstream(broken) << "this is no picture at all, only some text that goes on for a while";
+        EXPECT_FALSE(attempt(broken));
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text,
+                  "The picture " + broken + " cannot be read.  The file is damaged, or it is not the kind of picture its name says.");
+    }
 
     // A 1-bit BMP is refused with the depth message.
     const std::string onebit = std::string(PAVALO_TESTDATA_DIR) + "/bmpsuite/g/pal1.bmp";
@@ -229,6 +240,14 @@ TEST_F(DocumentTest, SaveOpenAndRefusedFiles) {
     ASSERT_TRUE(second.open((dir / "other.gvp").string()));
     EXPECT_FALSE(second.hasPicture());
     EXPECT_EQ(platform.messages.at(0).text, document_text::kPictureChanged);
+
+    // A save that fails names the file the player chose and why.
+    const std::string nowhere = (dir / "no-such-folder" / "game.gvp").string();
+    platform.messages.clear();
+    EXPECT_FALSE(doc.saveAs(nowhere));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "The puzzle was not saved.  Cannot write " + nowhere + ": " + std::strerror(ENOENT));
 }
 
 // Reopening loads the picture by the record's kind, whatever its name shows.
@@ -334,15 +353,22 @@ TEST(RuntimeCheck, OldVersionsGetTheirMessages) {
     // Below 4.6 the program stops with the install message...
     const StartupCheck old = checkRuntimeVersion(packVersion(4, 5), false);
     EXPECT_TRUE(old.stop);
-    EXPECT_NE(old.message.find("assembling the DirectX mini-puzzle"), std::string::npos);
+    EXPECT_NE(old.message.find("version 4.6 of its media and network libraries, but version 4.5 is installed"),
+              std::string::npos);
+    EXPECT_NE(old.message.find("reinstall Pavalo"), std::string::npos);
     // ...unless it is the variant that keeps running single-player, which has
     // one message below 4.3 and another from 4.3 up.
     const StartupCheck ntOld = checkRuntimeVersion(packVersion(4, 2), true);
     const StartupCheck ntMid = checkRuntimeVersion(packVersion(4, 3), true);
     EXPECT_FALSE(ntOld.stop);
     EXPECT_FALSE(ntMid.multiplayer);
-    EXPECT_NE(ntOld.message.find("Service Pack 3"), std::string::npos);
-    EXPECT_NE(ntMid.message.find("Service Packfor your version"), std::string::npos);
+    EXPECT_NE(ntOld.message.find("version 4.2 is installed"), std::string::npos);
+    EXPECT_NE(ntOld.message.find("below version 4.3"), std::string::npos);
+    EXPECT_NE(ntMid.message.find("You can play single-player games"), std::string::npos);
+    // Nothing of another system's setup: no DirectX, no CD to install from.
+    for (const StartupCheck* c : {&old, &ntOld, &ntMid})
+        for (const char* foreign : {"DirectX", "CD", "Windows", "Service Pack"})
+            EXPECT_EQ(c->message.find(foreign), std::string::npos) << foreign;
     // The override reaches them from the environment.
     setenv("PAVALO_RUNTIME_VERSION", "4.3", 1);
     EXPECT_EQ(probeRuntimeVersion(), packVersion(4, 3));
