@@ -298,7 +298,7 @@ bool Document::openFile(const std::string& path, bool remember) {
     path_ = path;
     modified_ = false;
     if (remember) {
-        PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path);
+        rememberLastPuzzle(path);
         frontEnd_.addRecentFile(path);
     }
 
@@ -363,6 +363,12 @@ bool Document::saveAs(std::optional<std::string> path) {
     if (!hasPuzzle()) return false;
     if (!path) path = platform_.pickSaveFile("Save As", kPuzzleFilter, PreferencesRecord::text(prefs_.record.pictureDirectory), "puzzle.gvp");
     if (!path) return false;
+    // The file is reopened by Continue through the preferences, which keep
+    // 259 characters; a longer name is refused before anything is written.
+    if (path->size() >= prefs_.record.lastPuzzlePath.size()) {
+        showMessage(filled(document_text::kPuzzlePathTooLong, *path));
+        return false;
+    }
     std::string error;
     if (!savePuzzleFile(*path, record_, model_, error)) {
         platform_.messageBox("The puzzle was not saved.  " + error, {}, MessageButtons::Ok);
@@ -370,9 +376,14 @@ bool Document::saveAs(std::optional<std::string> path) {
     }
     path_ = *path;
     modified_ = false;
-    PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path_);
+    rememberLastPuzzle(path_);
     frontEnd_.addRecentFile(path_);
     return true;
+}
+
+void Document::rememberLastPuzzle(const std::string& path) {
+    if (!PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path))
+        PreferencesRecord::setText(prefs_.record.lastPuzzlePath, "");
 }
 
 bool Document::askToSaveChanges() {

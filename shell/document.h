@@ -69,6 +69,10 @@ inline std::string locatedPictureSize(const std::string& file, int32_t w, int32_
 }
 inline constexpr const char* kPicturePathTooLong =
     "The name of this picture is too long to be kept in the puzzle (at most 519 characters):\n%s";
+// A puzzle file name that the preferences cannot keep as the last puzzle.
+inline constexpr const char* kPuzzlePathTooLong =
+    "The puzzle was not saved: its file name is longer than 259 characters.  Choose a shorter name or a "
+    "folder nearer the top.\n%s";
 inline constexpr const char* kCreatingTemplate = "Creating Template";
 inline constexpr const char* kCuttingPuzzle = "Cutting Puzzle";
 inline constexpr const char* kLoadingImage = "Loading Image";
@@ -188,6 +192,9 @@ public:
 private:
     bool loadPicture(const std::string& path, PictureKind kind);
     bool openFile(const std::string& path, bool remember);
+    // The last puzzle becomes `path`; one too long to keep leaves none, so
+    // that Continue never reopens another file.
+    void rememberLastPuzzle(const std::string& path);
     // The saved puzzle's picture is missing: the player may point at it. A
     // picture of the size the puzzle was cut from is taken and the record
     // names it from then on.

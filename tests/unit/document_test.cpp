@@ -241,6 +241,31 @@ TEST_F(DocumentTest, SaveOpenAndRefusedFiles) {
     EXPECT_FALSE(second.hasPicture());
     EXPECT_EQ(platform.messages.at(0).text, document_text::kPictureChanged);
 
+    // A name too long for the preferences' last puzzle is refused before
+    // writing; opening such a file leaves no last puzzle rather than the
+    // previous one.
+    fs::path deep = dir;
+    while (deep.string().size() < 200) deep /= std::string(40, 'd');
+    fs::create_directories(deep);
+    const size_t folderLength = deep.string().size() + 1;
+    const std::string longName = (deep / (std::string(260 - folderLength, 'l') + ".gvp")).string();
+    ASSERT_EQ(longName.size(), 264u);
+    platform.messages.clear();
+    EXPECT_FALSE(doc.saveAs(longName));
+    EXPECT_FALSE(fs::exists(longName));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].text.find("longer than 259 characters"), std::string::npos);
+    EXPECT_NE(platform.messages[0].text.find(longName), std::string::npos);
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), (dir / "other.gvp").string());
+    fs::copy_file(dir / "other.gvp", longName);
+    ASSERT_TRUE(second.open(longName));
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), "");
+    // 259 characters still fit.
+    const std::string fits = (deep / (std::string(255 - folderLength, 'f') + ".gvp")).string();
+    ASSERT_EQ(fits.size(), 259u);
+    ASSERT_TRUE(doc.saveAs(fits));
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), fits);
+
     // A save that fails names the file the player chose and why.
     const std::string nowhere = (dir / "no-such-folder" / "game.gvp").string();
     platform.messages.clear();
