@@ -230,6 +230,12 @@ bool Application::start() {
 
     window_ = std::make_unique<GameWindow>(session_->compositor(), options_.window);
     connect(window_.get(), &GameWindow::closeRequested, this, &Application::requestClose);
+    // The play area follows the window (full screen and back).
+    connect(window_.get(), &GameWindow::playAreaResized, this, [this](QSize size) {
+        if (!session_ || size.width() < 1 || size.height() < 1) return;
+        setDisplayModes(defaultDisplayModes(size.width(), size.height()));
+        session_->setPlayArea(size.width(), size.height());
+    });
     platform_->setDialogParent(window_.get());
     addIdleTask([this] { session_->advanceAnimatedPicture(); });
 

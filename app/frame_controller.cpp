@@ -296,6 +296,10 @@ void FrameController::returnToStart() {
     QTimer::singleShot(0, &app_, [this] { app_.runStartRoutine(); });
 }
 
+bool FrameController::fullScreen() const { return !app_.window().windowed(); }
+
+void FrameController::toggleFullScreen() { app_.window().toggleFullScreen(); }
+
 void FrameController::setDesktopWallpaper(const std::string& path) {
     if (setWallpaper) setWallpaper(path);
 }

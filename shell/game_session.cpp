@@ -75,6 +75,19 @@ void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) {
     sideWindows_->setViews(frontEnd_->sideWindowViews());
 }
 
+void GameSession::setPlayArea(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return;
+    if (width == document_->playWidth() && height == document_->playHeight() &&
+        (!display_.hasPixels() || (display_.requestedWidth() == width && display_.requestedHeight() == height)))
+        return;
+    document_->setPlayArea(width, height);
+    if (display_.hasPixels()) display_.followWindowSize(width, height);
+    compositor_->state().rebuildBuffers = true;
+    sideWindows_->keepOnScreen();
+    if (document_->hasPuzzle()) view_->scroll(0, 0);  // back within the new limits
+    redrawPlayArea();
+}
+
 void GameSession::loadSettings() {
     loadPreferences(preferencesPath(dataFolder_), prefs_, music_);
     if (!recentPath_.empty()) recent_.load(recentPath_);
@@ -108,6 +121,7 @@ void GameSession::registerCommands() {
     t.set(mc::kMidiMusicOptions, [this] { frontEnd_->showMidiOptions(); });
     t.set(mc::kCdMusicOptions, [this] { frontEnd_->showCdOptions(); });
     t.set(mc::kVideoOptions, [this] { showVideoOptions(); });
+    t.set(mc::kFullScreen, [this] { frontEnd_->toggleFullScreen(); });
     t.set(mc::kHelpTopics, [this] { frontEnd_->showHelp(); });
     t.set(mc::kAbout, [this] { frontEnd_->showAbout(); });
     t.set(mc::kExit, [this] { exitGame(); });
@@ -186,6 +200,7 @@ std::vector<MenuItem> GameSession::paletteMenu() const {
     PaletteMenuState state;
     state.networkGame = document_->record().networkGame != 0;
     state.rotatedPieces = document_->record().rotationOption != 0;
+    state.fullScreen = frontEnd_->fullScreen();
     state.recentFiles = recent_.menuTexts();
     std::vector<MenuItem> menu = composePaletteMenu(state);
     commands_.disableUnhandled(menu);

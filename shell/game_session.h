@@ -106,6 +106,10 @@ public:
     // the command that exited has returned.
     virtual void returnToStart() {}
     virtual void setDesktopWallpaper(const std::string& /*path*/) {}
+    // Full screen or a window; the front end reports the new size through
+    // GameSession::setPlayArea.
+    virtual bool fullScreen() const { return false; }
+    virtual void toggleFullScreen() {}
 };
 
 // The saved puzzles' file filter of the Open dialogs.
@@ -151,6 +155,11 @@ public:
     AnimatedPictures& animations() { return *animations_; }
     SideWindowManager& sideWindows() { return *sideWindows_; }
     const std::string& dataFolder() const { return dataFolder_; }
+
+    // The play area (the view's size) changed, as when the window goes full
+    // screen: the display, the buffers, the scroll limits and the side
+    // windows (kept on the new screen) follow.
+    void setPlayArea(int32_t width, int32_t height);
 
     // Preferences and recent files from the data folder, and back.
     void loadSettings();
