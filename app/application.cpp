@@ -14,10 +14,14 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QScreen>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/audio_session.h"
+#include "app/end_signals.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
 #include "app/play_view.h"
@@ -188,7 +192,16 @@ void Application::inhibitScreenSaver(bool inhibit) {
 
 bool Application::start() {
     dataFolder_ = dataFolder();
-    if (!claimSingleInstance()) return false;
+    if (!claimSingleInstance()) {
+        anotherCopyRuns_ = true;
+        std::fprintf(stderr, "pavalo: Pavalo is already running with the data folder %s; that copy was brought to the front.\n",
+                     dataFolder_.c_str());
+        return false;
+    }
+    // Before the audio starts: SDL keeps end-signal handlers that are
+    // already there instead of putting in its own.
+    endSignals_ = std::make_unique<EndSignals>();
+    connect(endSignals_.get(), &EndSignals::received, this, [this](int) { endWithoutQuestions(); });
     inhibitScreenSaver(true);
 
     platform_ = std::make_unique<QtPlatform>(
@@ -217,6 +230,12 @@ bool Application::start() {
 
     window_ = std::make_unique<GameWindow>(session_->compositor(), options_.window);
     connect(window_.get(), &GameWindow::closeRequested, this, &Application::requestClose);
+    // The play area follows the window (full screen and back).
+    connect(window_.get(), &GameWindow::playAreaResized, this, [this](QSize size) {
+        if (!session_ || size.width() < 1 || size.height() < 1) return;
+        setDisplayModes(defaultDisplayModes(size.width(), size.height()));
+        session_->setPlayArea(size.width(), size.height());
+    });
     platform_->setDialogParent(window_.get());
     addIdleTask([this] { session_->advanceAnimatedPicture(); });
 
@@ -245,6 +264,17 @@ bool Application::start() {
 }
 
 void Application::runStartRoutine() {
+    if (ending_) return;
+    if (!splashShown_ && session_->offerKeptPuzzle()) {
+        // The puzzle kept when the program was last ended from outside
+        // comes back before anything the command line asks for.
+        splashShown_ = true;
+        options_.newPicture.reset();
+        options_.openFile.reset();
+        options_.choosePicture = false;
+        return emit puzzleReady();
+    }
+    if (ending_) return;
     if (!splashShown_) {
         // The play-area splash, at the program's first start only, and not
         // when the command line names a picture or a puzzle.
@@ -276,6 +306,7 @@ void Application::runStartRoutine() {
         StartDialog dialog(window_.get(), session_->continuePath().has_value());
         dialog.takeFileDrops([this](const DroppedFile& file) { return session_->acceptsDroppedFile(file); });
         dialog.exec();
+        if (ending_) return;
         if (const std::optional<DroppedFile>& dropped = dialog.droppedFile()) {
             if (session_->openDroppedFile(*dropped)) return emit puzzleReady();
             continue;
@@ -317,6 +348,26 @@ void Application::requestClose() {
     // The audio session lets the exit sound finish at shutdown.
     if (session_ && !session_->closeRequested()) return;
     QApplication::quit();
+}
+
+void Application::endWithoutQuestions() {
+    if (ending_ || shutDown_) return;
+    ending_ = true;
+    if (platform_) platform_->setEnding();
+    if (session_) {
+        std::string error;
+        if (!session_->keepPuzzleForNextStart(error))
+            std::fprintf(stderr, "pavalo: the open puzzle could not be kept: %s\n", error.c_str());
+        session_->saveSettings();
+    }
+    // What is worth keeping is on disk now. Code that a dialog's ended loop
+    // returns to still runs before the main loop ends; should any of it
+    // hang, the program ends regardless a moment later.
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::_Exit(0);
+    }).detach();
+    QApplication::exit(0);
 }
 
 void Application::shutdown() {

@@ -22,6 +22,7 @@ namespace pavalo {
 class GameWindow;
 class AudioSession;
 class FrameController;
+class EndSignals;
 
 struct LaunchOptions {
     QSize window;                        // empty: full screen
@@ -49,6 +50,12 @@ public:
     // Runs the start-up steps; false when the program must end (another copy
     // runs, or the runtime is too old).
     bool start();
+    // start() found another copy running (and brought it to the front).
+    bool anotherCopyRuns() const { return anotherCopyRuns_; }
+    // Ends as the window's close does, without questions: a puzzle that
+    // closing would lose is kept for the next start, the preferences are
+    // written and the event loops end (a SIGTERM, SIGINT or SIGHUP).
+    void endWithoutQuestions();
     // Ends the game: preferences written, everything released.
     void shutdown();
 
@@ -101,11 +108,14 @@ private:
     std::unique_ptr<QLocalServer> instanceServer_;
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<FrameController> frame_;
+    std::unique_ptr<EndSignals> endSignals_;
     QTimer idle_;
     std::vector<std::function<void()>> idleTasks_;
     uint32_t screenSaverCookie_ = 0;
     bool multiplayer_ = false;
     bool shutDown_ = false;
+    bool anotherCopyRuns_ = false;
+    bool ending_ = false;
     bool splashShown_ = false;  // the start-up splash plays once, at the first start
 };
 

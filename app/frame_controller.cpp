@@ -26,30 +26,45 @@
 #include "app/video_options_dialog.h"
 #include "puzzle/assist_menu.h"
 #include "shell/data_folder.h"
+#include "shell/wallpaper.h"
 
 namespace pavalo {
 namespace {
 
-// gsettings, where the desktop has it: the wallpaper for the light and the
-// dark style. Any failure leaves the setting as it was, silently.
-void setWallpaperWithGsettings(const std::string& path) {
-    const QString gsettings = QStandardPaths::findExecutable("gsettings");
-    if (gsettings.isEmpty()) return;
-    const QString uri = QUrl::fromLocalFile(QString::fromStdString(path)).toString();
-    for (const char* key : {"picture-uri", "picture-uri-dark"}) {
+// The desktop's programs, run for real: found on PATH, given five seconds.
+DesktopCommands systemDesktopCommands() {
+    DesktopCommands c;
+    c.exists = [](const std::string& program) {
+        return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
+    };
+    c.run = [](const DesktopCommand& command) {
+        DesktopCommandResult r;
         QProcess p;
-        p.setProgram(gsettings);
-        p.setArguments({"set", "org.gnome.desktop.background", key, uri});
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.startDetached();
-    }
+        QStringList arguments;
+        for (const std::string& a : command.arguments) arguments << QString::fromStdString(a);
+        p.start(QStandardPaths::findExecutable(QString::fromStdString(command.program)), arguments);
+        p.setStandardInputFile(QProcess::nullDevice());
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(1000);
+            return r;
+        }
+        r.ran = p.exitStatus() == QProcess::NormalExit;
+        r.status = p.exitCode();
+        r.output = p.readAllStandardOutput().toStdString();
+        return r;
+    };
+    return c;
 }
 
 }  // namespace
 
 FrameController::FrameController(Application& app) : app_(app) {
-    setWallpaper = setWallpaperWithGsettings;
+    setWallpaper = [this](const std::string& path) {
+        const std::string problem =
+            pavalo::setDesktopWallpaper(path, qEnvironmentVariable("XDG_CURRENT_DESKTOP").toStdString(), systemDesktopCommands());
+        if (!problem.empty()) app_.platform().messageBox(problem, {}, MessageButtons::Ok);
+    };
     GameWindow& window = app.window();
     palette_ = new ToolPalette(&window);
     palette_->onButton = [this](uint32_t id) { session().pressPaletteButton(id); };
@@ -304,6 +319,10 @@ void FrameController::returnToStart() {
     // The start dialog runs after the command that exited has returned.
     QTimer::singleShot(0, &app_, [this] { app_.runStartRoutine(); });
 }
+
+bool FrameController::fullScreen() const { return !app_.window().windowed(); }
+
+void FrameController::toggleFullScreen() { app_.window().toggleFullScreen(); }
 
 void FrameController::setDesktopWallpaper(const std::string& path) {
     if (setWallpaper) setWallpaper(path);

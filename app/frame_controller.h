@@ -77,6 +77,8 @@ public:
     void setHardwareStretching(bool on) override;
     void returnToStart() override;
     void setDesktopWallpaper(const std::string& path) override;
+    bool fullScreen() const override;
+    void toggleFullScreen() override;
 
 private:
     GameSession& session() const;

@@ -9,7 +9,9 @@
 namespace pavalo {
 
 GameWindow::GameWindow(Compositor& compositor, QSize windowed)
-    : QWidget(nullptr, windowed.isEmpty() ? Qt::FramelessWindowHint : Qt::Window), windowed_(!windowed.isEmpty()) {
+    : QWidget(nullptr, windowed.isEmpty() ? Qt::FramelessWindowHint : Qt::Window),
+      windowed_(!windowed.isEmpty()),
+      windowedSize_(windowed) {
     setWindowTitle("Pavalo");
     view_ = new PlayView(this, compositor);
     if (windowed_) {
@@ -62,7 +64,26 @@ bool GameWindow::setFullScreen(bool fullScreen) {
     return true;
 }
 
-void GameWindow::resizeEvent(QResizeEvent*) { view_->setGeometry(rect()); }
+void GameWindow::toggleFullScreen() {
+    if (windowed_) {
+        windowed_ = false;
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        showFullScreen();
+        return;
+    }
+    windowed_ = true;
+    if (windowedSize_.isEmpty()) windowedSize_ = screen()->size() * 3 / 4;
+    showNormal();
+    setFixedSize(windowedSize_);
+    const QRect area = screen()->availableGeometry();
+    move(area.center() - QPoint(windowedSize_.width() / 2, windowedSize_.height() / 2));
+}
+
+void GameWindow::resizeEvent(QResizeEvent*) {
+    view_->setGeometry(rect());
+    emit playAreaResized(size());
+}
 
 bool GameWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowBlocked) emit blockedByModal();

@@ -19,6 +19,9 @@ public:
     GameWindow(Compositor& compositor, QSize windowed);
     PlayView* view() const { return view_; }
     bool windowed() const { return windowed_; }
+    // F11: full screen becomes a window (of the size asked for on the
+    // command line, else three quarters of the screen) and back.
+    void toggleFullScreen();
 
     // DisplayWindow
     Rect windowRect() const override;
@@ -30,6 +33,8 @@ public:
 
 signals:
     void closeRequested();
+    // The play area's size changed (full screen and back).
+    void playAreaResized(QSize size);
     // A modal window now blocks this one (it takes the pointer and keys).
     void blockedByModal();
 
@@ -41,6 +46,7 @@ protected:
 private:
     PlayView* view_;
     bool windowed_;
+    QSize windowedSize_;  // the client size when windowed
 };
 
 }  // namespace pavalo

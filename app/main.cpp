@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     pavalo::Application app(std::move(options));
-    if (!app.start()) return 0;
+    if (!app.start()) return app.anotherCopyRuns() ? 1 : 0;
     QTimer::singleShot(0, &app, &pavalo::Application::runStartRoutine);
     const int status = QApplication::exec();
     app.shutdown();

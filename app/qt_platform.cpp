@@ -40,6 +40,7 @@ QtPlatform::QtPlatform(WindowLookup windows, CommandSink commands)
 }
 
 MessageResult QtPlatform::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons) {
+    if (ending_) return MessageResult::Cancel;
     QMessageBox box(parent_);
     box.setWindowTitle(caption.empty() ? QStringLiteral("Pavalo") : QString::fromUtf8(caption.data(), qsizetype(caption.size())));
     box.setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
@@ -51,7 +52,9 @@ MessageResult QtPlatform::messageBox(std::string_view text, std::string_view cap
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
     }
-    switch (box.exec()) {
+    const int answer = box.exec();
+    if (ending_) return MessageResult::Cancel;
+    switch (answer) {
         case QMessageBox::Cancel: return MessageResult::Cancel;
         case QMessageBox::Yes: return MessageResult::Yes;
         case QMessageBox::No: return MessageResult::No;
@@ -61,20 +64,22 @@ MessageResult QtPlatform::messageBox(std::string_view text, std::string_view cap
 
 std::optional<std::string> QtPlatform::pickOpenFile(std::string_view title, std::string_view filter,
                                                     std::string_view directory) {
+    if (ending_) return std::nullopt;
     QString path = QFileDialog::getOpenFileName(parent_, QString::fromUtf8(title.data(), qsizetype(title.size())),
                                                 QString::fromUtf8(directory.data(), qsizetype(directory.size())),
                                                 qtFileFilter(filter));
-    if (path.isEmpty()) return std::nullopt;
+    if (path.isEmpty() || ending_) return std::nullopt;
     return path.toStdString();
 }
 
 std::optional<std::string> QtPlatform::pickSaveFile(std::string_view title, std::string_view filter,
                                                     std::string_view directory, std::string_view suggestedName) {
+    if (ending_) return std::nullopt;
     QString start = QString::fromUtf8(directory.data(), qsizetype(directory.size()));
     if (!suggestedName.empty()) start += "/" + QString::fromUtf8(suggestedName.data(), qsizetype(suggestedName.size()));
     QString path = QFileDialog::getSaveFileName(parent_, QString::fromUtf8(title.data(), qsizetype(title.size())),
                                                 start, qtFileFilter(filter));
-    if (path.isEmpty()) return std::nullopt;
+    if (path.isEmpty() || ending_) return std::nullopt;
     return path.toStdString();
 }
 

@@ -36,12 +36,17 @@ public:
 
     // The parent for dialogs and message boxes.
     void setDialogParent(QWidget* parent) { parent_ = parent; }
+    // The program is ending without questions: message boxes answer Cancel
+    // and pickers nothing, without being shown (one open now is closed by
+    // the event loops ending and answers the same).
+    void setEnding() { ending_ = true; }
 
 private:
     WindowLookup windows_;
     CommandSink commands_;
     QPointer<QWidget> parent_;
     QElapsedTimer clock_;
+    bool ending_ = false;
 };
 
 // "Description|*.a;*.b|..." as a Qt file dialog filter.

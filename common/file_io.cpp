@@ -104,7 +104,9 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> data,
     std::string temp = path + ".tmp-XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) {
-        error = "cannot create a file beside " + path + ": " + std::strerror(errno);
+        // The temporary file's name means nothing to the player; the file
+        // that could not be written does.
+        error = "Cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
     size_t done = 0;
@@ -143,7 +145,7 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> data,
         saved = errno;
     }
     ::unlink(temp.c_str());
-    error = "cannot write " + path + ": " + std::strerror(saved ? saved : EIO);
+    error = "Cannot write " + path + ": " + std::strerror(saved ? saved : EIO);
     return false;
 }
 

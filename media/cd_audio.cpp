@@ -41,8 +41,8 @@ public:
         close();
         char* device = cdio_get_default_device(nullptr);
         if (!device) {
-            error = "No CD drive was found";
-            return OpenResult::Failed;
+            error = kNoCdDrive;
+            return OpenResult::NoDrive;
         }
         errno = 0;
         cdio_ = cdio_open(device, DRIVER_DEVICE);
@@ -133,8 +133,12 @@ bool CdPlayer::failed(const std::string& error, bool show) {
 
 bool CdPlayer::Open(bool quiet) {
     available_ = false;
+    noDrive_ = false;
     std::string error;
     switch (drive_.open(error)) {
+        case CdDrive::OpenResult::NoDrive:
+            noDrive_ = true;
+            return failed(error.empty() ? kNoCdDrive : error, !quiet);
         case CdDrive::OpenResult::InUse:
             if (!quiet)
                 frontEnd_.showMessage("Another program is using the CD, please close it and retry", "CD Sharing violation",
@@ -279,6 +283,10 @@ CdOptionsModel::CdOptionsModel(CdPlayer& player, MusicFrontEnd& frontEnd) : play
 
 bool CdOptionsModel::open() {
     if (!player_.available()) player_.Open(true);
+    if (!player_.available() && player_.noDrive()) {
+        frontEnd_.showMessage(kNoCdDrive, "CD Interface Warning", MessageIcon::Warning);
+        return false;
+    }
     if (!player_.available() || !player_.readTrackInfo()) {
         frontEnd_.showMessage("Another program is using the CD player,or CD not ready, please retry",
                               "CD Interface Warning", MessageIcon::Warning);

@@ -33,11 +33,13 @@ struct CdStatus {
     int32_t absolute = -1;     // sector on the disc, -1 when unknown
 };
 
+inline constexpr const char* kNoCdDrive = "This computer has no CD drive, so CD music cannot be played.";
+
 // The drive as the CD player needs it. Each step returns false with the
 // error text on failure.
 class CdDrive {
 public:
-    enum class OpenResult { Ok, InUse, Failed };
+    enum class OpenResult { Ok, InUse, Failed, NoDrive };
     virtual ~CdDrive() = default;
     virtual OpenResult open(std::string& error) = 0;
     virtual void close() = 0;
@@ -79,6 +81,8 @@ public:
     void tick();
 
     bool available() const { return available_; }
+    // The last opening found no CD drive at all.
+    bool noDrive() const { return noDrive_; }
     bool playing() const { return playing_; }
     bool paused() const { return paused_; }
     int tracks() const { return int(tracks_.size()); }
@@ -93,6 +97,7 @@ private:
 
     CdDrive& drive_;
     MusicFrontEnd& frontEnd_;
+    bool noDrive_ = false;
     bool available_ = false, playing_ = false, paused_ = false;
     std::vector<CdTrack> tracks_;
     int current_ = 1;

@@ -354,7 +354,7 @@ int32_t appendLibraryRecord(const std::string& libraryPath, const LibraryImageRe
     storeU32(count, uint32_t(usable + 1));
     if (!writeAt(f.fd, bytes.data(), bytes.size(), at) || ::fsync(f.fd) != 0 ||
         !writeAt(f.fd, count, 4, off_t(kCountOffset)) || ::fsync(f.fd) != 0) {
-        error = "cannot write " + libraryPath + ": " + std::strerror(errno);
+        error = "Cannot write " + libraryPath + ": " + std::strerror(errno);
         return -1;
     }
     return usable + 1;
@@ -419,14 +419,24 @@ int32_t addImageToLibrary(Platform& owner, const std::string& libraryPath, const
             say(formatted(library_text::kLibraryNameTooLong, name, int(kLibraryNameMax)));
             return -1;
         }
-        if (!writeLibraryHeaderFile(libraryPath, *header, error)) return -1;
+        if (!writeLibraryHeaderFile(libraryPath, *header, error)) {
+            say(error);
+            return -1;
+        }
     } else if (::access(libraryPath.c_str(), R_OK | W_OK) != 0) {
+        say("Cannot write " + libraryPath + ": " + std::strerror(errno));
         return -1;
     }
 
     LibraryImageRecord record;
-    if (!makeImageRecord(picturePath, picture, record)) return -1;
-    return appendLibraryRecord(libraryPath, record, error);
+    if (!makeImageRecord(picturePath, picture, record)) {
+        say(library_text::kUnableToCreateThumbnail);
+        return -1;
+    }
+    // A full disk or a file made read-only is said, not just dropped.
+    const int32_t count = appendLibraryRecord(libraryPath, record, error);
+    if (count < 0) say(error);
+    return count;
 }
 
 }  // namespace pavalo

@@ -73,7 +73,7 @@ std::string SdlMidiDevice::open(const std::string& path) {
     Mix_Music* m = Mix_LoadMUS(path.c_str());
     if (!m) {
         const char* e = Mix_GetError();
-        return e && *e ? e : "The file cannot be played";
+        return "Cannot play " + path + ": " + (e && *e ? e : "the file is not a song that can be played");
     }
     music_ = m;
     paused_ = false;
@@ -193,8 +193,10 @@ bool Sequencer::PlayNext() {
     }
     playing_ = paused_ = false;
     // Only a song taken from the queue plays; with nothing queued the
-    // device stays closed.
-    if (!Open(true)) return false;
+    // device stays closed. A song that cannot be opened (the play list
+    // moving on to a damaged or unreadable file) is said, not just silence.
+    if (count_ == 0) return false;
+    if (!Open(false)) return false;
     if (std::string e = device_.play(); !e.empty()) return fail(e, "Play Error", false);
     playing_ = true;
     return true;

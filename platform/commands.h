@@ -40,6 +40,8 @@ inline constexpr uint32_t kSoundOptions = 32839;
 inline constexpr uint32_t kCdMusicOptions = 32837;
 inline constexpr uint32_t kMidiMusicOptions = 32838;
 inline constexpr uint32_t kVideoOptions = 32851;
+// Full screen or a window (F11).
+inline constexpr uint32_t kFullScreen = 32852;
 inline constexpr uint32_t kAbout = 57664;
 inline constexpr uint32_t kExit = 1062;
 }  // namespace menu_command

@@ -124,6 +124,7 @@ std::vector<MenuItem> composePaletteMenu(const PaletteMenuState& s) {
         item(mc::kCdMusicOptions, "CD Music Options"),
         item(mc::kMidiMusicOptions, "Midi Music Options"),
         item(mc::kVideoOptions, "Video Options"),
+        item(mc::kFullScreen, "&Full Screen"),
         popup("&Help", {item(mc::kHelpTopics, "Help Topics"), item(mc::kAbout, "&About Pavalo...")}),
         item(mc::kExit, "E&xit"),
     };
@@ -142,6 +143,7 @@ std::vector<MenuItem> composePaletteMenu(const PaletteMenuState& s) {
         recent->enabled = false;
     }
     findMutable(items, mc::kRotatedPieces)->checked = s.rotatedPieces;
+    findMutable(items, mc::kFullScreen)->checked = s.fullScreen;
     if (s.networkGame) {
         for (uint32_t id : {mc::kNew, mc::kOpen, mc::kSave, mc::kSaveAs, mc::kRotatedPieces})
             findMutable(items, id)->enabled = false;

@@ -44,6 +44,7 @@ std::vector<MenuItem> composeFindToolMenu(const AssistAllowances& allowed);
 struct PaletteMenuState {
     bool networkGame = false;
     bool rotatedPieces = false;            // the current puzzle's rotation option
+    bool fullScreen = false;               // the game covers the screen
     std::vector<std::string> recentFiles;  // display texts, newest first (at most eight used)
 };
 
@@ -66,6 +67,7 @@ inline constexpr DesktopShortcut kDesktopShortcuts[] = {
     {menu_command::kNew, "Ctrl+N"},          {menu_command::kOpen, "Ctrl+O"},
     {menu_command::kSave, "Ctrl+S"},         {menu_command::kSaveAs, "Ctrl+Shift+S"},
     {menu_command::kHelpTopics, "F1"},       {menu_command::kExit, "Ctrl+Q"},
+    {menu_command::kFullScreen, "F11"},
 };
 
 // Finds an entry by id anywhere in a composed menu; null when absent.

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "common/named_mutex.h"
@@ -35,6 +37,13 @@ std::string lowerExtension(const std::string& path) {
 int32_t trueColourDepth(int32_t width, int32_t height) {
     int32_t best = bestDisplayDepth(width, height, 24);
     return best >= 16 ? best : 8;
+}
+
+// A message pattern with its one blank (%s) filled in.
+std::string filled(const char* pattern, const std::string& text) {
+    std::vector<char> out(std::strlen(pattern) + text.size() + 1);
+    std::snprintf(out.data(), out.size(), pattern, text.c_str());
+    return out.data();
 }
 
 }  // namespace
@@ -86,55 +95,64 @@ void Document::release() {
 
 bool Document::loadPicture(const std::string& path, PictureKind kind) {
     namespace fs = std::filesystem;
+    using namespace document_text;
     const int32_t W = playWidth_, H = playHeight_;
+    std::error_code ec;
+    const bool exists = fs::exists(path, ec);
+    // A file that is there but cannot be read is said as such, not as missing.
+    auto unreadable = [&] { showMessage(exists ? filled(kImageDamaged, path) : std::string(kImageNotFound)); };
     switch (kind) {
         case kPictureJpeg: {
-            std::error_code ec;
-            if (!fs::exists(path, ec)) {
-                showMessage(document_text::kImageNotFound);
+            if (!exists) {
+                showMessage(kImageNotFound);
                 return false;
             }
             if (!loadStillPicture(picture_, path, true, trueColourDepth(W, H))) {
-                showMessage(picture_.lastLoadError == kLoadErrorNoSurface ? document_text::kNoSurface
-                                                                        : document_text::kImageNotFound);
+                if (picture_.lastLoadError == kLoadErrorNoSurface)
+                    showMessage(kNoSurface);
+                else
+                    unreadable();
                 return false;
             }
             return true;
         }
         case kPictureWda:
             if (!movies_ || !movies_->openAnimation(path, picture_)) {
-                showMessage(document_text::kImageNotFound);
+                unreadable();
                 return false;
             }
             return true;
         case kPictureMovie:
         case kPictureMovieWithData: {
             if (!movies_ || !movies_->movieSystemAvailable()) {
-                showMessage(document_text::kNoMovieSystem);
+                showMessage(kNoMovieSystem);
                 return false;
             }
-            std::error_code ec;
-            if (!fs::exists(path, ec)) {
-                showMessage(document_text::kMovieNotFound);
+            if (!exists) {
+                showMessage(kMovieNotFound);
                 return false;
             }
             const MovieOpenResult opened = movies_->openMovie(path, picture_, trueColourDepth(W, H));
             if (opened.opened) return true;
             picture_.releasePixels();
             if (opened.needsTrueColour)
-                showMessage(document_text::kTrueColourMovie);
+                showMessage(kTrueColourMovie);
             else
-                showMessage(opened.error.empty() ? document_text::kMovieNotFound : opened.error.c_str());
+                showMessage(opened.error.empty() ? kMovieNotFound : opened.error.c_str());
             return false;
         }
         case kPictureBmp: {
+            if (!exists) {
+                showMessage(kImageNotFound);
+                return false;
+            }
             if (!loadStillPicture(picture_, path, false, trueColourDepth(W, H))) {
                 switch (picture_.lastLoadError) {
                     case kLoadErrorUnsupportedDepth:
-                    case kLoadErrorCompressed: showMessage(document_text::kBmpDepth); break;
-                    case kLoadErrorNeedsTrueColour: showMessage(document_text::kTrueColourBmp); break;
-                    case kLoadErrorNoSurface: showMessage(document_text::kNoSurface); break;
-                    default: showMessage(document_text::kImageNotFound); break;
+                    case kLoadErrorCompressed: showMessage(kBmpDepth); break;
+                    case kLoadErrorNeedsTrueColour: showMessage(kTrueColourBmp); break;
+                    case kLoadErrorNoSurface: showMessage(kNoSurface); break;
+                    default: unreadable(); break;
                 }
                 return false;
             }
@@ -171,7 +189,9 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
     }
     if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
         picture_.releasePixels();
-        showMessage(document_text::kImageNotFound);
+        if (movies_) movies_->releasePictures();
+        showMessage(filled(document_text::kPicturePathTooLong, *chosen));
+        frontEnd_.puzzleChanged();
         return false;
     }
     record_.pictureKind = *kind;
@@ -238,7 +258,20 @@ bool Document::runCut(int32_t columns, int32_t rows) {
     return true;
 }
 
-bool Document::open(const std::string& path) {
+bool Document::open(const std::string& path) { return openFile(path, true); }
+
+bool Document::openKept(const std::string& keptFile, const std::string& name) {
+    if (!openFile(keptFile, false)) return false;
+    path_ = name;
+    modified_ = true;
+    return true;
+}
+
+bool Document::saveCopy(const std::string& path, std::string& error) const {
+    return hasPuzzle() && savePuzzleFile(path, record_, model_, error);
+}
+
+bool Document::openFile(const std::string& path, bool remember) {
     SettingsRecord record;
     PuzzleModel fresh;
     std::vector<int32_t> order;
@@ -246,7 +279,7 @@ bool Document::open(const std::string& path) {
     if (r.status == OpenStatus::NotSavedPuzzle || r.status == OpenStatus::OtherVersion ||
         r.status == OpenStatus::Damaged || r.status == OpenStatus::Unreadable) {
         platform_.messageBox(r.message, {}, MessageButtons::Ok);
-        frontEnd_.forgetRecentFile(path);
+        if (remember) frontEnd_.forgetRecentFile(path);
         return false;
     }
     frontEnd_.resetSideWindows();
@@ -262,16 +295,21 @@ bool Document::open(const std::string& path) {
     pieceOrder_ = std::move(order);
     path_ = path;
     modified_ = false;
-    PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path);
-    frontEnd_.addRecentFile(path);
+    if (remember) {
+        rememberLastPuzzle(path);
+        frontEnd_.addRecentFile(path);
+    }
 
     // The record says which loader reads the picture; its name may not show
     // the kind (a picture renamed, or one from another system).
     const std::string picture = record_.picture();
     std::optional<PictureKind> kind;
     if (record_.pictureKind <= kPictureMovieWithData) kind = PictureKind(record_.pictureKind);
+    std::error_code ec;
     if (!kind) {
         showMessage(document_text::kInvalidFormat);
+    } else if (!std::filesystem::exists(picture, ec)) {
+        locateMissingPicture(picture);
     } else if (loadPicture(picture, *kind) &&
                (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight)) {
         // Pieces read the picture at their home positions, so a picture of
@@ -283,6 +321,37 @@ bool Document::open(const std::string& path) {
     return true;
 }
 
+bool Document::locateMissingPicture(const std::string& missing) {
+    using namespace document_text;
+    const std::string folder = std::filesystem::path(missing).parent_path().string();
+    for (;;) {
+        if (platform_.messageBox(filled(kPuzzlePictureMissing, missing), {}, MessageButtons::YesNo) !=
+            MessageResult::Yes)
+            return false;
+        const std::optional<std::string> chosen = platform_.pickOpenFile(kLocatePictureTitle, kPictureFileFilter, folder);
+        if (!chosen) return false;
+        // The loader follows the chosen file's kind where its name shows one.
+        const PictureKind kind = pictureKindForName(*chosen).value_or(PictureKind(record_.pictureKind));
+        if (!loadPicture(*chosen, kind)) continue;
+        if (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight) {
+            const int32_t w = picture_.width(), h = picture_.height();
+            picture_.releasePixels();
+            if (movies_) movies_->releasePictures();
+            showMessage(locatedPictureSize(*chosen, w, h, record_.pictureWidth, record_.pictureHeight));
+            continue;
+        }
+        if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
+            picture_.releasePixels();
+            if (movies_) movies_->releasePictures();
+            showMessage(filled(kPicturePathTooLong, *chosen));
+            continue;
+        }
+        record_.pictureKind = kind;
+        modified_ = true;
+        return true;
+    }
+}
+
 bool Document::save() {
     if (path_.empty()) return saveAs();
     return saveAs(path_);
@@ -292,16 +361,27 @@ bool Document::saveAs(std::optional<std::string> path) {
     if (!hasPuzzle()) return false;
     if (!path) path = platform_.pickSaveFile("Save As", kPuzzleFilter, PreferencesRecord::text(prefs_.record.pictureDirectory), "puzzle.gvp");
     if (!path) return false;
+    // The file is reopened by Continue through the preferences, which keep
+    // 259 characters; a longer name is refused before anything is written.
+    if (path->size() >= prefs_.record.lastPuzzlePath.size()) {
+        showMessage(filled(document_text::kPuzzlePathTooLong, *path));
+        return false;
+    }
     std::string error;
     if (!savePuzzleFile(*path, record_, model_, error)) {
-        platform_.messageBox(error, {}, MessageButtons::Ok);
+        platform_.messageBox("The puzzle was not saved.  " + error, {}, MessageButtons::Ok);
         return false;
     }
     path_ = *path;
     modified_ = false;
-    PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path_);
+    rememberLastPuzzle(path_);
     frontEnd_.addRecentFile(path_);
     return true;
+}
+
+void Document::rememberLastPuzzle(const std::string& path) {
+    if (!PreferencesRecord::setText(prefs_.record.lastPuzzlePath, path))
+        PreferencesRecord::setText(prefs_.record.lastPuzzlePath, "");
 }
 
 bool Document::askToSaveChanges() {

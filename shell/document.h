@@ -26,9 +26,13 @@ namespace document_text {
 inline constexpr const char* kImageNotFound =
     "The specified image could not be found.  If it is located on a CD or other type of removable "
     "media, please insert the disk and try again.";
+// The picture's pixels could not be allocated.
 inline constexpr const char* kNoSurface =
-    "Unable to create a DirectDraw surface.  Please see the troubleshooting section of your "
-    "documentation.";
+    "There is not enough memory for a picture of this size.  Close other programs or choose a smaller "
+    "picture.";
+// A picture file that is there but cannot be read: %s is its file.
+inline constexpr const char* kImageDamaged =
+    "The picture %s cannot be read.  The file is damaged, or it is not the kind of picture its name says.";
 inline constexpr const char* kNoMovieSystem =
     "The movie decoder could not be started, so .AVI and .MPG files cannot be played.";
 inline constexpr const char* kTrueColourMovie =
@@ -47,6 +51,28 @@ inline constexpr const char* kInvalidFormat =
 inline constexpr const char* kPictureChanged =
     "The picture of this puzzle no longer has the size it had when the puzzle was saved, so the "
     "pieces are shown without it.";
+// A saved puzzle's picture that is not where the puzzle says: %s is its file.
+inline constexpr const char* kPuzzlePictureMissing =
+    "The picture of this puzzle could not be found:\n%s\n\nIf it is on a removable disk, insert the disk first.  "
+    "Do you want to locate the picture?  Without it the pieces are shown blank.";
+inline constexpr const char* kLocatePictureTitle = "Locate Picture";
+// The file filter of every picture chooser: each kind the loaders read.
+inline constexpr const char* kPictureFileFilter =
+    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.png;*.webp;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
+    "All Files (*.*)|*.*";
+// A located picture of another size than the puzzle's.
+inline std::string locatedPictureSize(const std::string& file, int32_t w, int32_t h, int32_t puzzleW,
+                                      int32_t puzzleH) {
+    return file + " is " + std::to_string(w) + " x " + std::to_string(h) +
+           " pixels, but this puzzle was cut from a picture of " + std::to_string(puzzleW) + " x " +
+           std::to_string(puzzleH) + " pixels.  Choose the same picture.";
+}
+inline constexpr const char* kPicturePathTooLong =
+    "The name of this picture is too long to be kept in the puzzle (at most 519 characters):\n%s";
+// A puzzle file name that the preferences cannot keep as the last puzzle.
+inline constexpr const char* kPuzzlePathTooLong =
+    "The puzzle was not saved: its file name is longer than 259 characters.  Choose a shorter name or a "
+    "folder nearer the top.\n%s";
 inline constexpr const char* kCreatingTemplate = "Creating Template";
 inline constexpr const char* kCuttingPuzzle = "Cutting Puzzle";
 inline constexpr const char* kLoadingImage = "Loading Image";
@@ -135,6 +161,12 @@ public:
     bool newPuzzle(const NewPuzzleOptions& options = {});
     // Opens a saved puzzle and loads its picture. False when refused.
     bool open(const std::string& path);
+    // Opens a puzzle kept for recovery: it takes the name `name` (empty: never
+    // saved) and counts as changed; the kept file is neither remembered as
+    // the last puzzle nor listed among the recent files.
+    bool openKept(const std::string& keptFile, const std::string& name);
+    // Writes the puzzle to `path` without making it the document's file.
+    bool saveCopy(const std::string& path, std::string& error) const;
     // Saves to the current file, or asks for a name first; false on failure or cancel.
     bool save();
     bool saveAs(std::optional<std::string> path = std::nullopt);
@@ -160,8 +192,17 @@ public:
 
 private:
     bool loadPicture(const std::string& path, PictureKind kind);
+    bool openFile(const std::string& path, bool remember);
+    // The last puzzle becomes `path`; one too long to keep leaves none, so
+    // that Continue never reopens another file.
+    void rememberLastPuzzle(const std::string& path);
+    // The saved puzzle's picture is missing: the player may point at it. A
+    // picture of the size the puzzle was cut from is taken and the record
+    // names it from then on.
+    bool locateMissingPicture(const std::string& missing);
     bool runCut(int32_t columns, int32_t rows);
     void showMessage(const char* text);
+    void showMessage(const std::string& text) { showMessage(text.c_str()); }
 
     PuzzleModel& model_;
     UndoRing& undo_;

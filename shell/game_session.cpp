@@ -11,6 +11,7 @@
 #include "puzzle/assist_allowances.h"
 #include "shell/data_folder.h"
 #include "shell/dialogs/assist_dialogs.h"
+#include "shell/recovery.h"
 #include "shell/wallpaper.h"
 
 namespace pavalo {
@@ -74,6 +75,19 @@ void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) {
     sideWindows_->setViews(frontEnd_->sideWindowViews());
 }
 
+void GameSession::setPlayArea(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return;
+    if (width == document_->playWidth() && height == document_->playHeight() &&
+        (!display_.hasPixels() || (display_.requestedWidth() == width && display_.requestedHeight() == height)))
+        return;
+    document_->setPlayArea(width, height);
+    if (display_.hasPixels()) display_.followWindowSize(width, height);
+    compositor_->state().rebuildBuffers = true;
+    sideWindows_->keepOnScreen();
+    if (document_->hasPuzzle()) view_->scroll(0, 0);  // back within the new limits
+    redrawPlayArea();
+}
+
 void GameSession::loadSettings() {
     loadPreferences(preferencesPath(dataFolder_), prefs_, music_);
     if (!recentPath_.empty()) recent_.load(recentPath_);
@@ -107,6 +121,7 @@ void GameSession::registerCommands() {
     t.set(mc::kMidiMusicOptions, [this] { frontEnd_->showMidiOptions(); });
     t.set(mc::kCdMusicOptions, [this] { frontEnd_->showCdOptions(); });
     t.set(mc::kVideoOptions, [this] { showVideoOptions(); });
+    t.set(mc::kFullScreen, [this] { frontEnd_->toggleFullScreen(); });
     t.set(mc::kHelpTopics, [this] { frontEnd_->showHelp(); });
     t.set(mc::kAbout, [this] { frontEnd_->showAbout(); });
     t.set(mc::kExit, [this] { exitGame(); });
@@ -194,6 +209,7 @@ std::vector<MenuItem> GameSession::paletteMenu() const {
     PaletteMenuState state;
     state.networkGame = document_->record().networkGame != 0;
     state.rotatedPieces = document_->record().rotationOption != 0;
+    state.fullScreen = frontEnd_->fullScreen();
     state.recentFiles = recent_.menuTexts();
     std::vector<MenuItem> menu = composePaletteMenu(state);
     commands_.disableUnhandled(menu);
@@ -550,7 +566,9 @@ bool GameSession::runStartChoice(StartChoice choice) {
         case StartChoice::JoinGame:
         case StartChoice::Exit: break;
     }
-    return doc.hasPuzzle() && doc.hasPicture();
+    // A puzzle whose picture is gone opens as it does through the menu:
+    // its pieces blank, after the player was told and could locate it.
+    return doc.hasPuzzle();
 }
 
 bool GameSession::acceptsDroppedFile(const DroppedFile& file) const {
@@ -580,6 +598,19 @@ bool GameSession::closeRequested() {
     if (!document_->askToSaveChanges()) return false;
     playEvent(kSoundExit);
     return true;
+}
+
+bool GameSession::keepPuzzleForNextStart(std::string& error) {
+    error.clear();
+    if (dataFolder_.empty()) return true;
+    if (keepPuzzle(*document_, dataFolder_, error)) return true;
+    return error.empty();
+}
+
+bool GameSession::offerKeptPuzzle() {
+    if (dataFolder_.empty() || !pavalo::offerKeptPuzzle(*document_, platform_, dataFolder_)) return false;
+    refreshTitle();
+    return document_->hasPuzzle();
 }
 
 bool GameSession::exitGame() {

@@ -107,6 +107,10 @@ public:
     // the command that exited has returned.
     virtual void returnToStart() {}
     virtual void setDesktopWallpaper(const std::string& /*path*/) {}
+    // Full screen or a window; the front end reports the new size through
+    // GameSession::setPlayArea.
+    virtual bool fullScreen() const { return false; }
+    virtual void toggleFullScreen() {}
 };
 
 // The saved puzzles' file filter of the Open dialogs.
@@ -152,6 +156,11 @@ public:
     AnimatedPictures& animations() { return *animations_; }
     SideWindowManager& sideWindows() { return *sideWindows_; }
     const std::string& dataFolder() const { return dataFolder_; }
+
+    // The play area (the view's size) changed, as when the window goes full
+    // screen: the display, the buffers, the scroll limits and the side
+    // windows (kept on the new screen) follow.
+    void setPlayArea(int32_t width, int32_t height);
 
     // Preferences and recent files from the data folder, and back.
     void loadSettings();
@@ -254,7 +263,7 @@ public:
     // still exists.
     std::optional<std::string> continuePath() const;
     // Carries out a choice of the start dialog (Exit and the network games
-    // do nothing here); true when a puzzle and its picture are ready.
+    // do nothing here); true when a puzzle is ready.
     bool runStartChoice(StartChoice choice);
     // Whether a dropped file would be taken now: a saved puzzle while "Open"
     // is available, a picture while "New" is (a network game takes them
@@ -268,6 +277,14 @@ public:
     // The window's close box: false when the player keeps the game (the
     // save question was cancelled); otherwise the exit sound plays.
     bool closeRequested();
+
+    // Ended from outside (a signal, the desktop's logout): a puzzle that
+    // closing would lose is kept in the data folder's recovery file, without
+    // a question. False when it could not be written (`error` says why).
+    bool keepPuzzleForNextStart(std::string& error);
+    // The start: offers the puzzle kept at the last end from outside; true
+    // when it is now the open puzzle.
+    bool offerKeptPuzzle();
 
     // Exit: the document closes (its save prompt may cancel), the side
     // windows and the palette go, and the start routine comes back. False

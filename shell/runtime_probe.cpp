@@ -21,28 +21,35 @@ bool runtimeIsNtLike() {
     return nt && std::strcmp(nt, "1") == 0;
 }
 
+namespace {
+
+std::string versionText(uint32_t version) {
+    return std::to_string(version >> 16) + "." + std::to_string(version & 0xffff);
+}
+
+}  // namespace
+
 StartupCheck checkRuntimeVersion(uint32_t version, bool ntLike) {
     StartupCheck check;
-    check.multiplayer = version >= packVersion(4, 6);
+    check.multiplayer = version >= kFullRuntimeVersion;
     if (check.multiplayer) return check;
+    // The runtime is the media and network libraries Pavalo was installed
+    // with; reinstalling Pavalo brings the right ones.
+    const std::string found = "Pavalo needs version " + versionText(kFullRuntimeVersion) +
+                              " of its media and network libraries, but version " + versionText(version) +
+                              " is installed.  ";
     if (ntLike) {
         if (version < packVersion(4, 3))
-            check.message =
-                "Pavalo Requires DirectX version 6.  If you only want to play single-player games, DirectX "
-                "version 3 is sufficient, which is part of Service Pack 3 for Windows NT version 4.  If you "
-                "wish to play multi-player games, you must upgrade to Windows NT version 5, or download a "
-                "Service Pack for your version of NT that include DirectX6, if one exists.";
+            check.message = found +
+                            "Single-player games may not work correctly below version 4.3, and multi-player games "
+                            "need version " + versionText(kFullRuntimeVersion) +
+                            ".  Reinstall Pavalo to play every kind of game.";
         else
-            check.message =
-                "Pavalo Requires DirectX version 6.  You will be able to play single-player games, but will "
-                "not be able to play multi-player games without DirectX6.  If you wish to play multiplayer, "
-                "you must upgrade to Windows NT version 5, or download a Service Packfor your version of NT "
-                "that includes DirectX6, if one exists.";
+            check.message = found + "You can play single-player games, but multi-player games need version " +
+                            versionText(kFullRuntimeVersion) + ".  Reinstall Pavalo to play them.";
         return check;
     }
-    check.message =
-        "Pavalo Requires DirectX version 6.  Please install DirectX from your Pavalo CD by running \"Setup\" "
-        "and assembling the DirectX mini-puzzle.";
+    check.message = found + "Please reinstall Pavalo.";
     check.stop = true;
     return check;
 }

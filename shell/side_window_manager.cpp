@@ -321,6 +321,29 @@ void SideWindowManager::openFromRecord() {
         }
 }
 
+void SideWindowManager::keepOnScreen() {
+    for (int box = 1; box <= 4; ++box) {
+        if (!isBoxOpen(box)) continue;
+        const SideWindow w = sideWindowOfBox(box);
+        const Rect now = views_->frame(w);
+        const Rect kept = correctMove(w, now);
+        if (kept == now) continue;
+        views_->place(w, kept);
+        offsetBox(box, boxes_[size_t(box - 1)].placement.moved(kept));
+        saveFrame(w);
+        boxContentsChanged(box);
+    }
+    for (SideWindow w : {SideWindow::Preview, SideWindow::Overview}) {
+        if (!isOpen(w)) continue;
+        const Point view = views_->viewSize();
+        const Rect now = views_->frame(w);
+        const Rect kept = keepWithinScreen(now, view.x, view.y);
+        if (kept == now) continue;
+        views_->place(w, kept);
+        saveFrame(w);
+    }
+}
+
 void SideWindowManager::restorePlacements() {
     for (int box = 1; box <= 4; ++box) {
         const bool open = isBoxOpen(box);

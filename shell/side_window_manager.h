@@ -137,6 +137,9 @@ public:
     // After an undo: the open windows go back to the record's placements
     // without moving the boxes' pieces; the open flags follow the windows.
     void restorePlacements();
+    // The screen changed size: open windows that now lie off it are pulled
+    // back (boxes with their pieces).
+    void keepOnScreen();
 
     // ---- what the windows report ----
     // A drag of the caption or of the border proposes a frame; the result is

@@ -7,8 +7,10 @@
 // as the desktop's wallpaper is the front end's part. No Qt.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "surface/draw_surface.h"
 #include "display/piece_renderer.h"
@@ -35,5 +37,38 @@ bool composeWallpaper(const PieceRenderer& renderer, const PuzzleModel& model, D
 // False, silently, when anything fails; the file is then as it was.
 bool saveWallpaper(const PieceRenderer& renderer, const PuzzleModel& model, DrawSurface* picture,
                    const DrawSurface& like, const std::string& path);
+
+}  // namespace pavalo
+
+namespace pavalo {
+
+// ---- setting it on the desktop ----------------------------------------------------
+
+// One program run: its name (looked up on PATH) and arguments.
+struct DesktopCommand {
+    std::string program;
+    std::vector<std::string> arguments;
+    bool operator==(const DesktopCommand&) const = default;
+};
+struct DesktopCommandResult {
+    bool ran = false;  // the program was found and ended by itself
+    int status = -1;   // its exit status
+    std::string output;
+};
+// Runs programs for the wallpaper setting; the game's runs them for real,
+// tests record them instead so that the desktop is left alone.
+struct DesktopCommands {
+    std::function<bool(const std::string& program)> exists;
+    std::function<DesktopCommandResult(const DesktopCommand&)> run;
+};
+
+// Sets the BMP at `path` as the wallpaper the way the desktop named by
+// `currentDesktop` (XDG_CURRENT_DESKTOP: names separated by ':') offers:
+// GNOME-like desktops, Cinnamon and MATE through gsettings, KDE Plasma
+// through plasma-apply-wallpaperimage or qdbus, XFCE through xfconf-query
+// (every monitor and workspace). Empty when it was set; otherwise a
+// sentence for the player saying why not and where the picture is.
+std::string setDesktopWallpaper(const std::string& path, const std::string& currentDesktop,
+                                const DesktopCommands& commands);
 
 }  // namespace pavalo

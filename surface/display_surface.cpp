@@ -68,6 +68,18 @@ bool DisplaySurface::toggleFullScreen() {
     return createDisplay(window_, width, height, depth, !leaving, clipToWindow);
 }
 
+bool DisplaySurface::followWindowSize(int32_t width, int32_t height) {
+    if (hasPixels() && requestedWidth() == width && requestedHeight() == height) return true;
+    const int32_t keptDepth = depth();
+    PaletteTable saved{};
+    const bool keepPalette = keptDepth == 8 && getPaletteEntries(saved);
+    releasePixels();
+    dropPalette();
+    if (!createDisplay(window_, width, height, keptDepth, fullScreen_ == 1, clipToWindow)) return false;
+    if (keepPalette) setPaletteEntries(saved, false);
+    return true;
+}
+
 bool DisplaySurface::changeMode(int32_t width, int32_t height, int32_t depth, int32_t fullScreen) {
     const int32_t newDepth = depth == -1 ? this->depth() : depth;
     const int32_t newFull = fullScreen == -1 ? fullScreen_ : fullScreen;

@@ -71,6 +71,9 @@ public:
     // Changes size, depth (-1 keeps it) and full-screen state (-1 keeps it),
     // keeping the palette at 8 bits and resizing the window when windowed.
     bool changeMode(int32_t width, int32_t height, int32_t depth = -1, int32_t fullScreen = -1);
+    // The window's client area changed to width x height: the display
+    // follows at its depth (and palette), leaving the window alone.
+    bool followWindowSize(int32_t width, int32_t height);
     // After the application is reactivated: takes the screen and the mode
     // again and re-creates the display (full screen only; true otherwise).
     bool reacquireFullScreen();

@@ -23,6 +23,7 @@
 #include "media/image_library.h"
 #include "media/movie_player.h"
 #include "platform/platform.h"
+#include "shell/document.h"
 #include "shell/registry.h"
 
 namespace pavalo {
@@ -49,14 +50,12 @@ inline constexpr const char* kRemoveLibraryPrompt = "Select the library to remov
 inline constexpr const char* kNoLibrariesRegistered = "There are no image libraries registered on your system";
 inline constexpr const char* kForgottenPassword =
     "If you have forgotten the password to this library and still wish to delete it, you may do so by using "
-    "Windows Explorer to delete the following file:\n%s";
+    "a file manager to delete the following file:\n%s";
 inline constexpr const char* kConfirmRemoveLibrary = "Are you sure you want to delete this library?";
 inline constexpr const char* kConfirmRemoveLibraryCaption = "Are you sure?";
 inline constexpr const char* kSelectLibraryFirst = "You must select a library first";
 inline constexpr const char* kLoadPictureTitle = "Load Picture";
-inline constexpr const char* kPictureFilter =
-    "Images (*.bmp,*.jpg,*.avi,*.mpg)|*.bmp;*.jpg;*.jpeg;*.png;*.webp;*.wda;*.avi;*.mpg;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv|"
-    "All Files (*.*)|*.*";
+inline constexpr const char* kPictureFilter = document_text::kPictureFileFilter;
 inline constexpr const char* kAlreadyInLibrary = "The image %s already exists in the library";
 inline constexpr const char* kAddingImage = "Adding Image: ";
 inline constexpr const char* kAddToLibrary = "Do you wish to add this image to the current library?";

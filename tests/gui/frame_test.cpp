@@ -736,6 +736,45 @@ private slots:
         QVERIFY(app_->document().hasPuzzle());
     }
 
+    // F11 takes the window to full screen and back; the play area (display,
+    // back buffer, scroll limits) follows each time, and a sorting box
+    // that the smaller screen would leave outside is pulled back onto it.
+    void f11TogglesFullScreenAndThePlayAreaFollows() {
+        startGame();
+        const QSize windowed(1280, 800), screen = app_->window().screen()->size();
+        QVERIFY(screen.width() < 1100);  // the box below lies beyond it
+        const MenuItem* entry = findMenuItem(frame().paletteMenu(), mc::kFullScreen);
+        QVERIFY(entry);
+        QCOMPARE(entry->shortcut, std::string("F11"));
+        QVERIFY(!entry->checked);
+        app_->document().record().boxRect[0] = {1100, 500, 1260, 700};
+        frame().dispatch(fc::kBox1);
+        QVERIFY(windows().isBoxOpen(1));
+
+        auto followed = [this](QSize size) {
+            QTRY_COMPARE(view()->size(), size);
+            QCOMPARE(app_->document().playWidth(), size.width());
+            QCOMPARE(app_->document().playHeight(), size.height());
+            QCOMPARE(app_->session().display().width(), size.width());
+            QCOMPARE(app_->session().display().height(), size.height());
+            view()->repaint();
+            QCOMPARE(app_->compositor().backBuffer().width(), size.width());
+            QCOMPARE(app_->compositor().backBuffer().height(), size.height());
+        };
+        QApplication::setActiveWindow(&app_->window());
+        QVERIFY(QTest::qWaitForWindowActive(&app_->window()));
+        QTest::keyClick(view(), Qt::Key_F11);
+        followed(screen);
+        QVERIFY(findMenuItem(frame().paletteMenu(), mc::kFullScreen)->checked);
+        const Rect box = app_->session().sideWindows().views().frame(sideWindowOfBox(1));
+        QVERIFY2(box.left <= screen.width() - 30 && box.top <= screen.height() - 30, "the box stayed off the screen");
+
+        QApplication::setActiveWindow(&app_->window());
+        QTest::keyClick(view(), Qt::Key_F11);
+        followed(windowed);
+        QVERIFY(!findMenuItem(frame().paletteMenu(), mc::kFullScreen)->checked);
+    }
+
     // A second copy's request brings the window back as it was: out of the
     // task bar, but still full screen when it was.
     void bringingToFrontKeepsFullScreen() {

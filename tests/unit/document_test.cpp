@@ -138,6 +138,15 @@ TEST_F(DocumentTest, PictureChecksAndTheirMessages) {
     EXPECT_EQ(platform.messages[0].text, kInvalidFormat);
     EXPECT_FALSE(attempt((dir / "missing.jpg").string()));
     EXPECT_EQ(platform.messages.at(0).text, kImageNotFound);
+    // A picture that is there but damaged is not "not found": it is named.
+    for (const char* name : {"broken.jpg", "broken.bmp"}) {
+        const std::string broken = (dir / name).string();
+        std::ofstream(broken) << "this is no picture at all, only some text that goes on for a while";
+        EXPECT_FALSE(attempt(broken));
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text,
+                  "The picture " + broken + " cannot be read.  The file is damaged, or it is not the kind of picture its name says.");
+    }
 
     // A 1-bit BMP is refused with the depth message.
     const std::string onebit = std::string(PAVALO_TESTDATA_DIR) + "/bmpsuite/g/pal1.bmp";
@@ -232,6 +241,39 @@ TEST_F(DocumentTest, SaveOpenAndRefusedFiles) {
     ASSERT_TRUE(second.open((dir / "other.gvp").string()));
     EXPECT_FALSE(second.hasPicture());
     EXPECT_EQ(platform.messages.at(0).text, document_text::kPictureChanged);
+
+    // A name too long for the preferences' last puzzle is refused before
+    // writing; opening such a file leaves no last puzzle rather than the
+    // previous one.
+    fs::path deep = dir;
+    while (deep.string().size() < 200) deep /= std::string(40, 'd');
+    fs::create_directories(deep);
+    const size_t folderLength = deep.string().size() + 1;
+    const std::string longName = (deep / (std::string(260 - folderLength, 'l') + ".gvp")).string();
+    ASSERT_EQ(longName.size(), 264u);
+    platform.messages.clear();
+    EXPECT_FALSE(doc.saveAs(longName));
+    EXPECT_FALSE(fs::exists(longName));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].text.find("longer than 259 characters"), std::string::npos);
+    EXPECT_NE(platform.messages[0].text.find(longName), std::string::npos);
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), (dir / "other.gvp").string());
+    fs::copy_file(dir / "other.gvp", longName);
+    ASSERT_TRUE(second.open(longName));
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), "");
+    // 259 characters still fit.
+    const std::string fits = (deep / (std::string(255 - folderLength, 'f') + ".gvp")).string();
+    ASSERT_EQ(fits.size(), 259u);
+    ASSERT_TRUE(doc.saveAs(fits));
+    EXPECT_EQ(PreferencesRecord::text(prefs.record.lastPuzzlePath), fits);
+
+    // A save that fails names the file the player chose and why.
+    const std::string nowhere = (dir / "no-such-folder" / "game.gvp").string();
+    platform.messages.clear();
+    EXPECT_FALSE(doc.saveAs(nowhere));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "The puzzle was not saved.  Cannot write " + nowhere + ": " + std::strerror(ENOENT));
 }
 
 // Reopening loads the picture by the record's kind, whatever its name shows.
@@ -384,7 +426,7 @@ TEST_F(DocumentTest, PngAndWebpPuzzlesSaveAndReopen) {
     EXPECT_TRUE(second.hasPicture());
     EXPECT_TRUE(platform.messages.empty());
 
-    // A damaged PNG: the image message, no puzzle.
+    // A damaged PNG: the damaged-picture message naming it, no puzzle.
     std::vector<uint8_t> bytes = pavalo::testing::encodeRgbaPng(64, 48, rgba);
     bytes.resize(60);
     const std::string cut = write("cut.png", bytes);
@@ -392,7 +434,51 @@ TEST_F(DocumentTest, PngAndWebpPuzzlesSaveAndReopen) {
     front.counts.push_back(grid(4, 3));
     EXPECT_FALSE(doc.newPuzzle());
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, document_text::kImageNotFound);
+    EXPECT_NE(platform.messages[0].text.find("cut.png cannot be read"), std::string::npos);
+}
+
+// A missing picture is named, and the player may locate it: another size
+// is refused, the same size is taken and the puzzle names it from then on.
+TEST_F(DocumentTest, AMissingPictureIsNamedAndCanBeLocated) {
+    const std::string original = (dir / "harbour.jpg").string();
+    fs::copy_file(jpeg, original);
+    front.pictures.push_back(original);
+    front.counts.push_back(grid(4, 3));
+    ASSERT_TRUE(doc.newPuzzle());
+    const std::string path = (dir / "harbour.gvp").string();
+    ASSERT_TRUE(doc.saveAs(path));
+    const std::string elsewhere = (dir / "moved.jpg").string();
+    fs::rename(original, elsewhere);
+
+    PuzzleModel other;
+    UndoRing otherUndo;
+    Document second(other, otherUndo, prefs, platform, front);
+    second.setPlayArea(1280, 1024);
+    // No: the pieces are shown blank.
+    platform.messages.clear();
+    platform.messageAnswers = {MessageResult::No};
+    ASSERT_TRUE(second.open(path));
+    EXPECT_FALSE(second.hasPicture());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].text.find(original), std::string::npos);
+    EXPECT_EQ(platform.messages[0].buttons, MessageButtons::YesNo);
+
+    // Yes: a picture of another size is refused, then the moved one is taken.
+    platform.messages.clear();
+    platform.messageAnswers = {MessageResult::Yes, MessageResult::Ok, MessageResult::Yes};
+    platform.openAnswers = {bmp24, elsewhere};
+    ASSERT_TRUE(second.open(path));
+    ASSERT_TRUE(second.hasPicture());
+    ASSERT_EQ(platform.messages.size(), 3u);
+    EXPECT_NE(platform.messages[1].text.find(bmp24), std::string::npos);
+    EXPECT_NE(platform.messages[1].text.find("cut from a picture of"), std::string::npos);
+    EXPECT_EQ(second.record().picture(), elsewhere);
+    EXPECT_TRUE(second.modified());
+    ASSERT_TRUE(second.save());
+    platform.messages.clear();
+    ASSERT_TRUE(second.open(path));
+    EXPECT_TRUE(second.hasPicture());
+    EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(DocumentTest, RecutAndRotation) {
@@ -422,15 +508,22 @@ TEST(RuntimeCheck, OldVersionsGetTheirMessages) {
     // Below 4.6 the program stops with the install message...
     const StartupCheck old = checkRuntimeVersion(packVersion(4, 5), false);
     EXPECT_TRUE(old.stop);
-    EXPECT_NE(old.message.find("assembling the DirectX mini-puzzle"), std::string::npos);
+    EXPECT_NE(old.message.find("version 4.6 of its media and network libraries, but version 4.5 is installed"),
+              std::string::npos);
+    EXPECT_NE(old.message.find("reinstall Pavalo"), std::string::npos);
     // ...unless it is the variant that keeps running single-player, which has
     // one message below 4.3 and another from 4.3 up.
     const StartupCheck ntOld = checkRuntimeVersion(packVersion(4, 2), true);
     const StartupCheck ntMid = checkRuntimeVersion(packVersion(4, 3), true);
     EXPECT_FALSE(ntOld.stop);
     EXPECT_FALSE(ntMid.multiplayer);
-    EXPECT_NE(ntOld.message.find("Service Pack 3"), std::string::npos);
-    EXPECT_NE(ntMid.message.find("Service Packfor your version"), std::string::npos);
+    EXPECT_NE(ntOld.message.find("version 4.2 is installed"), std::string::npos);
+    EXPECT_NE(ntOld.message.find("below version 4.3"), std::string::npos);
+    EXPECT_NE(ntMid.message.find("You can play single-player games"), std::string::npos);
+    // Nothing of another system's setup: no DirectX, no CD to install from.
+    for (const StartupCheck* c : {&old, &ntOld, &ntMid})
+        for (const char* foreign : {"DirectX", "CD", "Windows", "Service Pack"})
+            EXPECT_EQ(c->message.find(foreign), std::string::npos) << foreign;
     // The override reaches them from the environment.
     setenv("PAVALO_RUNTIME_VERSION", "4.3", 1);
     EXPECT_EQ(probeRuntimeVersion(), packVersion(4, 3));

@@ -4,6 +4,7 @@
 // recent-file list, the colour options at every depth and the wallpaper.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -491,4 +492,64 @@ TEST(Wallpaper, TheBackgroundsFolderAndTheFileName) {
     PieceRenderer renderer;
     EXPECT_FALSE(composeWallpaper(renderer, empty, &picture, like, out));
     EXPECT_FALSE(composeWallpaper(renderer, makePuzzle(), nullptr, like, out));
+}
+
+// The wallpaper reaches the desktop through the programs it offers; the
+// programs are recorded here, never run.
+TEST(DesktopWallpaper, EachDesktopGetsItsOwnCommandsAndAnUnknownOneIsSaid) {
+    struct Desk {
+        explicit Desk(std::vector<std::string> programs) : installed(std::move(programs)) {}
+        std::vector<std::string> installed;
+        std::vector<DesktopCommand> ran;
+        std::string listing;
+        int status = 0;
+        DesktopCommands commands() {
+            return {[this](const std::string& p) { return std::count(installed.begin(), installed.end(), p) > 0; },
+                    [this](const DesktopCommand& c) {
+                        ran.push_back(c);
+                        return DesktopCommandResult{true, status, listing};
+                    }};
+        }
+    };
+    const std::string path = "/home/p/.local/share/backgrounds/Pavalo Background.bmp";
+    const std::string uri = "file:///home/p/.local/share/backgrounds/Pavalo%20Background.bmp";
+
+    Desk plasma({"plasma-apply-wallpaperimage", "gsettings"});
+    EXPECT_EQ(setDesktopWallpaper(path, "KDE", plasma.commands()), "");
+    ASSERT_EQ(plasma.ran.size(), 1u);
+    EXPECT_EQ(plasma.ran[0], (DesktopCommand{"plasma-apply-wallpaperimage", {path}}));
+
+    Desk olderPlasma({"qdbus"});
+    EXPECT_EQ(setDesktopWallpaper(path, "KDE", olderPlasma.commands()), "");
+    ASSERT_EQ(olderPlasma.ran.size(), 1u);
+    EXPECT_EQ(olderPlasma.ran[0].program, "qdbus");
+    EXPECT_NE(olderPlasma.ran[0].arguments.back().find("'" + uri + "'"), std::string::npos);
+
+    Desk xfce({"xfconf-query"});
+    xfce.listing = "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n/backdrop/screen0/monitorHDMI-1/"
+                   "workspace0/image-style\n/backdrop/screen0/monitorDP-2/workspace1/last-image\n";
+    EXPECT_EQ(setDesktopWallpaper(path, "XFCE", xfce.commands()), "");
+    ASSERT_EQ(xfce.ran.size(), 3u);
+    EXPECT_EQ(xfce.ran[1], (DesktopCommand{"xfconf-query", {"-c", "xfce4-desktop", "-p",
+                                                            "/backdrop/screen0/monitorHDMI-1/workspace0/last-image",
+                                                            "-s", path}}));
+    EXPECT_EQ(xfce.ran[2].arguments[3], "/backdrop/screen0/monitorDP-2/workspace1/last-image");
+
+    Desk gnome({"gsettings"});
+    EXPECT_EQ(setDesktopWallpaper(path, "ubuntu:GNOME", gnome.commands()), "");
+    ASSERT_EQ(gnome.ran.size(), 2u);
+    EXPECT_EQ(gnome.ran[0], (DesktopCommand{"gsettings", {"set", "org.gnome.desktop.background", "picture-uri", uri}}));
+    EXPECT_EQ(gnome.ran[1].arguments[2], "picture-uri-dark");
+
+    // A refusal, a missing program and an unknown desktop are all said,
+    // with where the picture is.
+    gnome.status = 1;
+    EXPECT_NE(setDesktopWallpaper(path, "GNOME", gnome.commands()).find("gsettings failed"), std::string::npos);
+    Desk bare({});
+    const std::string missing = setDesktopWallpaper(path, "XFCE", bare.commands());
+    EXPECT_NE(missing.find("xfconf-query"), std::string::npos);
+    const std::string unknown = setDesktopWallpaper(path, "", Desk({"gsettings"}).commands());
+    EXPECT_NE(unknown.find("does not know how to set the wallpaper"), std::string::npos);
+    EXPECT_NE(unknown.find(path), std::string::npos);
+    EXPECT_TRUE(bare.ran.empty());
 }

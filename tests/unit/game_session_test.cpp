@@ -14,6 +14,7 @@
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
 #include "shell/dialogs/assist_dialogs.h"
+#include "shell/recovery.h"
 
 using namespace pavalo;
 
@@ -378,8 +379,56 @@ TEST_F(GameSessionTest, ContinueReopensTheLastPuzzleWhileItsFileExists) {
     ASSERT_TRUE(session_->exitGame());
     ASSERT_TRUE(session_->runStartChoice(StartChoice::Continue));
     EXPECT_EQ(session_->document().path(), path);
+    // Without its picture the puzzle still comes back, as through the menu.
+    platform_.messageAnswers.push_back(MessageResult::No);
+    ASSERT_TRUE(session_->exitGame());
+    std::filesystem::remove(front_.picture);
+    platform_.messageAnswers.push_back(MessageResult::No);
+    EXPECT_TRUE(session_->runStartChoice(StartChoice::Continue));
+    EXPECT_TRUE(session_->document().hasPuzzle());
+    EXPECT_FALSE(session_->document().hasPicture());
+    EXPECT_NE(platform_.messages.back().text.find(front_.picture), std::string::npos);
     std::filesystem::remove(path);
     EXPECT_FALSE(session_->continuePath());
+}
+
+TEST_F(GameSessionTest, APuzzleKeptAtAnEndFromOutsideComesBackOnlyWhenTheOfferIsTaken) {
+    const std::string folder = folder_.string();
+    std::string error;
+    startPuzzle();
+    const std::string saved = (folder_ / "kept.gvp").string();
+    ASSERT_TRUE(session_->document().saveAs(saved));
+    // Saved and unchanged: nothing to keep.
+    EXPECT_TRUE(session_->keepPuzzleForNextStart(error));
+    EXPECT_FALSE(keptPuzzleWaiting(folder));
+
+    drag(pointOn(1), {250, 250});
+    const Rect moved = session_->model().piece(1).box();
+    ASSERT_TRUE(session_->keepPuzzleForNextStart(error)) << error;
+    ASSERT_TRUE(keptPuzzleWaiting(folder));
+    // The document is still the saved file's, with its changes.
+    EXPECT_EQ(session_->document().path(), saved);
+    EXPECT_TRUE(session_->document().modified());
+
+    session_->document().release();
+    platform_.messageAnswers.push_back(MessageResult::Yes);
+    ASSERT_TRUE(session_->offerKeptPuzzle());
+    EXPECT_EQ(platform_.messages.back().text, kRecoveryQuestion);
+    EXPECT_EQ(session_->document().path(), saved);
+    EXPECT_TRUE(session_->document().modified());
+    EXPECT_EQ(session_->model().piece(1).box().left, moved.left);
+    EXPECT_EQ(session_->continuePath(), saved);
+    EXPECT_EQ(session_->recentFiles().files().front(), saved);
+    EXPECT_FALSE(keptPuzzleWaiting(folder));
+
+    // No discards it; nothing waiting asks nothing.
+    ASSERT_TRUE(session_->keepPuzzleForNextStart(error));
+    platform_.messageAnswers.push_back(MessageResult::No);
+    EXPECT_FALSE(session_->offerKeptPuzzle());
+    EXPECT_FALSE(keptPuzzleWaiting(folder));
+    const size_t asked = platform_.messages.size();
+    EXPECT_FALSE(session_->offerKeptPuzzle());
+    EXPECT_EQ(platform_.messages.size(), asked);
 }
 
 TEST_F(GameSessionTest, ClosingTheWindowKeepsTheGameWhenTheSaveQuestionIsCancelled) {

@@ -5,6 +5,10 @@
 #include "media/image_library.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 #include <filesystem>
@@ -111,8 +115,30 @@ TEST_F(LibraryTest, AddingToAMissingLibraryCreatesItNamedAfterItsFile) {
     EXPECT_EQ(fs::file_size(lib), 312u + 2 * 9624u);
     EXPECT_EQ(record(lib, 1).titleText(), "tall");
     EXPECT_EQ(record(lib, 1).pathText(), pic.substr(0, pic.size() - 8) + "tall.bmp");
-    // A library that can neither be opened nor created.
+    // A library that can neither be opened nor created is said, with why.
     EXPECT_EQ(addImageToLibrary(platform, path("no/such/folder/x.gvl"), pic), -1);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "Cannot write " + path("no/such/folder/x.gvl") + ": " + std::strerror(ENOENT));
+
+    // A write that fails (the file may not grow, as on a full disk) is said
+    // too, and the library stays as it was.
+    platform.messages.clear();
+    const uintmax_t size = fs::file_size(lib);
+    const std::string third = picture("third.bmp", 60, 60);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(size);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int32_t added = addImageToLibrary(platform, lib, third);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(added, -1);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "Cannot write " + lib + ": " + std::strerror(EFBIG));
+    EXPECT_EQ(readLibraryInfo(lib)->header.count, 2);
 }
 
 TEST_F(LibraryTest, ThumbnailsAreScaledAndCentredOnLightGrey) {

@@ -303,7 +303,8 @@ TEST(Sequencer, EveryFailureHasItsTitleAndSilencesUntilEnabledAgain) {
         {"close", [](Sequencer& s) { s.PlayNext(), s.Close(); }, {"Close Error"}},
         {"open", [](Sequencer& s) { s.Open(false); }, {"Open Error"}},
         {"open", [](Sequencer& s) { s.Open(true); }, {}},  // quiet
-        {"open", [](Sequencer& s) { s.PlayNext(); }, {}},   // play next opens quietly
+        // Play next (the play list moving on) says why a song cannot be opened.
+        {"open", [](Sequencer& s) { s.PlayNext(); }, {"Open Error"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.step);
@@ -691,6 +692,18 @@ TEST(Profile, ReadsAndWritesOneKeyKeepingEverythingElse) {
 
 TEST(CdAudio, NoDriveNoDiscOrABusyDriveMeansNotAvailable) {
     {
+        // No drive at all is said as such, not as a busy drive.
+        FrontEnd fe;
+        FakeDrive d;
+        d.openResult = CdDrive::OpenResult::NoDrive;
+        CdPlayer cd(d, fe);
+        CdOptionsModel dialog(cd, fe);
+        EXPECT_FALSE(dialog.open());
+        ASSERT_EQ(fe.messages.size(), 1u);
+        EXPECT_EQ(fe.messages[0].text, kNoCdDrive);
+        EXPECT_EQ(fe.messages[0].caption, "CD Interface Warning");
+    }
+    {
         FrontEnd fe;
         FakeDrive d;
         d.openResult = CdDrive::OpenResult::Failed;
@@ -831,7 +844,7 @@ TEST(SdlMidiDevice, PlaysAMidiFileAndReportsItsEndAndStops) {
             std::lock_guard lock(m);
             notices.push_back(n);
         });
-        EXPECT_FALSE(device.open("/nonexistent.mid").empty());
+        EXPECT_EQ(device.open("/nonexistent.mid").rfind("Cannot play /nonexistent.mid: ", 0), 0u);
         EXPECT_FALSE(device.isOpen());
         ASSERT_EQ(device.open(file.string()), "");
         ASSERT_EQ(device.play(), "");

@@ -412,7 +412,7 @@ TEST_F(SelectImageTest, RemovingALibraryAsksItsPasswordAndKeepsItsFile) {
     EXPECT_EQ(front.removeLists.back(), (std::vector<std::string>{"Secret", "Plain"}));
     EXPECT_EQ(texts().back(),
               "If you have forgotten the password to this library and still wish to delete it, you may do so by using "
-              "Windows Explorer to delete the following file:\n" +
+              "a file manager to delete the following file:\n" +
                   secret);
     EXPECT_EQ(registeredLibraries(registry).size(), 2u);
 
