@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "media/movie_names.h"
+#include "media/movie_sound.h"
 #include "surface/draw_surface.h"
 
 namespace pavalo {
@@ -75,6 +76,12 @@ public:
     // movie's, or a loop that yields no frame; `frame` then keeps the last
     // good picture and ended() is true.
     bool next(DrawSurface& frame, int64_t& timeMicroseconds);
+    // From now on next() also decodes the movie's sound track into `queue`
+    // (at its rate and channels), stamped on the same looping clock as the
+    // frames. False, and the movie stays silent, without a track that can
+    // be decoded.
+    bool enableSound(MovieSoundQueue* queue);
+    bool soundEnabled() const;
     bool ended() const { return ended_; }
     // Complete passes through the movie so far.
     int64_t loops() const { return loops_; }
@@ -83,6 +90,8 @@ private:
     struct State;
     bool rewind();
     bool convert(DrawSurface& frame);
+    void drainSound(bool flush);
+    void pushSound();
     std::unique_ptr<State> s_;
     MovieInfo info_;
     int32_t depth_ = 0;
@@ -105,8 +114,10 @@ public:
     MoviePlayer& operator=(const MoviePlayer&) = delete;
 
     // Opens the movie and decodes its first frame (see firstFrame); no
-    // thread runs yet.
-    MovieError open(const std::string& path, int32_t depth);
+    // thread runs yet. With `withSound` a movie's sound track plays through
+    // the shared audio output from start() on, in time with the frames
+    // taken, stopping while paused; without an output it stays silent.
+    MovieError open(const std::string& path, int32_t depth, bool withSound = false);
     const MovieInfo& info() const { return decoder_.info(); }
     bool isOpen() const { return decoder_.isOpen(); }
     // The first frame, decoded by open.
@@ -129,6 +140,8 @@ public:
     // The decoder reached a stream it cannot go on with; the last frame
     // shown stays.
     bool ended() const { return decoderEnded_.load(); }
+    // The sound track being played, or null for a silent movie.
+    const MovieSoundQueue* sound() const { return sound_.get(); }
     // Frames taken by takeFrame so far.
     int64_t framesShown() const { return framesShown_; }
     // Stops the thread and closes the file.
@@ -142,6 +155,8 @@ private:
     void decodeLoop();
 
     MovieDecoder decoder_;
+    MovieSoundOutput soundOutput_;
+    std::unique_ptr<MovieSoundQueue> sound_;
     DrawSurface first_;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::mutex mutex_;
