@@ -219,6 +219,10 @@ bool Application::start() {
     connect(window_.get(), &GameWindow::closeRequested, this, &Application::requestClose);
     platform_->setDialogParent(window_.get());
     addIdleTask([this] { session_->advanceAnimatedPicture(); });
+    window_->installEventFilter(this);
+    // A movie is heard unless the player turned every sound off.
+    session_->animations().setMovieSoundWanted(
+        [this] { return audio_ && session_->preferences().record.soundMode != kSoundsDisableAll; });
 
     window_->view()->setController(&session_->view());
     window_->view()->setHardwareStretching(session_->preferences().record.hardwareStretch != 0);
@@ -298,6 +302,16 @@ void Application::idleTick() {
     if (inside && window_->isActiveWindow() && overPlayArea && !menuOrDialog)
         session_->view().idleEdgeScroll({p.x(), p.y()}, keyFlagsOf(QGuiApplication::keyboardModifiers()));
     for (auto& task : idleTasks_) task();
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+    if (session_ && window_ && watched == window_.get()) {
+        if (event->type() == QEvent::WindowBlocked)
+            session_->animations().setModalWindowOpen(true);
+        else if (event->type() == QEvent::WindowUnblocked)
+            session_->animations().setModalWindowOpen(false);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void Application::takeScreenshotAndQuit() {

@@ -86,6 +86,11 @@ public:
 signals:
     void puzzleReady();
 
+protected:
+    // Watches the game window being blocked by a modal window and freed
+    // again, which stops and restarts a playing movie.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool claimSingleInstance();
     void inhibitScreenSaver(bool inhibit);
