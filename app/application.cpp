@@ -130,6 +130,8 @@ bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& er
             out.openFile = args[++i].toStdString();
         } else if (a == "--screenshot") {
             out.screenshot = args[++i].toStdString();
+        } else if (a == "--second-screenshot") {
+            out.secondScreenshot = args[++i].toStdString();
         } else {
             error = "unknown option " + a;
             return false;
@@ -315,11 +317,18 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Application::takeScreenshotAndQuit() {
-    QScreen* screen = window_->screen();
-    const QPixmap shot = screen->grabWindow(window_->winId());
-    if (!shot.save(QString::fromStdString(*options_.screenshot)))
-        std::fprintf(stderr, "pavalo: cannot save the screenshot %s\n", options_.screenshot->c_str());
-    QApplication::quit();
+    auto save = [this](const std::string& path) {
+        const QPixmap shot = window_->screen()->grabWindow(window_->winId());
+        if (!shot.save(QString::fromStdString(path)))
+            std::fprintf(stderr, "pavalo: cannot save the screenshot %s\n", path.c_str());
+    };
+    save(*options_.screenshot);
+    if (!options_.secondScreenshot) return QApplication::quit();
+    // The second shows what moved meanwhile (a movie on the pieces).
+    QTimer::singleShot(600, this, [this, save] {
+        save(*options_.secondScreenshot);
+        QApplication::quit();
+    });
 }
 
 void Application::requestClose() {

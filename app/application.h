@@ -35,6 +35,8 @@ struct LaunchOptions {
     bool choosePicture = false;
     // Saves a picture of the window once the puzzle is shown, then quits.
     std::optional<std::string> screenshot;
+    // With the screenshot: a second one 600 ms after the first.
+    std::optional<std::string> secondScreenshot;
 };
 
 // Parses the command line; false with a message on a bad one.
