@@ -426,7 +426,10 @@ MovieError MoviePlayer::open(const std::string& path, int32_t depth, bool withSo
         close();
         return MovieError::NoFrame;
     }
-    for (int32_t i = 0; i < kQueuedFrames; ++i) {
+    // With sound the decoder reads further ahead, so the sound (often
+    // stored after its pictures) is decoded before it is due.
+    const int32_t slots = sound_ ? 2 * kQueuedFrames : kQueuedFrames;
+    for (int32_t i = 0; i < slots; ++i) {
         auto slot = std::make_unique<Slot>();
         if (!slot->surface.createLike(first_)) {
             close();

@@ -105,7 +105,8 @@ bool loadMovieFirstFrame(const std::string& path, DrawSurface& frame);
 
 class MoviePlayer {
 public:
-    // Ready frames kept ahead of the interface.
+    // Ready frames kept ahead of the interface (twice as many for a movie
+    // whose sound plays).
     static constexpr int32_t kQueuedFrames = 4;
 
     MoviePlayer() = default;

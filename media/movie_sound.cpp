@@ -102,7 +102,7 @@ void MovieSoundQueue::mixInto(int16_t* out, int32_t frames, int64_t nowUs) {
             continue;
         }
         const int64_t headUs = b.timeUs + frameTimeUs(b.used);
-        if (headUs + kToleranceUs < cursorUs) {
+        if (headUs + kLateToleranceUs < cursorUs) {
             // Late (the picture moved on, or the audio thread was held up):
             // skip to the present.
             const int32_t skip = int32_t(std::min<int64_t>(b.frames - b.used, std::max<int64_t>(1, framesIn(cursorUs - headUs))));
@@ -110,7 +110,7 @@ void MovieSoundQueue::mixInto(int16_t* out, int32_t frames, int64_t nowUs) {
             queued_ -= skip;
             continue;
         }
-        if (headUs > cursorUs + kToleranceUs) {
+        if (headUs > cursorUs + kEarlyToleranceUs) {
             // Early (a gap in the track): silence until it is due.
             const int32_t wait = int32_t(std::min<int64_t>(frames - at, std::max<int64_t>(1, framesIn(headUs - cursorUs))));
             at += wait;

@@ -39,9 +39,10 @@ public:
 
     // Mixing side: adds the samples due from movie time `nowUs` on into
     // `out` (`frames` sample frames), saturating. Sound more than
-    // kToleranceUs late is skipped, sound more than that early waits (the
-    // buffer keeps silence there); within it, blocks play back to back so
-    // small jitter never clicks. Nothing is mixed or used up while stopped.
+    // kLateToleranceUs late is skipped, sound more than kEarlyToleranceUs
+    // early waits (the buffer keeps silence there); within them, blocks
+    // play back to back so small jitter never clicks. Nothing is mixed or
+    // used up while stopped.
     void mixInto(int16_t* out, int32_t frames, int64_t nowUs);
     // The same, with the movie's time read from the steady clock through
     // the mapping setClock left.
@@ -58,7 +59,10 @@ public:
     // The time stamped on the first sample still waiting, or -1 without one.
     int64_t headTimeUs();
 
-    static constexpr int64_t kToleranceUs = 60000;
+    // Sound a little behind the picture is hardly noticed, sound ahead of
+    // it is; files often store the sound somewhat after its pictures.
+    static constexpr int64_t kLateToleranceUs = 100000;
+    static constexpr int64_t kEarlyToleranceUs = 45000;
     static constexpr int64_t kMaxQueuedSeconds = 4;
 
     static int64_t steadyMicroseconds();

@@ -223,10 +223,10 @@ TEST(MovieSound, TheQueueMixesWhatIsDueSkipsWhatIsLateAndWaitsForWhatIsEarly) {
     q.mixInto(out.data(), 100, 50000);
     EXPECT_EQ(out[49], 10);
     EXPECT_EQ(out[50], 20);  // back to back into the next block
-    // 100 ms later than the rest of the second block: it is skipped; the
+    // 110 ms later than the rest of the second block: it is skipped; the
     // third is still 150 ms away, so silence.
     std::fill(out.begin(), out.end(), int16_t(0));
-    q.mixInto(out.data(), 10, 250000);
+    q.mixInto(out.data(), 10, 260000);
     EXPECT_EQ(std::count(out.begin(), out.begin() + 10, 0), 10);
     EXPECT_EQ(q.headTimeUs(), 400000);
     // Within the tolerance it plays at once.
