@@ -8,6 +8,9 @@
 // on across loops (the first pass starts at 0, the second at the length of
 // the first, ...). The player maps that clock onto the caller's millisecond
 // ticks, so the movie runs at its own speed whatever the caller's rate.
+// The sound track, when wanted, is decoded beside the frames, stamped on the
+// same clock, and mixed into the shared audio output by that clock
+// (media/movie_sound.h), so it loops and pauses with the picture.
 //
 // Threads: a MovieDecoder is used by one thread at a time. A MoviePlayer is
 // driven from one (the interface) thread; its decoder thread touches only
