@@ -134,6 +134,8 @@ bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& er
             out.openFile = args[++i].toStdString();
         } else if (a == "--screenshot") {
             out.screenshot = args[++i].toStdString();
+        } else if (a == "--second-screenshot") {
+            out.secondScreenshot = args[++i].toStdString();
         } else {
             error = "unknown option " + a;
             return false;
@@ -238,6 +240,10 @@ bool Application::start() {
     });
     platform_->setDialogParent(window_.get());
     addIdleTask([this] { session_->advanceAnimatedPicture(); });
+    window_->installEventFilter(this);
+    // A movie is heard unless the player turned every sound off.
+    session_->animations().setMovieSoundWanted(
+        [this] { return audio_ && session_->preferences().record.soundMode != kSoundsDisableAll; });
 
     window_->view()->setController(&session_->view());
     window_->view()->setHardwareStretching(session_->preferences().record.hardwareStretch != 0);
@@ -336,12 +342,29 @@ void Application::idleTick() {
     for (auto& task : idleTasks_) task();
 }
 
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+    if (session_ && window_ && watched == window_.get()) {
+        if (event->type() == QEvent::WindowBlocked)
+            session_->animations().setModalWindowOpen(true);
+        else if (event->type() == QEvent::WindowUnblocked)
+            session_->animations().setModalWindowOpen(false);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void Application::takeScreenshotAndQuit() {
-    QScreen* screen = window_->screen();
-    const QPixmap shot = screen->grabWindow(window_->winId());
-    if (!shot.save(QString::fromStdString(*options_.screenshot)))
-        std::fprintf(stderr, "pavalo: cannot save the screenshot %s\n", options_.screenshot->c_str());
-    QApplication::quit();
+    auto save = [this](const std::string& path) {
+        const QPixmap shot = window_->screen()->grabWindow(window_->winId());
+        if (!shot.save(QString::fromStdString(path)))
+            std::fprintf(stderr, "pavalo: cannot save the screenshot %s\n", path.c_str());
+    };
+    save(*options_.screenshot);
+    if (!options_.secondScreenshot) return QApplication::quit();
+    // The second shows what moved meanwhile (a movie on the pieces).
+    QTimer::singleShot(600, this, [this, save] {
+        save(*options_.secondScreenshot);
+        QApplication::quit();
+    });
 }
 
 void Application::requestClose() {

@@ -36,6 +36,8 @@ struct LaunchOptions {
     bool choosePicture = false;
     // Saves a picture of the window once the puzzle is shown, then quits.
     std::optional<std::string> screenshot;
+    // With the screenshot: a second one 600 ms after the first.
+    std::optional<std::string> secondScreenshot;
 };
 
 // Parses the command line; false with a message on a bad one.
@@ -92,6 +94,11 @@ public:
 
 signals:
     void puzzleReady();
+
+protected:
+    // Watches the game window being blocked by a modal window and freed
+    // again, which stops and restarts a playing movie.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool claimSingleInstance();

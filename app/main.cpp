@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     if (!pavalo::parseLaunchOptions(QApplication::arguments(), options, error)) {
         std::fprintf(stderr,
                      "pavalo: %s\nusage: pavalo [--window WxH] [--new PICTURE [--pieces N] [--seed S] [--rotate]]"
-                     " [--open FILE.gvp] [--choose-picture] [--screenshot FILE.png] [FILE.gvp | PICTURE]\n",
+                     " [--open FILE.gvp] [--choose-picture] [--screenshot FILE.png [--second-screenshot FILE.png]]"
+                     " [FILE.gvp | PICTURE]\n",
                      qPrintable(error));
         return 2;
     }

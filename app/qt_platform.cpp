@@ -72,6 +72,14 @@ std::optional<std::string> QtPlatform::pickOpenFile(std::string_view title, std:
     return path.toStdString();
 }
 
+std::optional<std::string> QtPlatform::pickFolder(std::string_view title, std::string_view directory) {
+    const QString path = QFileDialog::getExistingDirectory(
+        parent_, QString::fromUtf8(title.data(), qsizetype(title.size())),
+        QString::fromUtf8(directory.data(), qsizetype(directory.size())));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
 std::optional<std::string> QtPlatform::pickSaveFile(std::string_view title, std::string_view filter,
                                                     std::string_view directory, std::string_view suggestedName) {
     if (ending_) return std::nullopt;

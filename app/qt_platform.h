@@ -25,6 +25,7 @@ public:
                                             std::string_view directory) override;
     std::optional<std::string> pickSaveFile(std::string_view title, std::string_view filter,
                                             std::string_view directory, std::string_view suggestedName) override;
+    std::optional<std::string> pickFolder(std::string_view title, std::string_view directory) override;
     void invalidate(WindowId window, const Rect& rect) override;
     void invalidateAll(WindowId window) override;
     void setCursor(CursorShape shape) override;

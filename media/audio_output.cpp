@@ -22,6 +22,9 @@ Output& state() {
 }
 
 bool openMixer(std::string& error) {
+    // SDL would otherwise turn SIGINT and SIGTERM into quit events that
+    // nobody reads here, and the program could no longer be ended by them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error = SDL_GetError();
         return false;

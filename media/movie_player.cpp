@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -101,7 +102,21 @@ struct MovieDecoder::State {
     int64_t lastPts = AV_NOPTS_VALUE;
     int64_t framesThisPass = 0;
 
+    // The sound track, while sound is wanted.
+    MovieSoundQueue* sound = nullptr;
+    int audioIndex = -1;
+    AVCodecContext* audio = nullptr;
+    AVFrame* audioFrame = nullptr;
+    SwrContext* resampler = nullptr;
+    AVRational audioTimeBase{1, 1};
+    int64_t videoStartUs = 0;     // the video stream's first time: 0 on the loop clock
+    int64_t nextAudioUs = -1;     // where the next block without a timestamp goes
+    std::vector<int16_t> audioOut;
+
     ~State() {
+        swr_free(&resampler);
+        av_frame_free(&audioFrame);
+        avcodec_free_context(&audio);
         sws_freeContext(scaler);
         av_packet_free(&packet);
         av_frame_free(&frame);
@@ -188,6 +203,76 @@ MovieError MovieDecoder::open(const std::string& path, int32_t depth) {
     return MovieError::None;
 }
 
+bool MovieDecoder::enableSound(MovieSoundQueue* queue) {
+    if (!s_ || !queue || !info_.hasSound) return false;
+    State& s = *s_;
+    const AVCodec* decoder = nullptr;
+    const int audio = av_find_best_stream(s.format, AVMEDIA_TYPE_AUDIO, -1, s.videoIndex, &decoder, 0);
+    if (audio < 0 || !decoder) return false;
+    AVCodecContext* codec = avcodec_alloc_context3(decoder);
+    if (!codec || avcodec_parameters_to_context(codec, s.format->streams[audio]->codecpar) < 0 ||
+        avcodec_open2(codec, decoder, nullptr) < 0 || !(s.audioFrame = av_frame_alloc())) {
+        avcodec_free_context(&codec);
+        return false;
+    }
+    codec->thread_count = 1;
+    s.audio = codec;
+    s.audioIndex = audio;
+    s.audioTimeBase = s.format->streams[audio]->time_base;
+    if (s.audioTimeBase.num <= 0 || s.audioTimeBase.den <= 0) s.audioTimeBase = AVRational{1, 90000};
+    const AVStream* video = s.format->streams[s.videoIndex];
+    s.videoStartUs = video->start_time != AV_NOPTS_VALUE ? av_rescale_q(video->start_time, s.timeBase, AVRational{1, 1000000}) : 0;
+    s.format->streams[audio]->discard = AVDISCARD_DEFAULT;
+    s.sound = queue;
+    return true;
+}
+
+void MovieDecoder::drainSound(bool flush) {
+    State& s = *s_;
+    if (flush) avcodec_send_packet(s.audio, nullptr);
+    while (avcodec_receive_frame(s.audio, s.audioFrame) == 0) {
+        pushSound();
+        av_frame_unref(s.audioFrame);
+    }
+}
+
+bool MovieDecoder::soundEnabled() const { return s_ && s_->sound; }
+
+void MovieDecoder::pushSound() {
+    State& s = *s_;
+    const AVFrame* f = s.audioFrame;
+    if (!s.sound || f->nb_samples <= 0 || f->sample_rate <= 0 || f->ch_layout.nb_channels <= 0) return;
+    if (!s.resampler) {
+        AVChannelLayout in{}, out{};
+        if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&in, f->ch_layout.nb_channels);
+        else if (av_channel_layout_copy(&in, &f->ch_layout) < 0)
+            return;
+        av_channel_layout_default(&out, s.sound->channels());
+        const int r = swr_alloc_set_opts2(&s.resampler, &out, AV_SAMPLE_FMT_S16, s.sound->rate(), &in,
+                                          AVSampleFormat(f->format), f->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&in);
+        av_channel_layout_uninit(&out);
+        if (r < 0 || swr_init(s.resampler) < 0) {
+            // A track that cannot be converted is not heard.
+            swr_free(&s.resampler);
+            s.sound = nullptr;
+            return;
+        }
+    }
+    const int capacity = swr_get_out_samples(s.resampler, f->nb_samples);
+    if (capacity <= 0) return;
+    s.audioOut.resize(size_t(capacity) * size_t(s.sound->channels()));
+    uint8_t* out = reinterpret_cast<uint8_t*>(s.audioOut.data());
+    const int frames = swr_convert(s.resampler, &out, capacity, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    if (frames <= 0) return;
+    int64_t t = s.nextAudioUs >= 0 ? s.nextAudioUs : s.passBaseUs;
+    if (f->best_effort_timestamp != AV_NOPTS_VALUE)
+        t = s.passBaseUs + av_rescale_q(f->best_effort_timestamp, s.audioTimeBase, AVRational{1, 1000000}) - s.videoStartUs;
+    s.sound->push(s.audioOut.data(), frames, t);
+    s.nextAudioUs = t + int64_t(frames) * 1000000 / s.sound->rate();
+}
+
 bool MovieDecoder::rewind() {
     State& s = *s_;
     int r = -1;
@@ -202,8 +287,17 @@ bool MovieDecoder::rewind() {
     if (r < 0) return false;
     avcodec_flush_buffers(s.codec);
     s.draining = false;
+    // The sound decoder gives what it still holds of this pass.
+    if (s.sound) drainSound(true);
     // The next pass starts one frame after the last frame of this one.
     s.passBaseUs = s.lastTimeUs + s.frameDurationUs;
+    if (s.sound) {
+        // The sound goes round with the picture: what runs past the
+        // picture's end is dropped and the track starts again with it.
+        s.sound->cutFrom(s.passBaseUs);
+        avcodec_flush_buffers(s.audio);
+        s.nextAudioUs = s.passBaseUs;
+    }
     s.passStartPts = AV_NOPTS_VALUE;
     s.lastPts = AV_NOPTS_VALUE;
     s.framesThisPass = 0;
@@ -299,6 +393,8 @@ bool MovieDecoder::next(DrawSurface& frame, int64_t& timeMicroseconds) {
         if (s.packet->stream_index == s.videoIndex) {
             // A damaged packet is skipped; the decoder goes on with the next.
             avcodec_send_packet(s.codec, s.packet);
+        } else if (s.sound && s.packet->stream_index == s.audioIndex) {
+            if (avcodec_send_packet(s.audio, s.packet) >= 0) drainSound(false);
         }
         av_packet_unref(s.packet);
     }
@@ -312,16 +408,28 @@ bool loadMovieFirstFrame(const std::string& path, DrawSurface& frame) {
 
 // ------------------------------------------------------------- MoviePlayer
 
-MovieError MoviePlayer::open(const std::string& path, int32_t depth) {
+MovieError MoviePlayer::open(const std::string& path, int32_t depth, bool withSound) {
     close();
     MovieError error = decoder_.open(path, depth);
     if (error != MovieError::None) return error;
+    std::string soundError;
+    if (withSound && decoder_.info().hasSound && soundOutput_.open(soundError)) {
+        // Without an output (or a track that decodes) the movie plays silent.
+        sound_ = std::make_unique<MovieSoundQueue>(soundOutput_.rate(), soundOutput_.channels());
+        if (!decoder_.enableSound(sound_.get())) {
+            soundOutput_.close();
+            sound_.reset();
+        }
+    }
     int64_t time = 0;
     if (!decoder_.next(first_, time)) {
         close();
         return MovieError::NoFrame;
     }
-    for (int32_t i = 0; i < kQueuedFrames; ++i) {
+    // With sound the decoder reads further ahead, so the sound (often
+    // stored after its pictures) is decoded before it is due.
+    const int32_t slots = sound_ ? 2 * kQueuedFrames : kQueuedFrames;
+    for (int32_t i = 0; i < slots; ++i) {
         auto slot = std::make_unique<Slot>();
         if (!slot->surface.createLike(first_)) {
             close();
@@ -339,6 +447,10 @@ bool MoviePlayer::start(int64_t nowMs) {
     paused_ = false;
     stop_ = false;
     thread_ = std::thread([this] { decodeLoop(); });
+    if (sound_) {
+        sound_->setClock(0, true);
+        soundOutput_.attach(sound_.get());
+    }
     return true;
 }
 
@@ -381,6 +493,8 @@ bool MoviePlayer::takeFrame(int64_t nowMs, DrawSurface& picture) {
     // Far behind (a long stall of the caller): move the clock rather than
     // racing through the frames in between.
     if (movieUs - chosen->timeUs > kResyncLateUs) clockStartMs_ += (movieUs - chosen->timeUs) / 1000;
+    // The sound follows the clock the picture keeps.
+    if (sound_) sound_->setClock((nowMs - clockStartMs_) * 1000, true);
     copyFrame(chosen->surface, picture);
     {
         std::lock_guard lock(mutex_);
@@ -395,15 +509,19 @@ void MoviePlayer::pause(int64_t nowMs) {
     if (paused_) return;
     paused_ = true;
     pausedAtMs_ = nowMs;
+    if (sound_) sound_->setClock((nowMs - clockStartMs_) * 1000, false);
 }
 
 void MoviePlayer::resume(int64_t nowMs) {
     if (!paused_) return;
     paused_ = false;
     clockStartMs_ += nowMs - pausedAtMs_;
+    if (sound_) sound_->setClock((nowMs - clockStartMs_) * 1000, true);
 }
 
 void MoviePlayer::close() {
+    // The mixer lets go of the queue before it goes.
+    soundOutput_.close();
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -411,6 +529,7 @@ void MoviePlayer::close() {
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
     decoder_.close();
+    sound_.reset();
     ready_.clear();
     free_.clear();
     slots_.clear();

@@ -8,6 +8,9 @@
 // on across loops (the first pass starts at 0, the second at the length of
 // the first, ...). The player maps that clock onto the caller's millisecond
 // ticks, so the movie runs at its own speed whatever the caller's rate.
+// The sound track, when wanted, is decoded beside the frames, stamped on the
+// same clock, and mixed into the shared audio output by that clock
+// (media/movie_sound.h), so it loops and pauses with the picture.
 //
 // Threads: a MovieDecoder is used by one thread at a time. A MoviePlayer is
 // driven from one (the interface) thread; its decoder thread touches only
@@ -25,6 +28,7 @@
 #include <vector>
 
 #include "media/movie_names.h"
+#include "media/movie_sound.h"
 #include "surface/draw_surface.h"
 
 namespace pavalo {
@@ -75,6 +79,12 @@ public:
     // movie's, or a loop that yields no frame; `frame` then keeps the last
     // good picture and ended() is true.
     bool next(DrawSurface& frame, int64_t& timeMicroseconds);
+    // From now on next() also decodes the movie's sound track into `queue`
+    // (at its rate and channels), stamped on the same looping clock as the
+    // frames. False, and the movie stays silent, without a track that can
+    // be decoded.
+    bool enableSound(MovieSoundQueue* queue);
+    bool soundEnabled() const;
     bool ended() const { return ended_; }
     // Complete passes through the movie so far.
     int64_t loops() const { return loops_; }
@@ -83,6 +93,8 @@ private:
     struct State;
     bool rewind();
     bool convert(DrawSurface& frame);
+    void drainSound(bool flush);
+    void pushSound();
     std::unique_ptr<State> s_;
     MovieInfo info_;
     int32_t depth_ = 0;
@@ -96,7 +108,8 @@ bool loadMovieFirstFrame(const std::string& path, DrawSurface& frame);
 
 class MoviePlayer {
 public:
-    // Ready frames kept ahead of the interface.
+    // Ready frames kept ahead of the interface (twice as many for a movie
+    // whose sound plays).
     static constexpr int32_t kQueuedFrames = 4;
 
     MoviePlayer() = default;
@@ -105,8 +118,10 @@ public:
     MoviePlayer& operator=(const MoviePlayer&) = delete;
 
     // Opens the movie and decodes its first frame (see firstFrame); no
-    // thread runs yet.
-    MovieError open(const std::string& path, int32_t depth);
+    // thread runs yet. With `withSound` a movie's sound track plays through
+    // the shared audio output from start() on, in time with the frames
+    // taken, stopping while paused; without an output it stays silent.
+    MovieError open(const std::string& path, int32_t depth, bool withSound = false);
     const MovieInfo& info() const { return decoder_.info(); }
     bool isOpen() const { return decoder_.isOpen(); }
     // The first frame, decoded by open.
@@ -129,6 +144,8 @@ public:
     // The decoder reached a stream it cannot go on with; the last frame
     // shown stays.
     bool ended() const { return decoderEnded_.load(); }
+    // The sound track being played, or null for a silent movie.
+    const MovieSoundQueue* sound() const { return sound_.get(); }
     // Frames taken by takeFrame so far.
     int64_t framesShown() const { return framesShown_; }
     // Stops the thread and closes the file.
@@ -142,6 +159,8 @@ private:
     void decodeLoop();
 
     MovieDecoder decoder_;
+    MovieSoundOutput soundOutput_;
+    std::unique_ptr<MovieSoundQueue> sound_;
     DrawSurface first_;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::mutex mutex_;

@@ -42,6 +42,10 @@ public:
     virtual std::optional<std::string> pickSaveFile(std::string_view title, std::string_view filter,
                                                     std::string_view directory,
                                                     std::string_view suggestedName) = 0;
+    // A folder picker opened at `directory`; nothing when cancelled.
+    virtual std::optional<std::string> pickFolder(std::string_view /*title*/, std::string_view /*directory*/) {
+        return std::nullopt;
+    }
 
     // Marks a rectangle of a window (window pixels) for repainting.
     virtual void invalidate(WindowId window, const Rect& rect) = 0;

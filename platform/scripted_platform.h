@@ -23,11 +23,12 @@ public:
     // Answers, used in order; defaults when the queues run dry: Ok/Yes,
     // cancelled pickers, no menu choice.
     std::deque<MessageResult> messageAnswers;
-    std::deque<std::optional<std::string>> openAnswers, saveAnswers;
+    std::deque<std::optional<std::string>> openAnswers, saveAnswers, folderAnswers;
     std::deque<uint32_t> menuAnswers;
 
     // What was asked.
     std::vector<Message> messages;
+    std::vector<std::string> folderTitles;  // titles of the folder pickers shown
     std::vector<Invalidation> invalidations;
     std::vector<CursorShape> cursors;
     std::vector<std::vector<MenuItem>> menusShown;
@@ -49,6 +50,10 @@ public:
     std::optional<std::string> pickSaveFile(std::string_view, std::string_view, std::string_view,
                                             std::string_view) override {
         return take(saveAnswers);
+    }
+    std::optional<std::string> pickFolder(std::string_view title, std::string_view) override {
+        folderTitles.emplace_back(title);
+        return take(folderAnswers);
     }
     void invalidate(WindowId window, const Rect& rect) override { invalidations.push_back({window, rect, false}); }
     void invalidateAll(WindowId window) override { invalidations.push_back({window, {}, true}); }

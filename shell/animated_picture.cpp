@@ -39,7 +39,7 @@ MovieOpenResult AnimatedPictures::openMovie(const std::string& path, DrawSurface
         result.needsTrueColour = true;
         return result;
     }
-    const MovieError error = movie_.open(path, depth);
+    const MovieError error = movie_.open(path, depth, movieSoundWanted_ && movieSoundWanted_());
     if (error != MovieError::None) {
         result.error = movieErrorText(error);
         return result;
@@ -55,6 +55,7 @@ MovieOpenResult AnimatedPictures::openMovie(const std::string& path, DrawSurface
     movieClockMs_ = 0;
     movie_.start(0);
     lastMovieTakeMs_ = 0;
+    applyMoviePause();
     result.opened = true;
     return result;
 }
@@ -78,12 +79,27 @@ bool AnimatedPictures::advanceMovie(DrawSurface& picture) {
 
 void AnimatedPictures::pauseMovie(bool paused) {
     if (!movie_.running()) return;
+    if (paused)
+        ++moviePauses_;
+    else if (moviePauses_ > 0)
+        --moviePauses_;
+    applyMoviePause();
+}
+
+void AnimatedPictures::setModalWindowOpen(bool open) {
+    modalOpen_ = open;
+    applyMoviePause();
+}
+
+void AnimatedPictures::applyMoviePause() {
+    if (!movie_.running()) return;
+    const bool wanted = modalOpen_ || moviePauses_ > 0;
+    if (wanted == movie_.paused()) return;
     const int64_t now = movieClock();
-    if (paused) {
-        if (moviePauses_++ == 0) movie_.pause(now);
-    } else if (moviePauses_ > 0 && --moviePauses_ == 0) {
+    if (wanted)
+        movie_.pause(now);
+    else
         movie_.resume(now);
-    }
 }
 
 bool AnimatedPictures::advance(DrawSurface& picture) {

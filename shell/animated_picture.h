@@ -12,6 +12,7 @@
 // surface belongs to the document.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "media/movie_player.h"
@@ -44,8 +45,16 @@ public:
     // picture, at most kMovieRedrawsPerSecond times a second; true when the
     // picture changed.
     bool advanceMovie(DrawSurface& picture);
-    // Modal windows and popup menus stop the movie's clock and restart it.
+    // Popup menus stop the movie's clock and restart it (nested: a popup
+    // over a popup).
     void pauseMovie(bool paused);
+    // A modal window opened or closed over the game: the movie (and its
+    // sound) stops while one is open, a movie opened under one included,
+    // and goes on as it was when the last closes.
+    void setModalWindowOpen(bool open);
+    // Whether a movie opened from now on plays its sound track; asked at
+    // every opening (the player's sound settings may have changed).
+    void setMovieSoundWanted(std::function<bool()> wanted) { movieSoundWanted_ = std::move(wanted); }
     bool moviePlaying() const { return movie_.running(); }
     const MoviePlayer& movie() const { return movie_; }
     static constexpr int64_t kMovieRedrawsPerSecond = 30;
@@ -60,7 +69,10 @@ private:
     uint32_t lastTick_ = 0;
     int64_t movieClockMs_ = 0;
     int64_t lastMovieTakeMs_ = 0;
-    int32_t moviePauses_ = 0;  // nested pauses (a popup over a modal window)
+    int32_t moviePauses_ = 0;  // nested popup-menu pauses
+    bool modalOpen_ = false;
+    std::function<bool()> movieSoundWanted_;
+    void applyMoviePause();
 };
 
 }  // namespace pavalo

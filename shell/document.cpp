@@ -66,6 +66,31 @@ Document::Document(PuzzleModel& model, UndoRing& undo, Preferences& prefs, Platf
     record_.puzzleState = kPuzzleStateNone;
 }
 
+Document::~Document() {
+    // The movie's objects may be gone already; the copy is only a file
+    // (and may go while still open).
+    removeMovieCopy();
+}
+
+void Document::removeMovieCopy() {
+    if (movieCopy_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove(movieCopy_, ec);
+    movieCopy_.clear();
+}
+
+void Document::releaseMovie() {
+    if (movies_) movies_->releasePictures();
+    removeMovieCopy();
+}
+
+void Document::recordMovieSource() {
+    if (record_.pictureKind != kPictureMovie && record_.pictureKind != kPictureMovieWithData) return;
+    const bool copy = !movieCopy_.empty() && SettingsRecord::setText(record_.movieDataPath, movieCopy_);
+    record_.pictureKind = copy ? kPictureMovieWithData : kPictureMovie;
+    if (!copy) SettingsRecord::setText(record_.movieDataPath, "");
+}
+
 void Document::setPlayArea(int32_t width, int32_t height) {
     playWidth_ = width;
     playHeight_ = height;
@@ -87,7 +112,7 @@ void Document::release() {
         model_.freePuzzle();
     }
     picture_.releasePixels();
-    if (movies_) movies_->releasePictures();
+    releaseMovie();
     pieceOrder_.clear();
     undo_.clear();
     record_.puzzleState = kPuzzleStateNone;
@@ -132,8 +157,16 @@ bool Document::loadPicture(const std::string& path, PictureKind kind) {
                 showMessage(kMovieNotFound);
                 return false;
             }
-            const MovieOpenResult opened = movies_->openMovie(path, picture_, trueColourDepth(W, H));
+            releaseMovie();
+            std::string source = path;
+            if (movieStorage_) {
+                const MovieBufferResult buffered = bufferMovie(path, *movieStorage_, platform_, frontEnd_);
+                if (buffered.outcome == MovieBufferOutcome::Cancelled) return false;
+                if (buffered.outcome == MovieBufferOutcome::PlayCopy) source = movieCopy_ = buffered.copyPath;
+            }
+            const MovieOpenResult opened = movies_->openMovie(source, picture_, trueColourDepth(W, H));
             if (opened.opened) return true;
+            releaseMovie();
             picture_.releasePixels();
             if (opened.needsTrueColour)
                 showMessage(kTrueColourMovie);
@@ -196,6 +229,7 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
     }
     record_.pictureKind = *kind;
     resetForNewPuzzle(record_, 0, *chosen, playWidth_, picture_.width(), picture_.height());
+    recordMovieSource();
     record_.rotationOption = prefs_.record.rotatedPieces ? 1 : 0;
     copyColourChoices(prefs_.record, record_);
 
@@ -208,7 +242,7 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
         std::optional<PieceCountChoice> choice = frontEnd_.askPieceCount(rules, record_.rotationOption != 0);
         if (!choice) {
             picture_.releasePixels();
-            if (movies_) movies_->releasePictures();  // no movie plays on without its picture
+            releaseMovie();  // no movie plays on without its picture
             record_.puzzleState = kPuzzleStateNone;
             frontEnd_.puzzleChanged();
             return false;
@@ -310,12 +344,15 @@ bool Document::openFile(const std::string& path, bool remember) {
         showMessage(document_text::kInvalidFormat);
     } else if (!std::filesystem::exists(picture, ec)) {
         locateMissingPicture(picture);
-    } else if (loadPicture(picture, *kind) &&
-               (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight)) {
-        // Pieces read the picture at their home positions, so a picture of
-        // another size is never used.
-        picture_.releasePixels();
-        showMessage(document_text::kPictureChanged);
+    } else if (loadPicture(picture, *kind)) {
+        recordMovieSource();
+        if (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight) {
+            // Pieces read the picture at their home positions, so a picture
+            // of another size is never used.
+            picture_.releasePixels();
+            releaseMovie();
+            showMessage(document_text::kPictureChanged);
+        }
     }
     frontEnd_.puzzleChanged();
     return true;
@@ -336,17 +373,18 @@ bool Document::locateMissingPicture(const std::string& missing) {
         if (picture_.width() != record_.pictureWidth || picture_.height() != record_.pictureHeight) {
             const int32_t w = picture_.width(), h = picture_.height();
             picture_.releasePixels();
-            if (movies_) movies_->releasePictures();
+            releaseMovie();
             showMessage(locatedPictureSize(*chosen, w, h, record_.pictureWidth, record_.pictureHeight));
             continue;
         }
         if (!SettingsRecord::setText(record_.picturePath, *chosen)) {
             picture_.releasePixels();
-            if (movies_) movies_->releasePictures();
+            releaseMovie();
             showMessage(filled(kPicturePathTooLong, *chosen));
             continue;
         }
         record_.pictureKind = kind;
+        recordMovieSource();
         modified_ = true;
         return true;
     }

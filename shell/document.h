@@ -17,6 +17,7 @@
 #include "puzzle/puzzle_model.h"
 #include "puzzle/settings_record.h"
 #include "puzzle/undo.h"
+#include "shell/movie_buffer.h"
 #include "shell/preferences.h"
 
 namespace pavalo {
@@ -152,6 +153,16 @@ public:
     Document(PuzzleModel& model, UndoRing& undo, Preferences& prefs, Platform& platform,
              DocumentFrontEnd& frontEnd, MoviePictures* movies = nullptr);
 
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Where movies from removable media are copied before they play; none
+    // (the default) plays every movie from its own file.
+    void setMovieStorage(std::optional<MovieStorage> storage) { movieStorage_ = std::move(storage); }
+    // The temporary copy the movie plays from, or empty.
+    const std::string& movieCopy() const { return movieCopy_; }
+
     // The play area's size (the screen, or the window's client area).
     void setPlayArea(int32_t width, int32_t height);
     int32_t playWidth() const { return playWidth_; }
@@ -200,6 +211,12 @@ private:
     // picture of the size the puzzle was cut from is taken and the record
     // names it from then on.
     bool locateMissingPicture(const std::string& missing);
+    // Records which file the movie plays from (kind 4 and the copy's path,
+    // or kind 3).
+    void recordMovieSource();
+    // The movie's objects, and the temporary copy once they have let go of it.
+    void releaseMovie();
+    void removeMovieCopy();
     bool runCut(int32_t columns, int32_t rows);
     void showMessage(const char* text);
     void showMessage(const std::string& text) { showMessage(text.c_str()); }
@@ -213,6 +230,8 @@ private:
     SettingsRecord record_;
     DrawSurface picture_;
     std::vector<int32_t> pieceOrder_;
+    std::optional<MovieStorage> movieStorage_;
+    std::string movieCopy_;
     std::string path_;
     bool modified_ = false;
     int32_t playWidth_ = 1920, playHeight_ = 1080;

@@ -45,6 +45,8 @@ GameSession::GameSession(const SessionOptions& options, Platform& platform, Rand
     if (!dataFolder_.empty()) recentPath_ = joinPath(dataFolder_, kRecentFilesName);
     animations_ = std::make_unique<AnimatedPictures>(platform_);
     document_ = std::make_unique<Document>(model_, undo_, prefs_, platform_, *this, animations_.get());
+    // Movies from removable media are copied into the data folder first.
+    if (!dataFolder_.empty()) document_->setMovieStorage(systemMovieStorage(dataFolder_));
     document_->setPlayArea(options.playWidth, options.playHeight);
     document_->puzzleState() = kPuzzleStateNone;
     compositor_->setDataFolder(dataFolder_);

@@ -1,7 +1,8 @@
 // libFuzzer target for the movie reader. Whatever the bytes, opening either
 // fails with an error or gives a movie whose every frame has the movie's
 // size and depth, and decoding (looping included) stops within a bounded
-// number of frames or goes on giving frames; it never hangs or overruns.
+// number of frames or goes on giving frames, its sound track decoding
+// beside it; it never hangs or overruns.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         const MovieInfo& info = decoder.info();
         check(info.width >= 1 && info.height >= 1 && info.width <= 8192 && info.height <= 8192);
+        // At one depth the sound track is decoded beside the pictures.
+        MovieSoundQueue sound(44100, 2);
+        if (depth == 24) decoder.enableSound(&sound);
         DrawSurface frame;
         int64_t t = 0, last = -1;
         for (int32_t i = 0; i < 24 && decoder.next(frame, t); ++i) {

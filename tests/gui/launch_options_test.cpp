@@ -63,10 +63,12 @@ private slots:
     }
 
     void optionValuesAreNotTakenForFiles() {
-        // The value after --screenshot or --open is that option's, not a bare file.
-        const Parsed p = parse({"--screenshot", "shot.png", "--open", "a.gvp"});
+        // The value after --screenshot, --second-screenshot or --open is that
+        // option's, not a bare file.
+        const Parsed p = parse({"--screenshot", "shot.png", "--second-screenshot", "later.png", "--open", "a.gvp"});
         QVERIFY2(p.ok, qPrintable(p.error));
         QCOMPARE(p.options.screenshot.value_or(""), std::string("shot.png"));
+        QCOMPARE(p.options.secondScreenshot.value_or(""), std::string("later.png"));
         QCOMPARE(p.options.openFile.value_or(""), std::string("a.gvp"));
         QVERIFY(!p.options.newPicture);
     }

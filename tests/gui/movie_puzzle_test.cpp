@@ -1,11 +1,15 @@
 // A moving-picture puzzle in the real window, offscreen: the sample movie's
-// frames reach the pieces on the play area while the game idles.
+// frames reach the pieces on the play area while the game idles, with its
+// sound, and a modal window stops it until it closes.
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/application.h"
 #include "app/game_window.h"
 #include "app/play_view.h"
+#include "app/qt_platform.h"
 
 using namespace pavalo;
 
@@ -38,6 +42,21 @@ private slots:
         const QImage after = view->grab().toImage();
         QCOMPARE(before.size(), after.size());
         QVERIFY(before != after);
+        // The sample's sound track plays (on SDL's silent driver here).
+        QVERIFY(app_->session().animations().movie().sound() != nullptr);
+    }
+    void aModalWindowStopsTheMovieUntilItCloses() {
+        const MoviePlayer& movie = app_->session().animations().movie();
+        QVERIFY(movie.running());
+        QVERIFY(!movie.paused());
+        bool pausedWhileShown = false;
+        QTimer::singleShot(100, [&] {
+            pausedWhileShown = movie.paused();
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        app_->platform().messageBox("A question", {}, MessageButtons::Ok);
+        QVERIFY(pausedWhileShown);
+        QTRY_VERIFY(!movie.paused());
     }
     void cleanupTestCase() { app_.reset(); }
 };

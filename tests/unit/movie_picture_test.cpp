@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "media/bmp.h"
 #include "media/movie_encoder.h"
 #include "platform/scripted_platform.h"
 #include "shell/document.h"
@@ -134,7 +135,7 @@ TEST_F(MoviePictureTest, PausedMoviesShowNoNewFramesAndGoOnAfterwards) {
     platform.ticks = 100;
     ASSERT_TRUE(newPuzzle(path));
     platform.ticks = 110;
-    animations.pauseMovie(true);
+    animations.setModalWindowOpen(true);
     animations.pauseMovie(true);  // a popup menu over a modal window
     platform.ticks = 10000;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -143,13 +144,66 @@ TEST_F(MoviePictureTest, PausedMoviesShowNoNewFramesAndGoOnAfterwards) {
     platform.ticks = 20000;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_FALSE(animations.advanceMovie(doc.picture()));
-    animations.pauseMovie(false);
+    animations.setModalWindowOpen(false);
     // 10 ms had run: frame 1 is due 30 ms after the resume.
     platform.ticks = 20029;
     EXPECT_FALSE(animations.advanceMovie(doc.picture()));
     platform.ticks = 20035;
     ASSERT_TRUE(advanceSoon());
     EXPECT_TRUE(samePixels(doc.picture(), frameAt(1, 24)));
+}
+
+TEST_F(MoviePictureTest, AMovieOpenedUnderAModalWindowWaitsForItToClose) {
+    platform.ticks = 100;
+    animations.setModalWindowOpen(true);
+    ASSERT_TRUE(newPuzzle(path));
+    EXPECT_TRUE(animations.movie().paused());
+    animations.pauseMovie(true);  // a popup opens and closes meanwhile
+    animations.pauseMovie(false);
+    EXPECT_TRUE(animations.movie().paused());
+    animations.setModalWindowOpen(false);
+    EXPECT_FALSE(animations.movie().paused());
+}
+
+TEST_F(MoviePictureTest, AMovieFromRemovableMediaPlaysFromItsCopyWhileThePuzzleLasts) {
+    MovieStorage storage;
+    storage.folder = (dir / "data").string();
+    fs::create_directories(storage.folder);
+    storage.isRemovable = [](const std::string&) { return true; };
+    uint64_t free = uint64_t(1) << 40;
+    storage.freeBytes = [&free](const std::string&) { return free; };
+    doc.setMovieStorage(storage);
+    const std::string copy = (dir / "data" / "tempmovie.avi").string();
+
+    ASSERT_TRUE(newPuzzle(path));
+    EXPECT_EQ(doc.record().pictureKind, kPictureMovieWithData);
+    EXPECT_EQ(doc.record().picture(), path);
+    EXPECT_EQ(doc.record().movieData(), copy);
+    EXPECT_TRUE(fs::exists(copy));
+    EXPECT_TRUE(samePixels(doc.picture(), frameAt(0, 24)));
+    // Closing the puzzle takes the copy away with the movie.
+    doc.release();
+    EXPECT_FALSE(animations.moviePlaying());
+    EXPECT_FALSE(fs::exists(copy));
+
+    // A new picture instead of the movie takes it away too.
+    ASSERT_TRUE(newPuzzle(path));
+    EXPECT_TRUE(fs::exists(copy));
+    const std::string still = (dir / "still.bmp").string();
+    ASSERT_TRUE(reference.create(40, 30, 24));
+    reference.rectFill(0);
+    ASSERT_TRUE(saveBmp(reference, still));
+    ASSERT_TRUE(newPuzzle(still));
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(doc.record().pictureKind, kPictureBmp);
+
+    // Cancelling the not-enough-space question makes no puzzle.
+    free = 10;
+    platform.messageAnswers = {MessageResult::Cancel};
+    EXPECT_FALSE(newPuzzle(path));
+    EXPECT_FALSE(doc.hasPuzzle());
+    EXPECT_FALSE(animations.moviePlaying());
+    EXPECT_EQ(platform.messages.size(), 1u);
 }
 
 TEST_F(MoviePictureTest, ThePictureTakesTheDisplaysDepth) {

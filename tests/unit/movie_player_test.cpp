@@ -3,6 +3,7 @@
 // one with a sound track.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "media/audio_output.h"
 #include "media/movie_encoder.h"
 #include "media/movie_player.h"
 
@@ -200,6 +202,146 @@ TEST(MovieSound, TheSoundTrackSetsTheFlag) {
     // The sound packets do not disturb the pictures or the loop.
     EXPECT_EQ(int32_t(decodeFrames(decoder, kFrames + 1).frames.size()), kFrames + 1);
     EXPECT_EQ(decoder.loops(), 1);
+}
+
+TEST(MovieSound, TheQueueMixesWhatIsDueSkipsWhatIsLateAndWaitsForWhatIsEarly) {
+    // 1000 frames a second, mono: one frame is one millisecond.
+    MovieSoundQueue q(1000, 1);
+    auto block = [](int16_t value, int32_t frames) { return std::vector<int16_t>(size_t(frames), value); };
+    q.push(block(10, 100).data(), 100, 0);
+    q.push(block(20, 100).data(), 100, 100000);
+    q.push(block(30, 50).data(), 50, 400000);  // after a gap of 200 ms
+    std::vector<int16_t> out(100, 0);
+    q.mixInto(out.data(), 50, 0);
+    EXPECT_EQ(q.framesMixed(), 0) << "nothing plays before the clock is set running";
+    q.setClock(0, true);
+
+    q.mixInto(out.data(), 50, 0);
+    EXPECT_EQ(out[0], 10);
+    EXPECT_EQ(out[49], 10);
+    std::fill(out.begin(), out.end(), int16_t(0));
+    q.mixInto(out.data(), 100, 50000);
+    EXPECT_EQ(out[49], 10);
+    EXPECT_EQ(out[50], 20);  // back to back into the next block
+    // 110 ms later than the rest of the second block: it is skipped; the
+    // third is still 150 ms away, so silence.
+    std::fill(out.begin(), out.end(), int16_t(0));
+    q.mixInto(out.data(), 10, 260000);
+    EXPECT_EQ(std::count(out.begin(), out.begin() + 10, 0), 10);
+    EXPECT_EQ(q.headTimeUs(), 400000);
+    // Within the tolerance it plays at once.
+    q.mixInto(out.data(), 20, 395000);
+    EXPECT_EQ(out[0], 30);
+    EXPECT_EQ(out[19], 30);
+    EXPECT_EQ(q.framesMixed(), 170);
+
+    // Stopped: nothing mixed, nothing used up.
+    q.setClock(415000, false);
+    std::fill(out.begin(), out.end(), int16_t(0));
+    q.mixInto(out.data(), 10, 415000);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(q.framesQueued(), 30);
+    // A loop drops the sound at and after its start.
+    q.push(block(40, 100).data(), 100, 450000);
+    q.cutFrom(470000);
+    EXPECT_EQ(q.framesQueued(), 30 + 20);
+    // Mixing saturates instead of wrapping.
+    q.setClock(420000, true);
+    out.assign(100, int16_t(32760));
+    q.mixInto(out.data(), 5, 420000);
+    EXPECT_EQ(out[0], 32767);
+}
+
+// Everything the queue holds, heard from movie time 0 on in 10 ms steps.
+std::vector<int16_t> hearAll(MovieSoundQueue& q, int64_t untilUs) {
+    const int32_t step = q.rate() / 100;
+    std::vector<int16_t> heard(size_t(untilUs / 10000) * size_t(step) * size_t(q.channels()), 0);
+    q.setClock(0, true);
+    for (int64_t t = 0; t + 10000 <= untilUs; t += 10000)
+        q.mixInto(heard.data() + size_t(t / 10000) * size_t(step) * size_t(q.channels()), step, t);
+    return heard;
+}
+
+TEST(MovieSound, TheTrackGoesRoundWithThePictureAndRepeatsInTime) {
+    TempDir dir;
+    const std::string path = dir.file("sound.mpg");
+    ASSERT_TRUE(writeMovie(path, kWidth, kHeight, kFrames, true));
+    MovieDecoder decoder;
+    ASSERT_EQ(decoder.open(path, 24), MovieError::None);
+    MovieSoundQueue queue(44100, 2);
+    ASSERT_TRUE(decoder.enableSound(&queue));
+    // A pass and most of the next.
+    ASSERT_EQ(int32_t(decodeFrames(decoder, 2 * kFrames - 4).frames.size()), 2 * kFrames - 4);
+    EXPECT_EQ(decoder.loops(), 1);
+
+    const int64_t passUs = int64_t(kFrames) * 1000000 / kFps;
+    const std::vector<int16_t> heard = hearAll(queue, 2 * passUs - 200000);
+    const size_t passSamples = size_t(passUs / 10000) * 441 * 2;
+    // The track is heard (a square wave of +-3000 through a lossy codec) ...
+    int64_t loud = 0;
+    for (size_t i = 0; i < passSamples; ++i) loud += std::abs(heard[i]) > 1000;
+    EXPECT_GT(loud, int64_t(passSamples / 2));
+    // ... and the second pass repeats the first at the same distance as the
+    // frames, sample for sample (to within a sample's rounding), over what
+    // has been decoded of it.
+    int64_t fewest = INT64_MAX;
+    for (int shift = -4; shift <= 4; shift += 2) {
+        int64_t differing = 0;
+        for (size_t i = 4410; i < 22000; ++i) differing += std::abs(heard[i] - heard[size_t(int64_t(i + passSamples) + shift)]) > 64;
+        fewest = std::min(fewest, differing);
+    }
+    EXPECT_EQ(fewest, 0);
+}
+
+TEST(MovieSound, ThePlayerIsHeardWhilePlayingStopsWhenPausedAndLetsGoWhenClosed) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir;
+    const std::string path = dir.file("sound.avi"), silent = dir.file("silent.avi");
+    ASSERT_TRUE(writeMovie(path, kWidth, kHeight, kFrames, true));
+    ASSERT_TRUE(writeMovie(silent, kWidth, kHeight, kFrames, false));
+    auto nowMs = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    };
+    // Plays for `ms`, taking frames as the interface does.
+    auto play = [&](MoviePlayer& player, DrawSurface& picture, int ms) {
+        for (const int64_t end = nowMs() + ms; nowMs() < end;) {
+            player.takeFrame(nowMs(), picture);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    };
+    {
+        MoviePlayer player;
+        ASSERT_EQ(player.open(silent, 24, true), MovieError::None);
+        EXPECT_EQ(player.sound(), nullptr);
+        EXPECT_FALSE(audio::outputOpen());
+    }
+    MoviePlayer player;
+    ASSERT_EQ(player.open(path, 24, true), MovieError::None);
+    ASSERT_NE(player.sound(), nullptr);
+    EXPECT_TRUE(audio::outputOpen());
+    DrawSurface picture;
+    ASSERT_TRUE(picture.createLike(player.firstFrame()));
+    ASSERT_TRUE(player.start(nowMs()));
+    // Past the loop (0.8 s): the sound keeps coming.
+    play(player, picture, 1000);
+    const int64_t heardFirst = player.sound()->framesMixed();
+    EXPECT_GT(heardFirst, 44100 / 2);
+    play(player, picture, 300);
+    EXPECT_GT(player.sound()->framesMixed(), heardFirst + 44100 / 10);
+
+    player.pause(nowMs());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a mix already under way ends
+    const int64_t atPause = player.sound()->framesMixed();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(player.sound()->framesMixed(), atPause);
+    player.resume(nowMs());
+    play(player, picture, 300);
+    EXPECT_GT(player.sound()->framesMixed(), atPause + 44100 / 10);
+
+    player.close();
+    EXPECT_EQ(player.sound(), nullptr);
+    EXPECT_FALSE(player.running());
+    EXPECT_FALSE(audio::outputOpen());
 }
 
 // --------------------------------------------------------------- player

@@ -11,6 +11,7 @@
 #include <SDL_mixer.h>
 
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -233,6 +234,20 @@ TEST_F(AudioTest, ANoDeviceMachineFallsBackToTheSilentDriver) {
     EXPECT_EQ(audio::outputDriver(), "dummy");
     audio::releaseOutput();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+TEST_F(AudioTest, TheOutputLeavesTheTerminationSignalsAlone) {
+    // Whatever the process had for SIGTERM and SIGINT stays while the
+    // output is open, so the game can still be ended by them.
+    struct sigaction before {}, during {};
+    ASSERT_EQ(sigaction(SIGTERM, nullptr, &before), 0);
+    std::string error;
+    ASSERT_TRUE(audio::acquireOutput(error)) << error;
+    for (int sig : {SIGTERM, SIGINT}) {
+        ASSERT_EQ(sigaction(sig, nullptr, &during), 0);
+        EXPECT_EQ(during.sa_handler, sig == SIGTERM ? before.sa_handler : SIG_DFL) << "signal " << sig;
+    }
+    audio::releaseOutput();
 }
 
 TEST_F(AudioTest, BuffersPlayOnceRepeatLoopPauseAndStop) {
