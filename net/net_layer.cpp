@@ -286,7 +286,7 @@ int NetLayer::sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id) {
 }
 
 int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId,
-                          bool retry) {
+                          bool retry, uint32_t limitMs) {
     {
         std::lock_guard lock(waiterMutex_);
         if (waitEvent_) return 0;
@@ -294,7 +294,7 @@ int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> 
         waitEvent_ = std::make_shared<Event>(true, false);
     }
     (void)flags;  // the request goes without guarantee; the resends cover it
-    return waitArmed(to, false, data, retry);
+    return waitArmed(to, false, data, retry, limitMs);
 }
 
 int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry) {
@@ -310,7 +310,7 @@ int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bo
     return waitArmed(to, true, header, retry);
 }
 
-int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry) {
+int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs) {
     std::shared_ptr<Event> ev;
     {
         std::lock_guard lock(waiterMutex_);
@@ -328,8 +328,13 @@ int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> d
     bool local = !sessionOpen_;
     if (local && hooks_.sendNetMessage) hooks_.sendNetMessage();
     if (retry) {
-        uint32_t last = now();
+        const uint32_t start = now();
+        uint32_t last = start;
         while (!ev->wait(50)) {
+            if (limitMs != 0 && now() - start > limitMs) {
+                disarm();
+                return 0;
+            }
             if (local && hooks_.sendNetMessage) hooks_.sendNetMessage();
             // No overall limit while the session lives; once it has ended no
             // answer can come, so the wait gives up instead of hanging.

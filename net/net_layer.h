@@ -119,7 +119,10 @@ public:
 
     int send(uint32_t from, uint32_t to, uint32_t flags, std::span<const uint8_t> data);
     int sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id);
-    int sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId, bool retry);
+    // With retry the request is resent every 500 ms until the answer comes,
+    // the session ends or, when limitMs is not 0, that long has passed.
+    int sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId, bool retry,
+                    uint32_t limitMs = 0);
     int sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry);
     int waitFor(uint16_t id, int timeoutMs);
     std::vector<uint8_t> reply() const;
@@ -142,6 +145,9 @@ public:
     // Builds the reply to a lobby status query.
     std::vector<uint8_t> lobbyStatusReply();
 
+    // The layer's millisecond clock.
+    uint32_t clockMs() const { return now(); }
+
     // Test aids.
     void setClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
     void setDeliverySeq(uint32_t seq);
@@ -154,7 +160,7 @@ private:
     void enqueueAcknowledged(uint32_t from, uint32_t to, std::span<const uint8_t> data);
     void putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data);
     void completeWaiter(uint16_t id, uint32_t to, const std::vector<uint8_t>& data);
-    int waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry);
+    int waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs = 0);
     void handleGameMessage(uint32_t from, uint32_t to, std::vector<uint8_t> data, bool serverThread);
     void recordAck(uint32_t from, uint32_t token);
     void handleSystem(const Received& r);
