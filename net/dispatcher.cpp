@@ -322,8 +322,16 @@ void Dispatcher::arbitratePickup(const GameMessage& m, int slot) {
 void Dispatcher::arbitrateRotate(const GameMessage& m, uint32_t from, int slot) {
     GameMessage reply;
     reply.piece = m.piece;
-    const int holder = c_.port.holders().holderOf(int32_t(m.piece), c_.port.players());
-    if (holder == kNoSlot || holder == slot) {
+    const int32_t piece = int32_t(m.piece);
+    const int holder = c_.port.holders().holderOf(piece, c_.port.players());
+    // Only the holder turns a group: a request that arrives after its drop
+    // released the group would turn it everywhere but on the requester's
+    // machine, which turned it when it asked.
+    if (holder == slot && c_.model.findGroupOfPiece(ListId::Main, piece) != kNone) {
+        const Rect before = groupArea(c_.model, ListId::Main, piece);
+        c_.model.rotateGroup(ListId::Main, piece, 1);
+        c_.frontEnd.redrawPlayArea(before.united(groupArea(c_.model, ListId::Main, piece)));
+        refresh(piece);
         reply.id = kMsgRotatePiece;
         reply.player = from;
         broadcast(reply, true);
@@ -360,6 +368,9 @@ void Dispatcher::serverDrop(const GameMessage& request, int slot) {
     GameMessage m = request;
     m.x = clampX(m.x);
     m.y = clampY(m.y);
+    // The group lands turned as its player sees it.
+    if (c_.model.findGroupOfPiece(ListId::Main, int32_t(m.piece)) != kNone)
+        c_.model.setGroupRotation(ListId::Main, int32_t(m.piece), int32_t(m.rotation & 3));
     DropBroadcasts outcomes(c_.model, m);
     const DropResult r = dropGroup(c_.model, int32_t(m.piece), m.x, m.y, slot, outcomes);
     bool first = true;
@@ -439,9 +450,12 @@ void Dispatcher::playerMessage(GameMessage& m, uint32_t from) {
     }
 }
 
+// A move arrives without guarantee and may come after the drop that ended
+// the drag; only a group its mover still holds follows it.
 void Dispatcher::applyMove(const GameMessage& m) {
     const int32_t piece = int32_t(m.piece);
     if (c_.model.findGroupOfPiece(ListId::Main, piece) == kNone) return;
+    if (holders_.holderOf(piece) != c_.port.slotOf(m.player)) return;
     const Rect before = groupArea(c_.model, ListId::Main, piece);
     const Point from{c_.model.piece(piece).x, c_.model.piece(piece).y};
     c_.model.moveGroup(ListId::Main, piece, c_.model.toPlayX(clampX(m.x)), c_.model.toPlayY(clampY(m.y)));
@@ -513,7 +527,10 @@ void Dispatcher::applyDrop(const GameMessage& m, uint32_t from) {
         if (!context.decidingMachine && placedBefore)
             checkPuzzleCompletion(c_.model, c_.puzzleState, inSession(), c_.completion, c_.rng);
         c_.frontEnd.postCompletionCheck();
-        if (m.player == c_.port.localPlayer() && !placedBefore) addPlacedPieces(members);
+        // On the host the server thread placed the group before this copy
+        // arrived; elsewhere a group already placed was counted once.
+        if (m.player == c_.port.localPlayer() && (context.decidingMachine || !placedBefore))
+            addPlacedPieces(members);
     }
     refresh(piece);
 }
@@ -585,10 +602,11 @@ void Dispatcher::release(const GameMessage& m) {
 }
 
 // The rotating player's own machine turned the group when it asked (the
-// view turns at once and picks the piece up); every other machine turns it
-// here.
+// view turns at once and picks the piece up), and the host's model was
+// turned when the host granted it; every other machine turns it here.
 void Dispatcher::remoteRotate(ListId list, uint32_t piece, uint32_t player) {
     if (player == c_.port.localPlayer() && inSession()) return;
+    if (list == ListId::Main && c_.port.isHost() && inSession()) return;
     const int32_t p = int32_t(piece);
     if (c_.model.findGroupOfPiece(list, p) == kNone) return;
     const Rect before = groupArea(c_.model, list, p);

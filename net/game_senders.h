@@ -89,6 +89,7 @@ public:
     void announceDeselectAll(ListId list) override { s_.sendUnselect(list, -1); }
     void announceMove(ListId list, int32_t piece, int32_t x, int32_t y) override { s_.sendMove(list, piece, x, y); }
     void announceMoveSelected(ListId list, int32_t, int32_t) override { s_.sendMoveSelected(list); }
+    void announceSelectionDropped(ListId list) override { s_.sendDropSelected(list); }
     void announceListChange(ListId from, ListId to, int32_t piece, Point at) override;
     void announceSelectedListChange(ListId from, ListId to) override;
     void announceRotation(ListId list, int32_t piece) override;
