@@ -252,8 +252,15 @@ TEST(HostChecks, ForgedPlayersForeignPiecesAndResultsFromPlayersAreDropped) {
     solve.serial = 1;
     solve.pieces = {4};
     b.dispatcher.send(solve, b.id(), kServerPlayer, true);
+    GameMessage unselect;  // B releases everything A holds, in A's name
+    unselect.id = kMsgUnselectPieces;
+    unselect.player = a.id();
+    unselect.count = -1;
+    unselect.pieces = {kNoPiece};
+    b.dispatcher.send(unselect, b.id(), kServerPlayer, true);
     hub.pump();
-    EXPECT_EQ(hub.host().dispatcher.refusedCount(), before + 4);
+    EXPECT_EQ(hub.host().dispatcher.refusedCount(), before + 5);
+    EXPECT_EQ(hub.host().holderTable.holderOf(4, hub.host().table), hub.host().table.slotOf(a.id(), false));
     for (const Envelope& e : hub.log) EXPECT_NE(e.from, kServerPlayer) << messageName(e.id());
 
     // A result sent by a player straight to another player is not applied.
