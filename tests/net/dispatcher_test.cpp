@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "net/bot.h"
 #include "tests/net/protocol_hub.h"
 
 namespace pavalo::net {
@@ -366,55 +367,13 @@ TEST(Apply, EveryResultAppliedTwiceLeavesTheModelAsOnce) {
 
 // ------------------------------------------------------------- convergence
 
-// One random action of a player, the way the view performs it: local change
-// first, then the announcement.
+// One random action of a player, with the hub's clock as its time.
 void playOnce(Hub& hub, HubMachine& m, std::mt19937& rng, bool towardsSolution) {
-    PuzzleModel& model = m.model;
-    const int32_t n = model.pieceCount();
-    const int32_t piece = int32_t(rng() % uint32_t(n));
-    if (model.listOfPiece(piece) != ListId::Main) return;
-    const int kind = towardsSolution ? 0 : int(rng() % 10);
-    if (kind <= 5) {
-        if (m.senders.requestPickup(ListId::Main, piece) == 0) return;
-        for (int step = 0; step < 3; ++step) {
-            hub.clock += 40;
-            const Piece& p = model.piece(piece);
-            model.moveGroup(ListId::Main, piece, p.x + int32_t(rng() % 40) - 20, p.y + int32_t(rng() % 40) - 20);
-            m.senders.sendMove(ListId::Main, piece, model.piece(piece).x, model.piece(piece).y);
-        }
-        int32_t x = 300 + int32_t(rng() % 3000), y = 300 + int32_t(rng() % 2000);
-        const int32_t cols = model.columns();
-        const int32_t other = piece + (piece % cols + 1 < cols ? 1 : -1);
-        if (towardsSolution || kind == 0) {
-            x = model.solvedX(piece);
-            y = model.solvedY(piece);
-        } else if (kind <= 3 && model.listOfPiece(other) == ListId::Main &&
-                   model.piece(other).rotation == model.piece(piece).rotation) {
-            model.expectedPosition(piece, other, x, y);
-        }
-        dropAt(hub, m, piece, x, y);
-    } else if (kind == 6) {
-        if (m.senders.requestPickup(ListId::Main, piece) == 0) return;
-        model.rotateGroup(ListId::Main, piece, 1);
-        m.senders.requestRotate(ListId::Main, piece);
-        dropAt(hub, m, piece, model.piece(piece).x, model.piece(piece).y);
-    } else if (kind <= 8) {
-        std::vector<int32_t> some{piece, int32_t(rng() % uint32_t(n)), int32_t(rng() % uint32_t(n))};
-        if (m.senders.requestSelection(ListId::Main, some).empty()) return;
-        hub.clock += 150;
-        model.moveSelectedBy(ListId::Main, int32_t(rng() % 60) - 30, int32_t(rng() % 60) - 30, nullptr, false);
-        m.senders.sendMoveSelected(ListId::Main);
-        m.senders.sendDropSelected(ListId::Main);
-        model.setAllSelected(ListId::Main, false, nullptr);
-        m.senders.sendUnselect(ListId::Main, -1);
-    } else {
-        std::vector<int32_t> some{piece};
-        if (m.senders.requestSelection(ListId::Main, some).empty()) return;
-        const int32_t x = 200 + int32_t(rng() % 3000), y = 200 + int32_t(rng() % 2000);
-        m.senders.sendArrange(ListId::Main, {x, y, x + 400, y + 300});
-        model.setAllSelected(ListId::Main, false, nullptr);
-        m.senders.sendUnselect(ListId::Main, -1);
-    }
+    BotStyle style;
+    style.towardsSolution = towardsSolution;
+    style.step = [&hub] { hub.clock += 40; };
+    playRandomAction(m.senders, m.model, rng, style);
+    hub.pump();
 }
 
 void expectConverged(Hub& hub) {
