@@ -230,7 +230,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             }
             m.x = clampX(m.x);
             m.y = clampY(m.y);
-            broadcast(m, false);
+            relay(m, false);
             return;
         case kMsgMoveSelected:
             if (c_.port.holders().holderOf(int32_t(m.piece), c_.port.players()) != slot) {
@@ -239,7 +239,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             }
             m.x = clampX(m.x);
             m.y = clampY(m.y);
-            broadcast(m, false);
+            relay(m, false);
             return;
         case kMsgDropPiece:
             if (heldByOther(int32_t(m.piece), slot)) {
@@ -258,16 +258,13 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
                 r.x = int16_t(clampX(r.x));
                 r.y = int16_t(clampY(r.y));
             }
-            broadcast(m, true);
+            relay(m, true);
             return;
         }
         case kMsgRequestPickup: arbitratePickup(m, slot); return;
         case kMsgRequestRotate: arbitrateRotate(m, from, slot); return;
         case kMsgRequestSelection: arbitrateSelection(m, slot); return;
-        case kMsgUnselectPieces:
-            release(m);
-            broadcast(m, true);
-            return;
+        case kMsgUnselectPieces: relay(m, true); return;
         case kMsgArrangePieces: {
             const int32_t l = clampX(std::min(m.left, m.right)), r = clampX(std::max(m.left, m.right));
             const int32_t t = clampY(std::min(m.top, m.bottom)), b = clampY(std::max(m.top, m.bottom));
@@ -275,26 +272,26 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             m.right = r;
             m.top = t;
             m.bottom = b;
-            broadcast(m, true);
+            relay(m, true);
             return;
         }
-        case kMsgSolveSelected: broadcast(m, true); return;
+        case kMsgSolveSelected: relay(m, true); return;
         case kMsgIntoSortingBox:
         case kMsgSolveInBox:
             if (anyHeldByOther(m.pieces, slot)) {
                 refuse();
                 return;
             }
-            broadcast(m, true);
+            relay(m, true);
             return;
         case kMsgConnectInBox:
             if (heldByOther(int32_t(m.piece), slot) || m.code < 0) {
                 refuse();
                 return;
             }
-            broadcast(m, true);
+            relay(m, true);
             return;
-        case kMsgRotateInBox: broadcast(m, true); return;
+        case kMsgRotateInBox: relay(m, true); return;
         default: refuse(); return;  // results are not requests
     }
 }
@@ -382,6 +379,14 @@ void Dispatcher::serverDrop(const GameMessage& request, int slot) {
     c_.frontEnd.redrawPlayArea(r.dirty);
 }
 
+// Relays a player's message to everybody. In a session the host's model
+// takes it now, in the order the host decides and sends, as every other
+// machine will; the host's own copy of the broadcast then changes nothing.
+void Dispatcher::relay(GameMessage& m, bool guaranteed) {
+    if (hostApplies() && (m.id != kMsgSolveInBox || gateOpen())) applyResult(m, kServerPlayer);
+    broadcast(m, guaranteed);
+}
+
 // ------------------------------------------------------ a player's column
 
 void Dispatcher::playerMessage(GameMessage& m, uint32_t from) {
@@ -407,6 +412,20 @@ void Dispatcher::playerMessage(GameMessage& m, uint32_t from) {
         refuse();
         return;
     }
+    NamedLock lock(NamedMutex::PIECE);
+    if (hostApplies()) {
+        // Applied when decided or relayed; the drop is still heard (and
+        // scored, and may complete the puzzle) here.
+        if (m.id == kMsgDropPiece)
+            applyDrop(m, from);
+        else if (m.id == kMsgRequestRotateAck && m.code == 0)
+            playEvent(kSoundRefusal);
+        return;
+    }
+    applyResult(m, from);
+}
+
+void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
     const uint32_t me = c_.port.localPlayer();
     NamedLock lock(NamedMutex::PIECE);
     switch (m.id) {
@@ -493,8 +512,12 @@ void Dispatcher::applyDrop(const GameMessage& m, uint32_t from) {
     if (from == kServerPlayer) {
         int32_t g = c_.model.findGroupOfPiece(ListId::Main, piece);
         if (g == kNone) g = c_.model.findGroupOfPiece(ListId::Finished, piece);
+        if (g != kNone) members = c_.model.groupNode(g).pieceCount;
+    }
+    if (from == kServerPlayer && !hostApplies()) {
+        int32_t g = c_.model.findGroupOfPiece(ListId::Main, piece);
+        if (g == kNone) g = c_.model.findGroupOfPiece(ListId::Finished, piece);
         if (g != kNone) {
-            members = c_.model.groupNode(g).pieceCount;
             if (m.code == kOutcomeDropped)
                 c_.model.forEachMember(g, [&](int32_t p) {
                     if (holders_.holderOf(p) == slot) holders_.setHolder(p, kNoHolder);
@@ -515,7 +538,7 @@ void Dispatcher::applyDrop(const GameMessage& m, uint32_t from) {
     context.networkGame = inSession();
     // The host's server thread has already decided and applied the drop on
     // this model; here it is only heard.
-    context.decidingMachine = c_.port.isHost() && inSession();
+    context.decidingMachine = hostApplies();
     const Rect before = groupArea(c_.model, ListId::Main, piece);
     if (!context.decidingMachine && c_.model.findGroupOfPiece(ListId::Main, piece) != kNone)
         c_.model.setGroupRotation(ListId::Main, piece, int32_t(m.rotation & 3));
@@ -606,7 +629,6 @@ void Dispatcher::release(const GameMessage& m) {
 // turned when the host granted it; every other machine turns it here.
 void Dispatcher::remoteRotate(ListId list, uint32_t piece, uint32_t player) {
     if (player == c_.port.localPlayer() && inSession()) return;
-    if (list == ListId::Main && c_.port.isHost() && inSession()) return;
     const int32_t p = int32_t(piece);
     if (c_.model.findGroupOfPiece(list, p) == kNone) return;
     const Rect before = groupArea(c_.model, list, p);

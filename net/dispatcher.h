@@ -10,11 +10,13 @@
 // messages are counted and dropped.
 //
 // Messages addressed to a player are results every machine applies, the
-// requester's included; they come only from the server player. Applying one
+// requester's included; they come only from the server player. The host's
+// model is changed by the server column alone, in the order it decides and
+// sends, so every machine applies the same changes in the same order; its
+// own player's copies of the broadcasts are only heard. Applying a result
 // twice leaves the model as applying it once (positions are absolute,
 // merges and placements of what is already merged or placed do nothing),
-// since the host's model is changed by its server thread and again by its
-// own player's broadcasts.
+// turns excepted.
 //
 // Threads: dispatch(false) on the user-interface thread, dispatch(true) on
 // the host's server thread; each message is handled by one of them. Every
@@ -133,6 +135,10 @@ private:
     bool refuse();
     void serverMessage(GameMessage& m, std::span<const uint8_t> bytes, uint32_t from);
     void playerMessage(GameMessage& m, uint32_t from);
+    void applyResult(GameMessage& m, uint32_t from);
+    void relay(GameMessage& m, bool guaranteed);
+    // In a session the host's model is changed by its server column alone.
+    bool hostApplies() const { return c_.port.isHost() && inSession(); }
     void setUpRequest(const GameMessage& m, uint32_t from);
     bool heldByOther(int32_t piece, int slot) const;
     bool anyHeldByOther(std::span<const uint32_t> pieces, int slot) const;

@@ -440,6 +440,7 @@ void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data
         e.from = from;
         e.to = to;
         e.data = std::move(data);
+        e.arrival = ++arrivals_;
         return;
     }
     // Full: the message is dropped.
@@ -447,16 +448,18 @@ void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data
 
 bool NetLayer::takeIncoming(bool serverMode, QueueEntry& copy, int& index) {
     NamedLock lock(NamedMutex::INMSG);
+    int oldest = -1;
     for (int i = 0; i < kQueueEntries; ++i) {
-        QueueEntry& e = inQueue_[i];
+        const QueueEntry& e = inQueue_[i];
         if (!(e.flags & 1) || inDispatch_[i]) continue;
         if (serverMode && e.to != kServerPlayer) continue;
-        inDispatch_[i] = 1;
-        copy = e;
-        index = i;
-        return true;
+        if (oldest < 0 || e.arrival < inQueue_[oldest].arrival) oldest = i;
     }
-    return false;
+    if (oldest < 0) return false;
+    inDispatch_[oldest] = 1;
+    copy = inQueue_[oldest];
+    index = oldest;
+    return true;
 }
 
 void NetLayer::finishIncoming(int index) {

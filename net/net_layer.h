@@ -60,6 +60,7 @@ struct QueueEntry {
     uint32_t token = 0;         // out queue: delivery token in the high 16 bits
     std::array<uint32_t, kPlayerSlots> acked{};
     uint32_t sentAt = 0;
+    uint64_t arrival = 0;  // in queue: arrival order, oldest taken first
 };
 
 // What the game supplies. Every member may be left empty.
@@ -128,9 +129,11 @@ public:
     std::vector<uint8_t> reply() const;
     void resendPass();
 
-    // Dispatcher access to the incoming queue: takes the next entry this
+    // Dispatcher access to the incoming queue: takes the oldest entry this
     // dispatcher may handle (server mode: only those to the server player)
-    // and marks it in dispatch; finish() frees it.
+    // and marks it in dispatch; finish() frees it. Oldest, not lowest
+    // numbered: a freed low entry refilled by a newer message must not
+    // overtake older ones (a drop's join messages apply in their order).
     bool takeIncoming(bool serverMode, QueueEntry& copy, int& index);
     void finishIncoming(int index);
     int incomingCount() const;
@@ -193,6 +196,7 @@ private:
     std::array<uint32_t, kQueueEntries> inDispatch_{};
     std::array<QueueEntry, kQueueEntries> outQueue_;
     uint32_t deliverySeq_ = kFirstDeliverySeq;
+    uint64_t arrivals_ = 0;  // guarded by INMSGMutex
     uint32_t lastResendPass_ = 0;
 
     mutable std::mutex waiterMutex_;

@@ -131,6 +131,24 @@ TEST(LocalMode, RequestToTheServerPlayerIsAnsweredAtOnce) {
     EXPECT_EQ(me.countHandled(kRequest, true), 1u);
 }
 
+TEST(LocalMode, IncomingQueueHandsOutTheOldestFirst) {
+    NetLayer layer;  // no hooks: messages wait in the queue
+    for (uint32_t v : {1u, 2u, 3u}) ASSERT_EQ(layer.send(7, 7, 0, message(kMove, v)), 1);
+    QueueEntry e;
+    int i = -1;
+    ASSERT_TRUE(layer.takeIncoming(false, e, i));
+    EXPECT_EQ(loadU32(e.data.data() + 4), 1u);
+    layer.finishIncoming(i);
+    // The freed first entry takes the newest message, which still waits its turn.
+    ASSERT_EQ(layer.send(7, 7, 0, message(kMove, 4)), 1);
+    std::vector<uint32_t> order;
+    while (layer.takeIncoming(false, e, i)) {
+        order.push_back(loadU32(e.data.data() + 4));
+        layer.finishIncoming(i);
+    }
+    EXPECT_EQ(order, (std::vector<uint32_t>{2, 3, 4}));
+}
+
 TEST(LocalMode, SecondWaitIsRefusedWithoutSending) {
     Machine me;
     std::atomic<int> first{-1};

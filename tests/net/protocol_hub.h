@@ -228,24 +228,27 @@ struct PieceState {
     bool operator==(const PieceState&) const = default;
 };
 
-inline std::vector<PieceState> snapshot(HubMachine& m) {
+inline std::vector<PieceState> snapshot(const PuzzleModel& model, const HolderTable& holders,
+                                        const PlayerTable& table) {
     NamedLock lock(NamedMutex::PIECE);
     std::vector<PieceState> out;
-    for (int32_t p = 0; p < m.model.pieceCount(); ++p) {
+    for (int32_t p = 0; p < model.pieceCount(); ++p) {
         PieceState s;
-        const int32_t g = m.model.member(p).group;
-        s.code = listCode(m.model.groupNode(g).list);
-        s.group = m.model.groupNode(g).groupNumber;
-        s.rotation = m.model.piece(p).rotation;
+        const int32_t g = model.member(p).group;
+        s.code = listCode(model.groupNode(g).list);
+        s.group = model.groupNode(g).groupNumber;
+        s.rotation = model.piece(p).rotation;
         if (s.code != 2) {
-            s.x = m.model.piece(p).x;
-            s.y = m.model.piece(p).y;
+            s.x = model.piece(p).x;
+            s.y = model.piece(p).y;
         }
-        const int slot = m.holderTable.holderOf(p, m.table);
-        s.holder = slot == kNoSlot ? 0 : int(m.table.dpid[size_t(slot)]);
+        const int slot = holders.holderOf(p, table);
+        s.holder = slot == kNoSlot ? 0 : int(table.dpid[size_t(slot)]);
         out.push_back(s);
     }
     return out;
 }
+
+inline std::vector<PieceState> snapshot(HubMachine& m) { return snapshot(m.model, m.holderTable, m.table); }
 
 }  // namespace pavalo::net::test
