@@ -37,6 +37,9 @@ inline PuzzleModel gridPuzzle(int cols, int rows, uint32_t seed = 7) {
         p.homeY = (i / cols) * kCell;
         p.width = p.height = kCell;
         p.mask = encodePieceMask(kCell, kCell, [](int, int) { return true; });
+        p.outline = encodePieceMask(kCell, kCell, [](int x, int y) {
+            return x == 0 || y == 0 || x == kCell - 1 || y == kCell - 1;
+        });
         p.x = left + int32_t(rng() % uint32_t(3 * pw - kCell));
         p.y = top + int32_t(rng() % uint32_t(3 * ph - kCell));
     }
