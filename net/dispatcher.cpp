@@ -520,7 +520,7 @@ void Dispatcher::applyDrop(const GameMessage& m, uint32_t from) {
         if (g != kNone) {
             if (m.code == kOutcomeDropped)
                 c_.model.forEachMember(g, [&](int32_t p) {
-                    if (holders_.holderOf(p) == slot) holders_.setHolder(p, kNoHolder);
+                    if (holders_.holderOf(p) == slot) holders_.setHolder(p, kNoSlot);
                 });
         }
     }
@@ -603,7 +603,7 @@ void Dispatcher::release(const GameMessage& m) {
         bool any = false;
         c_.model.forEachMember(g, [&](int32_t p) {
             if (holders_.holderOf(p) != slot) return;
-            holders_.setHolder(p, kNoHolder);
+            holders_.setHolder(p, kNoSlot);
             any = true;
         });
         if (any) dirty.unite(c_.model.groupRect(g));
@@ -611,7 +611,7 @@ void Dispatcher::release(const GameMessage& m) {
     if (m.count == -1) {
         for (int32_t p = 0; p < c_.model.pieceCount(); ++p)
             if (holders_.holderOf(p) == slot) {
-                holders_.setHolder(p, kNoHolder);
+                holders_.setHolder(p, kNoSlot);
                 const int32_t g = c_.model.member(p).group;
                 if (g != kNone) dirty.unite(c_.model.groupRect(g));
             }

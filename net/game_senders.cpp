@@ -280,7 +280,7 @@ void GameSenders::sendUnselect(ListId list, int32_t piece) {
         const int slot = d_.localSlot();
         if (g != kNone)
             d_.model().forEachMember(g, [&](int32_t p) {
-                if (d_.model().holders().holderOf(p) == slot) d_.model().holders().setHolder(p, kNoHolder);
+                if (d_.model().holders().holderOf(p) == slot) d_.model().holders().setHolder(p, kNoSlot);
             });
     }
     d_.send(m, me(), kServerPlayer, true);

@@ -45,6 +45,7 @@ public:
 
     NetLayer& layer() { return layer_; }
     PuzzleModel& model() { return model_; }
+    GameSenders& senders() { return *senders_; }
     uint32_t puzzleState() const { return puzzleState_; }
     int actionsMade() const { return actionsMade_; }
 
