@@ -1,9 +1,15 @@
 // The host's side of the game protocol on a 4000-piece puzzle: one
 // REQUESTPICKUP, one DROPPIECE that joins a neighbour, and a 128-piece
 // REQUESTSELECTION, each handled by the host's dispatcher with its answers
-// sent (into an in-process hub instead of a socket).
+// sent (into an in-process hub instead of a socket); and a player's pickup
+// over loopback, from asking to holding the piece.
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+#include <thread>
+
+#include "net/headless_game.h"
+#include "puzzle/saved_puzzle.h"
 #include "tests/net/protocol_hub.h"
 
 namespace {
@@ -84,6 +90,47 @@ void BM_HostSelection128(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HostSelection128)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_PickupOverLoopback(benchmark::State& state) {
+    const std::string path = (std::filesystem::temp_directory_path() / "pavalo-bench-pickup.gvp").string();
+    {
+        PuzzleModel model = test::gridPuzzle(20, 10);
+        SettingsRecord record;
+        std::string error;
+        if (!savePuzzleFile(path, record, model, error)) state.SkipWithError(error.c_str());
+    }
+    NetSettings settings;
+    settings.bindAddress = "127.0.0.1";
+    settings.port = 0;
+    settings.discoveryPort = 0;
+    HeadlessGame host(settings), player(settings);
+    std::string error;
+    if (!host.open(path, error) || !player.open(path, error) || !host.host("Bench", 4)) {
+        state.SkipWithError("no game");
+        return;
+    }
+    host.start();
+    if (player.join("127.0.0.1", host.layer().session()->listenPort(), "Player") != JoinResult::Ok) {
+        state.SkipWithError("no join");
+        return;
+    }
+    player.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int32_t piece = 0;
+    for (auto _ : state) {
+        if (player.senders().requestPickup(ListId::Main, piece) != 1) state.SkipWithError("refused");
+        state.PauseTiming();
+        player.senders().sendUnselect(ListId::Main, piece);
+        player.idle(2);
+        host.idle(2);
+        piece = (piece + 1) % 200;
+        state.ResumeTiming();
+    }
+    player.close();
+    host.close();
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_PickupOverLoopback)->Unit(benchmark::kMillisecond)->Iterations(100)->Repetitions(3)->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -419,6 +419,33 @@ TEST(Convergence, SixteenPlayersCompleteThePuzzleAndEachSeesItOnce) {
     EXPECT_EQ(placed, 48u);
 }
 
+TEST(Gate, PieceMessagesWaitForPlayingButSolveInBoxIsAlwaysRelayed) {
+    Hub hub(2, grid(5, 5));
+    HubMachine& host = hub.host();
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    host.data.state = uint32_t(PlayerState::WaitingForOthers);
+    b.data.state = uint32_t(PlayerState::Synchronising);
+    GameMessage drop;
+    drop.id = kMsgDropPiece;
+    drop.player = a.id();
+    drop.piece = 3;
+    drop.code = -1;
+    a.dispatcher.send(drop, a.id(), kServerPlayer, false);
+    GameMessage solve;
+    solve.id = kMsgSolveInBox;
+    solve.player = a.id();
+    solve.serial = 1;
+    solve.pieces = {6};
+    a.dispatcher.send(solve, a.id(), kServerPlayer, true);
+    hub.pump();
+    EXPECT_TRUE(hub.sent(kMsgDropPiece).size() == 1u);  // only the request
+    ASSERT_EQ(hub.sent(kMsgSolveInBox).size(), 2u);     // the request and its relay
+    EXPECT_EQ(host.model.listOfPiece(6), ListId::Main);  // the host is not playing yet
+    EXPECT_EQ(a.model.listOfPiece(6), ListId::Finished);
+    EXPECT_EQ(b.model.listOfPiece(6), ListId::Finished);  // synchronising counts as playing
+}
+
 TEST(Chat, LinesReachTheOthersUnderTheSendersName) {
     Hub hub(2, grid(3, 3));
     hub.at(1).senders.sendChat("hello");
