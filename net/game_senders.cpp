@@ -54,14 +54,10 @@ int GameSenders::requestPickup(ListId list, int32_t piece) {
     GameMessage reply;
     if (!requestUntil(m, kMsgPickupPiece, [&](const GameMessage& r) { return r.piece == uint32_t(piece); }, &reply))
         return 0;
-    if (reply.code != 1 || reply.player != me()) return 0;
-    // The grant is applied here at once, as the queued copy will be again,
-    // so the drag that follows is already ours on this machine.
-    NamedLock lock(NamedMutex::PIECE);
-    const int slot = d_.localSlot();
-    const int32_t g = d_.model().findGroupOfPiece(ListId::Main, piece);
-    if (g != kNone) d_.model().forEachMember(g, [&](int32_t p) { d_.model().holders().setHolder(p, slot); });
-    return 1;
+    // The holders change when the queued broadcast is applied, in its
+    // turn among the messages before it (one of them may be this piece's
+    // last drop, whose release must not undo the new hold).
+    return reply.code == 1 && reply.player == me() ? 1 : 0;
 }
 
 int GameSenders::requestRotate(ListId list, int32_t piece) {
@@ -100,9 +96,6 @@ std::vector<int32_t> GameSenders::requestSelection(ListId list, std::span<const 
                 [&](const GameMessage& r) { return r.player == me() && r.serial == serial; }, &reply))
             return {};
         for (uint32_t p : reply.pieces) granted.push_back(int32_t(p));
-        // The holders are set now too, as the queued reply will set them.
-        NamedLock lock(NamedMutex::PIECE);
-        for (int32_t p : granted) model.holders().setHolder(p, d_.localSlot());
     } else {
         granted = wanted;
     }
@@ -273,16 +266,6 @@ void GameSenders::sendUnselect(ListId list, int32_t piece) {
     }
     m.count = piece < 0 ? -1 : 1;
     m.pieces = {piece < 0 ? kNoPiece : uint32_t(piece)};
-    // Released here at once as well, so a hold never outlives the drag.
-    if (piece >= 0 && d_.model().validPiece(piece)) {
-        NamedLock lock(NamedMutex::PIECE);
-        const int32_t g = d_.model().member(piece).group;
-        const int slot = d_.localSlot();
-        if (g != kNone)
-            d_.model().forEachMember(g, [&](int32_t p) {
-                if (d_.model().holders().holderOf(p) == slot) d_.model().holders().setHolder(p, kNoSlot);
-            });
-    }
     d_.send(m, me(), kServerPlayer, true);
 }
 

@@ -429,11 +429,36 @@ int NetLayer::outgoingCount() const {
 
 // ---- incoming queue ------------------------------------------------------
 
+namespace {
+// Movement messages travel without guarantee and each one supersedes the
+// one before: a full queue may give them up.
+constexpr uint16_t kMsgMovePiece = 18, kMsgMoveSelected = 19;
+bool movement(const std::vector<uint8_t>& m) {
+    const uint16_t id = m.size() >= 2 ? uint16_t(m[0] | m[1] << 8) : 0;
+    return id == kMsgMovePiece || id == kMsgMoveSelected;
+}
+}  // namespace
+
 void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data) {
     NamedLock lock(NamedMutex::INMSG);
-    for (int i = 0; i < kQueueEntries; ++i) {
-        QueueEntry& e = inQueue_[i];
-        if ((e.flags & 1) || inDispatch_[i]) continue;
+    int slot = -1;
+    for (int i = 0; i < kIncomingEntries && slot < 0; ++i)
+        if (!(inQueue_[i].flags & 1) && !inDispatch_[i]) slot = i;
+    // Full (a dispatcher waiting for a reply takes nothing meanwhile): the
+    // oldest waiting movement message makes room for anything but another
+    // movement message, so results and requests are never lost to moves.
+    if (slot < 0 && !movement(data)) {
+        for (int i = 0; i < kIncomingEntries; ++i)
+            if (!inDispatch_[i] && movement(inQueue_[i].data) &&
+                (slot < 0 || inQueue_[i].arrival < inQueue_[slot].arrival))
+                slot = i;
+    }
+    if (slot < 0) {
+        ++droppedIncoming_;
+        return;
+    }
+    {
+        QueueEntry& e = inQueue_[slot];
         e = QueueEntry{};
         e.flags = 1;
         e.size = uint32_t(data.size());
@@ -441,15 +466,13 @@ void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data
         e.to = to;
         e.data = std::move(data);
         e.arrival = ++arrivals_;
-        return;
     }
-    // Full: the message is dropped.
 }
 
 bool NetLayer::takeIncoming(bool serverMode, QueueEntry& copy, int& index) {
     NamedLock lock(NamedMutex::INMSG);
     int oldest = -1;
-    for (int i = 0; i < kQueueEntries; ++i) {
+    for (int i = 0; i < kIncomingEntries; ++i) {
         const QueueEntry& e = inQueue_[i];
         if (!(e.flags & 1) || inDispatch_[i]) continue;
         if (serverMode && e.to != kServerPlayer) continue;
@@ -463,7 +486,7 @@ bool NetLayer::takeIncoming(bool serverMode, QueueEntry& copy, int& index) {
 }
 
 void NetLayer::finishIncoming(int index) {
-    if (index < 0 || index >= kQueueEntries) return;
+    if (index < 0 || index >= kIncomingEntries) return;
     NamedLock lock(NamedMutex::INMSG);
     inQueue_[index] = QueueEntry{};
     inDispatch_[index] = 0;

@@ -31,7 +31,11 @@
 
 namespace pavalo::net {
 
-inline constexpr int kQueueEntries = 128;
+inline constexpr int kQueueEntries = 128;  // the outgoing queue
+// The incoming queue is larger: a player waiting for the host's answer
+// takes nothing from it meanwhile, and with many players moving, 128
+// entries fill and results would be lost.
+inline constexpr int kIncomingEntries = 1024;
 inline constexpr uint16_t kMsgGuaranteedAck = 32;
 inline constexpr uint16_t kMsgNewHost = 37;
 inline constexpr uint32_t kNetMessageCommand = 32844;
@@ -137,6 +141,8 @@ public:
     bool takeIncoming(bool serverMode, QueueEntry& copy, int& index);
     void finishIncoming(int index);
     int incomingCount() const;
+    // Messages a full incoming queue had no room for.
+    uint64_t droppedIncoming() const { return droppedIncoming_.load(); }
     int outgoingCount() const;
 
     PlayerTable playerTable() const;
@@ -192,11 +198,12 @@ private:
     std::atomic<HolderModel*> model_{nullptr};
     std::atomic<LobbyLink*> lobby_{nullptr};
 
-    std::array<QueueEntry, kQueueEntries> inQueue_;
-    std::array<uint32_t, kQueueEntries> inDispatch_{};
+    std::array<QueueEntry, kIncomingEntries> inQueue_;
+    std::array<uint32_t, kIncomingEntries> inDispatch_{};
     std::array<QueueEntry, kQueueEntries> outQueue_;
     uint32_t deliverySeq_ = kFirstDeliverySeq;
     uint64_t arrivals_ = 0;  // guarded by INMSGMutex
+    std::atomic<uint64_t> droppedIncoming_{0};
     uint32_t lastResendPass_ = 0;
 
     mutable std::mutex waiterMutex_;

@@ -49,11 +49,16 @@ struct LiveMachine final : DispatchFrontEnd {
     }
     ~LiveMachine() { finish(); }
 
-    void startPlaying(uint32_t seed, int count) {
+    // Every machine is playing before anybody moves: a machine that is not
+    // yet playing leaves piece messages alone (a late joiner is brought
+    // level by the synchronisation instead).
+    void ready() {
         PlayerData d = layer.localPlayerData();
         d.state = uint32_t(PlayerState::Playing);
         layer.setLocalPlayerData(d);
         dispatcher.startGame(layer.clockMs());
+    }
+    void startPlaying(uint32_t seed, int count) {
         ui = std::thread([this, seed, count] {
             std::mt19937 r(seed);
             BotStyle style;
@@ -99,6 +104,8 @@ TEST(LiveGame, FourMachinesOverLossyLinksEndWithTheHostsModel) {
     for (auto& m : players) ASSERT_TRUE(waitUntil([&] { return m->layer.playerTable().inUseCount() == 4; }, 8000));
 
     constexpr int kActions = 25;
+    host->ready();
+    for (auto& m : players) m->ready();
     host->startPlaying(1, kActions);
     for (size_t i = 0; i < players.size(); ++i) players[i]->startPlaying(uint32_t(10 + i), kActions);
     auto all = [&](auto&& fn) {
@@ -122,13 +129,24 @@ TEST(LiveGame, FourMachinesOverLossyLinksEndWithTheHostsModel) {
         settled = all([](LiveMachine& m) { return m.quiet(); }) ? settled + 1 : 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    // Moves may be given up by a full queue, nothing else.
+    all([](LiveMachine& m) {
+        EXPECT_EQ(m.layer.droppedIncoming(), 0u);
+        return true;
+    });
     const auto want = test::snapshot(host->model, host->layer.holders(), host->layer.playerTable());
     for (const auto& s : want) EXPECT_EQ(s.holder, 0);
     for (auto& m : players) {
         const auto got = test::snapshot(m->model, m->layer.holders(), m->layer.playerTable());
         int differing = 0;
-        for (size_t p = 0; p < want.size(); ++p) differing += got[p] == want[p] ? 0 : 1;
-        EXPECT_EQ(differing, 0);
+        for (size_t p = 0; p < want.size(); ++p) {
+            if (got[p] == want[p]) continue;
+            if (++differing <= 3)
+                ADD_FAILURE() << "piece " << p << ": host list " << want[p].code << " group " << want[p].group
+                              << " turn " << want[p].rotation << " at " << want[p].x << "," << want[p].y
+                              << "; player list " << got[p].code << " group " << got[p].group << " turn "
+                              << got[p].rotation << " at " << got[p].x << "," << got[p].y;
+        }
     }
     for (auto& m : players) m->layer.closeSession();
     host->layer.closeSession();
