@@ -233,13 +233,17 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             relay(m, false);
             return;
         case kMsgMoveSelected:
-            if (c_.port.holders().holderOf(int32_t(m.piece), c_.port.players()) != slot) {
+            // A move sent before the selection was let go may come after
+            // it; it would shift the groups from where the drop put them.
+            if (c_.port.holders().holderOf(int32_t(m.piece), c_.port.players()) != slot ||
+                selectionLetGo_[size_t(slot)]) {
                 refuse();
                 return;
             }
             m.x = clampX(m.x);
             m.y = clampY(m.y);
-            relay(m, false);
+            // Relayed in order with the drop that ends the drag.
+            relay(m, true);
             return;
         case kMsgDropPiece:
             if (heldByOther(int32_t(m.piece), slot)) {
@@ -250,6 +254,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             return;
         case kMsgDropSelected:
         case kMsgOutOfSortingBox: {
+            if (m.id == kMsgDropSelected) selectionLetGo_[size_t(slot)] = true;
             for (DropRecord& r : m.drops) {
                 if (heldByOther(int32_t(r.piece), slot)) {
                     refuse();
@@ -261,10 +266,19 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             relay(m, true);
             return;
         }
-        case kMsgRequestPickup: arbitratePickup(m, slot); return;
+        case kMsgRequestPickup:
+            selectionLetGo_[size_t(slot)] = false;
+            arbitratePickup(m, slot);
+            return;
         case kMsgRequestRotate: arbitrateRotate(m, from, slot); return;
-        case kMsgRequestSelection: arbitrateSelection(m, slot); return;
-        case kMsgUnselectPieces: relay(m, true); return;
+        case kMsgRequestSelection:
+            selectionLetGo_[size_t(slot)] = false;
+            arbitrateSelection(m, slot);
+            return;
+        case kMsgUnselectPieces:
+            selectionLetGo_[size_t(slot)] = false;
+            relay(m, true);
+            return;
         case kMsgArrangePieces: {
             const int32_t l = clampX(std::min(m.left, m.right)), r = clampX(std::max(m.left, m.right));
             const int32_t t = clampY(std::min(m.top, m.bottom)), b = clampY(std::max(m.top, m.bottom));

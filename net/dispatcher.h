@@ -23,6 +23,7 @@
 // handler holds PIECEMutex while it changes the model.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <span>
@@ -172,6 +173,9 @@ private:
     std::vector<int32_t> order_;
     std::atomic<uint32_t> startMs_{0};
     std::atomic<uint64_t> refused_{0}, handled_{0};
+    // Per slot: the player's selection was let go (DROPSELECTED) and no
+    // hold was asked for since; its moves are late ones. Guarded by PIECEMutex.
+    std::array<bool, kPlayerSlots> selectionLetGo_{};
 };
 
 }  // namespace pavalo::net
