@@ -645,6 +645,7 @@ void ViewController::releaseSelection(WindowId window, Point play) {
     // Moving the selection changes the arrangement as much as a group drag.
     markChanged();
     const ListId list = listOf(dragWindow_);
+    c_.network.announceSelectionDropped(list);
     if (c_.model.countSelectedGroups(list) != 1) {
         playEvent(kSoundDropPiece);
         return;

@@ -171,6 +171,9 @@ public:
     // The group moved so that the piece's top-left is at (x, y) of the list.
     virtual void announceMove(ListId /*list*/, int32_t /*piece*/, int32_t /*x*/, int32_t /*y*/) {}
     virtual void announceMoveSelected(ListId /*list*/, int32_t /*dx*/, int32_t /*dy*/) {}
+    // The dragged selection was let go: its groups lie where they will stay
+    // (moves are announced at a limited pace, so the last ones may be missing).
+    virtual void announceSelectionDropped(ListId /*list*/) {}
     // The group went from one list to another (into or out of a sorting box),
     // the piece's top-left at `at` of the new list.
     virtual void announceListChange(ListId /*from*/, ListId /*to*/, int32_t /*piece*/, Point /*at*/) {}

@@ -286,7 +286,7 @@ int NetLayer::sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id) {
 }
 
 int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId,
-                          bool retry) {
+                          bool retry, uint32_t limitMs) {
     {
         std::lock_guard lock(waiterMutex_);
         if (waitEvent_) return 0;
@@ -294,7 +294,7 @@ int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> 
         waitEvent_ = std::make_shared<Event>(true, false);
     }
     (void)flags;  // the request goes without guarantee; the resends cover it
-    return waitArmed(to, false, data, retry);
+    return waitArmed(to, false, data, retry, limitMs);
 }
 
 int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry) {
@@ -310,7 +310,7 @@ int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bo
     return waitArmed(to, true, header, retry);
 }
 
-int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry) {
+int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs) {
     std::shared_ptr<Event> ev;
     {
         std::lock_guard lock(waiterMutex_);
@@ -328,8 +328,13 @@ int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> d
     bool local = !sessionOpen_;
     if (local && hooks_.sendNetMessage) hooks_.sendNetMessage();
     if (retry) {
-        uint32_t last = now();
+        const uint32_t start = now();
+        uint32_t last = start;
         while (!ev->wait(50)) {
+            if (limitMs != 0 && now() - start > limitMs) {
+                disarm();
+                return 0;
+            }
             if (local && hooks_.sendNetMessage) hooks_.sendNetMessage();
             // No overall limit while the session lives; once it has ended no
             // answer can come, so the wait gives up instead of hanging.
@@ -424,38 +429,64 @@ int NetLayer::outgoingCount() const {
 
 // ---- incoming queue ------------------------------------------------------
 
+namespace {
+// Movement messages travel without guarantee and each one supersedes the
+// one before: a full queue may give them up.
+constexpr uint16_t kMsgMovePiece = 18, kMsgMoveSelected = 19;
+bool movement(const std::vector<uint8_t>& m) {
+    const uint16_t id = m.size() >= 2 ? uint16_t(m[0] | m[1] << 8) : 0;
+    return id == kMsgMovePiece || id == kMsgMoveSelected;
+}
+}  // namespace
+
 void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data) {
     NamedLock lock(NamedMutex::INMSG);
-    for (int i = 0; i < kQueueEntries; ++i) {
-        QueueEntry& e = inQueue_[i];
-        if ((e.flags & 1) || inDispatch_[i]) continue;
+    int slot = -1;
+    for (int i = 0; i < kIncomingEntries && slot < 0; ++i)
+        if (!(inQueue_[i].flags & 1) && !inDispatch_[i]) slot = i;
+    // Full (a dispatcher waiting for a reply takes nothing meanwhile): the
+    // oldest waiting movement message makes room for anything but another
+    // movement message, so results and requests are never lost to moves.
+    if (slot < 0 && !movement(data)) {
+        for (int i = 0; i < kIncomingEntries; ++i)
+            if (!inDispatch_[i] && movement(inQueue_[i].data) &&
+                (slot < 0 || inQueue_[i].arrival < inQueue_[slot].arrival))
+                slot = i;
+    }
+    if (slot < 0) {
+        ++droppedIncoming_;
+        return;
+    }
+    {
+        QueueEntry& e = inQueue_[slot];
         e = QueueEntry{};
         e.flags = 1;
         e.size = uint32_t(data.size());
         e.from = from;
         e.to = to;
         e.data = std::move(data);
-        return;
+        e.arrival = ++arrivals_;
     }
-    // Full: the message is dropped.
 }
 
 bool NetLayer::takeIncoming(bool serverMode, QueueEntry& copy, int& index) {
     NamedLock lock(NamedMutex::INMSG);
-    for (int i = 0; i < kQueueEntries; ++i) {
-        QueueEntry& e = inQueue_[i];
+    int oldest = -1;
+    for (int i = 0; i < kIncomingEntries; ++i) {
+        const QueueEntry& e = inQueue_[i];
         if (!(e.flags & 1) || inDispatch_[i]) continue;
         if (serverMode && e.to != kServerPlayer) continue;
-        inDispatch_[i] = 1;
-        copy = e;
-        index = i;
-        return true;
+        if (oldest < 0 || e.arrival < inQueue_[oldest].arrival) oldest = i;
     }
-    return false;
+    if (oldest < 0) return false;
+    inDispatch_[oldest] = 1;
+    copy = inQueue_[oldest];
+    index = oldest;
+    return true;
 }
 
 void NetLayer::finishIncoming(int index) {
-    if (index < 0 || index >= kQueueEntries) return;
+    if (index < 0 || index >= kIncomingEntries) return;
     NamedLock lock(NamedMutex::INMSG);
     inQueue_[index] = QueueEntry{};
     inDispatch_[index] = 0;

@@ -31,7 +31,11 @@
 
 namespace pavalo::net {
 
-inline constexpr int kQueueEntries = 128;
+inline constexpr int kQueueEntries = 128;  // the outgoing queue
+// The incoming queue is larger: a player waiting for the host's answer
+// takes nothing from it meanwhile, and with many players moving, 128
+// entries fill and results would be lost.
+inline constexpr int kIncomingEntries = 1024;
 inline constexpr uint16_t kMsgGuaranteedAck = 32;
 inline constexpr uint16_t kMsgNewHost = 37;
 inline constexpr uint32_t kNetMessageCommand = 32844;
@@ -60,6 +64,7 @@ struct QueueEntry {
     uint32_t token = 0;         // out queue: delivery token in the high 16 bits
     std::array<uint32_t, kPlayerSlots> acked{};
     uint32_t sentAt = 0;
+    uint64_t arrival = 0;  // in queue: arrival order, oldest taken first
 };
 
 // What the game supplies. Every member may be left empty.
@@ -119,18 +124,25 @@ public:
 
     int send(uint32_t from, uint32_t to, uint32_t flags, std::span<const uint8_t> data);
     int sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id);
-    int sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId, bool retry);
+    // With retry the request is resent every 500 ms until the answer comes,
+    // the session ends or, when limitMs is not 0, that long has passed.
+    int sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId, bool retry,
+                    uint32_t limitMs = 0);
     int sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry);
     int waitFor(uint16_t id, int timeoutMs);
     std::vector<uint8_t> reply() const;
     void resendPass();
 
-    // Dispatcher access to the incoming queue: takes the next entry this
+    // Dispatcher access to the incoming queue: takes the oldest entry this
     // dispatcher may handle (server mode: only those to the server player)
-    // and marks it in dispatch; finish() frees it.
+    // and marks it in dispatch; finish() frees it. Oldest, not lowest
+    // numbered: a freed low entry refilled by a newer message must not
+    // overtake older ones (a drop's join messages apply in their order).
     bool takeIncoming(bool serverMode, QueueEntry& copy, int& index);
     void finishIncoming(int index);
     int incomingCount() const;
+    // Messages a full incoming queue had no room for.
+    uint64_t droppedIncoming() const { return droppedIncoming_.load(); }
     int outgoingCount() const;
 
     PlayerTable playerTable() const;
@@ -141,6 +153,9 @@ public:
     void setLobby(LobbyLink* lobby) { lobby_ = lobby; }
     // Builds the reply to a lobby status query.
     std::vector<uint8_t> lobbyStatusReply();
+
+    // The layer's millisecond clock.
+    uint32_t clockMs() const { return now(); }
 
     // Test aids.
     void setClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
@@ -154,7 +169,7 @@ private:
     void enqueueAcknowledged(uint32_t from, uint32_t to, std::span<const uint8_t> data);
     void putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data);
     void completeWaiter(uint16_t id, uint32_t to, const std::vector<uint8_t>& data);
-    int waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry);
+    int waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs = 0);
     void handleGameMessage(uint32_t from, uint32_t to, std::vector<uint8_t> data, bool serverThread);
     void recordAck(uint32_t from, uint32_t token);
     void handleSystem(const Received& r);
@@ -183,10 +198,12 @@ private:
     std::atomic<HolderModel*> model_{nullptr};
     std::atomic<LobbyLink*> lobby_{nullptr};
 
-    std::array<QueueEntry, kQueueEntries> inQueue_;
-    std::array<uint32_t, kQueueEntries> inDispatch_{};
+    std::array<QueueEntry, kIncomingEntries> inQueue_;
+    std::array<uint32_t, kIncomingEntries> inDispatch_{};
     std::array<QueueEntry, kQueueEntries> outQueue_;
     uint32_t deliverySeq_ = kFirstDeliverySeq;
+    uint64_t arrivals_ = 0;  // guarded by INMSGMutex
+    std::atomic<uint64_t> droppedIncoming_{0};
     uint32_t lastResendPass_ = 0;
 
     mutable std::mutex waiterMutex_;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/file_io.h"
+#include "net/headless_game.h"
 #include "net/net_layer.h"
 
 namespace pavalo::net {
@@ -17,7 +18,9 @@ const char* const kNetCommandUsage =
     "net host [--name NAME] [--port P] [--max K] [--connection lan|lan-unguaranteed] [--bind ADDRESS]\n"
     "         [--discovery-port P] [--seconds S]\n"
     "net find [--broadcast ADDRESS] [--discovery-port P] [--seconds S]\n"
-    "net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...] [--connection ...] [--seconds S]";
+    "net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...] [--connection ...] [--seconds S]\n"
+    "net host --puzzle FILE [--dump FILE] [--name NAME] [--port P] [--max K] [--seconds S]\n"
+    "net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N] [--rate R] [--dump FILE] [--name NAME]";
 
 namespace {
 
@@ -72,6 +75,8 @@ struct Options {
     uint32_t max = 16;
     uint32_t seconds = 10;
     std::vector<std::string> sends;
+    std::string puzzle, dump, join;
+    uint32_t seed = 1, actions = 100, rate = 5;
 };
 
 bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o, std::ostream& err) {
@@ -92,6 +97,12 @@ bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o
         else if (a == "--discovery-port") ok = value(v) && parseNumber(v, 65535, o.discoveryPort);
         else if (a == "--max") ok = value(v) && parseNumber(v, 16, o.max) && o.max >= 1;
         else if (a == "--seconds") ok = value(v) && parseNumber(v, 24 * 3600, o.seconds);
+        else if (a == "--puzzle") ok = value(o.puzzle);
+        else if (a == "--dump") ok = value(o.dump);
+        else if (a == "--join") ok = value(o.join);
+        else if (a == "--seed") ok = value(v) && parseNumber(v, 0xFFFFFFFFu, o.seed);
+        else if (a == "--actions") ok = value(v) && parseNumber(v, 1000000, o.actions);
+        else if (a == "--rate") ok = value(v) && parseNumber(v, 1000, o.rate);
         else if (a == "--send") {
             ok = value(v);
             if (ok) o.sends.push_back(v);
@@ -174,7 +185,85 @@ const char* connectionName(const Options& o) {
     return o.connection == "lan" ? kConnectionLan : kConnectionLanUnguaranteed;
 }
 
+bool splitAddress(const std::string& target, std::string& address, uint16_t& port, std::ostream& err) {
+    const size_t colon = target.rfind(':');
+    uint32_t p = 0;
+    if (colon == std::string::npos || !parseNumber(target.substr(colon + 1), 65535, p)) {
+        err << "expected ADDRESS:PORT, got " << target << "\n";
+        return false;
+    }
+    address = target.substr(0, colon);
+    port = uint16_t(p);
+    return true;
+}
+
+bool dumpGame(HeadlessGame& game, const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.dump.empty()) return true;
+    std::string error;
+    if (!game.dump(o.dump, error)) {
+        err << error << "\n";
+        return false;
+    }
+    out << "dumped " << o.dump << "\n";
+    return true;
+}
+
+// A game host without a window: it decides for the players that join and
+// plays nothing itself.
+int gameHostCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    HeadlessGame game(settingsOf(o));
+    game.layer().chooseConnection(connectionName(o));
+    std::string error;
+    if (!game.open(o.puzzle, error)) {
+        err << error << "\n";
+        return 1;
+    }
+    if (!game.host(o.name, o.max)) {
+        err << "cannot host a session on " << o.bind << ":" << o.port << "\n";
+        return 1;
+    }
+    game.start();
+    out << "listening " << o.bind << ":" << game.layer().session()->listenPort() << "\n";
+    out.flush();
+    game.idle(o.seconds * 1000);
+    const bool ok = dumpGame(game, o, out, err);
+    game.close();
+    return ok ? 0 : 1;
+}
+
+int botCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string address;
+    uint16_t port = 0;
+    if (o.join.empty() || o.puzzle.empty() || !o.positional.empty()) {
+        err << kNetCommandUsage << "\n";
+        return 2;
+    }
+    if (!splitAddress(o.join, address, port, err)) return 2;
+    NetSettings settings = settingsOf(o);
+    settings.port = 0;
+    HeadlessGame game(settings);
+    game.layer().chooseConnection(connectionName(o));
+    std::string error;
+    if (!game.open(o.puzzle, error)) {
+        err << error << "\n";
+        return 1;
+    }
+    if (game.join(address, port, o.name) != JoinResult::Ok) {
+        err << "no session answered\n";
+        return 1;
+    }
+    game.start();
+    out << "joined as " << game.layer().localPlayerId() << "\n";
+    out.flush();
+    game.play(o.seed, int(o.actions), double(o.rate));
+    out << "actions " << game.actionsMade() << "\n";
+    const bool ok = dumpGame(game, o, out, err);
+    game.close();
+    return ok ? 0 : 1;
+}
+
 int hostCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!o.puzzle.empty()) return gameHostCommand(o, out, err);
     Printer p(out);
     p.layer().setSettings(settingsOf(o));
     p.layer().chooseConnection(connectionName(o));
@@ -280,6 +369,7 @@ int runNetCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (args[0] == "host" && o.positional.empty()) return hostCommand(o, out, err);
     if (args[0] == "find" && o.positional.empty()) return findCommand(o, out);
     if (args[0] == "join") return joinCommand(o, out, err);
+    if (args[0] == "bot") return botCommand(o, out, err);
     err << kNetCommandUsage << "\n";
     return 2;
 }

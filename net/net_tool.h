@@ -7,6 +7,11 @@
 //   net find [--broadcast ADDRESS] [--discovery-port P] [--seconds S]
 //   net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...]
 //            [--connection lan|lan-unguaranteed] [--seconds S]
+//   net host --puzzle FILE [--dump FILE] ...: hosts a game of that saved
+//            puzzle for --seconds, deciding for its players
+//   net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N]
+//            [--rate R] [--dump FILE]: a headless player of that game, N
+//            moves at R a second; --dump writes the model at the end
 //
 // While a session is open, one line per arriving message
 // ("from=ID to=ID id=MSGID size=BYTES HEX", HEX the whole message) and per

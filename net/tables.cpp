@@ -102,6 +102,13 @@ void HolderTable::setHolder(HolderModel* model, int piece, int slot, const Playe
 int HolderTable::countHeld(int slot, const PlayerTable& players) const {
     NamedLock lock(NamedMutex::PIECE);
     int n = 0;
+    // A slot in use stands for one id: count that id's records in one pass.
+    if (slot >= 0 && slot < kPlayerSlots && (players.inUse[slot] & 1) &&
+        players.slotOf(players.dpid[slot], false) == slot) {
+        const uint32_t id = players.dpid[slot];
+        for (const HolderRecord& r : records_) n += r.holder == id ? 1 : 0;
+        return n;
+    }
     for (size_t i = 0; i < records_.size(); ++i)
         if (holderOf(int(i), players) == slot) ++n;
     return n;

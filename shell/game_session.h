@@ -126,6 +126,48 @@ struct SessionOptions {
     int32_t playWidth = 1920, playHeight = 1080;
 };
 
+// The view's network seam as the session hands it out: a network game
+// plugs its own in; without one the single player's answers stand.
+class NetworkSeam final : public ViewNetwork {
+public:
+    void setTarget(ViewNetwork* target) { target_ = target ? target : &alone_; }
+    bool networkGame() const override { return target_->networkGame(); }
+    int localPlayer() const override { return target_->localPlayer(); }
+    bool hearOtherPlayers() const override { return target_->hearOtherPlayers(); }
+    bool requestHold(ListId l, int32_t p) override { return target_->requestHold(l, p); }
+    void releaseHold(ListId l, int32_t p) override { target_->releaseHold(l, p); }
+    void announceSelection(ListId l, int32_t p, bool s) override { target_->announceSelection(l, p, s); }
+    void announceDeselectAll(ListId l) override { target_->announceDeselectAll(l); }
+    void announceMove(ListId l, int32_t p, int32_t x, int32_t y) override { target_->announceMove(l, p, x, y); }
+    void announceMoveSelected(ListId l, int32_t dx, int32_t dy) override { target_->announceMoveSelected(l, dx, dy); }
+    void announceSelectionDropped(ListId l) override { target_->announceSelectionDropped(l); }
+    void announceListChange(ListId f, ListId t, int32_t p, Point at) override {
+        target_->announceListChange(f, t, p, at);
+    }
+    void announceSelectedListChange(ListId f, ListId t) override { target_->announceSelectedListChange(f, t); }
+    void announceRotation(ListId l, int32_t p) override { target_->announceRotation(l, p); }
+    void announceArrange(ListId l, const Rect& a) override { target_->announceArrange(l, a); }
+    void sendDrop(ListId l, int32_t p, int32_t x, int32_t y) override { target_->sendDrop(l, p, x, y); }
+
+private:
+    ViewNetwork alone_;
+    ViewNetwork* target_ = &alone_;
+};
+
+// The assist tools' selection seam, likewise: local unless a network game
+// asks the host.
+class SelectorSeam final : public PieceSelector {
+public:
+    void setTarget(PieceSelector* target) { target_ = target ? target : &local_; }
+    std::vector<int32_t> select(PuzzleModel& model, ListId list, std::span<const int32_t> pieces) override {
+        return target_->select(model, list, pieces);
+    }
+
+private:
+    LocalPieceSelector local_;
+    PieceSelector* target_ = &local_;
+};
+
 class GameSession final : public DocumentFrontEnd,
                           public ViewDocument,
                           public ViewWindows,
@@ -161,6 +203,13 @@ public:
     // screen: the display, the buffers, the scroll limits and the side
     // windows (kept on the new screen) follow.
     void setPlayArea(int32_t width, int32_t height);
+
+    // A network game's seams for the view and the assist tools' selections
+    // (null: playing alone). They must outlive their use.
+    void setNetwork(ViewNetwork* network, PieceSelector* selector) {
+        network_.setTarget(network);
+        selector_.setTarget(selector);
+    }
 
     // Preferences and recent files from the data folder, and back.
     void loadSettings();
@@ -321,8 +370,8 @@ private:
     std::unique_ptr<Compositor> compositor_ = std::make_unique<Compositor>(display_);
     std::unique_ptr<AnimatedPictures> animations_;
     std::unique_ptr<Document> document_;
-    LocalPieceSelector selector_;
-    ViewNetwork network_;
+    SelectorSeam selector_;
+    NetworkSeam network_;
     std::unique_ptr<AssistCommands> assist_;
     std::unique_ptr<ViewController> view_;
     CommandTable commands_;

@@ -131,6 +131,44 @@ TEST(LocalMode, RequestToTheServerPlayerIsAnsweredAtOnce) {
     EXPECT_EQ(me.countHandled(kRequest, true), 1u);
 }
 
+TEST(LocalMode, IncomingQueueHandsOutTheOldestFirst) {
+    NetLayer layer;  // no hooks: messages wait in the queue
+    for (uint32_t v : {1u, 2u, 3u}) ASSERT_EQ(layer.send(7, 7, 0, message(kMove, v)), 1);
+    QueueEntry e;
+    int i = -1;
+    ASSERT_TRUE(layer.takeIncoming(false, e, i));
+    EXPECT_EQ(loadU32(e.data.data() + 4), 1u);
+    layer.finishIncoming(i);
+    // The freed first entry takes the newest message, which still waits its turn.
+    ASSERT_EQ(layer.send(7, 7, 0, message(kMove, 4)), 1);
+    std::vector<uint32_t> order;
+    while (layer.takeIncoming(false, e, i)) {
+        order.push_back(loadU32(e.data.data() + 4));
+        layer.finishIncoming(i);
+    }
+    EXPECT_EQ(order, (std::vector<uint32_t>{2, 3, 4}));
+}
+
+TEST(LocalMode, FullQueueGivesUpAMoveButNoOtherMessage) {
+    NetLayer layer;
+    ASSERT_EQ(layer.send(7, 7, 0, message(kMove, 0)), 1);
+    for (uint32_t v = 1; v < kIncomingEntries; ++v) ASSERT_EQ(layer.send(7, 7, 0, message(kChat, v)), 1);
+    ASSERT_EQ(layer.send(7, 7, 0, message(kAnswer, 500)), 1);  // takes the move's place
+    ASSERT_EQ(layer.send(7, 7, 0, message(kMove, 501)), 1);    // no room left for it
+    ASSERT_EQ(layer.send(7, 7, 0, message(kAnswer, 502)), 1);  // nor for this
+    EXPECT_EQ(layer.droppedIncoming(), 2u);
+    std::vector<uint32_t> got;
+    QueueEntry e;
+    int i = -1;
+    while (layer.takeIncoming(false, e, i)) {
+        got.push_back(loadU32(e.data.data() + 4));
+        layer.finishIncoming(i);
+    }
+    ASSERT_EQ(got.size(), size_t(kIncomingEntries));
+    EXPECT_EQ(got.front(), 1u);
+    EXPECT_EQ(got.back(), 500u);
+}
+
 TEST(LocalMode, SecondWaitIsRefusedWithoutSending) {
     Machine me;
     std::atomic<int> first{-1};
@@ -153,8 +191,8 @@ TEST(LocalMode, HeaderOnlyListQueueLimitAndSizes) {
     EXPECT_EQ(layer.incomingCount(), 0);
     for (uint16_t id : {1, 2, 3, 8, 11, 12, 13, 14, 15, 17, 37, 38}) EXPECT_EQ(layer.sendHeaderOnly(2, 1, id), 1) << id;
     EXPECT_EQ(layer.incomingCount(), 12);
-    for (int i = 0; i < 200; ++i) layer.send(2, 0, 0, message(kMove, uint32_t(i)));
-    EXPECT_EQ(layer.incomingCount(), kQueueEntries);
+    for (int i = 0; i < kIncomingEntries + 50; ++i) layer.send(2, 0, 0, message(kMove, uint32_t(i)));
+    EXPECT_EQ(layer.incomingCount(), kIncomingEntries);
     EXPECT_EQ(layer.send(2, 0, 0, std::vector<uint8_t>(3)), 0);
     EXPECT_EQ(layer.send(2, 0, 0, std::vector<uint8_t>(4097)), 0);
     EXPECT_EQ(layer.waitFor(5, 10), 0);  // only with a session

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "net/net_tool.h"
+#include "puzzle/saved_puzzle.h"
+#include "tests/net/protocol_hub.h"
 #include "tests/net/rig.h"
 
 namespace pavalo::net {
@@ -64,6 +66,64 @@ TEST(NetCommand, HostFindJoinAndSendOnLoopback) {
     EXPECT_NE(j.find("from=1 to=3 id=32 size=4 20000000"), std::string::npos) << j;
 }
 
+// Where each piece lies in a saved puzzle: list, group, place, turn.
+std::vector<std::string> piecesOf(const std::string& path) {
+    SettingsRecord record;
+    PuzzleModel model;
+    std::vector<int32_t> order;
+    Random rng(1);
+    EXPECT_TRUE(openPuzzleFile(path, 1920, 1080, rng, record, model, order).ok()) << path;
+    std::vector<std::string> out;
+    for (int32_t p = 0; p < model.pieceCount(); ++p) {
+        const Piece& piece = model.piece(p);
+        out.push_back(std::string(listName(model.listOfPiece(p))) + " " +
+                      std::to_string(model.groupNode(model.member(p).group).groupNumber) + " " +
+                      std::to_string(piece.x) + " " + std::to_string(piece.y) + " " + std::to_string(piece.rotation));
+    }
+    return out;
+}
+
+TEST(NetCommand, BotsPlayAHostedPuzzleAndEveryDumpAgrees) {
+    const std::string dir = ::testing::TempDir();
+    const std::string puzzle = dir + "/bots.gvp", hostDump = dir + "/bots-host.gvp";
+    {
+        PuzzleModel model = test::gridPuzzle(10, 8);
+        SettingsRecord record;
+        std::string error;
+        ASSERT_TRUE(savePuzzleFile(puzzle, record, model, error)) << error;
+    }
+    const std::string port = std::to_string(freeUdpPort());
+    const std::string discovery = std::to_string(test::loopbackSettings().discoveryPort + 4);
+    std::ostringstream hostOut, hostErr;
+    int hostStatus = -1;
+    std::thread host([&] {
+        hostStatus = runNetCommand({"host", "--puzzle", puzzle, "--bind", "127.0.0.1", "--port", port,
+                                    "--discovery-port", discovery, "--seconds", "6", "--dump", hostDump},
+                                   hostOut, hostErr);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::ostringstream outs[2], errs[2];
+    int status[2] = {-1, -1};
+    std::thread bots[2];
+    for (int i = 0; i < 2; ++i)
+        bots[i] = std::thread([&, i] {
+            status[i] = runNetCommand({"bot", "--join", "127.0.0.1:" + port, "--puzzle", puzzle, "--seed",
+                                       std::to_string(i + 3), "--actions", "15", "--rate", "30", "--discovery-port",
+                                       discovery, "--dump", dir + "/bot" + std::to_string(i) + ".gvp"},
+                                      outs[i], errs[i]);
+        });
+    for (auto& b : bots) b.join();
+    host.join();
+    ASSERT_EQ(hostStatus, 0) << hostErr.str();
+    const auto want = piecesOf(hostDump);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(status[i], 0) << errs[i].str();
+        EXPECT_NE(outs[i].str().find("actions 15"), std::string::npos) << outs[i].str();
+        EXPECT_EQ(piecesOf(dir + "/bot" + std::to_string(i) + ".gvp"), want);
+    }
+    EXPECT_NE(want, piecesOf(puzzle));  // the bots did move pieces
+}
+
 TEST(NetCommand, BadArgumentsAreUsageErrors) {
     std::ostringstream out, err;
     EXPECT_EQ(runNetCommand({}, out, err), 2);
@@ -75,6 +135,9 @@ TEST(NetCommand, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(runNetCommand({"join", "127.0.0.1:1", "--send", "70000:00"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"join", "127.0.0.1:1", "--send", "7:00:maybe"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"dance"}, out, err), 2);
+    EXPECT_EQ(runNetCommand({"bot", "--puzzle", "x.gvp"}, out, err), 2);
+    EXPECT_EQ(runNetCommand({"bot", "--join", "127.0.0.1", "--puzzle", "x.gvp"}, out, err), 2);
+    EXPECT_EQ(runNetCommand({"bot", "--join", "127.0.0.1:1", "--puzzle", "x.gvp", "--rate", "x"}, out, err), 2);
     EXPECT_TRUE(out.str().empty());
 }
 

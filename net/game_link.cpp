@@ -1,0 +1,51 @@
+// A network game inside the game session.
+#include "net/game_link.h"
+
+#include "puzzle/joining.h"
+
+namespace pavalo::net {
+
+NetGameLink::NetGameLink(GameSession& session, NetLayer& layer, ChatSink* chat)
+    : session_(session),
+      port_(layer),
+      dispatcher_(DispatchContext{session.model(), port_, session.document().puzzleState(), session, rng_, *this,
+                                  chat}),
+      senders_(dispatcher_, chat),
+      view_(dispatcher_, senders_),
+      selector_(senders_) {
+    layer.setHolderModel(&dispatcher_.holderModel());
+    session_.setNetwork(&view_, &selector_);
+}
+
+NetGameLink::~NetGameLink() { session_.setNetwork(nullptr, nullptr); }
+
+void NetGameLink::start() {
+    PlayerData d = port_.localData();
+    d.state = uint32_t(PlayerState::Playing);
+    port_.publish(d);
+    dispatcher_.startGame(port_.nowMs());
+}
+
+void NetGameLink::remoteDrag(int32_t piece, Point from, Point to) {
+    PuzzleModel& model = session_.model();
+    glides_.start(model, piece, from, to, model.holders().holderOf(piece), port_.nowMs());
+}
+
+void NetGameLink::catchUp() {
+    if (completionCheck_.exchange(false))
+        checkPuzzleCompletion(session_.model(), session_.document().puzzleState(), true, session_, rng_);
+    if (redraw_.exchange(false)) session_.redrawPlayArea();
+}
+
+void NetGameLink::dispatch() {
+    dispatcher_.dispatch(false);
+    catchUp();
+}
+
+bool NetGameLink::idle(uint32_t nowMs) {
+    if (!glides_.step(session_.model(), nowMs).empty()) redraw_ = true;
+    catchUp();
+    return glides_.active();
+}
+
+}  // namespace pavalo::net

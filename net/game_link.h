@@ -1,0 +1,63 @@
+// A network game inside the game session: the dispatcher applies what the
+// others do to the session's model, and the session's view and assist
+// tools announce the local player's actions through the senders.
+//
+// Threads: the server thread (on the host) dispatches messages to the
+// server player and may change the model; everything that touches the
+// windows waits for the user-interface thread, which calls dispatch() when
+// the network message command arrives and idle() from its idle pass.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "net/dispatcher.h"
+#include "net/drag_glide.h"
+#include "net/game_senders.h"
+#include "shell/game_session.h"
+
+namespace pavalo::net {
+
+class NetGameLink final : public DispatchFrontEnd {
+public:
+    // Plugs the network seams into the session; the destructor takes them out.
+    NetGameLink(GameSession& session, NetLayer& layer, ChatSink* chat = nullptr);
+    ~NetGameLink() override;
+    NetGameLink(const NetGameLink&) = delete;
+    NetGameLink& operator=(const NetGameLink&) = delete;
+
+    // The game starts on this machine (holders built, score clock started).
+    void start();
+    // The server thread's share, for the layer's dispatch hook.
+    void dispatchServer() { dispatcher_.dispatch(true); }
+    // User-interface thread: takes the waiting messages, then redraws.
+    void dispatch();
+    // User-interface thread: glides and what the server thread left to do.
+    // True while a glide is under way (the idle pass should come back).
+    bool idle(uint32_t nowMs);
+
+    Dispatcher& dispatcher() { return dispatcher_; }
+    GameSenders& senders() { return senders_; }
+
+    // DispatchFrontEnd
+    void redrawPlayArea(const Rect&) override { redraw_ = true; }
+    void redrawSortingBoxes() override { redraw_ = true; }
+    void redrawPreview() override { redraw_ = true; }
+    void postCompletionCheck() override { completionCheck_ = true; }
+    void remoteDrag(int32_t piece, Point from, Point to) override;
+
+private:
+    void catchUp();
+
+    GameSession& session_;
+    LayerPort port_;
+    Random rng_{1};
+    Dispatcher dispatcher_;
+    GameSenders senders_;
+    NetViewNetwork view_;
+    NetPieceSelector selector_;
+    DragGlides glides_;
+    std::atomic<bool> redraw_{false}, completionCheck_{false};
+};
+
+}  // namespace pavalo::net

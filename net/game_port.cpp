@@ -1,0 +1,33 @@
+// The game protocol's port on the real network layer.
+#include "net/game_port.h"
+
+#include <chrono>
+#include <thread>
+
+namespace pavalo::net {
+
+bool LayerPort::isHost() const {
+    if (!layer_.sessionOpen()) return true;
+    Session* s = layer_.session();
+    return s && s->isHost();
+}
+
+std::string LayerPort::playerName(uint32_t id) const {
+    Session* s = layer_.session();
+    if (!s) return {};
+    for (const PlayerRecord& p : s->players())
+        if (p.id == id) return p.name;
+    return {};
+}
+
+bool LayerPort::request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) {
+    if (!layer_.sendAndWait(kServerPlayer, 0, bytes, awaitedId, true, requestLimitMs_)) return false;
+    reply = layer_.reply();
+    return true;
+}
+
+uint32_t LayerPort::nowMs() const { return layer_.clockMs(); }
+
+void LayerPort::pauseBetweenBroadcasts() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+
+}  // namespace pavalo::net
