@@ -834,8 +834,20 @@ void ViewController::fitIfTableHidden() {
     const Rect shown = visiblePlayArea();
     if (shown.united(table) == shown) return;
     // Opening a puzzle is no change of it: the record's zoom goes back to
-    // x1 without marking the document.
+    // x1 without marking the document, and the pieces stay where they were
+    // saved when zooming out far enough shows them all.
     c_.settings.zoomShift = 0;
+    for (int32_t factor = 2; factor <= kMaxReduce; ++factor) {
+        reduce_ = factor;
+        const Rect view = visiblePlayArea();
+        if (view.united(table) == view) {
+            fitted_ = true;
+            invalidateAll(WindowId::view());
+            c_.windows.redrawOverview();
+            return;
+        }
+    }
+    reduce_ = 1;
     zoomToFit();
 }
 

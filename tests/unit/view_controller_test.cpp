@@ -792,6 +792,7 @@ TEST(ViewZoomOut, FirstViewFitsOnlyATableLargerThanTheWindow) {
     const Rect shown = large.view.visiblePlayArea();
     EXPECT_EQ(shown.united(large.view.tableRect()), shown);
     EXPECT_EQ(large.document.changes, 0);  // opening is no change
+    EXPECT_EQ(large.at(47), (Point{-1500, 900}));  // nor a move
 }
 
 TEST(ViewZoomOut, WheelScrollsPanFollowsThePointerCtrlWheelZoomsAboutIt) {
