@@ -26,7 +26,7 @@ protected:
         QPainter g(this);
         ViewController* c = context_.controller();
         if (!composeOverview(surface_, width(), height(), context_.model, context_.compositor.state().options.background,
-                             c ? c->zoom() : 0))
+                             c ? (c->reduce() > 1 ? -c->reduce() : c->zoom()) : 0))
             return;
         const QImage image = surfaceImage(surface_);
         if (!image.isNull()) g.drawImage(QPoint(0, 0), image);
@@ -35,7 +35,8 @@ protected:
     void scrollTowards(QPoint at) {
         ViewController* c = context_.controller();
         if (!c || !context_.model.hasPuzzle()) return;
-        const Point d = map().scrollFor({at.x(), at.y()}, context_.model.geometry(), c->zoom());
+        const Point d = map().scrollFor({at.x(), at.y()}, context_.model.geometry(),
+                                        c->reduce() > 1 ? -c->reduce() : c->zoom());
         if (d.x != 0 || d.y != 0) c->scroll(d.x, d.y);
         update();
     }

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include "app/cursors.h"
 #include "app/surface_image.h"
@@ -51,6 +52,10 @@ ViewKey viewKeyFor(int key) {
         case Qt::Key_Enter: return ViewKey::Enter;
         case Qt::Key_Space: return ViewKey::Space;
         case Qt::Key_8: return ViewKey::Eight;
+        case Qt::Key_Minus: return ViewKey::Minus;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal: return ViewKey::Plus;
+        case Qt::Key_0: return ViewKey::Zero;
         default: return ViewKey::Other;
     }
 }
@@ -99,12 +104,17 @@ void PlayView::paintEvent(QPaintEvent* event) {
 
 void PlayView::mousePressEvent(QMouseEvent* e) {
     if (!controller_) return;
+    if (e->button() == Qt::MiddleButton) controller_->panPress(pointOf(e));
     if (e->button() == Qt::LeftButton) controller_->mousePress(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
     if (e->button() == Qt::RightButton) controller_->rightButton(WindowId::view(), pointOf(e), keyFlagsOf(e->modifiers()));
 }
 
 void PlayView::mouseMoveEvent(QMouseEvent* e) {
     if (!controller_) return;
+    if (controller_->panning() && (e->buttons() & Qt::MiddleButton)) {
+        controller_->panMove(pointOf(e));
+        return;
+    }
     // With a button held the view keeps the pointer even over a sorting box,
     // where a dragged piece must go into the box.
     if (route_ && e->buttons()) {
@@ -116,6 +126,7 @@ void PlayView::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void PlayView::mouseReleaseEvent(QMouseEvent* e) {
+    if (controller_ && e->button() == Qt::MiddleButton) controller_->panRelease();
     if (!controller_ || e->button() != Qt::LeftButton) return;
     if (route_) {
         const auto [window, at] = route_(e->globalPosition().toPoint());
@@ -139,6 +150,28 @@ void PlayView::keyPressEvent(QKeyEvent* e) {
 
 void PlayView::keyReleaseEvent(QKeyEvent* e) {
     if (controller_ && !e->isAutoRepeat()) controller_->keyUp(viewKeyFor(e->key()), keyFlagsOf(e->modifiers()));
+}
+
+void PlayView::wheelEvent(QWheelEvent* e) {
+    if (!controller_) return;
+    e->accept();
+    const QPoint angle = e->angleDelta();
+    if (e->modifiers() & Qt::ControlModifier) {
+        // A notch of a mouse wheel is 120; a touchpad sends small parts.
+        wheelZoom_ += angle.y() != 0 ? angle.y() : angle.x();
+        const int steps = wheelZoom_ / 120;
+        if (steps == 0) return;
+        wheelZoom_ -= steps * 120;
+        const QPoint p = e->position().toPoint();
+        controller_->zoomAbout({p.x(), p.y()}, steps);
+        return;
+    }
+    // A touchpad gives the distance in pixels; a wheel notch moves the view
+    // by 60 window pixels. The content moves with the fingers.
+    QPoint move = !e->pixelDelta().isNull() ? e->pixelDelta() : angle / 2;
+    if ((e->modifiers() & Qt::ShiftModifier) && move.x() == 0) move = QPoint(move.y(), 0);
+    if (move.isNull()) return;
+    controller_->wheelScroll(-move.x(), -move.y());
 }
 
 void PlayView::enterEvent(QEnterEvent* e) {

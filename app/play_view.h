@@ -39,6 +39,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
 
 private:
@@ -48,9 +49,11 @@ private:
     double lastPaintMs_ = 0;
     bool hardwareStretching_ = true;
     DrawSurface zoomSurface_;
+    int wheelZoom_ = 0;  // Ctrl+wheel eighths of a degree not yet turned into a zoom step
 };
 
-// The view's key for a Qt key (number-pad digits count as digits).
+// The view's key for a Qt key (number-pad digits count as digits; "=" is
+// "+" without Shift).
 ViewKey viewKeyFor(int qtKey);
 KeyFlags keyFlagsOf(Qt::KeyboardModifiers modifiers);
 

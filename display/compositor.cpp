@@ -198,6 +198,10 @@ void Compositor::composePlaying(const ViewRequest& request, Presentation& out) {
         return;
     }
 
+    if (request.reduce > 1) {
+        composeReduced(request, out);
+        return;
+    }
     const int32_t z = clampZoom(request.zoomShift);
     const Rect play =
         windowToPlay(widenClipBox(request.clipBox, z), request.scrollX, request.scrollY, z);
@@ -257,6 +261,105 @@ void Compositor::composePlaying(const ViewRequest& request, Presentation& out) {
     // back buffer's edge is shown unstretched at its own place.
     out.dest = playToWindow(out.source, request.scrollX, request.scrollY, z);
     out.zoomShift = z;
+}
+
+const ReducedPuzzle* Compositor::reduced(int32_t factor) {
+    const PuzzleModel* model = scene_.model;
+    if (!model || !model->hasPuzzle() || factor < 2) return nullptr;
+    DrawSurface* picture = scene_.picture && scene_.picture->hasPixels() ? scene_.picture : nullptr;
+    ++useCount_;
+    ReducedEntry* entry = nullptr;
+    for (ReducedEntry& e : reduced_)
+        if (e.copies->factor == factor) entry = &e;
+    // Copies of another cut (a different piece count) are made again.
+    if (entry && entry->copies->pieces.size() != size_t(model->pieceCount())) entry->copies->factor = 0;
+    if (!entry || entry->copies->factor == 0) {
+        auto copies = std::make_unique<ReducedPuzzle>();
+        if (!buildReducedPuzzle(*model, picture, factor, *copies)) return nullptr;
+        if (!entry) {
+            reduced_.push_back({});
+            entry = &reduced_.back();
+        }
+        entry->copies = std::move(copies);
+        entry->pictureVersion = pictureVersion_;
+    } else if (entry->pictureVersion != pictureVersion_ && picture) {
+        refreshReducedPicture(*picture, *entry->copies);
+        entry->copies->shadesDepth = buildOutlineShades(entry->copies->pieces, &entry->copies->picture);
+        entry->pictureVersion = pictureVersion_;
+    }
+    entry->lastUse = useCount_;
+    const ReducedPuzzle* inUse = entry->copies.get();
+    // Within the memory allowance, the least recently used copies go.
+    const size_t allowance =
+        picture ? size_t(picture->pitch()) * size_t(picture->height()) / 3 : inUse->bytes();
+    for (;;) {
+        size_t total = 0;
+        ReducedEntry* oldest = nullptr;
+        for (ReducedEntry& e : reduced_) {
+            total += e.copies->bytes();
+            if (e.copies.get() != inUse && (!oldest || e.lastUse < oldest->lastUse)) oldest = &e;
+        }
+        if (total <= allowance || !oldest) break;
+        reduced_.erase(reduced_.begin() + (oldest - reduced_.data()));
+    }
+    return inUse;
+}
+
+void Compositor::composeReduced(const ViewRequest& request, Presentation& out) {
+    const RendererState& st = renderer.state;
+    const int32_t d = request.reduce;
+    const Point origin = request.reduceOrigin;
+    Rect filled = request.clipBox;
+    fillBackground(backBuffer_, st.backgroundColour, filled);
+    if (filled.empty()) {
+        backBuffer_.updateRect = Rect{};
+        return;
+    }
+    // A play-area rectangle (right and bottom exclusive) in window pixels.
+    auto toWindow = [&](const Rect& r) {
+        return Rect{floorDivide(int64_t(r.left) - origin.x, d), floorDivide(int64_t(r.top) - origin.y, d),
+                    ceilDivide(int64_t(r.right) - origin.x, d), ceilDivide(int64_t(r.bottom) - origin.y, d)};
+    };
+    const PuzzleModel* model = scene_.model;
+    const PuzzleGeometry geo = model ? model->geometry() : PuzzleGeometry{};
+    DrawSurface* picture = scene_.picture && scene_.picture->hasPixels() ? scene_.picture : nullptr;
+    if (picture) {
+        const int32_t pw = geo.pictureWidth > 0 ? geo.pictureWidth : picture->width();
+        const int32_t ph = geo.pictureHeight > 0 ? geo.pictureHeight : picture->height();
+        const int32_t x = geo.playWidth / 2 - pw / 2 + geo.offsetX;
+        const int32_t y = geo.playHeight / 2 - ph / 2 + geo.offsetY;
+        const Rect frame = toWindow({x, y, x + pw, y + ph});
+        frameInside(backBuffer_, frame.left, frame.top, frame.right - 1, frame.bottom - 1, st.puzzleOutlineColour,
+                    filled);
+    }
+    const ReducedPuzzle* copies = model ? reduced(d) : nullptr;
+    if (copies) {
+        NamedLock lock(NamedMutex::PIECE);
+        uint8_t* target = backBuffer_.lock();
+        if (target) {
+            if (!(st.viewMode & kViewAssembled)) {
+                if (st.puzzleOutlineShown && picture)
+                    renderer.drawReducedAssembled(*model, *copies, filled, backBuffer_, origin, true);
+                // Shaded outlines a cell wide would cover most of a piece
+                // drawn a few cells across.
+                renderer.drawReducedList(*model, *copies, ListId::Main, filled, backBuffer_, origin, d <= 3);
+            } else {
+                renderer.drawReducedAssembled(*model, *copies, filled, backBuffer_, origin, false);
+            }
+        }
+        backBuffer_.unlock();
+    }
+    if (request.selection) {
+        const Rect& r = *request.selection;
+        const Rect band = toWindow({std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                                    std::max(r.top, r.bottom)});
+        frameInside(backBuffer_, band.left, band.top, band.right - 1, band.bottom - 1, st.selectionRectColour,
+                    filled);
+    }
+    backBuffer_.updateRect = filled;
+    out.present = true;
+    out.source = out.dest = filled;
+    out.zoomShift = 0;
 }
 
 void Compositor::composeFinishedMovie(const Rect& clip, Presentation& out) {

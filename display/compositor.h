@@ -21,10 +21,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "surface/display_surface.h"
 #include "surface/draw_surface.h"
 #include "display/piece_renderer.h"
+#include "display/reduced_pieces.h"
 #include "puzzle/puzzle_model.h"
 #include "puzzle/settings_record.h"
 
@@ -36,6 +38,11 @@ struct ViewRequest {
     int32_t zoomShift = 0;  // 0..3: magnification 1 << zoomShift
     int32_t scrollX = 0;    // play-area point shown at the window's top-left
     int32_t scrollY = 0;
+    // Zoomed out (zoomShift 0): above 1, window pixel w shows the play-area
+    // point reduceOrigin + w * reduce, and the pieces are drawn from reduced
+    // copies straight into window pixels of the back buffer.
+    int32_t reduce = 1;
+    Point reduceOrigin;
     // The selection rectangle being dragged, play-area coordinates, right and
     // bottom exclusive (corners in any order).
     std::optional<Rect> selection;
@@ -89,7 +96,19 @@ public:
     const DrawSurface& backBuffer() const { return backBuffer_; }
     DisplaySurface& display() { return display_; }
 
-    void setScene(const CompositorScene& scene) { scene_ = scene; }
+    // A new scene forgets the reduced copies of the last one.
+    void setScene(const CompositorScene& scene) {
+        scene_ = scene;
+        reduced_.clear();
+    }
+    // The picture's pixels changed (an animated picture's frame): reduced
+    // copies are made again from it when next used.
+    void pictureChanged() { ++pictureVersion_; }
+    // The reduced copies for a factor (2 or more), made at the first use and
+    // kept while all kept copies together hold at most a third of the
+    // picture's memory (the least recently used go first; the one in use is
+    // always kept). Null without a model.
+    const ReducedPuzzle* reduced(int32_t factor);
     const CompositorScene& scene() const { return scene_; }
     // The data folder holding gfx/tile.bmp; the tile is loaded again after a
     // change of folder or loader and after every rebuild of the buffers.
@@ -112,6 +131,7 @@ public:
 private:
     void rebuildBuffers();
     void composePlaying(const ViewRequest& request, Presentation& out);
+    void composeReduced(const ViewRequest& request, Presentation& out);
     void composeFinishedMovie(const Rect& clip, Presentation& out);
     void composeTile(Presentation& out);
     Presentation wholeBackBuffer() const;
@@ -126,6 +146,14 @@ private:
     bool tileTried_ = false;
     std::function<void()> afterReacquire_;
     StartupFrame startupFrame_;
+    struct ReducedEntry {
+        std::unique_ptr<ReducedPuzzle> copies;
+        uint64_t pictureVersion = 0;
+        uint64_t lastUse = 0;
+    };
+    std::vector<ReducedEntry> reduced_;
+    uint64_t pictureVersion_ = 0;
+    uint64_t useCount_ = 0;
 };
 
 }  // namespace pavalo

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/named_mutex.h"
+#include "display/reduced_pieces.h"
 #include "puzzle/piece_mask.h"
 
 namespace pavalo {
@@ -753,13 +754,16 @@ void makeDrawLists(const Piece& p, size_t count, ListScratch& scratch) {
 
 }  // namespace
 
-int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
-    NamedLock lock(NamedMutex::PIECE);
+namespace {
+
+// The draw lists and shaded colours of `count` pieces, pieceAt(i) giving each.
+template <class PieceAt>
+int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* picture) {
     const int bpp = picture && picture->hasPixels() ? picture->depth() / 8 : 0;
     if (bpp < 1 || bpp > 4) {
-        for (int32_t i = 0; i < model.pieceCount(); ++i) {
-            model.piece(i).renderCache.clear();
-            model.piece(i).renderCache.shrink_to_fit();
+        for (int32_t i = 0; i < pieceCount; ++i) {
+            pieceAt(i).renderCache.clear();
+            pieceAt(i).renderCache.shrink_to_fit();
         }
         return 0;
     }
@@ -775,8 +779,8 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
     const int32_t picW = picture->width(), picH = picture->height();
 
     ListScratch scratch;
-    for (int32_t i = 0; i < model.pieceCount(); ++i) {
-        Piece& p = model.piece(i);
+    for (int32_t i = 0; i < pieceCount; ++i) {
+        Piece& p = pieceAt(i);
         const int64_t count = countOpaquePixels(p.outline);
         const bool withLists = p.width <= 0xFFFF && p.height <= 0xFFFF;
         if (withLists) makeDrawLists(p, size_t(count), scratch);
@@ -831,6 +835,18 @@ int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
         p.renderCache = std::move(cache);
     }
     return depth;
+}
+
+}  // namespace
+
+int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
+    NamedLock lock(NamedMutex::PIECE);
+    return buildShades(model.pieceCount(), [&model](int32_t i) -> Piece& { return model.piece(i); }, picture);
+}
+
+int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture) {
+    return buildShades(int32_t(pieces.size()), [&pieces](int32_t i) -> Piece& { return pieces[size_t(i)]; },
+                       picture);
 }
 
 // ------------------------------------------------------------------ colours
@@ -962,6 +978,80 @@ void PieceRenderer::drawPuzzleOutline(const PuzzleModel& model, const Rect& rect
         if (!Rect{x, y, x + p.width, y + p.height}.intersects(rect)) continue;
         pavalo::drawPiece(target, nullptr, p, x, y, 0, PieceDrawMode::SolidOutline,
                           state.puzzleOutlineColour, &rect);
+    }
+}
+
+void PieceRenderer::drawReducedList(const PuzzleModel& model, const ReducedPuzzle& reduced, ListId list,
+                                    const Rect& clip, DrawSurface& target, Point origin,
+                                    bool shadedOutlines) const {
+    NamedLock lock(NamedMutex::PIECE);
+    if (list == ListId::None || !model.hasPuzzle() || reduced.factor < 2 ||
+        reduced.pieces.size() != size_t(model.pieceCount()))
+        return;
+    const int32_t d = reduced.factor;
+    DrawSurface* picture = const_cast<DrawSurface*>(&reduced.picture);
+    if (!picture->hasPixels() || picture->depth() != target.depth()) picture = nullptr;
+    const bool shaded = shadedOutlines && state.outlinesShown && state.viewMode != kViewFinished &&
+                        reduced.shadesDepth != 0 && reduced.shadesDepth == target.depth();
+    // The clip in play-area pixels, to pass over pieces far outside it
+    // before converting their places.
+    const Rect playClip{origin.x + clip.left * d, origin.y + clip.top * d, origin.x + clip.right * d,
+                        origin.y + clip.bottom * d};
+    auto drawOne = [&](int32_t m, bool holderTest) {
+        const Piece& full = model.piece(m);
+        const Piece& small = reduced.pieces[size_t(m)];
+        if (small.width <= 0) return;
+        const Point at = reducedPlace(full, small, d, origin);
+        if (!pavalo::drawPiece(target, picture, small, at.x, at.y, full.rotation, PieceDrawMode::Piece,
+                               state.pieceColour, &clip))
+            return;
+        if (model.member(m).selected)
+            pavalo::drawPiece(target, nullptr, small, at.x, at.y, full.rotation, PieceDrawMode::SolidOutline,
+                              state.pieceColour, &clip);
+        else if (holderTest && state.multiplayer && heldByOther(model, m))
+            pavalo::drawPiece(target, nullptr, small, at.x, at.y, full.rotation, PieceDrawMode::SolidOutline,
+                              state.othersColour, &clip);
+        else if (shaded)
+            pavalo::drawPiece(target, nullptr, small, at.x, at.y, full.rotation, PieceDrawMode::ShadedOutline,
+                              0, &clip);
+    };
+    auto walk = [&](ListId which, bool holderTest) {
+        for (int32_t g = model.list(which).tail; g != kNone; g = model.groupNode(g).prev)
+            for (int32_t m = model.groupNode(g).firstMember; m != kNone; m = model.member(m).next) {
+                // Grown by a cell: the reduced box may reach a cell beyond the full one.
+                const Rect box = model.piece(m).box();
+                if (Rect{box.left - d, box.top - d, box.right + d, box.bottom + d}.intersects(playClip))
+                    drawOne(m, holderTest);
+            }
+    };
+    if (list == ListId::Main) {
+        walk(ListId::Finished, false);
+        if (!(state.viewMode & kViewPlayAreaHidden)) walk(ListId::Main, true);
+    } else {
+        walk(list, false);
+    }
+}
+
+void PieceRenderer::drawReducedAssembled(const PuzzleModel& model, const ReducedPuzzle& reduced, const Rect& clip,
+                                         DrawSurface& target, Point origin, bool outlines) const {
+    NamedLock lock(NamedMutex::PIECE);
+    if (reduced.factor < 2 || reduced.pieces.size() != size_t(model.pieceCount())) return;
+    DrawSurface* picture = const_cast<DrawSurface*>(&reduced.picture);
+    if (!picture->hasPixels() || picture->depth() != target.depth()) picture = nullptr;
+    const PuzzleGeometry& g = model.geometry();
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        const Piece& full = model.piece(i);
+        const Piece& small = reduced.pieces[size_t(i)];
+        if (small.width <= 0) continue;
+        int32_t x, y;
+        solvedPlace(model, full, g.offsetX, g.offsetY, x, y);
+        const Point at = reducedPlaceAt(full, small, reduced.factor, origin, x, y, 0);
+        if (outlines)
+            pavalo::drawPiece(target, nullptr, small, at.x, at.y, 0, PieceDrawMode::SolidOutline,
+                              state.puzzleOutlineColour, &clip);
+        else
+            pavalo::drawPiece(target, picture, small, at.x, at.y, 0, PieceDrawMode::Piece, state.pieceColour,
+                              &clip);
     }
 }
 

@@ -31,6 +31,8 @@
 
 namespace pavalo {
 
+struct ReducedPuzzle;
+
 // What drawPiece draws.
 enum class PieceDrawMode : int32_t {
     Piece = 1,         // picture pixels through the shape mask (the solid colour without a picture)
@@ -124,6 +126,8 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, Pi
 // their count, so that an unclipped outline is drawn without walking its
 // mask; drawPiece takes a cache of any other size as colours alone.
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);
+// The same for pieces outside a model (the reduced pieces of a zoomed-out view).
+int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture);
 
 // The 8-bit darkening table for a palette: index i maps to the entry nearest
 // colour i with each channel reduced by a quarter.
@@ -164,6 +168,17 @@ public:
     // Every piece's outline at its solved place in puzzleOutlineColour.
     void drawPuzzleOutline(const PuzzleModel& model, const Rect& rect, DrawSurface& target,
                            int32_t offsetX, int32_t offsetY) const;
+
+    // Zoomed out: the same walk as drawAllOutlinesAndPieces from the reduced
+    // pieces onto a target in window pixels, where window pixel w shows the
+    // play-area point origin + w * reduced.factor; drawing is clipped to
+    // `clip` (window pixels). Shaded outlines only when `shadedOutlines`.
+    void drawReducedList(const PuzzleModel& model, const ReducedPuzzle& reduced, ListId list, const Rect& clip,
+                         DrawSurface& target, Point origin, bool shadedOutlines) const;
+    // Zoomed out: every reduced piece at its solved place, upright: the
+    // picture (mode Piece) or, with `outlines`, the puzzle outline.
+    void drawReducedAssembled(const PuzzleModel& model, const ReducedPuzzle& reduced, const Rect& clip,
+                              DrawSurface& target, Point origin, bool outlines) const;
 
     // buildOutlineShades, remembering the depth in state.shadesDepth.
     void buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);

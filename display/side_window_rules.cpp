@@ -248,12 +248,20 @@ Point OverviewMap::markOf(const PuzzleModel& model, int32_t piece) const {
 Rect OverviewMap::viewFrame(const PuzzleGeometry& g, int32_t zoom) const {
     const int32_t z = std::clamp(zoom, 0, 3);
     // The picture's top-left on the play area; the view always shows the
-    // play area from (0, 0) (scrolling moves the pieces).
+    // play area from (0, 0) (scrolling moves the pieces), or zoomed out the
+    // play area around its centre.
     const int32_t left = g.playWidth / 2 - g.pictureWidth / 2 + g.offsetX;
     const int32_t top = g.playHeight / 2 - g.pictureHeight / 2 + g.offsetY;
-    return {mapX(-int64_t(left), g.pictureWidth), mapY(-int64_t(top), g.pictureHeight),
-            mapX(int64_t(g.playWidth >> z) - left, g.pictureWidth),
-            mapY(int64_t(g.playHeight >> z) - top, g.pictureHeight)};
+    int64_t x0 = 0, y0 = 0, x1 = g.playWidth >> z, y1 = g.playHeight >> z;
+    if (zoom < -1) {
+        const int64_t d = -int64_t(zoom);
+        x0 = g.playWidth / 2 - (g.playWidth / 2) * d;
+        y0 = g.playHeight / 2 - (g.playHeight / 2) * d;
+        x1 = x0 + g.playWidth * d;
+        y1 = y0 + g.playHeight * d;
+    }
+    return {mapX(x0 - left, g.pictureWidth), mapY(y0 - top, g.pictureHeight), mapX(x1 - left, g.pictureWidth),
+            mapY(y1 - top, g.pictureHeight)};
 }
 
 Point OverviewMap::scrollFor(Point click, const PuzzleGeometry& g, int32_t zoom) const {

@@ -182,7 +182,8 @@ public:
     // inside the map; hold PIECEMutex.
     Point markOf(const PuzzleModel& model, int32_t piece) const;
     // The part of the play area the view shows ((0, 0) to its size shifted
-    // by the zoom), on the map.
+    // by the zoom), on the map. A zoom below -1 is the view zoomed out to
+    // x1/-zoom about the play area's centre.
     Rect viewFrame(const PuzzleGeometry& geometry, int32_t zoom) const;
     // The scroll (dx, dy, for ViewController::scroll) that brings the map
     // point `click` to the centre of the view: its offset from the view

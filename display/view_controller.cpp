@@ -11,6 +11,7 @@
 #include "common/sound_events.h"
 #include "puzzle/assist_menu.h"
 #include "puzzle/assist_tools.h"
+#include "display/reduced_pieces.h"
 
 namespace pavalo {
 namespace {
@@ -80,9 +81,28 @@ WindowId windowOfList(ListId list) {
 
 // ------------------------------------------------------------ coordinates
 
+Point ViewTransform::toWindow(Point play) const {
+    if (reduce > 1) return {floorDivide(int64_t(play.x) - originX, reduce), floorDivide(int64_t(play.y) - originY, reduce)};
+    return {(play.x - originX) * (1 << zoom), (play.y - originY) * (1 << zoom)};
+}
+
+Rect ViewTransform::toPlay(const Rect& window) const {
+    if (reduce > 1)
+        return {originX + window.left * reduce, originY + window.top * reduce, originX + window.right * reduce,
+                originY + window.bottom * reduce};
+    return windowToPlay(window, originX, originY, zoom);
+}
+
+Rect ViewTransform::toWindow(const Rect& play) const {
+    if (reduce > 1)
+        return {floorDivide(int64_t(play.left) - originX, reduce), floorDivide(int64_t(play.top) - originY, reduce),
+                ceilDivide(int64_t(play.right) - originX, reduce), ceilDivide(int64_t(play.bottom) - originY, reduce)};
+    return playToWindow(play, originX, originY, zoom);
+}
+
 Rect ViewTransform::invalidation(const Rect& play) const {
     if (play.empty()) return {};
-    return grown(toWindow(play), 2 << zoom);
+    return grown(toWindow(play), reduce > 1 ? 2 : 2 << zoom);
 }
 
 Rect defaultScrollBounds(const PuzzleGeometry& g) {
@@ -103,6 +123,12 @@ ListId ViewController::listOf(WindowId window) {
 }
 
 ViewTransform ViewController::transform(WindowId window) const {
+    if (window.isView() && reduce_ > 1) {
+        // Zoomed out about the play area's centre: scrolling still moves the
+        // pieces, and x1 shows the middle of what this shows.
+        const Point size = windowSize(window);
+        return {size.x / 2 - (size.x / 2) * reduce_, size.y / 2 - (size.y / 2) * reduce_, 0, reduce_};
+    }
     if (window.isView()) return {0, 0, zoom()};
     const Rect client = c_.windows.boxClientRect(window.box + 1);
     return {client.left, client.top, clampZoom(c_.windows.boxZoom(window.box + 1))};
@@ -184,6 +210,11 @@ ViewRequest ViewController::viewRequest(const Rect& clipBox, bool minimised) con
     ViewRequest r;
     r.clipBox = clipBox;
     r.zoomShift = zoom();
+    if (reduce_ > 1) {
+        const ViewTransform t = transform(WindowId::view());
+        r.reduce = reduce_;
+        r.reduceOrigin = {t.originX, t.originY};
+    }
     r.selection = bandRect(WindowId::view());
     r.minimised = minimised;
     return r;
@@ -200,6 +231,25 @@ void ViewController::reset() {
     dragWindow_ = bandWindow_ = WindowId::view();
     savedScroll_.reset();
     scrollBounds_.reset();
+    reduce_ = 1;
+    fitted_ = false;
+    panning_ = false;
+}
+
+Rect ViewController::visiblePlayArea() const {
+    const Point size = windowSize(WindowId::view());
+    return transform(WindowId::view()).toPlay(Rect{0, 0, size.x, size.y});
+}
+
+Rect ViewController::tableRect() const {
+    const PuzzleGeometry& g = c_.model.geometry();
+    const int32_t x = g.playWidth / 2 - g.pictureWidth / 2 + g.offsetX;
+    const int32_t y = g.playHeight / 2 - g.pictureHeight / 2 + g.offsetY;
+    Rect r{x, y, x + g.pictureWidth, y + g.pictureHeight};
+    NamedLock lock(NamedMutex::PIECE);
+    for (ListId list : {ListId::Main, ListId::Finished})
+        c_.model.forEachGroup(list, [&](int32_t group) { r.unite(c_.model.groupRect(group)); });
+    return r;
 }
 
 bool ViewController::selectTool(int t) {
@@ -484,6 +534,7 @@ bool ViewController::edgeScroll(Point at) {
         dy = kEdgeScrollBorder - (size.y - y);
     if (dx == 0 && dy == 0) return false;
     savedScroll_.reset();
+    if (reduce_ > 1) return scroll(dx * reduce_, dy * reduce_) != 0;
     return scroll(zoomScaledStep(dx, zoom()), zoomScaledStep(dy, zoom())) != 0;
 }
 
@@ -722,6 +773,9 @@ void ViewController::zoomTo(WindowId window, int z, bool redraw) {
         if (dx != 0 || dy != 0) c_.model.offsetListPieces(listOf(window), dx, dy, nullptr);
         c_.windows.boxContentsChanged(window.box + 1);
     } else {
+        // From below x1 the view comes back to x1 about the same centre.
+        reduce_ = 1;
+        fitted_ = false;
         const Point size = windowSize(window);
         const int old = zoom();
         c_.settings.zoomShift = z;
@@ -734,8 +788,168 @@ void ViewController::zoomTo(WindowId window, int z, bool redraw) {
     if (redraw) invalidateAll(window);
 }
 
+void ViewController::zoomOutTo(int32_t factor) {
+    if (factor <= 1) {
+        zoomTo(WindowId::view(), 0, true);
+        return;
+    }
+    factor = std::min(factor, kMaxReduce);
+    // Back to x1 about the centre first (the record's zoom changes only
+    // then), then out about the play area's centre, which x1 shows.
+    if (zoom() != 0) zoomTo(WindowId::view(), 0, false);
+    reduce_ = factor;
+    fitted_ = false;
+    invalidateAll(WindowId::view());
+    c_.windows.redrawOverview();
+}
+
+void ViewController::zoomToFit() {
+    if (!puzzleExists()) return;
+    const Point size = windowSize(WindowId::view());
+    if (size.x <= 0 || size.y <= 0) return;
+    const Rect table = tableRect();
+    // A margin of a few pixels keeps the outermost pieces off the edge.
+    const int64_t w = int64_t(table.width()) + 16, h = int64_t(table.height()) + 16;
+    const int32_t factor =
+        std::clamp(std::max(ceilDivide(w, size.x), ceilDivide(h, size.y)), 1, kMaxReduce);
+    // The table's centre comes to the play area's centre, past the scroll
+    // bounds if need be (they are for scrolling, not for showing the table).
+    const Point centre{size.x / 2, size.y / 2};
+    const Point mid{table.left + table.width() / 2, table.top + table.height() / 2};
+    // The record's zoom (x1 from here) is the saved one: changing it is a
+    // change of the document, a reduction is not.
+    if (zoom() != 0) {
+        c_.settings.zoomShift = 0;
+        markChanged();
+    }
+    reduce_ = factor;
+    moveWorld(centre.x - mid.x, centre.y - mid.y);
+    fitted_ = true;
+    invalidateAll(WindowId::view());
+    c_.windows.redrawOverview();
+}
+
+void ViewController::fitIfTableHidden() {
+    if (!puzzleExists()) return;
+    const Rect table = tableRect();
+    const Rect shown = visiblePlayArea();
+    if (shown.united(table) == shown) return;
+    // Opening a puzzle is no change of it: the record's zoom goes back to
+    // x1 without marking the document, and the pieces stay where they were
+    // saved when zooming out far enough shows them all.
+    c_.settings.zoomShift = 0;
+    for (int32_t factor = 2; factor <= kMaxReduce; ++factor) {
+        reduce_ = factor;
+        const Rect view = visiblePlayArea();
+        if (view.united(table) == view) {
+            fitted_ = true;
+            invalidateAll(WindowId::view());
+            c_.windows.redrawOverview();
+            return;
+        }
+    }
+    reduce_ = 1;
+    zoomToFit();
+}
+
+int32_t ViewController::playDistance(int32_t windowPixels) const {
+    if (reduce_ > 1) return windowPixels * reduce_;
+    const int z = zoom();
+    return windowPixels >= 0 ? windowPixels >> z : -((-windowPixels) >> z);
+}
+
+// One step along x1/8, x1/4, x1/2, x1, x2, x4, x8; from a fit's factor the
+// next power of two.
+void ViewController::zoomStep(int steps) {
+    for (; steps > 0; --steps) {
+        if (reduce_ > 1) {
+            int32_t next = 1;
+            while (next * 2 < reduce_) next *= 2;
+            if (next == 1)
+                zoomTo(WindowId::view(), 0, false);
+            else
+                zoomOutTo(next);
+        } else if (zoom() < 3) {
+            zoomTo(WindowId::view(), zoom() + 1, false);
+        }
+    }
+    for (; steps < 0; ++steps) {
+        if (reduce_ > 1) {
+            int32_t next = 2;
+            while (next <= reduce_) next *= 2;
+            if (next <= 8) zoomOutTo(next);
+        } else if (zoom() > 0) {
+            zoomTo(WindowId::view(), zoom() - 1, false);
+        } else {
+            zoomOutTo(2);
+        }
+    }
+    invalidateAll(WindowId::view());
+}
+
+void ViewController::zoomAbout(Point at, int steps) {
+    if (!puzzleExists() || steps == 0) return;
+    const Point offset = assemblyOffset();
+    Point before = windowToPlay(WindowId::view(), at);
+    zoomStep(steps);
+    // The zoom's own centring moved the pieces; the point that was under the
+    // pointer comes back under it.
+    before.x += assemblyOffset().x - offset.x;
+    before.y += assemblyOffset().y - offset.y;
+    const Point after = windowToPlay(WindowId::view(), at);
+    moveWorld(after.x - before.x, after.y - before.y);
+    if (busy()) dragAtPointer();
+    invalidateAll(WindowId::view());
+    c_.windows.redrawOverview();
+}
+
+void ViewController::wheelScroll(int32_t dx, int32_t dy) {
+    if (!puzzleExists()) return;
+    savedScroll_.reset();
+    // A held piece follows; without one the pointer's place means nothing
+    // (it may lie in the edge-scrolling border).
+    if (scroll(playDistance(dx), playDistance(dy)) && busy()) dragAtPointer();
+}
+
+void ViewController::panPress(Point at) {
+    if (!puzzleExists()) return;
+    panning_ = true;
+    panAnchor_ = at;
+}
+
+void ViewController::panMove(Point at) {
+    if (!panning_ || !puzzleExists()) return;
+    const int32_t px = playDistance(at.x - panAnchor_.x), py = playDistance(at.y - panAnchor_.y);
+    if (px == 0 && py == 0) return;
+    // The anchor advances by what was turned into play-area pixels, so slow
+    // moves at a magnifying zoom add up.
+    const ViewTransform t = transform(WindowId::view());
+    const int32_t usedX = t.reduce > 1 ? at.x - panAnchor_.x : px * (1 << t.zoom);
+    const int32_t usedY = t.reduce > 1 ? at.y - panAnchor_.y : py * (1 << t.zoom);
+    panAnchor_.x += usedX;
+    panAnchor_.y += usedY;
+    savedScroll_.reset();
+    scroll(-px, -py);
+}
+
+void ViewController::panRelease() { panning_ = false; }
+
 void ViewController::zoomClick(WindowId window, Point at, KeyFlags keys) {
     if (!windowOpen(window)) return;
+    if (window.isView() && (reduce_ > 1 || (keys.control && zoom() == 0))) {
+        // Below x1: the same steps, the clicked point brought to the centre.
+        playEvent(keys.control ? kSoundZoomOut : kSoundZoomIn);
+        const Point offset = assemblyOffset();
+        Point clicked = windowToPlay(window, at);
+        zoomStep(keys.control ? -1 : 1);
+        clicked.x += assemblyOffset().x - offset.x;
+        clicked.y += assemblyOffset().y - offset.y;
+        const Point size = windowSize(window);
+        const Point centre = windowToPlay(window, Point{size.x / 2, size.y / 2});
+        scroll(clicked.x - centre.x, clicked.y - centre.y);
+        invalidateAll(window);
+        return;
+    }
     const Point size = windowSize(window);
     const int old = zoom(window);
     const Point offset{(at.x - size.x / 2) >> old, (at.y - size.y / 2) >> old};
@@ -760,25 +974,42 @@ int ViewController::scroll(int32_t dx, int32_t dy) {
     if (!puzzleExists()) return 0;
     const Rect bounds = scrollBounds();
     const Point size = windowSize(WindowId::view());
-    const int z = zoom();
-    const int32_t slackX = size.x - (size.x >> z), slackY = size.y - (size.y >> z);
+    // The bounds hold for the window's left (top) edge at zoom 0; the view
+    // shows the play area from `shown`'s corner, `shown`'s size across.
+    const Rect shown = visiblePlayArea();
+    int32_t lowX = bounds.left + shown.left + shown.width() - size.x, highX = bounds.right + shown.left;
+    int32_t lowY = bounds.top + shown.top + shown.height() - size.y, highY = bounds.bottom + shown.top;
+    // Zoomed out past the region pieces may lie in, the region may move
+    // anywhere inside the view.
+    if (lowX > highX) std::swap(lowX, highX);
+    if (lowY > highY) std::swap(lowY, highY);
     int32_t sx, sy;
     {
         NamedLock lock(NamedMutex::PIECE);
-        PuzzleGeometry& g = c_.model.geometry();
         // The shift is cut short at the bounds, never turned round: an
         // offset already outside them (after a zoom out) is not pulled back
         // by a scroll the other way.
-        auto limit = [](int32_t offset, int32_t shift, int32_t slack, int32_t low, int32_t high) {
+        auto limit = [](int32_t offset, int32_t shift, int32_t low, int32_t high) {
             int32_t next = offset + shift;
             if (next > high) next = high;
-            if (next + slack < low) next = low - slack;
+            if (next < low) next = low;
             const int32_t limited = next - offset;
             return (shift > 0 && limited > 0) || (shift < 0 && limited < 0) ? limited : 0;
         };
-        sx = limit(g.offsetX, -dx, slackX, bounds.left, bounds.right);
-        sy = limit(g.offsetY, -dy, slackY, bounds.top, bounds.bottom);
-        if (sx == 0 && sy == 0) return 0;
+        const PuzzleGeometry& g = c_.model.geometry();
+        sx = limit(g.offsetX, -dx, lowX, highX);
+        sy = limit(g.offsetY, -dy, lowY, highY);
+    }
+    if (sx == 0 && sy == 0) return 0;
+    moveWorld(sx, sy);
+    return 1;
+}
+
+void ViewController::moveWorld(int32_t sx, int32_t sy) {
+    if (sx == 0 && sy == 0) return;
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        PuzzleGeometry& g = c_.model.geometry();
         c_.model.offsetListPieces(ListId::Main, sx, sy, nullptr);
         c_.model.offsetListPieces(ListId::Finished, sx, sy, nullptr);
         g.offsetX += sx;
@@ -796,7 +1027,6 @@ int ViewController::scroll(int32_t dx, int32_t dy) {
     }
     c_.windows.redrawOverview();
     invalidateAll(WindowId::view());
-    return 1;
 }
 
 void ViewController::scrollTo(Point offset) {
@@ -814,7 +1044,11 @@ void ViewController::centerView() {
     const Point size = windowSize(WindowId::view());
     const int z = zoom();
     const Point off = assemblyOffset();
-    scroll(off.x + (size.x - (size.x >> z)) / 2, off.y + (size.y - (size.y >> z)) / 2);
+    // Zoomed out, the view is centred on the play area's centre.
+    if (reduce_ > 1)
+        scroll(off.x, off.y);
+    else
+        scroll(off.x + (size.x - (size.x >> z)) / 2, off.y + (size.y - (size.y >> z)) / 2);
     dragAtPointer();
     invalidateAll(WindowId::view());
 }
@@ -875,6 +1109,18 @@ bool ViewController::command(uint32_t id) {
         case mc::kZoom8:
             zoomTo(window, 3, true);
             return true;
+        case view_command::kZoomHalf:
+            zoomOutTo(2);
+            return true;
+        case view_command::kZoomQuarter:
+            zoomOutTo(4);
+            return true;
+        case view_command::kZoomEighth:
+            zoomOutTo(8);
+            return true;
+        case view_command::kZoomFit:
+            zoomToFit();
+            return true;
         case mc::kSelectAll:
             selectAll();
             return true;
@@ -911,6 +1157,10 @@ void ViewController::popUpViewMenu(WindowId window, HitCode hit, KeyFlags keys, 
     state.networkGame = c_.network.networkGame();
     state.allowed = allowances();
     state.zoom = zoom(window);
+    if (window.isView()) {
+        state.reduce = reduce_;
+        state.fitted = fitted_;
+    }
     c_.windows.pauseMovie(true);
     const uint32_t id = c_.platform.popupMenu(window, at, composeViewMenu(state));
     c_.windows.pauseMovie(false);
@@ -975,6 +1225,11 @@ bool ViewController::undoLastMove(bool fromKeyboard) {
         c_.model.geometry().offsetY = c_.settings.assemblyOffsetY;
         c_.settings.zoomShift = clampZoom(c_.settings.zoomShift);
     }
+    // A magnifying zoom brought back replaces a reduced one.
+    if (undone && c_.settings.zoomShift != 0) {
+        reduce_ = 1;
+        fitted_ = false;
+    }
     invalidateAll(WindowId::view());
     return undone;
 }
@@ -1006,6 +1261,9 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
             case ViewKey::Up:
             case ViewKey::Down:
             case ViewKey::Enter:
+            case ViewKey::Minus:
+            case ViewKey::Plus:
+            case ViewKey::Zero:
                 break;
             default:
                 return;
@@ -1075,6 +1333,7 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
             if (key == ViewKey::Up) dy = -cellH;
             if (key == ViewKey::Down) dy = cellH;
             savedScroll_.reset();
+            if (reduce_ > 1) dx *= reduce_, dy *= reduce_;
             if (scroll(zoomScaledStep(dx, zoom()), zoomScaledStep(dy, zoom()))) {
                 dragAtPointer();
                 invalidateAll(WindowId::view());
@@ -1089,6 +1348,16 @@ void ViewController::keyDown(ViewKey key, KeyFlags keys, WindowId window) {
             break;
         case ViewKey::Eight:
             pieceNumber();
+            break;
+        case ViewKey::Minus:
+        case ViewKey::Plus: {
+            // About the window's centre, as the menu's zooms.
+            const Point size = windowSize(WindowId::view());
+            zoomAbout({size.x / 2, size.y / 2}, key == ViewKey::Plus ? 1 : -1);
+            break;
+        }
+        case ViewKey::Zero:
+            zoomToFit();
             break;
         case ViewKey::Other:
             break;

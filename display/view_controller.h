@@ -86,6 +86,9 @@ enum class ViewKey {
     Enter,
     Space,
     Eight,
+    Minus,  // zoom out
+    Plus,   // zoom in
+    Zero,   // fit the whole table
     Other,
 };
 
@@ -93,17 +96,26 @@ enum class ViewKey {
 struct ViewTransform {
     int32_t originX = 0, originY = 0;  // list point at the window's top-left
     int32_t zoom = 0;                  // 0..3: one list pixel is 1 << zoom window pixels
+    // Zoomed out (zoom 0): above 1, one window pixel shows `reduce` x
+    // `reduce` list pixels; a window pixel stands for the middle of its cell.
+    int32_t reduce = 1;
 
-    Point toPlay(Point window) const { return {originX + (window.x >> zoom), originY + (window.y >> zoom)}; }
-    Point toWindow(Point play) const {
-        return {(play.x - originX) * (1 << zoom), (play.y - originY) * (1 << zoom)};
+    Point toPlay(Point window) const {
+        if (reduce > 1)
+            return {originX + window.x * reduce + reduce / 2, originY + window.y * reduce + reduce / 2};
+        return {originX + (window.x >> zoom), originY + (window.y >> zoom)};
     }
-    Rect toPlay(const Rect& window) const { return windowToPlay(window, originX, originY, zoom); }
-    Rect toWindow(const Rect& play) const { return playToWindow(play, originX, originY, zoom); }
+    Point toWindow(Point play) const;
+    Rect toPlay(const Rect& window) const;
+    Rect toWindow(const Rect& play) const;
     // The window rectangle to repaint after a change of `play`: converted and
     // grown by 2 << zoom on each side (empty stays empty).
     Rect invalidation(const Rect& play) const;
 };
+
+// Zoom factors below x1 for the view: x1/2, x1/4, x1/8; "fit" may choose any
+// factor up to kMaxReduce.
+inline constexpr int32_t kMaxReduce = 12;
 
 // The document's part in the view.
 class ViewDocument {
@@ -248,11 +260,32 @@ public:
     bool idleEdgeScroll(Point pointer, KeyFlags keys);
 
     // ---- commands ---------------------------------------------------------
-    // Runs a view command (zoom x1..x8, Select All, Center, Piece Info, piece
-    // number); false when the id is not one of them.
+    // Runs a view command (zoom x1/8..x8 and fit, Select All, Center, Piece
+    // Info, piece number); false when the id is not one of them.
     bool command(uint32_t id);
     void zoomTo(WindowId window, int zoom, bool redraw);
     void zoomClick(WindowId window, Point at, KeyFlags keys);
+    // The view zoomed out to x1/factor (2 or more; 1 is zoomTo 0), keeping
+    // what is at the window's centre there. The reduced zoom lives only
+    // here: the settings record's zoom is then 0.
+    void zoomOutTo(int32_t factor);
+    // The zoom that shows the whole table (every piece on it and the
+    // picture's frame), with the table centred; x1 when it fits the window.
+    void zoomToFit();
+    // A new or opened puzzle: zooms to fit when the table does not fit the
+    // view at its zoom.
+    void fitIfTableHidden();
+    // One step in (steps > 0) or out through x1/8 .. x8 (the mouse wheel
+    // with Ctrl), keeping the play-area point under `at` (view pixels) there.
+    void zoomAbout(Point at, int steps);
+    // The wheel without Ctrl: the view moves by (dx, dy) window pixels over
+    // the table (positive: right and down).
+    void wheelScroll(int32_t dx, int32_t dy);
+    // Middle-button drag: the table follows the pointer (view pixels).
+    void panPress(Point at);
+    void panMove(Point at);
+    void panRelease();
+    bool panning() const { return panning_; }
     // Moves the world by (-dx, -dy) within the scroll bounds; 1 when anything
     // moved (and the view is then redrawn), else 0.
     int scroll(int32_t dx, int32_t dy);
@@ -269,6 +302,15 @@ public:
     // ---- state ------------------------------------------------------------
     int tool() const;
     int zoom(WindowId window = WindowId::view()) const;
+    // The view's reduction: 1 at x1 and above, else 2, 4, 8 or the fit's.
+    int32_t reduce() const { return reduce_; }
+    // The view is at "fit" (the reduction the last fit chose).
+    bool fitted() const { return fitted_; }
+    // The play-area rectangle the view shows.
+    Rect visiblePlayArea() const;
+    // The rectangle of the table: every piece on the play area and the
+    // picture's frame.
+    Rect tableRect() const;
     Point assemblyOffset() const;
     CursorShape cursor(bool ctrlHeld) const;
     static CursorShape cursorFor(int tool, bool ctrlHeld);
@@ -327,6 +369,11 @@ private:
     void popUpViewMenu(WindowId window, HitCode hit, KeyFlags keys, Point play, Point at);
     void dragAtPointer();
     void scrollTo(Point offset);
+    // Moves the pieces and the assembly offset by (sx, sy), ignoring bounds.
+    void moveWorld(int32_t sx, int32_t sy);
+    // A distance in view pixels as play-area pixels at the view's zoom.
+    int32_t playDistance(int32_t windowPixels) const;
+    void zoomStep(int steps);
     void enterKey();
     void spaceKey();
 
@@ -343,6 +390,10 @@ private:
     std::optional<Rect> scrollBounds_;
     Point clickPoint_;
     KeyFlags keys_;  // the latest modifier keys
+    int32_t reduce_ = 1;
+    bool fitted_ = false;
+    bool panning_ = false;
+    Point panAnchor_;  // view pixels of the pan's last applied point
 };
 
 }  // namespace pavalo

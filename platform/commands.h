@@ -77,6 +77,8 @@ inline constexpr uint32_t kIncomingMessages = 32844;
 // View commands without a menu entry of their own.
 namespace view_command {
 inline constexpr uint32_t kPieceNumber = 32821;  // the key 8
+// The view's zooms below x1 (the view menu's "Zoom" popup, keys - and 0).
+inline constexpr uint32_t kZoomHalf = 33101, kZoomQuarter = 33102, kZoomEighth = 33103, kZoomFit = 33104;
 }
 
 // One menu entry; a popup has id 0 and its entries in `items`.

@@ -67,7 +67,23 @@ std::vector<MenuItem> composeViewMenu(const ViewMenuState& s) {
         item(mc::kViewExit, "E&xit"),
     };
     static constexpr uint32_t kZoomIds[4] = {mc::kZoom1, mc::kZoom2, mc::kZoom4, mc::kZoom8};
-    if (s.zoom >= 0 && s.zoom < 4) findMutable(menu, kZoomIds[s.zoom])->checked = true;
+    if (!s.hit.inSortingBox()) {
+        namespace vc = view_command;
+        for (MenuItem& m : menu)
+            if (m.isPopup() && m.text == "Zoom")
+                m.items.insert(m.items.begin(), {item(vc::kZoomFit, "Fit"), item(vc::kZoomEighth, "x1/8"),
+                                                 item(vc::kZoomQuarter, "x1/4"), item(vc::kZoomHalf, "x1/2")});
+    }
+    if (s.reduce > 1 && !s.hit.inSortingBox()) {
+        const uint32_t id = s.fitted            ? view_command::kZoomFit
+                            : s.reduce == 2     ? view_command::kZoomHalf
+                            : s.reduce == 4     ? view_command::kZoomQuarter
+                            : s.reduce == 8     ? view_command::kZoomEighth
+                                                : view_command::kZoomFit;
+        findMutable(menu, id)->checked = true;
+    } else if (s.zoom >= 0 && s.zoom < 4) {
+        findMutable(menu, kZoomIds[s.zoom])->checked = true;
+    }
 
     removeId(menu, mc::kPieceInfo);
     removeId(menu, mc::kSolveSelected);

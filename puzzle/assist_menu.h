@@ -24,6 +24,8 @@ struct ViewMenuState {
     bool networkGame = false;
     AssistAllowances allowed;  // all true outside a network game
     int zoom = 0;              // zoom shift of the area under the pointer (the box's own in a box)
+    int reduce = 1;            // the play area's zoom below x1: 2, 4, 8 or a fit's factor
+    bool fitted = false;       // the play area is at "Fit"
 };
 
 // Menu 132 as it is shown: "Piece Info" and "Solve Selected Pieces" never
@@ -33,7 +35,9 @@ struct ViewMenuState {
 // "Select All" and "Arrange" go, and in the finished state "Select All" and
 // "Arrange"; in a network game disallowed tools go ("Arrange" only on the
 // play area, a "Find Pieces" popup left empty with it) and "Check Puzzle
-// Completion" is added at the end. The zoom entry of `zoom` is checked.
+// Completion" is added at the end. The zoom entry of `zoom` is checked. On
+// the play area the "Zoom" popup also offers "Fit", "x1/8", "x1/4" and
+// "x1/2"; below x1 the entry of `reduce` (or "Fit") is checked instead.
 std::vector<MenuItem> composeViewMenu(const ViewMenuState& state);
 
 // Menu 133 of the find tool: "Near this one" and "With This Color", each

@@ -142,8 +142,9 @@ void GameSession::registerCommands() {
     // Menu 132, the view's menu.
     t.set(mc::kMinimize, [this] { frontEnd_->minimize(); });
     t.set(mc::kToolBar, [this] { toggleToolPalette(); });
-    for (uint32_t id : {mc::kZoom1, mc::kZoom2, mc::kZoom4, mc::kZoom8, mc::kSelectAll, mc::kPieceInfo,
-                        view_command::kPieceNumber})
+    for (uint32_t id : {mc::kZoom1, mc::kZoom2, mc::kZoom4, mc::kZoom8, view_command::kZoomHalf,
+                        view_command::kZoomQuarter, view_command::kZoomEighth, view_command::kZoomFit,
+                        mc::kSelectAll, mc::kPieceInfo, view_command::kPieceNumber})
         t.set(id, [&view, id] { view.command(id); });
     t.set(mc::kFindEdges, [this] { findEdges(); });
     t.set(mc::kNearThisOne, [this] { findNearby(); });
@@ -269,6 +270,7 @@ bool GameSession::advanceAnimatedPicture() {
         return false;
     }
     ++pictureVersion_;
+    compositor_->pictureChanged();
     redrawPlayArea();
     return true;
 }
@@ -294,6 +296,8 @@ void GameSession::puzzleChanged() {
     shownTitle_ = windowTitle();
     frontEnd_->setTitle(shownTitle_);
     view_->reset();
+    // A table larger than the window is first shown whole.
+    if (playing) view_->fitIfTableHidden();
     if (playing) puzzleShown();
     redrawPlayArea();
 }

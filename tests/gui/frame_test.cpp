@@ -88,6 +88,10 @@ private:
         QVERIFY(app_->document().hasPuzzle());
         QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
         frame().setWallpaper = [this](const std::string& path) { wallpaperSet_ = path; };
+        // The first view shows the whole table; these tests work at x1.
+        const bool modified = app_->document().modified();
+        app_->view().zoomTo(WindowId::view(), 0, true);
+        app_->document().setModified(modified);
     }
     FrameController& frame() { return app_->frame(); }
     PuzzleModel& model() { return app_->model(); }

@@ -38,6 +38,12 @@ private:
         app_->runStartRoutine();
         QVERIFY(app_->document().hasPuzzle());
         QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
+        // The first view shows the whole table; these tests work at x1.
+        const Rect shown = app_->view().visiblePlayArea();
+        QVERIFY(shown.united(app_->view().tableRect()) == shown);
+        const bool modified = app_->document().modified();
+        app_->view().zoomTo(WindowId::view(), 0, true);
+        app_->document().setModified(modified);
     }
     PuzzleModel& model() { return app_->model(); }
     PlayView* view() { return app_->window().view(); }
@@ -144,6 +150,87 @@ private slots:
         const Point after = app_->view().assemblyOffset();
         QVERIFY(after.x != before.x);
         QCOMPARE(after.y, before.y);
+    }
+
+    // Zoomed out to x1/4 with the keys, a piece dragged with real events
+    // beside its neighbour joins it; the wheel scrolls (Shift sideways, a
+    // touchpad by its pixels), Ctrl+wheel zooms about the pointer and the
+    // middle button drags the table.
+    void zoomOutKeysWheelAndDropAtAQuarter() {
+        startGame();
+        ViewController& v = app_->view();
+        while (v.reduce() > 1) QTest::keyClick(view(), Qt::Key_Equal);
+        while (v.zoom() > 0) QTest::keyClick(view(), Qt::Key_Minus);
+        QCOMPARE(v.reduce(), 1);
+        QTest::keyClick(view(), Qt::Key_Minus);
+        QTest::keyClick(view(), Qt::Key_Minus);
+        QCOMPARE(v.reduce(), 4);
+
+        const int32_t p = visiblePiece();
+        QVERIFY(p >= 0);
+        const int32_t cols = model().columns();
+        const int32_t q = (p % cols + 1 < cols) ? p + 1 : p - 1;
+        int32_t ex, ey;
+        model().moveGroup(ListId::Main, q, model().piece(p).x + 200, model().piece(p).y);
+        model().expectedPosition(p, q, ex, ey);
+        // Grab p in the middle of its shape and let go so that it lands
+        // about two play pixels off its place beside q.
+        const QPoint inside = insidePiece(p);
+        const Point grabPlay{inside.x(), inside.y()};
+        const Point grab = v.playToWindow(WindowId::view(), grabPlay);
+        const Point grabbed = v.windowToPlay(WindowId::view(), grab);
+        QCOMPARE(model().findPieceAtPoint(ListId::Main, grabbed.x, grabbed.y), p);
+        const Point offset{model().piece(p).x - grabbed.x, model().piece(p).y - grabbed.y};
+        const Point to = v.playToWindow(WindowId::view(), Point{ex + 2 - offset.x, ey - 1 - offset.y});
+        QTest::mousePress(view(), Qt::LeftButton, {}, QPoint(grab.x, grab.y));
+        QCOMPARE(v.dragPiece(), p);
+        QTest::mouseMove(view(), QPoint(to.x, to.y));
+        QTest::mouseRelease(view(), Qt::LeftButton, {}, QPoint(to.x, to.y));
+        QCOMPARE(model().member(p).group, model().member(q).group);
+        model().expectedPosition(p, q, ex, ey);
+        QCOMPARE(model().piece(p).x, ex);
+
+        auto wheel = [&](QPoint pixels, QPoint angle, Qt::KeyboardModifiers mods, QPoint at = QPoint(640, 400)) {
+            QWheelEvent e(QPointF(at), QPointF(view()->mapToGlobal(at)), pixels, angle, Qt::NoButton, mods,
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view(), &e);
+        };
+        v.setScrollBounds({-100000, -100000, 100000, 100000});  // no edge cuts a move short
+        Point before = v.assemblyOffset();
+        wheel({}, QPoint(0, -120), {});  // one notch down: 60 window pixels, 240 play pixels
+        QCOMPARE(v.assemblyOffset().y, before.y - 240);
+        QCOMPARE(v.assemblyOffset().x, before.x);
+        before = v.assemblyOffset();
+        wheel({}, QPoint(0, 120), Qt::ShiftModifier);  // sideways
+        QCOMPARE(v.assemblyOffset().x, before.x + 240);
+        before = v.assemblyOffset();
+        wheel(QPoint(-7, 3), QPoint(-14, 6), {});  // a touchpad's pixels win
+        QVERIFY(v.assemblyOffset() == (Point{before.x - 28, before.y + 12}));
+
+        before = v.assemblyOffset();
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(300, 300), view()->mapToGlobal(QPointF(300, 300)),
+                          Qt::MiddleButton, Qt::MiddleButton, {});
+        QApplication::sendEvent(view(), &press);
+        QMouseEvent drag(QEvent::MouseMove, QPointF(310, 295), view()->mapToGlobal(QPointF(310, 295)), Qt::NoButton,
+                         Qt::MiddleButton, {});
+        QApplication::sendEvent(view(), &drag);
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(310, 295), view()->mapToGlobal(QPointF(310, 295)),
+                       Qt::MiddleButton, Qt::NoButton, {});
+        QApplication::sendEvent(view(), &up);
+        QVERIFY(v.assemblyOffset() == (Point{before.x + 40, before.y - 20}));
+
+        // Ctrl+wheel up at a piece: x1/2, the piece still under the pointer.
+        const QPoint onPiece = insidePiece(p);
+        const Point at = v.playToWindow(WindowId::view(), Point{onPiece.x(), onPiece.y()});
+        wheel({}, QPoint(0, 120), Qt::ControlModifier, QPoint(at.x, at.y));
+        QCOMPARE(v.reduce(), 2);
+        const Point under = v.windowToPlay(WindowId::view(), at);
+        QCOMPARE(model().findPieceAtPoint(ListId::Main, under.x, under.y), p);
+
+        QTest::keyClick(view(), Qt::Key_0);
+        QVERIFY(v.fitted());
+        const Rect shown = v.visiblePlayArea();
+        QVERIFY(shown.united(v.tableRect()) == shown);
     }
 
     void startDialogButtonsAndKeys() {

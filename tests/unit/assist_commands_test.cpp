@@ -504,7 +504,9 @@ TEST(ViewMenu, OnAPieceEverythingButPieceInfoAndSolveSelected) {
         for (const MenuItem& m : items) m.isPopup() ? walk(m.items) : ids.push_back(m.id);
     };
     walk(menu);
-    EXPECT_EQ(ids, (std::vector<uint32_t>{mc::kMinimize, mc::kToolBar, mc::kZoom1, mc::kZoom2, mc::kZoom4,
+    EXPECT_EQ(ids, (std::vector<uint32_t>{mc::kMinimize, mc::kToolBar, view_command::kZoomFit,
+                                          view_command::kZoomEighth, view_command::kZoomQuarter,
+                                          view_command::kZoomHalf, mc::kZoom1, mc::kZoom2, mc::kZoom4,
                                           mc::kZoom8, mc::kSelectAll, mc::kArrange, mc::kFindEdges,
                                           mc::kNearThisOne, mc::kWithThisColor, mc::kSolveThisPiece,
                                           mc::kHelpTopics, mc::kViewExit}));
@@ -609,4 +611,23 @@ TEST(ViewMenu, FindToolMenuAndPaletteMenu) {
     EXPECT_FALSE(has(bar, mc::kRecut));
     EXPECT_FALSE(has(bar, mc::kFirstRecentFile));
     EXPECT_TRUE(findMenuItem(bar, mc::kCenter)->enabled);
+}
+
+TEST(ViewMenu, ZoomsBelowX1OnlyOnThePlayAreaWithTheReducedOneChecked) {
+    ViewMenuState s = loaded(HitCode::playArea(-1));
+    s.reduce = 4;
+    std::vector<MenuItem> menu = composeViewMenu(s);
+    EXPECT_TRUE(findMenuItem(menu, view_command::kZoomQuarter)->checked);
+    EXPECT_FALSE(findMenuItem(menu, view_command::kZoomFit)->checked);
+    EXPECT_FALSE(findMenuItem(menu, mc::kZoom1)->checked);
+    s.fitted = true;
+    menu = composeViewMenu(s);
+    EXPECT_TRUE(findMenuItem(menu, view_command::kZoomFit)->checked);
+    EXPECT_FALSE(findMenuItem(menu, view_command::kZoomQuarter)->checked);
+    // A sorting box keeps its own zooms only.
+    ViewMenuState box = loaded(HitCode::sortingBox(1, -1));
+    box.zoom = 1;
+    menu = composeViewMenu(box);
+    EXPECT_FALSE(has(menu, view_command::kZoomHalf));
+    EXPECT_TRUE(findMenuItem(menu, mc::kZoom2)->checked);
 }

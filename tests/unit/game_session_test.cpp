@@ -112,6 +112,15 @@ protected:
     void startPuzzle() {
         ASSERT_TRUE(session_->dispatch(mc::kNew));
         ASSERT_TRUE(session_->document().hasPuzzle());
+        // The pieces lie around the picture, mostly past the play area's
+        // edges: the first view shows the whole table.
+        ViewController& v = session_->view();
+        const Rect shown = v.visiblePlayArea();
+        EXPECT_EQ(shown.united(v.tableRect()), shown);
+        // The tests work in play-area pixels: back to x1, which changes nothing.
+        const bool modified = session_->document().modified();
+        v.zoomTo(WindowId::view(), 0, true);
+        session_->document().setModified(modified);
     }
 
     std::filesystem::path folder_;

@@ -2,9 +2,11 @@
 // clipping by rotation, shaded outline colours at every depth, and the list,
 // assembled and puzzle-outline walks.
 #include "display/piece_renderer.h"
+#include "display/reduced_pieces.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -533,6 +535,111 @@ TEST(PieceMeetsRect, OwnBoxAndList) {
     EXPECT_FALSE(pieceMeetsRect(s.model, ListId::Finished, {20, 5, 30, 15}, 1));
     EXPECT_TRUE(pieceMeetsRect(s.model, ListId::None, {20, 5, 30, 15}, 1));
     EXPECT_FALSE(pieceMeetsRect(s.model, ListId::Main, {0, 0, 100, 30}, 99));
+}
+
+}  // namespace
+}  // namespace pavalo
+
+namespace pavalo {
+namespace {
+
+// Zoomed out, the reduced pieces of a solved puzzle show the reduced picture
+// whole: every cell drawn once, by the piece that owns its sample point, so
+// joined pieces meet without gaps; a turned group keeps its cells together.
+TEST(ReducedPieces, MasksCoverTheReducedPictureOnceAndDrawItWhole) {
+    PuzzleModel model = cutSmallPuzzle(203, 151, 8, 6, 640, 480, 11, false);
+    DrawSurface picture;
+    ASSERT_TRUE(picture.create(203, 151, 32));
+    for (int32_t y = 0; y < 151; ++y)
+        for (int32_t x = 0; x < 203; ++x) {
+            const uint32_t v = uint32_t(x * 7 + y * 1000 + 1);
+            std::memcpy(picture.row(y) + 4 * x, &v, 4);
+        }
+    for (int32_t factor : {2, 3, 8}) {
+        ReducedPuzzle reduced;
+        ASSERT_TRUE(buildReducedPuzzle(model, &picture, factor, reduced));
+        const int32_t rw = (203 + factor - 1) / factor, rh = (151 + factor - 1) / factor;
+        ASSERT_EQ(reduced.picture.width(), rw);
+        std::vector<int> covered(size_t(rw * rh), 0);
+        for (const Piece& p : reduced.pieces) {
+            if (p.width <= 0) continue;
+            forEachMaskRun(p.mask, [&](int32_t c, int32_t r, int32_t n, bool opaque) {
+                if (!opaque) return;
+                for (int32_t k = 0; k < n; ++k) ++covered[size_t((p.homeY + r) * rw + p.homeX + c + k)];
+            });
+        }
+        EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), rw * rh) << "factor " << factor;
+
+        // Every piece solved: the assembled picture at (playW / 2 - 101,
+        // playH / 2 - 75); the window's origin there shows cell (0, 0) at (0, 0).
+        PuzzleModel solved = cutSmallPuzzle(203, 151, 8, 6, 640, 480, 11, false);
+        for (int32_t i = 0; i < solved.pieceCount(); ++i) solved.solvePiece(ListId::Main, i, 0, 0);
+        DrawSurface target;
+        ASSERT_TRUE(target.create(rw, rh, 32));
+        target.rectFill(0);
+        PieceRenderer renderer;
+        renderer.state.outlinesShown = false;
+        const Rect clip{0, 0, rw, rh};
+        renderer.drawReducedList(solved, reduced, ListId::Main, clip, target, {320 - 101, 240 - 75}, false);
+        int wrong = 0;
+        for (int32_t y = 0; y < rh; ++y)
+            wrong += std::memcmp(target.row(y), reduced.picture.row(y), size_t(rw) * 4) != 0;
+        EXPECT_EQ(wrong, 0) << "factor " << factor;
+    }
+}
+
+// The reduced picture keeps the colours: a cell's average, partial cells at
+// the edges included; at 8 bits the cell's middle pixel.
+TEST(ReducedPieces, ReducedPictureAveragesEachCell) {
+    PuzzleModel model = cutSmallPuzzle(50, 31, 4, 3, 640, 480, 5, false);
+    for (int32_t depth : {16, 24, 32}) {
+        DrawSurface picture;
+        ASSERT_TRUE(picture.create(50, 31, depth));
+        const uint32_t dark = picture.nativeColour(makeColour(40, 80, 120));
+        const uint32_t light = picture.nativeColour(makeColour(200, 160, 120));
+        Rect left{0, 0, 25, 31}, right{25, 0, 50, 31};
+        picture.rectFill(dark, &left);
+        picture.rectFill(light, &right);
+        ReducedPuzzle reduced;
+        ASSERT_TRUE(buildReducedPuzzle(model, &picture, 5, reduced));
+        const int bpp = depth / 8;
+        auto pixel = [&](int32_t x, int32_t y) {
+            uint32_t v = 0;
+            std::memcpy(&v, reduced.picture.row(y) + x * bpp, size_t(bpp));
+            return v;
+        };
+        EXPECT_EQ(pixel(0, 0), dark) << depth;
+        EXPECT_EQ(pixel(9, 6), light) << depth;  // the bottom row's cells are one pixel high
+        EXPECT_EQ(pixel(4, 0), dark) << depth;
+        EXPECT_EQ(pixel(5, 3), light) << depth;
+    }
+}
+
+// A piece's reduced place follows its full-size place at every rotation:
+// the cell grid of two pieces turned and moved as one group stays shared.
+TEST(ReducedPieces, PlacesOfATurnedGroupShareOneCellGrid) {
+    PuzzleModel model = cutSmallPuzzle(200, 150, 4, 3, 640, 480, 5, false);
+    ReducedPuzzle reduced;
+    ASSERT_TRUE(buildReducedPuzzle(model, nullptr, 4, reduced));
+    // Pieces 0 and 1 side by side in the picture, turned a quarter: piece 1
+    // lies below piece 0, by its home offset turned.
+    const Piece& a = model.piece(0);
+    const Piece& b = model.piece(1);
+    const int32_t dx = b.homeX - a.homeX;  // becomes a downward offset at rotation 1
+    for (int32_t ax : {101, 102, 103, 104}) {
+        const int32_t ay = 57;
+        // Rotation 1 maps home column c to row y + c and row r to x + h - 1 - r.
+        const int32_t bx = ax + (a.height - 1) - (b.height - 1) - (b.homeY - a.homeY);
+        const int32_t by = ay + dx;
+        const Point pa = reducedPlaceAt(a, reduced.pieces[0], 4, {0, 0}, ax, ay, 1);
+        const Point pb = reducedPlaceAt(b, reduced.pieces[1], 4, {0, 0}, bx, by, 1);
+        // Piece 1's first reduced column lands on piece 0's rows after the
+        // cells of piece 0 that lie before it.
+        EXPECT_EQ(pb.y - pa.y, reduced.pieces[1].homeX - reduced.pieces[0].homeX) << ax;
+        EXPECT_EQ((pa.x + reduced.pieces[0].height) - (pb.x + reduced.pieces[1].height),
+                  reduced.pieces[1].homeY - reduced.pieces[0].homeY)
+            << ax;
+    }
 }
 
 }  // namespace

@@ -385,18 +385,26 @@ TEST(ViewZoom, ZoomClickBringsThePointToTheCentreCtrlZoomsOut) {
     Fixture f;
     f.view.setScrollBounds({-1000, -1000, 1000, 1000});
     f.view.setTool(kToolZoom);
-    // Ctrl at x1: stays x1, the clicked point still comes to the centre.
+    // Ctrl at x1 goes on to x1/2; the clicked point comes to the centre.
+    Point clicked = f.view.windowToPlay(kView, Point{600, 400});
+    Point before = f.view.assemblyOffset();
     f.press({600, 400}, {.control = true});
     EXPECT_EQ(f.view.zoom(), 0);
-    EXPECT_EQ(f.view.assemblyOffset(), (Point{-200, -100}));
+    EXPECT_EQ(f.view.reduce(), 2);
+    Point after = f.view.assemblyOffset();
+    EXPECT_EQ(f.view.playToWindow(kView, Point{clicked.x + after.x - before.x, clicked.y + after.y - before.y}),
+              (Point{kW / 2, kH / 2}));
     EXPECT_EQ(f.sounds.played, (Sounds{kSoundZoomOut}));
+    f.press({400, 300});  // back to x1
+    EXPECT_EQ(f.view.reduce(), 1);
+    EXPECT_EQ(f.view.zoom(), 0);
 
     // Zooming in: the play point under (600, 400) shows at the centre.
-    const Point clicked = f.view.windowToPlay(kView, Point{600, 400});
-    const Point before = f.view.assemblyOffset();
+    clicked = f.view.windowToPlay(kView, Point{600, 400});
+    before = f.view.assemblyOffset();
     f.press({600, 400});
     EXPECT_EQ(f.view.zoom(), 1);
-    const Point after = f.view.assemblyOffset();
+    after = f.view.assemblyOffset();
     const Point moved{clicked.x + after.x - before.x, clicked.y + after.y - before.y};
     EXPECT_EQ(f.view.playToWindow(kView, moved), (Point{kW / 2, kH / 2}));
     EXPECT_EQ(f.sounds.played.back(), kSoundZoomIn);
@@ -680,4 +688,135 @@ TEST(ViewCommands, NothingHappensWithoutAPuzzle) {
     f.view.rightButton(kView, {100, 100}, {});
     ASSERT_EQ(f.platform.menusShown.size(), 1u);
     EXPECT_EQ(findMenuItem(f.platform.menusShown[0], menu_command::kSelectAll), nullptr);
+}
+
+// ---------------------------------------------------------------- zoom out
+
+namespace {
+
+// Every piece's place, rotation, list and group, to compare two games.
+std::vector<std::array<int32_t, 5>> snapshot(const PuzzleModel& m) {
+    std::vector<std::array<int32_t, 5>> out;
+    for (int32_t i = 0; i < m.pieceCount(); ++i) {
+        const ListId list = m.listOfPiece(i);
+        const int32_t g = m.findGroupOfPiece(list, i);
+        out.push_back({m.piece(i).x, m.piece(i).y, int32_t(list), g == kNone ? -1 : m.groupNode(g).firstMember,
+                       m.piece(i).rotation});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ViewZoomOut, DropAtAQuarterJoinsAndGivesTheModelOfTheSameDropAtX1) {
+    Fixture atOne, atQuarter;
+    atQuarter.view.zoomOutTo(4);
+    ASSERT_EQ(atQuarter.view.reduce(), 4);
+    EXPECT_EQ(atQuarter.settings.zoomShift, 0u);
+    // Window pixel w shows the middle of play-area cell -1200 + 4w (x) and
+    // -900 + 4w (y): the play area's centre stays at the window's centre.
+    EXPECT_EQ(atQuarter.view.windowToPlay(kView, Point{400, 300}), (Point{402, 302}));
+    const Point grab = atQuarter.view.playToWindow(kView, Point{86, 34});
+    EXPECT_EQ(grab, (Point{321, 233}));
+    // A press between pieces 0 and 1 picks nothing up.
+    atQuarter.press(atQuarter.view.playToWindow(kView, Point{74, 34}));
+    EXPECT_EQ(atQuarter.view.dragPiece(), kNone);
+    atQuarter.release(atQuarter.view.playToWindow(kView, Point{74, 34}));
+
+    atQuarter.press(grab);  // piece 1, at (80, 30)
+    EXPECT_EQ(atQuarter.view.dragPiece(), 1);
+    atQuarter.move({320, 234});
+    atQuarter.release({319, 234});  // pointer at (78, 38): the piece at (72, 34)
+    EXPECT_TRUE(atQuarter.sameGroup(ListId::Main, 0, 1));
+    EXPECT_EQ(atQuarter.at(1), (Point{70, 30}));
+
+    atOne.press({86, 34});
+    atOne.move({78, 38});
+    atOne.release({78, 38});
+    EXPECT_EQ(snapshot(atQuarter.model), snapshot(atOne.model));
+    EXPECT_EQ(atQuarter.view.assemblyOffset(), atOne.view.assemblyOffset());
+}
+
+TEST(ViewZoomOut, KeysStepThroughTheZoomsAndZeroFitsTheWholeTable) {
+    Fixture f;
+    const KeyFlags none;
+    f.view.keyDown(ViewKey::Minus, none);
+    EXPECT_EQ(f.view.reduce(), 2);
+    f.view.keyDown(ViewKey::Minus, none);
+    f.view.keyDown(ViewKey::Minus, none);
+    f.view.keyDown(ViewKey::Minus, none);  // x1/8 is the last step
+    EXPECT_EQ(f.view.reduce(), 8);
+    for (int i = 0; i < 4; ++i) f.view.keyDown(ViewKey::Plus, none);
+    EXPECT_EQ(f.view.reduce(), 1);
+    EXPECT_EQ(f.settings.zoomShift, 1u);  // through x1 on to x2
+    // Ctrl-click of the zoom tool goes on past x1.
+    f.view.setTool(kToolZoom);
+    f.view.mousePress(kView, {400, 300}, {false, true});
+    f.view.mousePress(kView, {400, 300}, {false, true});
+    EXPECT_EQ(f.view.reduce(), 2);
+
+    // One piece far out: "fit" shows it, the others and the picture's frame.
+    f.model.piece(47).x = 3000;  // moves keep pieces on the play area; scrolls need not
+    f.model.piece(47).y = 2000;
+    f.view.keyDown(ViewKey::Zero, none);
+    EXPECT_TRUE(f.view.fitted());
+    EXPECT_GE(f.view.reduce(), 4);  // about 3000 x 2000 pixels into 800 x 600
+    const Rect shown = f.view.visiblePlayArea();
+    EXPECT_EQ(shown.united(f.view.tableRect()), shown);
+
+    // The menu's Zoom popup offers the reduced zooms and checks Fit.
+    f.platform.menuAnswers.push_back(view_command::kZoomQuarter);
+    f.view.rightButton(kView, {10, 10}, none);
+    ASSERT_FALSE(f.platform.menusShown.empty());
+    const MenuItem* fit = findMenuItem(f.platform.menusShown.back(), view_command::kZoomFit);
+    ASSERT_NE(fit, nullptr);
+    EXPECT_TRUE(fit->checked);
+    EXPECT_EQ(f.view.reduce(), 4);
+    EXPECT_FALSE(f.view.fitted());
+}
+
+TEST(ViewZoomOut, FirstViewFitsOnlyATableLargerThanTheWindow) {
+    Fixture fits;
+    const Point before = fits.at(5);
+    fits.view.fitIfTableHidden();
+    EXPECT_EQ(fits.view.reduce(), 1);
+    EXPECT_EQ(fits.at(5), before);
+
+    Fixture large;
+    large.settings.zoomShift = 2;
+    large.model.piece(47).x = -1500;
+    large.model.piece(47).y = 900;
+    large.view.fitIfTableHidden();
+    EXPECT_GT(large.view.reduce(), 1);
+    EXPECT_EQ(large.settings.zoomShift, 0u);
+    const Rect shown = large.view.visiblePlayArea();
+    EXPECT_EQ(shown.united(large.view.tableRect()), shown);
+    EXPECT_EQ(large.document.changes, 0);  // opening is no change
+    EXPECT_EQ(large.at(47), (Point{-1500, 900}));  // nor a move
+}
+
+TEST(ViewZoomOut, WheelScrollsPanFollowsThePointerCtrlWheelZoomsAboutIt) {
+    Fixture f;
+    f.view.zoomOutTo(4);
+    const Point start = f.view.assemblyOffset();
+    f.view.wheelScroll(0, 10);  // ten window pixels down: forty play pixels
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{start.x, start.y - 40}));
+    f.view.wheelScroll(-3, 0);
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{start.x + 12, start.y - 40}));
+
+    f.view.panPress({100, 100});
+    f.view.panMove({105, 98});
+    f.view.panRelease();
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{start.x + 32, start.y - 48}));
+    f.view.panMove({200, 200});  // released: nothing more
+    EXPECT_EQ(f.view.assemblyOffset(), (Point{start.x + 32, start.y - 48}));
+
+    // The piece under the pointer stays under it through zooms in and out.
+    const Point pointer = f.view.playToWindow(kView, Point{f.at(20).x + 20, f.at(20).y + 20});
+    f.view.zoomAbout(pointer, 1);
+    EXPECT_EQ(f.view.reduce(), 2);
+    f.view.zoomAbout(pointer, 2);
+    EXPECT_EQ(f.settings.zoomShift, 1u);
+    f.view.mousePress(kView, pointer, {});
+    EXPECT_EQ(f.view.dragPiece(), 20);
 }

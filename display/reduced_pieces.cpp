@@ -1,0 +1,193 @@
+// Reduced copies of the picture and the piece masks for zoomed-out views.
+#include "display/reduced_pieces.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/named_mutex.h"
+#include "display/piece_renderer.h"
+#include "puzzle/piece_mask.h"
+
+namespace pavalo {
+namespace {
+
+// The sample point of cell `cell` along an axis of `size` pixels.
+inline int32_t samplePoint(int32_t cell, int32_t factor, int32_t size) {
+    return std::min(cell * factor + factor / 2, size - 1);
+}
+
+// The cells whose sample points lie in [from, from + length): [first, last).
+void cellsCovering(int32_t from, int32_t length, int32_t factor, int32_t size, int32_t& first,
+                   int32_t& last) {
+    const int32_t cells = ceilDivide(size, factor);
+    first = std::clamp(floorDivide(int64_t(from) - factor, factor), 0, cells);
+    while (first < cells && samplePoint(first, factor, size) < from) ++first;
+    last = first;
+    while (last < cells && samplePoint(last, factor, size) < from + length) ++last;
+}
+
+// Averages each factor x factor cell of 16-, 24- and 32-bit pictures channel
+// by channel; 8-bit pictures keep each cell's middle pixel (an average of
+// palette indices means nothing).
+void reduceInto(const DrawSurface& picture, int32_t factor, DrawSurface& out) {
+    const int32_t w = picture.width(), h = picture.height();
+    const int32_t rw = out.width(), rh = out.height();
+    const int bpp = picture.depth() / 8;
+    const bool is555 = picture.is555();
+    std::vector<uint32_t> sums(size_t(rw) * 4);
+    for (int32_t Y = 0; Y < rh; ++Y) {
+        uint8_t* dst = out.row(Y);
+        const int32_t y0 = Y * factor, y1 = std::min(h, y0 + factor);
+        if (bpp == 1) {
+            const uint8_t* src = picture.row(samplePoint(Y, factor, h));
+            for (int32_t X = 0; X < rw; ++X) dst[X] = src[samplePoint(X, factor, w)];
+            continue;
+        }
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* src = picture.row(y);
+            for (int32_t X = 0; X < rw; ++X) {
+                const int32_t x0 = X * factor, x1 = std::min(w, x0 + factor);
+                uint32_t* s = &sums[size_t(X) * 4];
+                if (bpp == 2) {
+                    for (int32_t x = x0; x < x1; ++x) {
+                        uint16_t v;
+                        std::memcpy(&v, src + 2 * x, 2);
+                        if (is555) {
+                            s[0] += v & 31, s[1] += (v >> 5) & 31, s[2] += (v >> 10) & 31;
+                        } else {
+                            s[0] += v & 31, s[1] += (v >> 5) & 63, s[2] += (v >> 11) & 31;
+                        }
+                    }
+                } else {
+                    const uint8_t* p = src + ptrdiff_t(x0) * bpp;
+                    for (int32_t x = x0; x < x1; ++x, p += bpp) s[0] += p[0], s[1] += p[1], s[2] += p[2];
+                }
+                s[3] += uint32_t(x1 - x0);
+            }
+        }
+        for (int32_t X = 0; X < rw; ++X) {
+            const uint32_t* s = &sums[size_t(X) * 4];
+            const uint32_t n = s[3], half = n / 2;  // pixels summed over the cell's rows
+            const uint32_t a = (s[0] + half) / n, b = (s[1] + half) / n, c = (s[2] + half) / n;
+            if (bpp == 2) {
+                const uint16_t v = is555 ? uint16_t(0x8000 | a | b << 5 | c << 10) : uint16_t(a | b << 5 | c << 11);
+                std::memcpy(dst + 2 * X, &v, 2);
+            } else {
+                uint8_t* d = dst + ptrdiff_t(X) * bpp;
+                d[0] = uint8_t(a), d[1] = uint8_t(b), d[2] = uint8_t(c);
+                if (bpp == 4) d[3] = 0;
+            }
+        }
+    }
+}
+
+// The reduced shape of one piece: the cells whose sample points its mask
+// covers, and as its outline the shape's cells that touch a cell outside it.
+void reducePiece(const Piece& full, int32_t factor, int32_t pictureWidth, int32_t pictureHeight,
+                 std::vector<uint8_t>& decoded, std::vector<uint8_t>& cells, Piece& out) {
+    out = Piece{};
+    int32_t x0, x1, y0, y1;
+    cellsCovering(full.homeX, full.width, factor, pictureWidth, x0, x1);
+    cellsCovering(full.homeY, full.height, factor, pictureHeight, y0, y1);
+    if (x1 <= x0 || y1 <= y0) return;
+    decoded = decodePieceMask(full.mask, full.width, full.height, 1);
+    const int32_t w = x1 - x0, h = y1 - y0;
+    cells.assign(size_t(w) * size_t(h), 0);
+    bool any = false;
+    for (int32_t r = 0; r < h; ++r) {
+        const int32_t my = samplePoint(y0 + r, factor, pictureHeight) - full.homeY;
+        const uint8_t* row = decoded.data() + size_t(my) * size_t(full.width);
+        for (int32_t c = 0; c < w; ++c) {
+            const int32_t mx = samplePoint(x0 + c, factor, pictureWidth) - full.homeX;
+            const uint8_t on = row[mx];
+            cells[size_t(r) * size_t(w) + size_t(c)] = on;
+            any = any || on;
+        }
+    }
+    if (!any) return;
+    auto at = [&](int32_t c, int32_t r) {
+        return c >= 0 && r >= 0 && c < w && r < h && cells[size_t(r) * size_t(w) + size_t(c)] != 0;
+    };
+    out.homeX = x0;
+    out.homeY = y0;
+    out.width = w;
+    out.height = h;
+    out.mask = encodePieceMask(w, h, [&](int c, int r) { return at(c, r); });
+    out.outline = encodePieceMask(w, h, [&](int c, int r) {
+        return at(c, r) && !(at(c - 1, r) && at(c + 1, r) && at(c, r - 1) && at(c, r + 1));
+    });
+}
+
+}  // namespace
+
+size_t ReducedPuzzle::bytes() const {
+    size_t n = picture.hasPixels() ? size_t(picture.pitch()) * size_t(picture.height()) : 0;
+    n += pieces.capacity() * sizeof(Piece);
+    for (const Piece& p : pieces) n += p.mask.capacity() + p.outline.capacity() + p.renderCache.capacity();
+    return n;
+}
+
+void refreshReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
+    if (reduced.factor < 2 || !picture.hasPixels()) return;
+    const int32_t rw = ceilDivide(picture.width(), reduced.factor), rh = ceilDivide(picture.height(), reduced.factor);
+    if (!reduced.picture.hasPixels() || reduced.picture.width() != rw || reduced.picture.height() != rh) {
+        if (!reduced.picture.createLike(picture, rw, rh)) return;
+    }
+    if (picture.depth() == 8) reduced.picture.copyPaletteFrom(picture, false);
+    reduceInto(picture, reduced.factor, reduced.picture);
+}
+
+bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, int32_t factor, ReducedPuzzle& out) {
+    out.pieces.clear();
+    out.picture.releasePixels();
+    out.factor = 0;
+    out.shadesDepth = 0;
+    if (factor < 2) return false;
+    const DrawSurface* source = picture && picture->hasPixels() ? picture : nullptr;
+    NamedLock lock(NamedMutex::PIECE);
+    const PuzzleGeometry& g = model.geometry();
+    const int32_t pw = g.pictureWidth > 0 ? g.pictureWidth : (source ? source->width() : 0);
+    const int32_t ph = g.pictureHeight > 0 ? g.pictureHeight : (source ? source->height() : 0);
+    if (pw <= 0 || ph <= 0) return false;
+    out.factor = factor;
+    out.pictureWidth = pw;
+    out.pictureHeight = ph;
+    out.pieces.resize(size_t(model.pieceCount()));
+    std::vector<uint8_t> decoded, cells;
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        const Piece& p = model.piece(i);
+        // A piece whose box leaves the picture (never cut so) gets no cells.
+        if (p.homeX < 0 || p.homeY < 0 || p.width <= 0 || p.height <= 0 || p.homeX + p.width > pw ||
+            p.homeY + p.height > ph)
+            continue;
+        reducePiece(p, factor, pw, ph, decoded, cells, out.pieces[size_t(i)]);
+    }
+    if (source) refreshReducedPicture(*source, out);
+    // The draw lists come with the shaded colours, so only with a picture.
+    out.shadesDepth = buildOutlineShades(out.pieces, out.picture.hasPixels() ? &out.picture : nullptr);
+    return true;
+}
+
+Point reducedPlaceAt(const Piece& full, const Piece& small, int32_t factor, Point origin, int32_t x, int32_t y,
+                     int32_t rotation) {
+    // The picture's part covered by the reduced box, in the full mask's
+    // coordinates: columns c0..c1 and rows r0..r1, inclusive.
+    const int32_t c0 = small.homeX * factor - full.homeX, c1 = (small.homeX + small.width) * factor - full.homeX - 1;
+    const int32_t r0 = small.homeY * factor - full.homeY, r1 = (small.homeY + small.height) * factor - full.homeY - 1;
+    const int32_t w = full.width, h = full.height;
+    int64_t left, top;
+    switch (rotation & 3) {
+        case 0: left = int64_t(x) + c0, top = int64_t(y) + r0; break;
+        case 1: left = int64_t(x) + h - 1 - r1, top = int64_t(y) + c0; break;
+        case 2: left = int64_t(x) + w - 1 - c1, top = int64_t(y) + h - 1 - r1; break;
+        default: left = int64_t(x) + r0, top = int64_t(y) + w - 1 - c1; break;
+    }
+    return {floorDivide(left - origin.x, factor), floorDivide(top - origin.y, factor)};
+}
+
+Point reducedPlace(const Piece& full, const Piece& small, int32_t factor, Point origin) {
+    return reducedPlaceAt(full, small, factor, origin, full.x, full.y, full.rotation);
+}
+
+}  // namespace pavalo
