@@ -36,6 +36,8 @@ const std::deque<HttpChunk> kNoChunks;
 
 HttpDownloader::HttpDownloader(std::string url, bool useProxy, std::string proxy, HttpLimits limits)
     : url_(std::move(url)), useProxy_(useProxy), proxy_(std::move(proxy)), limits_(limits) {
+    // The byte counter is 32 bits wide.
+    limits_.maxBytes = std::min<uint64_t>(limits_.maxBytes, UINT32_MAX);
     if (url_.empty() || (useProxy_ && proxy_.empty())) return;
     if (!hasWebScheme(url_)) {
         // Refused before any connection: only web addresses are fetched.

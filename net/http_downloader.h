@@ -44,7 +44,7 @@ struct HttpChunk {
 };
 
 struct HttpLimits {
-    uint64_t maxBytes = 64u << 20;  // larger bodies fail with kHttpReadFailed
+    uint64_t maxBytes = 64u << 20;  // larger bodies fail with kHttpReadFailed (at most 4 GB - 1)
     long maxRedirects = 5;
     long connectTimeoutSeconds = 15;  // no connection within this: kHttpOpenFailed
     long stallTimeoutSeconds = 30;    // nothing received for this long: fails
