@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "common/file_io.h"
+#include "net/lobby_connection.h"
 #include "net/lobby_protocol.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 
 namespace pavalo::net {
 namespace {
@@ -205,6 +213,77 @@ TEST(LobbyProtocol, LobbyAddressIsHostAndPort) {
         EXPECT_FALSE(parseLobbyAddress(bad, why).has_value()) << bad;
         EXPECT_FALSE(why.empty()) << bad;
     }
+}
+
+// A raw client socket, for sending what no LobbyConnection would.
+int rawClient(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    return fd;
+}
+
+TEST(LobbyConnection, CarriesMessagesBothWaysOverLoopback) {
+    std::string why;
+    auto listener = LobbyListener::listen("127.0.0.1", 0, why);
+    ASSERT_TRUE(listener) << why;
+    auto game = LobbyConnection::connect({"127.0.0.1", listener->port()}, 2000, why);
+    ASSERT_TRUE(game) << why;
+    auto lobby = listener->accept(2000);
+    ASSERT_TRUE(lobby);
+
+    LobbyMessage m;
+    ASSERT_TRUE(game->send(lobbyPropertyRequest(0), why));
+    ASSERT_EQ(lobby->receive(m, 2000, why), LobbyConnection::Received::Message) << why;
+    EXPECT_EQ(m, lobbyPropertyRequest(0));
+    ASSERT_TRUE(lobby->send(lobbyPropertyResponse(0, sampleSettings()), why));
+    ASSERT_TRUE(lobby->send(lobbyStatusQuery(), why));
+    ASSERT_EQ(game->receive(m, 2000, why), LobbyConnection::Received::Message) << why;
+    EXPECT_EQ(m.settings, sampleSettings());
+    ASSERT_EQ(game->receive(m, 2000, why), LobbyConnection::Received::Message) << why;
+    EXPECT_EQ(m.type, kLobbyStatusQuery);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(game->receive(m, 100, why), LobbyConnection::Received::Timeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+
+    lobby.reset();
+    EXPECT_EQ(game->receive(m, 2000, why), LobbyConnection::Received::Closed);
+    EXPECT_EQ(why, "the lobby closed the connection");
+}
+
+TEST(LobbyConnection, ReportsGarbageCutFramesAndAMissingLobby) {
+    std::string why;
+    auto listener = LobbyListener::listen("127.0.0.1", 0, why);
+    ASSERT_TRUE(listener) << why;
+    LobbyMessage m;
+
+    const int garbage = rawClient(listener->port());
+    auto side = listener->accept(2000);
+    ASSERT_TRUE(side);
+    const std::string text = "GET / HTTP/1.0\r\n\r\n";
+    ASSERT_EQ(::send(garbage, text.data(), text.size(), 0), ssize_t(text.size()));
+    EXPECT_EQ(side->receive(m, 2000, why), LobbyConnection::Received::Error);
+    EXPECT_NE(why.find("bytes (allowed: 4 to 4096)"), std::string::npos) << why;
+    EXPECT_FALSE(side->send(lobbyStatusQuery(), why));
+    ::close(garbage);
+
+    const int cut = rawClient(listener->port());
+    side = listener->accept(2000);
+    ASSERT_TRUE(side);
+    const auto frame = encodeLobbyFrame(lobbyStatusReply(sampleStatus()));
+    ASSERT_EQ(::send(cut, frame.data(), 30, 0), 30);
+    ::close(cut);
+    EXPECT_EQ(side->receive(m, 2000, why), LobbyConnection::Received::Error);
+    EXPECT_EQ(why, "the lobby closed the connection in the middle of a message");
+
+    const uint16_t port = listener->port();
+    listener.reset();
+    EXPECT_FALSE(LobbyConnection::connect({"127.0.0.1", port}, 2000, why));
+    EXPECT_NE(why.find("cannot connect to the lobby"), std::string::npos) << why;
 }
 
 }  // namespace
