@@ -136,6 +136,17 @@ LobbyMessage lobbyStatusReply(LobbyStatus status) {
     return m;
 }
 
+LobbyStatus lobbyStatusOf(uint32_t gameType, uint32_t pieces, uint32_t finishedPieces, const PlayerTable& players,
+                          const std::function<PlayerDataBytes(uint32_t dpid)>& dataOf) {
+    LobbyStatus st;
+    st.gameType = gameType;
+    st.pieces = pieces;
+    st.finishedPieces = finishedPieces;
+    for (int slot = 0; slot < kPlayerSlots; ++slot)
+        if (players.inUse[slot] & 1) st.players.push_back(dataOf(players.dpid[slot]));
+    return st;
+}
+
 std::vector<uint8_t> encodeLobbyMessage(const LobbyMessage& m) {
     ByteWriter w;
     w.u32(m.type);

@@ -28,12 +28,14 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "net/tables.h"
 #include "net/wire.h"
 
 namespace pavalo::net {
@@ -97,6 +99,11 @@ LobbyMessage lobbyPropertyResponse(uint32_t requestId, std::optional<LobbyGameSe
                                    uint32_t result = 0x80004005);
 LobbyMessage lobbyStatusQuery();
 LobbyMessage lobbyStatusReply(LobbyStatus status);
+
+// What the host tells the lobby: one player data record per in-use slot of
+// the player table, in slot order, each read through `dataOf(dpid)`.
+LobbyStatus lobbyStatusOf(uint32_t gameType, uint32_t pieces, uint32_t finishedPieces, const PlayerTable& players,
+                          const std::function<PlayerDataBytes(uint32_t dpid)>& dataOf);
 
 // The message's bytes. Texts and lists beyond their limits are cut to fit.
 std::vector<uint8_t> encodeLobbyMessage(const LobbyMessage& message);

@@ -104,6 +104,27 @@ TEST(LobbyProtocol, MessagesHaveTheirLayouts) {
     EXPECT_FALSE(partial.complete());
 }
 
+TEST(LobbyProtocol, StatusListsInUseSlotsInSlotOrder) {
+    PlayerTable table;
+    table.inUse[0] = table.inUse[3] = table.inUse[7] = 1;
+    table.dpid = {101, 0, 0, 104, 0, 0, 0, 108};
+    table.dpid[5] = 106;  // a free slot's stale id is not listed
+    const LobbyStatus st = lobbyStatusOf(2, 500, 123, table, [](uint32_t id) {
+        PlayerData d;
+        d.piecesPlaced = id;
+        d.state = 4;
+        return d.encode();
+    });
+    ASSERT_EQ(st.players.size(), 3u);
+    const std::vector<uint32_t> placed{101, 104, 108};
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(PlayerData::decode(st.players[i]).piecesPlaced, placed[i]);
+    const auto bytes = encodeLobbyMessage(lobbyStatusReply(st));
+    EXPECT_EQ(loadU32(&bytes[4]), 40u + 16u * 2);
+    EXPECT_EQ(loadU32(&bytes[8]), 2u);
+    EXPECT_EQ(loadU32(&bytes[12]), 500u);
+    EXPECT_EQ(loadU32(&bytes[16]), 123u);
+}
+
 TEST(LobbyProtocol, DecoderRefusesWhatDoesNotFit) {
     const auto response = encodeLobbyMessage(lobbyPropertyResponse(0, sampleSettings()));
     const auto reply = encodeLobbyMessage(lobbyStatusReply(sampleStatus()));
