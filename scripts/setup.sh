@@ -14,8 +14,8 @@ PACKAGES=(
   qt6-base-dev xvfb xauth
   # sound effects, music (MIDI through a General-MIDI soundfont) and CD audio
   libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev
-  # network sessions
-  libenet-dev
+  # network sessions, and the HTTP picture download
+  libenet-dev libcurl4-openssl-dev
   # movies
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   # checks of the install: desktop entry, AppStream metadata, file types,
