@@ -747,7 +747,8 @@ private slots:
         startGame();
         const QSize windowed(1280, 800), screen = app_->window().screen()->size();
         QVERIFY(screen.width() < 1100);  // the box below lies beyond it
-        const MenuItem* entry = findMenuItem(frame().paletteMenu(), mc::kFullScreen);
+        const std::vector<MenuItem> menu = frame().paletteMenu();
+        const MenuItem* entry = findMenuItem(menu, mc::kFullScreen);
         QVERIFY(entry);
         QCOMPARE(entry->shortcut, std::string("F11"));
         QVERIFY(!entry->checked);
