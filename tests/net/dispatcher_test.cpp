@@ -226,6 +226,27 @@ TEST(Senders, CompetitiveTypeSendsNothingAndPlaysLocally) {
     for (const Envelope& e : hub.log) ADD_FAILURE() << "sent " << messageName(e.id());
 }
 
+TEST(Results, RepeatOfAGuaranteedTurnDoesNotTurnAgain) {
+    Hub hub(2, grid(4, 4));
+    HubMachine& a = hub.at(1);
+    GameMessage m;
+    m.id = kMsgRotatePiece;
+    m.piece = 3;
+    m.player = hub.at(2).id();
+    const std::vector<uint8_t> bytes = encodeMessage(m);
+    for (uint32_t flags : {1u, 3u}) {  // the delivery, then its repeat
+        QueueEntry q;
+        q.flags = flags;
+        q.from = kServerPlayer;
+        q.to = a.id();
+        q.data = bytes;
+        q.size = uint32_t(bytes.size());
+        a.inbox.push_back(q);
+    }
+    a.dispatcher.dispatch(false);
+    EXPECT_EQ(a.model.piece(3).rotation, 1);
+}
+
 TEST(HostChecks, ForgedPlayersForeignPiecesAndResultsFromPlayersAreDropped) {
     Hub hub(2, grid(5, 5));
     HubMachine& a = hub.at(1);
