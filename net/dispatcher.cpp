@@ -155,7 +155,9 @@ int Dispatcher::dispatch(bool serverMode) {
     QueueEntry entry;
     int index = -1;
     while (c_.port.take(serverMode, entry, index)) {
-        handle(entry.data, entry.from, entry.to);
+        // A repeat of a guaranteed delivery was handled when it first came;
+        // results are absolute but turns are not, so a repeat is passed by.
+        if (!(entry.flags & 2)) handle(entry.data, entry.from, entry.to);
         c_.port.finish(index);
         ++n;
     }
@@ -272,10 +274,12 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             return;
         case kMsgRequestRotate: arbitrateRotate(m, from, slot); return;
         case kMsgRequestSelection:
+            if (lateSerial(m)) return;
             selectionLetGo_[size_t(slot)] = false;
             arbitrateSelection(m, slot);
             return;
         case kMsgUnselectPieces:
+            lateSerial(m);
             selectionLetGo_[size_t(slot)] = false;
             relay(m, true);
             return;
@@ -292,6 +296,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
         case kMsgSolveSelected: relay(m, true); return;
         case kMsgIntoSortingBox:
         case kMsgSolveInBox:
+            lateSerial(m);
             if (anyHeldByOther(m.pieces, slot)) {
                 refuse();
                 return;
@@ -308,6 +313,15 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
         case kMsgRotateInBox: relay(m, true); return;
         default: refuse(); return;  // results are not requests
     }
+}
+
+// Notes the serial of a player's request; true when a newer one was heard
+// before (a resend of the newest one is not late: its answer may be lost).
+bool Dispatcher::lateSerial(const GameMessage& m) {
+    uint32_t& newest = newestSerial_[m.player];
+    if (m.serial < newest) return true;
+    newest = m.serial;
+    return false;
 }
 
 void Dispatcher::arbitratePickup(const GameMessage& m, int slot) {

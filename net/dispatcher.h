@@ -26,6 +26,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -176,6 +177,14 @@ private:
     // Per slot: the player's selection was let go (DROPSELECTED) and no
     // hold was asked for since; its moves are late ones. Guarded by PIECEMutex.
     std::array<bool, kPlayerSlots> selectionLetGo_{};
+    // Per player: the newest request serial heard. A selection request
+    // with an older serial is a late copy (requests go unguaranteed and
+    // may come after the unselect or request that followed them); granting
+    // it would give the player holds it does not know of, and its next
+    // selection moves would drag them along everywhere but on its own
+    // machine. Guarded by PIECEMutex.
+    std::map<uint32_t, uint32_t> newestSerial_;
+    bool lateSerial(const GameMessage& m);
 };
 
 }  // namespace pavalo::net

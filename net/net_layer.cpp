@@ -152,6 +152,10 @@ void NetLayer::closeSession() {
     if (session_) session_->close();
     session_.reset();
     sessionOpen_ = false;
+    {
+        std::lock_guard d(deliveriesMutex_);
+        deliveries_.clear();
+    }
     std::lock_guard lock(tableMutex_);
     players_.clear();
 }
@@ -218,7 +222,7 @@ int NetLayer::send(uint32_t from, uint32_t to, uint32_t flags, std::span<const u
     if (data.size() < kMinMessageSize || data.size() > kMaxMessageSize) return 0;
     if (!sessionOpen_ || !session_) {
         std::vector<uint8_t> copy(data.begin(), data.end());
-        if (to == localPlayerId_ || to == kAllPlayers) completeWaiter(messageId(copy), to, copy);
+        if (to == localPlayerId_ || to == kAllPlayers) completeWaiter(messageId(copy), from, 0, copy);
         putIncoming(from, to, std::move(copy));
         if (hooks_.postNetMessage) hooks_.postNetMessage();
         return 1;
@@ -290,8 +294,7 @@ int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> 
     {
         std::lock_guard lock(waiterMutex_);
         if (waitEvent_) return 0;
-        awaitedId_ = awaitedId;
-        waitEvent_ = std::make_shared<Event>(true, false);
+        armWaiter(awaitedId);
     }
     (void)flags;  // the request goes without guarantee; the resends cover it
     return waitArmed(to, false, data, retry, limitMs);
@@ -302,8 +305,7 @@ int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bo
     {
         std::lock_guard lock(waiterMutex_);
         if (waitEvent_) return 0;
-        awaitedId_ = awaitedId;
-        waitEvent_ = std::make_shared<Event>(true, false);
+        armWaiter(awaitedId);
     }
     uint8_t header[4];
     storeU32(header, id);
@@ -378,8 +380,23 @@ std::vector<uint8_t> NetLayer::reply() const {
     return reply_;
 }
 
-void NetLayer::completeWaiter(uint16_t id, uint32_t, const std::vector<uint8_t>& data) {
+// Called with waiterMutex_ held.
+void NetLayer::armWaiter(uint16_t awaitedId) {
+    awaitedId_ = awaitedId;
+    waitFloor_.clear();
+    {
+        std::lock_guard d(deliveriesMutex_);
+        for (const auto& [from, seen] : deliveries_) waitFloor_[from] = seen.newest;
+    }
+    waitEvent_ = std::make_shared<Event>(true, false);
+}
+
+void NetLayer::completeWaiter(uint16_t id, uint32_t from, uint16_t token, const std::vector<uint8_t>& data) {
     std::lock_guard lock(waiterMutex_);
+    if (waitEvent_ && awaitedId_ == id && token != 0) {
+        auto floor = waitFloor_.find(from);
+        if (floor != waitFloor_.end() && int16_t(uint16_t(token - floor->second)) <= 0) return;
+    }
     if (waitEvent_ && awaitedId_ == id) {
         reply_ = data;
         waitEvent_->set();
@@ -439,7 +456,7 @@ bool movement(const std::vector<uint8_t>& m) {
 }
 }  // namespace
 
-void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data) {
+void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data, bool repeat) {
     NamedLock lock(NamedMutex::INMSG);
     int slot = -1;
     for (int i = 0; i < kIncomingEntries && slot < 0; ++i)
@@ -460,7 +477,7 @@ void NetLayer::putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data
     {
         QueueEntry& e = inQueue_[slot];
         e = QueueEntry{};
-        e.flags = 1;
+        e.flags = repeat ? 3 : 1;
         e.size = uint32_t(data.size());
         e.from = from;
         e.to = to;
@@ -514,11 +531,41 @@ void NetLayer::handleGameMessage(uint32_t from, uint32_t to, std::vector<uint8_t
             uint32_t me = to != kAllPlayers ? to : localPlayerId_.load();
             sendRaw(me, from, false, ack);
             ++acksSent_;
+            // Acknowledged and queued every time, but marked as a repeat:
+            // the dispatcher leaves it alone (a doubled turn would turn
+            // twice) and it never answers a wait (it may be a late copy of
+            // an earlier answer).
+            if (!firstDelivery(from, uint16_t(token >> 16))) {
+                putIncoming(from, to, std::move(data), true);
+                if (!serverThread && hooks_.postNetMessage) hooks_.postNetMessage();
+                return;
+            }
         }
     }
     putIncoming(from, to, data);
-    completeWaiter(id, to, data);
+    completeWaiter(id, from, uint16_t(token >> 16), data);
     if (!serverThread && hooks_.postNetMessage) hooks_.postNetMessage();
+}
+
+bool NetLayer::firstDelivery(uint32_t from, uint16_t token) {
+    std::lock_guard lock(deliveriesMutex_);
+    Deliveries& d = deliveries_[from];
+    if (d.seen[token]) return false;
+    d.seen[token] = true;
+    d.order.push_back(token);
+    if (d.order.size() > kRememberedTokens) {
+        d.seen[d.order.front()] = false;
+        d.order.pop_front();
+    }
+    if (d.order.size() == 1 || int16_t(uint16_t(token - d.newest)) > 0) d.newest = token;
+    return true;
+}
+
+// A sender that left (or a host that handed over) starts a new run of
+// tokens that must not be taken for copies of the old one's.
+void NetLayer::forgetDeliveries(uint32_t from) {
+    std::lock_guard lock(deliveriesMutex_);
+    deliveries_.erase(from);
 }
 
 void NetLayer::recordAck(uint32_t from, uint32_t token) {
@@ -536,6 +583,8 @@ void NetLayer::recordAck(uint32_t from, uint32_t token) {
 }
 
 void NetLayer::playerLeft(uint32_t id) {
+    forgetDeliveries(id);
+    forgetDeliveries(kServerPlayer);
     int slot;
     {
         std::lock_guard t(tableMutex_);

@@ -17,7 +17,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -56,7 +58,7 @@ inline constexpr const char* kMsgCannotCreateSession = "Unable to create a netwo
 inline constexpr const char* kMsgCannotCreatePlayer = "Unable to create a network player";
 
 struct QueueEntry {
-    uint32_t flags = 0;  // bit 0: in use
+    uint32_t flags = 0;  // bit 0: in use; in queue, bit 1: a repeat of a delivery already queued
     uint32_t size = 0;
     uint32_t to = 0;
     uint32_t from = 0;
@@ -167,8 +169,14 @@ private:
     uint32_t now() const;
     int sendRaw(uint32_t from, uint32_t to, bool guaranteed, std::span<const uint8_t> data);
     void enqueueAcknowledged(uint32_t from, uint32_t to, std::span<const uint8_t> data);
-    void putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data);
-    void completeWaiter(uint16_t id, uint32_t to, const std::vector<uint8_t>& data);
+    void putIncoming(uint32_t from, uint32_t to, std::vector<uint8_t> data, bool repeat = false);
+    void completeWaiter(uint16_t id, uint32_t from, uint16_t token, const std::vector<uint8_t>& data);
+    // Records a guaranteed message's delivery token; false when that sender's
+    // message with this token came before (a resend whose acknowledgement
+    // was lost, or a copy the link doubled).
+    bool firstDelivery(uint32_t from, uint16_t token);
+    void armWaiter(uint16_t awaitedId);
+    void forgetDeliveries(uint32_t from);
     int waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs = 0);
     void handleGameMessage(uint32_t from, uint32_t to, std::vector<uint8_t> data, bool serverThread);
     void recordAck(uint32_t from, uint32_t token);
@@ -206,8 +214,23 @@ private:
     std::atomic<uint64_t> droppedIncoming_{0};
     uint32_t lastResendPass_ = 0;
 
+    // The delivery tokens taken from each sender, the oldest forgotten once
+    // kRememberedTokens are kept, and the newest in sending order.
+    struct Deliveries {
+        std::vector<bool> seen = std::vector<bool>(65536);
+        std::deque<uint16_t> order;
+        uint16_t newest = 0;
+    };
+    static constexpr size_t kRememberedTokens = 16384;
+    std::mutex deliveriesMutex_;
+    std::map<uint32_t, Deliveries> deliveries_;
+
     mutable std::mutex waiterMutex_;
     uint16_t awaitedId_ = 0;
+    // The newest token of each sender when the wait began: a guaranteed
+    // answer must be newer, since an older one was sent before the request
+    // could have arrived (a late copy of an earlier answer).
+    std::map<uint32_t, uint16_t> waitFloor_;
     std::shared_ptr<Event> waitEvent_;
     std::vector<uint8_t> reply_;
 

@@ -102,6 +102,15 @@ TEST(Arbitration, SelectionStopsAt128AndAllHeldGetsEmptyReplyToRequesterOnly) {
     EXPECT_EQ(b.holderTable.holderOf(127, b.table), b.table.slotOf(a.id(), false));
     EXPECT_EQ(b.holderTable.holderOf(128, b.table), kNoSlot);
 
+    // The player's own selection: the filter stops at 128 before sending.
+    hub.log.clear();
+    std::vector<int32_t> wanted;
+    for (int32_t p = 128; p < 240; ++p) wanted.push_back(p);
+    const auto selected = b.senders.requestSelection(ListId::Main, wanted);
+    EXPECT_EQ(selected.size(), 112u);
+    EXPECT_TRUE(b.model.isSelected(ListId::Main, 128));
+    EXPECT_FALSE(a.model.isSelected(ListId::Main, 128));
+
     // B asks for pieces A holds: a 20-byte empty reply to B alone.
     hub.log.clear();
     req.player = b.id();
@@ -116,14 +125,14 @@ TEST(Arbitration, SelectionStopsAt128AndAllHeldGetsEmptyReplyToRequesterOnly) {
     EXPECT_FALSE(replies[0].guaranteed);
     EXPECT_EQ(decode(replies[0])->serial, 5u);
 
-    // The player's own selection: the filter stops at 128 before sending.
+    // A late copy of an older request of B's (serial 4 after 5) is not
+    // answered, even for pieces B holds.
     hub.log.clear();
-    std::vector<int32_t> wanted;
-    for (int32_t p = 128; p < 240; ++p) wanted.push_back(p);
-    const auto selected = b.senders.requestSelection(ListId::Main, wanted);
-    EXPECT_EQ(selected.size(), 112u);
-    EXPECT_TRUE(b.model.isSelected(ListId::Main, 128));
-    EXPECT_FALSE(a.model.isSelected(ListId::Main, 128));
+    req.serial = 4;
+    req.pieces = {200, 201};
+    b.dispatcher.send(req, b.id(), kServerPlayer, false);
+    hub.pump();
+    EXPECT_TRUE(hub.sent(kMsgSelectPieces).empty());
 }
 
 TEST(ServerDrop, JoinWithTwoNeighboursBroadcastsBothGroupsAndNoPlainDrop) {
@@ -224,6 +233,27 @@ TEST(Senders, CompetitiveTypeSendsNothingAndPlaysLocally) {
     a.senders.sendUnselect(ListId::Main, -1);
     hub.pump();
     for (const Envelope& e : hub.log) ADD_FAILURE() << "sent " << messageName(e.id());
+}
+
+TEST(Results, RepeatOfAGuaranteedTurnDoesNotTurnAgain) {
+    Hub hub(2, grid(4, 4));
+    HubMachine& a = hub.at(1);
+    GameMessage m;
+    m.id = kMsgRotatePiece;
+    m.piece = 3;
+    m.player = hub.at(2).id();
+    const std::vector<uint8_t> bytes = encodeMessage(m);
+    for (uint32_t flags : {1u, 3u}) {  // the delivery, then its repeat
+        QueueEntry q;
+        q.flags = flags;
+        q.from = kServerPlayer;
+        q.to = a.id();
+        q.data = bytes;
+        q.size = uint32_t(bytes.size());
+        a.inbox.push_back(q);
+    }
+    a.dispatcher.dispatch(false);
+    EXPECT_EQ(a.model.piece(3).rotation, 1);
 }
 
 TEST(HostChecks, ForgedPlayersForeignPiecesAndResultsFromPlayersAreDropped) {

@@ -377,6 +377,14 @@ TEST(AcknowledgedDelivery, MessageResentBeforeItsAckArrivesIsHandledTwice) {
     ASSERT_EQ(a->layer.send(a->layer.localPlayerId(), kServerPlayer, 1, message(kChat, 5)), 1);
     // The acknowledgement is lost, so Ann sends it again after a second.
     EXPECT_TRUE(waitUntil([&] { return host->countHandled(kChat, true) == 2; }, 3000));
+    {
+        // The second copy is marked as a repeat, so that the game's
+        // dispatcher passes it by.
+        std::lock_guard l(host->m);
+        ASSERT_EQ(host->serverHandled.size(), 2u);
+        EXPECT_EQ(host->serverHandled[0].flags & 2, 0u);
+        EXPECT_EQ(host->serverHandled[1].flags & 2, 2u);
+    }
     link.setFaults({});
     EXPECT_TRUE(waitUntil([&] { return a->layer.outgoingCount() == 0; }, 3000));
     EXPECT_EQ(host->valuesHandled(kChat, true), std::set<uint32_t>{5});
