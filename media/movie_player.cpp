@@ -108,6 +108,9 @@ struct MovieDecoder::State {
     AVCodecContext* audio = nullptr;
     AVFrame* audioFrame = nullptr;
     SwrContext* resampler = nullptr;
+    // The sound frames the resampler was made for; a damaged stream can
+    // change them mid-way, and the resampler is then made again.
+    int resamplerFormat = -1, resamplerRate = 0, resamplerChannels = 0;
     AVRational audioTimeBase{1, 1};
     int64_t videoStartUs = 0;     // the video stream's first time: 0 on the loop clock
     int64_t nextAudioUs = -1;     // where the next block without a timestamp goes
@@ -241,7 +244,12 @@ bool MovieDecoder::soundEnabled() const { return s_ && s_->sound; }
 void MovieDecoder::pushSound() {
     State& s = *s_;
     const AVFrame* f = s.audioFrame;
-    if (!s.sound || f->nb_samples <= 0 || f->sample_rate <= 0 || f->ch_layout.nb_channels <= 0) return;
+    if (!s.sound || f->nb_samples <= 0 || f->sample_rate <= 0 || f->ch_layout.nb_channels <= 0 || !f->extended_data ||
+        !f->extended_data[0])
+        return;
+    if (s.resampler && (f->format != s.resamplerFormat || f->sample_rate != s.resamplerRate ||
+                        f->ch_layout.nb_channels != s.resamplerChannels))
+        swr_free(&s.resampler);
     if (!s.resampler) {
         AVChannelLayout in{}, out{};
         if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
@@ -259,6 +267,9 @@ void MovieDecoder::pushSound() {
             s.sound = nullptr;
             return;
         }
+        s.resamplerFormat = f->format;
+        s.resamplerRate = f->sample_rate;
+        s.resamplerChannels = f->ch_layout.nb_channels;
     }
     const int capacity = swr_get_out_samples(s.resampler, f->nb_samples);
     if (capacity <= 0) return;
