@@ -369,7 +369,7 @@ TEST(Session, HostsLeavingOneAfterAnotherHandTheSessionOnEachTime) {
     host->session.close();
     ASSERT_TRUE(waitUntil([&] { return a->session.isHost(); }, 5000));
     ASSERT_EQ(a->session.createPlayer("TavornTesselServerPlayer", {}, kPlayerServer, &a->serverEvent), kServerPlayer);
-    ASSERT_TRUE(waitUntil([&] { return b->session.hasPlayer(kServerPlayer) && c->session.hasPlayer(kServerPlayer); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return b->session.hasPlayer(kServerPlayer) && c->session.hasPlayer(kServerPlayer); }, 8000));
     // The second host leaves too: the next earliest player takes over.
     a->session.close();
     ASSERT_TRUE(waitUntil([&] { return b->session.isHost(); }, 5000));
