@@ -25,7 +25,7 @@ using testing::encodeLosslessWebp;
 using testing::encodeLossyWebp;
 using testing::encodePng;
 using testing::encodeRgbaPng;
-using testing::PngSpec;
+using testing::PngLayout;
 
 // 0xRRGGBB of a 24- or 32-bit pixel.
 uint32_t rgbAt(const DrawSurface& s, int32_t x, int32_t y) {
@@ -77,7 +77,7 @@ TEST(PngDecode, TrueColourWithAlphaPlainAndInterlaced) {
 TEST(PngDecode, PaletteGreyAndSixteenBitForms) {
     struct Case {
         const char* name;
-        PngSpec spec;
+        PngLayout layout;
         std::vector<uint32_t> want;  // 0xRRGGBB of row 0
     };
     const uint8_t half = 128;
@@ -104,7 +104,7 @@ TEST(PngDecode, PaletteGreyAndSixteenBitForms) {
     };
     for (const Case& c : cases) {
         DrawSurface s;
-        ASSERT_TRUE(decodePngMemory(s, encodePng(c.spec), 24)) << c.name;
+        ASSERT_TRUE(decodePngMemory(s, encodePng(c.layout), 24)) << c.name;
         ASSERT_EQ(s.width(), int32_t(c.want.size())) << c.name;
         for (size_t x = 0; x < c.want.size(); ++x) EXPECT_EQ(rgbAt(s, int32_t(x), 0), c.want[x]) << c.name << " " << x;
     }

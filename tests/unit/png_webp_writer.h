@@ -12,7 +12,7 @@
 
 namespace pavalo::testing {
 
-struct PngSpec {
+struct PngLayout {
     int width = 0, height = 0;
     int colourType = PNG_COLOR_TYPE_RGB;
     int bitDepth = 8;
@@ -24,7 +24,7 @@ struct PngSpec {
     std::vector<uint8_t> paletteAlpha;  // tRNS of a palette picture
 };
 
-inline std::vector<uint8_t> encodePng(const PngSpec& spec) {
+inline std::vector<uint8_t> encodePng(const PngLayout& layout) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -39,16 +39,16 @@ inline std::vector<uint8_t> encodePng(const PngSpec& spec) {
             bytes->insert(bytes->end(), data, data + length);
         },
         nullptr);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth, layout.colourType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(), int(spec.paletteAlpha.size()), nullptr);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
+    if (!layout.paletteAlpha.empty())
+        png_set_tRNS(png, info, layout.paletteAlpha.data(), int(layout.paletteAlpha.size()), nullptr);
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (const auto& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+    for (const auto& r : layout.rows) rows.push_back(const_cast<png_bytep>(r.data()));
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -58,10 +58,10 @@ inline std::vector<uint8_t> encodePng(const PngSpec& spec) {
 // An 8-bit red, green, blue, alpha PNG.
 inline std::vector<uint8_t> encodeRgbaPng(int width, int height, const std::vector<uint8_t>& rgba,
                                           bool interlaced = false) {
-    PngSpec spec{width, height, PNG_COLOR_TYPE_RGBA, 8, interlaced, {}, {}, {}};
+    PngLayout layout{width, height, PNG_COLOR_TYPE_RGBA, 8, interlaced, {}, {}, {}};
     for (int y = 0; y < height; ++y)
-        spec.rows.emplace_back(rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
-    return encodePng(spec);
+        layout.rows.emplace_back(rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
+    return encodePng(layout);
 }
 
 // A lossless WebP of red, green, blue, alpha pixels.
