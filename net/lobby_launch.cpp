@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
+#include <span>
+#include <vector>
 
 #include "common/random.h"
 #include "media/picture_probe.h"
@@ -128,9 +131,15 @@ LobbyPicture resolveLobbyPicture(const std::string& reference, const std::string
     std::string path;
     if (isFile(reference)) path = reference;
     else if (!reference.empty() && isFile(joinPath(dataFolder, reference))) path = joinPath(dataFolder, reference);
-    BitmapInfoHeader header{};
-    const uint32_t kind = path.empty() ? kProbeCannotOpen : probePictureFile(path, &header);
-    if ((kind & kProbeCannotOpen) || !(kind & (kProbeBmp | kProbeJpeg | kProbePng | kProbeWebp))) {
+    // The kind from the first bytes, as for a download: a name need not say it.
+    std::vector<uint8_t> head(64);
+    size_t got = 0;
+    if (FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb")) {
+        got = std::fread(head.data(), 1, head.size(), f);
+        std::fclose(f);
+    }
+    const uint32_t kind = pictureKindOfBytes(std::span<const uint8_t>(head.data(), got));
+    if (!(kind & (kProbeBmp | kProbeJpeg | kProbePng | kProbeWebp))) {
         result.message = kLobbyPictureNotFound;
         result.detail = reference.empty() ? "The lobby named no picture." : reference;
         return result;
