@@ -193,12 +193,14 @@ int runLobby(const LobbyProgramOptions& o, std::ostream& out, std::ostream& err)
             return false;
         }
         children.push_back({pid, index == 0 ? "host" : "player " + std::to_string(index + 1)});
+        line(out, "started " + children.back().name + " (pid " + std::to_string(pid) + ")");
         return true;
     };
 
     bool ok = start(0);
     // The host's connection first: it is the one asked for the standings.
-    while (ok && players.empty() && Clock::now() < end) {
+    const auto hostEnd = Clock::now() + std::chrono::milliseconds(o.hostConnectMs);
+    while (ok && players.empty() && Clock::now() < hostEnd) {
         if (auto c = listener->accept(100)) players.push_back({std::move(c), true});
         reap(children, out);
         if (allEnded(children)) ok = false;

@@ -32,6 +32,7 @@ struct LobbyProgramOptions {
     uint32_t pollMs = 1000;
     uint32_t seconds = 300;
     uint32_t rate = 5;  // the bots' moves a second (0: as fast as the host answers)
+    uint32_t hostConnectMs = 10000;  // how long the host has to connect
 };
 
 // The standings of a status reply, one line per player in slot order and,

@@ -4,6 +4,7 @@
 // Competitive game of a host and two bots with a picture from an HTTP server.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -351,6 +352,32 @@ TEST(LobbyProgram, RunsATeamCompetitiveGameToTheEnd) {
     EXPECT_GT(team2, 0);
     EXPECT_EQ(team1 + team2, n);
     ::unsetenv("TAVORN_HOME");
+}
+
+// A program that never speaks to the lobby is ended by it, and nothing the
+// lobby started outlives it.
+TEST(LobbyProgram, EndsAProgramThatNeverConnects) {
+    TempFolder scripts;
+    const std::string program = scripts.path + "/mute";
+    writeFile(program, "#!/bin/sh\nexec sleep 60\n");
+    fs::permissions(program, fs::perms::owner_all);
+    LobbyProgramOptions o;
+    o.program = program;
+    o.players = 2;
+    o.settings.picture = "Hills.jpg";
+    o.hostConnectMs = 300;
+    std::ostringstream out, err;
+    EXPECT_EQ(runLobby(o, out, err), 1);
+    EXPECT_NE(err.str().find("the host did not connect to the lobby"), std::string::npos) << err.str();
+    // SIGTERM ends it (128 + 15).
+    EXPECT_NE(out.str().find("host ended with status 143"), std::string::npos) << out.str();
+    // Only the host was started, and it is gone.
+    int pid = 0;
+    const size_t started = out.str().find("started host (pid ");
+    ASSERT_NE(started, std::string::npos) << out.str();
+    ASSERT_EQ(std::sscanf(out.str().c_str() + started, "started host (pid %d)", &pid), 1);
+    EXPECT_NE(::kill(pid, 0), 0);
+    EXPECT_EQ(out.str().find("player 2"), std::string::npos) << out.str();
 }
 
 }  // namespace
