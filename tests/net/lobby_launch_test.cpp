@@ -301,6 +301,29 @@ TEST(LobbyHost, AnswersStatusQueriesAndEndsWhenTheLobbyGoesAway) {
     EXPECT_EQ(PlayerData::decode(seen.players[0]).state, uint32_t(PlayerState::Playing));
 }
 
+TEST(LobbyBot, StopsTryingToJoinWhenTheLobbyGoesAway) {
+    TempFolder data;
+    DrawSurface picture;
+    ASSERT_TRUE(picture.create(64, 48, 24));
+    const std::vector<uint8_t> bmp = encodeBmp(picture);
+    writeFile(data.path + "/Hills.bmp", std::string(bmp.begin(), bmp.end()));
+    ScriptedLobby lobby([&](LobbyConnection& c) {
+        next(c);
+        send(c, lobbyPropertyResponse(0, settingsWith(0, 8, data.path + "/Hills.bmp")));
+    });
+    LobbyPlayerOptions o;
+    o.role.host = false;
+    o.role.lobby = lobby.address();
+    o.role.joinAddress = "127.0.0.1";
+    o.role.joinPort = freeUdpPort();  // nobody hosts there
+    o.net = test::loopbackSettings();
+    o.net.joinTimeoutMs = 200;
+    o.joinWaitSeconds = 30;
+    std::ostringstream out, err;
+    EXPECT_EQ(runLobbyBot(o, out, err), 1);
+    EXPECT_NE(err.str().find("the lobby went away"), std::string::npos) << err.str();
+}
+
 // The whole game: the lobby starts a host and two bots, Team Competitive,
 // with a picture the host downloads; they play to the end; the standings
 // grow and the last ones list both teams; every program ends by itself.
