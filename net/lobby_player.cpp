@@ -120,6 +120,24 @@ bool lobbyStillThere(LobbyClient& lobby) {
     return !lobby.failed();
 }
 
+// A Competitive game ends when every player who came has placed every
+// piece of its own copy (the host plays none).
+bool everyPlayerDone(HeadlessGame& game) {
+    const PlayerTable table = game.layer().playerTable();
+    const uint32_t own = game.layer().localPlayerId();
+    const uint32_t pieces = uint32_t(game.model().pieceCount());
+    int others = 0;
+    for (int slot = 0; slot < kPlayerSlots; ++slot) {
+        if (!(table.inUse[slot] & 1) || table.dpid[slot] == own) continue;
+        PlayerDataBytes b{};
+        if (!game.layer().session() || !game.layer().session()->playerData(table.dpid[slot], b) ||
+            PlayerData::decode(b).piecesPlaced < pieces)
+            return false;
+        ++others;
+    }
+    return others > 0;
+}
+
 }  // namespace
 
 int runLobbyHost(const LobbyPlayerOptions& o, std::ostream& out, std::ostream& err) {
@@ -156,12 +174,15 @@ int runLobbyHost(const LobbyPlayerOptions& o, std::ostream& out, std::ostream& e
                   ": type " + std::to_string(options.gameType) + ", " + std::to_string(game.model().pieceCount()) +
                   " pieces, seed " + std::to_string(options.seed));
 
-    // The game ends when the puzzle is done, or, once players came, when
-    // they have all left (each plays a copy of its own in a Competitive game).
+    // The game ends when the puzzle is done (in a Competitive game: every
+    // player's own copy), or, once players came, when they have all left.
     const auto end = Clock::now() + std::chrono::seconds(o.seconds);
     bool playersCame = false;
     bool lobbyGone = false;
-    while (game.puzzleState() != 16 && Clock::now() < end) {
+    auto over = [&] {
+        return options.gameType == kGameCompetitive ? everyPlayerDone(game) : game.puzzleState() == 16;
+    };
+    while (!over() && Clock::now() < end) {
         game.idle(100);
         const int players = game.layer().playerTable().inUseCount();
         playersCame = playersCame || players > 1;
@@ -171,7 +192,7 @@ int runLobbyHost(const LobbyPlayerOptions& o, std::ostream& out, std::ostream& e
             break;
         }
     }
-    const bool done = game.puzzleState() == 16;
+    const bool done = over();
     // The last standings, unasked, while the players are still there: a
     // moment first for the last placer's count to arrive.
     if (done && !lobbyGone) game.idle(300);

@@ -377,6 +377,33 @@ TEST(LobbyProgram, RunsATeamCompetitiveGameToTheEnd) {
     ::unsetenv("TAVORN_HOME");
 }
 
+// In a Competitive game each bot finishes a copy of its own; the game is
+// over, and the host ends well, once every player has placed every piece.
+TEST(LobbyProgram, EndsACompetitiveGameWhenEveryPlayerIsDone) {
+    TempFolder data;
+    writeFile(data.path + "/Hills.jpg", jpegBytes(120, 90));
+    LobbyProgramOptions o;
+    o.program = PAVALO_TOOL;
+    o.players = 2;
+    o.sessionPort = freeUdpPort();
+    o.discoveryPort = test::loopbackSettings().discoveryPort;
+    o.settings = settingsWith(kGameCompetitive, 5150, data.path + "/Hills.jpg");
+    o.pollMs = 200;
+    o.rate = 20;
+    o.seconds = 40;
+    std::ostringstream out, err;
+    EXPECT_EQ(runLobby(o, out, err), 0) << err.str() << out.str();
+    const std::string text = out.str();
+    const size_t final = text.find("final standings: ");
+    ASSERT_NE(final, std::string::npos) << text;
+    int n = 0, placed = 0;
+    ASSERT_EQ(std::sscanf(text.c_str() + final, "final standings: 0/%d", &n), 1) << text.substr(final);
+    const size_t second = text.find("player 2: ", final);
+    ASSERT_NE(second, std::string::npos) << text.substr(final);
+    ASSERT_EQ(std::sscanf(text.c_str() + second, "player 2: %d placed", &placed), 1);
+    EXPECT_EQ(placed, n);
+}
+
 // A program that never speaks to the lobby is ended by it, and nothing the
 // lobby started outlives it.
 TEST(LobbyProgram, EndsAProgramThatNeverConnects) {
