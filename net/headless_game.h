@@ -5,6 +5,7 @@
 // players open the same saved puzzle.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -46,6 +47,10 @@ public:
     NetLayer& layer() { return layer_; }
     PuzzleModel& model() { return model_; }
     GameSenders& senders() { return *senders_; }
+    Dispatcher& dispatcher() { return *dispatcher_; }
+    // What a lobby's status query reports: game type, pieces, pieces in the
+    // finished state.
+    std::array<uint32_t, 3> lobbyCounts() const;
     uint32_t puzzleState() const { return puzzleState_; }
     int actionsMade() const { return actionsMade_; }
 
