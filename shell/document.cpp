@@ -287,7 +287,9 @@ bool Document::runCut(int32_t columns, int32_t rows) {
     }
     undo_.clear();
     record_.puzzleState = kPuzzleStateNew;
+    record_.playSeconds = 0;  // a recut is played from the start
     syncRecordFromModel(record_, model_);
+    ++puzzleSerial_;
     frontEnd_.puzzleChanged();
     return true;
 }
@@ -302,7 +304,10 @@ bool Document::openKept(const std::string& keptFile, const std::string& name) {
 }
 
 bool Document::saveCopy(const std::string& path, std::string& error) const {
-    return hasPuzzle() && savePuzzleFile(path, record_, model_, error);
+    if (!hasPuzzle()) return false;
+    SettingsRecord record = record_;
+    frontEnd_.stampRecord(record);
+    return savePuzzleFile(path, record, model_, error);
 }
 
 bool Document::openFile(const std::string& path, bool remember) {
@@ -329,6 +334,7 @@ bool Document::openFile(const std::string& path, bool remember) {
     pieceOrder_ = std::move(order);
     path_ = path;
     modified_ = false;
+    ++puzzleSerial_;
     if (remember) {
         rememberLastPuzzle(path);
         frontEnd_.addRecentFile(path);
@@ -406,6 +412,7 @@ bool Document::saveAs(std::optional<std::string> path) {
         return false;
     }
     std::string error;
+    frontEnd_.stampRecord(record_);
     if (!savePuzzleFile(*path, record_, model_, error)) {
         platform_.messageBox("The puzzle was not saved.  " + error, {}, MessageButtons::Ok);
         return false;
@@ -414,6 +421,7 @@ bool Document::saveAs(std::optional<std::string> path) {
     modified_ = false;
     rememberLastPuzzle(path_);
     frontEnd_.addRecentFile(path_);
+    frontEnd_.puzzleSaved();
     return true;
 }
 
