@@ -56,17 +56,14 @@ FinishPanel::FinishPanel(QWidget* parent, const QImage& picture, const FinishSum
                     {FinishChoice::Close, "Close"}};
     for (const auto& b : kButtons) {
         auto* button = new QPushButton(QString::fromLatin1(b.label), this);
-        buttons_[int(b.choice)] = button;
         if (b.choice != FinishChoice::Close && !summary.canStartAgain) button->setEnabled(false);
         connect(button, &QPushButton::clicked, this, [this, c = b.choice] { choose(c); });
+        if (b.choice == FinishChoice::Close) button->setDefault(true);
         row->addWidget(button);
     }
-    buttons_[int(FinishChoice::Close)]->setDefault(true);
     row->addStretch();
     layout->addLayout(row);
 }
-
-QPushButton* FinishPanel::button(FinishChoice choice) const { return buttons_[int(choice)]; }
 
 void FinishPanel::choose(FinishChoice choice) {
     choice_ = choice;

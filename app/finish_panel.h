@@ -9,8 +9,6 @@
 
 #include "shell/game_session.h"
 
-class QPushButton;
-
 namespace pavalo {
 
 class FinishPanel : public QDialog {
@@ -22,7 +20,6 @@ public:
 
     // What the player chose; Close when the panel was closed otherwise.
     FinishChoice choice() const { return choice_; }
-    QPushButton* button(FinishChoice choice) const;
 
     // "4000 pieces in 1:02:03".
     static QString summaryText(const FinishSummary& summary);
@@ -31,7 +28,6 @@ private:
     void choose(FinishChoice choice);
 
     FinishChoice choice_ = FinishChoice::Close;
-    QPushButton* buttons_[3] = {};
 };
 
 }  // namespace pavalo
