@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/file_io.h"
 #include "common/named_mutex.h"
 #include "common/random.h"
 #include "common/sound_events.h"
@@ -304,10 +305,14 @@ bool Document::openKept(const std::string& keptFile, const std::string& name) {
 }
 
 bool Document::saveCopy(const std::string& path, std::string& error) const {
-    if (!hasPuzzle()) return false;
+    return hasPuzzle() && writeFileAtomically(path, savedBytes(), error);
+}
+
+std::vector<uint8_t> Document::savedBytes() const {
+    if (!hasPuzzle()) return {};
     SettingsRecord record = record_;
     frontEnd_.stampRecord(record);
-    return savePuzzleFile(path, record, model_, error);
+    return encodeSavedPuzzle(record, model_);
 }
 
 bool Document::openFile(const std::string& path, bool remember) {

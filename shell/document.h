@@ -183,6 +183,8 @@ public:
     bool openKept(const std::string& keptFile, const std::string& name);
     // Writes the puzzle to `path` without making it the document's file.
     bool saveCopy(const std::string& path, std::string& error) const;
+    // The bytes saveCopy would write (empty without a puzzle).
+    std::vector<uint8_t> savedBytes() const;
     // Saves to the current file, or asks for a name first; false on failure or cancel.
     bool save();
     bool saveAs(std::optional<std::string> path = std::nullopt);

@@ -42,7 +42,10 @@ GameSession::GameSession(const SessionOptions& options, Platform& platform, Rand
       random_(random),
       model_(puzzleModel()),
       colours_(prefs_.record, compositor_->state()) {
-    if (!dataFolder_.empty()) recentPath_ = joinPath(dataFolder_, kRecentFilesName);
+    if (!dataFolder_.empty()) {
+        recentPath_ = joinPath(dataFolder_, kRecentFilesName);
+        recovery_ = std::make_unique<RecoveryWriter>(dataFolder_);
+    }
     animations_ = std::make_unique<AnimatedPictures>(platform_);
     document_ = std::make_unique<Document>(model_, undo_, prefs_, platform_, *this, animations_.get());
     // Movies from removable media are copied into the data folder first.
@@ -645,6 +648,10 @@ bool GameSession::closeRequested() {
 bool GameSession::keepPuzzleForNextStart(std::string& error) {
     error.clear();
     if (dataFolder_.empty()) return true;
+    // An autosave still being written is overtaken by this one, never the
+    // other way round.
+    finishAutosave(error);
+    error.clear();
     if (keepPuzzle(*document_, dataFolder_, error)) return true;
     return error.empty();
 }
@@ -682,15 +689,20 @@ void GameSession::finishPanelClosed(FinishChoice choice) {
 
 bool GameSession::autosave(std::string& error) {
     error.clear();
-    if (dataFolder_.empty() || !document_->hasPuzzle() || autosaved_ == changes_) return true;
-    const bool kept = keepPuzzle(*document_, dataFolder_, error);
-    if (!kept && !error.empty()) return false;
+    if (!recovery_ || autosaved_ == changes_ || !puzzleWorthKeeping(*document_)) return true;
     autosaved_ = changes_;
-    return true;
+    const bool previousWritten = recovery_->finish(error);
+    recovery_->write(document_->savedBytes(), document_->path());
+    return previousWritten;
+}
+
+bool GameSession::finishAutosave(std::string& error) {
+    error.clear();
+    return !recovery_ || recovery_->finish(error);
 }
 
 void GameSession::discardAutosave() {
-    if (!dataFolder_.empty()) discardKeptPuzzle(dataFolder_);
+    if (recovery_) recovery_->discard();
     autosaved_ = 0;
 }
 

@@ -39,6 +39,7 @@
 #include "shell/play_clock.h"
 #include "shell/preferences.h"
 #include "shell/recent_files.h"
+#include "shell/recovery.h"
 #include "shell/side_window_manager.h"
 #include "surface/display_surface.h"
 
@@ -365,10 +366,13 @@ public:
     // The finish panel's choice: a new puzzle, the same picture cut again,
     // or nothing.
     void finishPanelClosed(FinishChoice choice);
-    // Writes the puzzle in progress to the data folder's recovery file
-    // when it changed since the last time and closing would lose it. False
-    // only when writing failed (`error` says why).
+    // Keeps the puzzle in progress in the data folder's recovery file when
+    // it changed since the last time and closing would lose it. The bytes
+    // are made here, the file is written in the background. False when the
+    // previous autosave could not be written (`error` says why).
     bool autosave(std::string& error);
+    // Waits for the autosave being written; false when it failed.
+    bool finishAutosave(std::string& error);
 
     // Exit: the document closes (its save prompt may cancel), the side
     // windows and the palette go, and the start routine comes back. False
@@ -425,6 +429,7 @@ private:
     bool finishPending_ = false;   // completed; the panel not yet offered
     uint64_t changes_ = 1;         // counts changes, for the autosave
     uint64_t autosaved_ = 0;       // the count the last autosave wrote
+    std::unique_ptr<RecoveryWriter> recovery_;  // none without a data folder
 };
 
 }  // namespace pavalo

@@ -20,7 +20,6 @@
 #include "common/file_io.h"
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
-#include "puzzle/saved_puzzle.h"
 #include "shell/dialogs/assist_dialogs.h"
 #include "shell/recovery.h"
 
@@ -139,12 +138,11 @@ protected:
     void useTestClock() {
         session_->setClock(PlayClock([this] { return nowMs_; }));
     }
-    // The bytes a save would write now, the play time included.
-    std::vector<uint8_t> savedBytes() {
-        SettingsRecord record = session_->document().record();
-        session_->stampRecord(record);
-        return encodeSavedPuzzle(record, session_->model());
+    bool autosaveNow(std::string& error) {
+        return session_->autosave(error) && session_->finishAutosave(error);
     }
+    // The bytes a save would write now, the play time included.
+    std::vector<uint8_t> savedBytes() { return session_->document().savedBytes(); }
 
     std::filesystem::path folder_;
     int64_t nowMs_ = 1'000'000;
@@ -626,6 +624,8 @@ TEST_F(GameSessionTest, CompletionStopsTheClockKeepsThePuzzleAndOffersTheFinishP
     EXPECT_EQ(front_.finished[0].pieces, 12);
     EXPECT_EQ(front_.finished[0].seconds, 61u);
     EXPECT_TRUE(front_.finished[0].canStartAgain);
+    std::string error;
+    ASSERT_TRUE(session_->finishAutosave(error)) << error;
     EXPECT_TRUE(keptPuzzleWaiting(folder_.string()));
     nowMs_ += 30'000;
     EXPECT_EQ(session_->progressText(), "12 / 12 pieces   1:01");
@@ -650,26 +650,53 @@ TEST_F(GameSessionTest, AutosaveWritesOnlyChangesAndASaveOrACloseTakesItAway) {
     const std::string folder = folder_.string();
     std::string error;
     startPuzzle();
-    ASSERT_TRUE(session_->autosave(error)) << error;
+    ASSERT_TRUE(autosaveNow(error)) << error;
     EXPECT_TRUE(keptPuzzleWaiting(folder));  // never saved
-    ASSERT_TRUE(session_->document().saveAs((folder_ / "auto.gvp").string()));
-    EXPECT_FALSE(keptPuzzleWaiting(folder));  // the saved file is newer
-    ASSERT_TRUE(session_->autosave(error));
-    EXPECT_FALSE(keptPuzzleWaiting(folder));  // saved and unchanged
-
+    // A save while the autosave is still being written: the saved file is
+    // newer, and the autosave's write does not outlast its removal.
     drag(pointOn(1), {250, 250});
     ASSERT_TRUE(session_->autosave(error));
+    ASSERT_TRUE(session_->document().saveAs((folder_ / "auto.gvp").string()));
+    ASSERT_TRUE(session_->finishAutosave(error));
+    EXPECT_FALSE(keptPuzzleWaiting(folder));
+    ASSERT_TRUE(autosaveNow(error));
+    EXPECT_FALSE(keptPuzzleWaiting(folder));  // saved and unchanged
+
+    drag(pointOn(2), {250, 250});
+    ASSERT_TRUE(autosaveNow(error));
     ASSERT_TRUE(keptPuzzleWaiting(folder));
     discardKeptPuzzle(folder);
-    ASSERT_TRUE(session_->autosave(error));
+    ASSERT_TRUE(autosaveNow(error));
     EXPECT_FALSE(keptPuzzleWaiting(folder));  // nothing changed since the last one
 
-    drag(pointOn(2), {300, 300});
-    ASSERT_TRUE(session_->autosave(error));
+    drag(pointOn(3), {300, 300});
+    ASSERT_TRUE(autosaveNow(error));
     ASSERT_TRUE(keptPuzzleWaiting(folder));
     platform_.messageAnswers.push_back(MessageResult::No);  // "Save changes?" No
     EXPECT_TRUE(session_->closeRequested());
     EXPECT_FALSE(keptPuzzleWaiting(folder));
+}
+
+// A discard waits for the write in flight: a large write begun just before
+// it must not bring the file back afterwards.
+TEST_F(GameSessionTest, TheRecoveryWriterNeverLetsAnOlderWriteOutlastADiscard) {
+    const std::string folder = folder_.string();
+    std::vector<uint8_t> large(48u << 20);
+    for (size_t i = 0; i < large.size(); i += 4096) large[i] = uint8_t(i >> 12);
+    std::string error;
+    {
+        RecoveryWriter writer(folder);
+        writer.write(large, "/somewhere/large.gvp");
+        writer.discard();
+        ASSERT_TRUE(writer.finish(error)) << error;
+        EXPECT_FALSE(keptPuzzleWaiting(folder));
+
+        writer.write({1, 2, 3}, "/somewhere/small.gvp");
+    }  // the destructor waits for the write
+    std::ifstream in(recoveryPath(folder), std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {}), (std::vector<uint8_t>{1, 2, 3}));
+    std::ifstream name(recoveryNamePath(folder));
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(name)), {}), "/somewhere/small.gvp");
 }
 
 // A child process plays, autosaves and is killed without a chance to do
@@ -688,7 +715,7 @@ TEST_F(GameSessionTest, AnAutosaveOutlivesAKilledProcessAndRestoresThePuzzleExac
         session_->view().zoomTo(WindowId::view(), 0, true);
         nowMs_ += 754'000;
         drag(pointOn(3), {260, 240});
-        if (!session_->autosave(error)) _exit(3);
+        if (!autosaveNow(error)) _exit(3);
         const std::vector<uint8_t> expected = savedBytes();
         // Changes after the autosave are lost with the process.
         drag(pointOn(4), {320, 200});
