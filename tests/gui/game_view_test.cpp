@@ -233,6 +233,37 @@ private slots:
         QVERIFY(shown.united(v.tableRect()) == shown);
     }
 
+    // A window of the size asked for on the command line is the play area,
+    // and a picture that fits it starts with every piece inside it.
+    void windowedPlayAreaStartsWithEveryPieceInside() {
+        for (const QSize size : {QSize(900, 650), QSize(700, 520), QSize(1100, 560)}) {
+            app_.reset();
+            qputenv("TAVORN_HOME", home_.path().toUtf8());
+            LaunchOptions o;
+            o.window = size;
+            o.newPicture = std::string(PAVALO_SAMPLE_DIR) + "/balloons.bmp";  // 640 x 480
+            o.pieces = 48;
+            o.seed = 11;
+            app_ = std::make_unique<Application>(o);
+            QVERIFY(app_->start());
+            app_->runStartRoutine();
+            QVERIFY(app_->document().hasPuzzle());
+            QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
+            QCOMPARE(view()->size(), size);
+            QCOMPARE(app_->document().playWidth(), size.width());
+            QCOMPARE(app_->document().playHeight(), size.height());
+            const ViewController& v = app_->view();
+            const QRect window(QPoint(0, 0), size);
+            for (int32_t i = 0; i < model().pieceCount(); ++i) {
+                const Rect b = model().piece(i).box();
+                const Point a = v.playToWindow(WindowId::view(), Point{b.left, b.top});
+                const Point z = v.playToWindow(WindowId::view(), Point{b.right, b.bottom});
+                QVERIFY2(window.contains(QRect(QPoint(a.x, a.y), QPoint(z.x - 1, z.y - 1))),
+                         qPrintable(QString("piece %1 outside a %2 x %3 window").arg(i).arg(size.width()).arg(size.height())));
+            }
+        }
+    }
+
     void startDialogButtonsAndKeys() {
         QWidget parent;
         parent.resize(1024, 700);
