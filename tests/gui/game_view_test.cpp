@@ -264,6 +264,40 @@ private slots:
         }
     }
 
+    // On a screen whose device pixel ratio is 2 (gui.game_view_hidpi runs
+    // this so) the play area keeps the window's own size, so pieces keep
+    // theirs, and each composed pixel fills a whole 2 x 2 block of device
+    // pixels: crisp, nothing blended between neighbours.
+    void playAreaIsCrispAtTheScreensScale() {
+        startGame();
+        const int ratio = qRound(view()->devicePixelRatioF());
+        if (ratio < 2) QSKIP("a device pixel ratio of 2 or more is needed (QT_SCALE_FACTOR=2)");
+        QCOMPARE(app_->document().playWidth(), view()->width());
+        QCOMPARE(app_->document().playHeight(), view()->height());
+        const int32_t piece = [&] {
+            for (int32_t i = 0; i < model().pieceCount(); ++i) {
+                const Rect b = model().piece(i).box();
+                if (QRect(0, 0, view()->width(), view()->height() - 80).contains(QRect(b.left, b.top, b.width(), b.height())))
+                    return i;
+            }
+            return int32_t(-1);
+        }();
+        QVERIFY(piece >= 0);
+        const QImage shot = view()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shot.width(), view()->width() * ratio);
+        const Rect b = model().piece(piece).box();
+        int blended = 0, coloured = 0;
+        for (int32_t y = b.top; y < b.bottom; ++y)
+            for (int32_t x = b.left; x < b.right; ++x) {
+                const QRgb first = shot.pixel(x * ratio, y * ratio);
+                coloured += qGray(first) > 0;
+                for (int dy = 0; dy < ratio; ++dy)
+                    for (int dx = 0; dx < ratio; ++dx) blended += shot.pixel(x * ratio + dx, y * ratio + dy) != first;
+            }
+        QCOMPARE(blended, 0);
+        QVERIFY(coloured > b.width() * b.height() / 4);  // the piece is there, at its size
+    }
+
     void startDialogButtonsAndKeys() {
         QWidget parent;
         parent.resize(1024, 700);
