@@ -10,6 +10,7 @@
 
 #include "app/music_dialogs.h"
 #include "app/sound_options_dialog.h"
+#include "media/audio_output.h"
 #include "media/profile.h"
 
 namespace pavalo {
@@ -64,6 +65,9 @@ bool AudioSession::otherPlayersAudible() const { return pavalo::otherPlayersAudi
 void AudioSession::start() {
     if (started_) return;
     started_ = true;
+    const std::string profile = profilePath();
+    audio::setEffectsVolume(readProfileVolume(profile, kEffectsVolumeKey));
+    audio::setMusicVolume(readProfileVolume(profile, kMusicVolumeKey));
     if (!effects_->start()) platform_.messageBox(kNoSound, {}, MessageButtons::Ok);
     setSoundPlayer(effects_.get());
     // The play list read from the preferences is the one in use.
@@ -84,8 +88,14 @@ void AudioSession::shutdown() {
 }
 
 void AudioSession::showSoundOptions() {
-    SoundOptionsDialog dialog(parent_, SoundOptionsModel(prefs_.record.soundSwitches, prefs_.record.soundMode));
-    if (dialog.exec() == QDialog::Accepted) dialog.model().apply(prefs_.record.soundSwitches, prefs_.record.soundMode);
+    SoundOptionsModel model(prefs_.record.soundSwitches, prefs_.record.soundMode);
+    const std::string profile = profilePath();
+    model.setEffectsVolume(readProfileVolume(profile, kEffectsVolumeKey));
+    SoundOptionsDialog dialog(parent_, model);
+    if (dialog.exec() != QDialog::Accepted) return;
+    dialog.model().apply(prefs_.record.soundSwitches, prefs_.record.soundMode);
+    writeProfileVolume(profile, kEffectsVolumeKey, dialog.model().effectsVolume());
+    audio::setEffectsVolume(dialog.model().effectsVolume());
 }
 
 void AudioSession::showMidiOptions() {

@@ -2,8 +2,11 @@
 #include "app/frame_controller.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <cstdio>
 #include <QColorDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -18,11 +21,13 @@
 #include "app/audio_session.h"
 #include "app/game_window.h"
 #include "app/file_drops.h"
+#include "app/finish_panel.h"
 #include "app/help_window.h"
 #include "app/picture_chooser.h"
 #include "app/piece_count_dialog.h"
 #include "app/play_view.h"
 #include "app/progress_window.h"
+#include "app/surface_image.h"
 #include "app/video_options_dialog.h"
 #include "puzzle/assist_menu.h"
 #include "shell/data_folder.h"
@@ -119,6 +124,25 @@ FrameController::FrameController(Application& app) : app_(app) {
         [this](const DroppedFile& file) {
             if (session().openDroppedFile(file)) showPuzzlePalette();
         });
+
+    // The placed pieces and the play time, over the play area's lower left
+    // corner; the pointer goes through to the pieces beneath.
+    status_ = new QLabel(window.view());
+    status_->setObjectName(QStringLiteral("statusLine"));
+    status_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    status_->setStyleSheet(QStringLiteral(
+        "QLabel { color: #f0f0f0; background: rgba(0, 0, 0, 150); padding: 3px 8px; border-radius: 4px; }"));
+    status_->hide();
+    connect(&statusTimer_, &QTimer::timeout, this, &FrameController::updateStatus);
+    statusTimer_.start(500);
+    // The puzzle in progress goes to the recovery file every minute, so
+    // that a crash or a power cut loses at most that.
+    connect(&autosaveTimer_, &QTimer::timeout, this, [this] {
+        std::string error;
+        if (!session().autosave(error))
+            std::fprintf(stderr, "pavalo: the puzzle could not be kept for recovery: %s\n", error.c_str());
+    });
+    autosaveTimer_.start(60'000);
 
     searching_ = new SearchingWindow(&window);
     progress_ = new ProgressWindow(&window);
@@ -311,6 +335,45 @@ void FrameController::redrawPlayArea() { app_.window().view()->update(); }
 void FrameController::setTitle(const std::string& title) { app_.window().setWindowTitle(QString::fromStdString(title)); }
 
 void FrameController::minimize() { app_.window().showMinimized(); }
+
+void FrameController::updateStatus() {
+    GameSession& s = session();
+    GameWindow& window = app_.window();
+    s.holdClock(ClockHold::Minimised, window.isMinimized());
+    s.holdClock(ClockHold::ModalDialog, QApplication::activeModalWidget() != nullptr);
+    const QString text = QString::fromStdString(s.progressText());
+    if (text.isEmpty()) {
+        status_->hide();
+        return;
+    }
+    if (status_->text() != text) {
+        status_->setText(text);
+        status_->adjustSize();
+    }
+    const QWidget* view = window.view();
+    const int margin = 6;
+    status_->move(margin, view->height() - status_->height() - margin);
+    status_->show();
+    status_->raise();
+}
+
+void FrameController::puzzleFinished(const FinishSummary& summary) {
+    updateStatus();
+    // After the event that completed the puzzle has been handled (the
+    // button's release belongs to the play area, not to the panel).
+    QTimer::singleShot(0, this, [this, summary] {
+        GameSession& s = session();
+        Document& doc = s.document();
+        if (!doc.hasPuzzle() || doc.puzzleState() != kPuzzleStateCompleted) return;
+        const QImage picture = doc.hasPicture() ? surfaceImage(doc.picture()) : QImage();
+        const QSize view = app_.window().view()->size();
+        FinishPanel panel(&app_.window(), picture, summary, QSize(std::max(view.width() / 2, 160), std::max(view.height() / 2, 120)));
+        panel.exec();
+        s.finishPanelClosed(panel.choice());
+        if (s.document().hasPuzzle() && panel.choice() != FinishChoice::Close) showPuzzlePalette();
+        updateStatus();
+    });
+}
 
 void FrameController::setHardwareStretching(bool on) { app_.window().view()->setHardwareStretching(on); }
 

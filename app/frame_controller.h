@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,8 @@
 #include "app/side_windows.h"
 #include "app/tool_palette.h"
 #include "shell/game_session.h"
+
+class QLabel;
 
 namespace pavalo {
 
@@ -34,6 +37,13 @@ public:
     RecentFileList& recentFiles();
     SearchingWindow* searchingWindow() const { return searching_; }
     HelpWindow* helpWindow() const { return help_; }
+    // The line over the play area's corner with the placed pieces and the
+    // play time.
+    QLabel* statusLine() const { return status_; }
+    // Refreshes the status line and holds the play clock while the window
+    // is minimised or a modal dialog is open (a timer does this twice a
+    // second).
+    void updateStatus();
 
     // Runs a command of the session; false when nothing handles it.
     bool dispatch(uint32_t id);
@@ -79,6 +89,7 @@ public:
     void setDesktopWallpaper(const std::string& path) override;
     bool fullScreen() const override;
     void toggleFullScreen() override;
+    void puzzleFinished(const FinishSummary& summary) override;
 
 private:
     GameSession& session() const;
@@ -94,6 +105,9 @@ private:
     ProgressWindow* progress_ = nullptr;
     PieceCountMemory pieceMemory_;
     bool debugCommandsRun_ = false;
+    QLabel* status_ = nullptr;
+    QTimer statusTimer_;
+    QTimer autosaveTimer_;
 };
 
 }  // namespace pavalo

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSlider>
 #include <QPushButton>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -46,6 +47,20 @@ MidiOptionsDialog::MidiOptionsDialog(QWidget* parent, MidiOptionsModel& model) :
     addButton(this, lists, "&New Play List", [this] { model_.newPlayList(), refresh(); });
     addButton(this, lists, "&Add to Play List", [this] { model_.addToPlayList(), refresh(); });
     layout->addLayout(lists);
+
+    // Heard when the slider is let go (or moved by a key), and kept.
+    auto* volumeRow = new QHBoxLayout;
+    auto* volumeLabel = new QLabel(qt(kMusicVolumeLabel), this);
+    volume_ = new QSlider(Qt::Horizontal, this);
+    volume_->setRange(0, 100);
+    volume_->setPageStep(10);
+    volume_->setTracking(false);
+    volume_->setValue(model_.musicVolume());
+    volumeLabel->setBuddy(volume_);
+    connect(volume_, &QSlider::valueChanged, this, [this](int v) { model_.setMusicVolume(v); });
+    volumeRow->addWidget(volumeLabel);
+    volumeRow->addWidget(volume_, 1);
+    layout->addLayout(volumeRow);
 
     auto* play = new QHBoxLayout;
     addButton(this, play, "&Play MIDI Music", [this] { model_.playMusic(), refresh(); });

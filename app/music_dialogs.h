@@ -8,6 +8,7 @@
 #include "shell/dialogs/midi_options.h"
 
 class QComboBox;
+class QSlider;
 class QLabel;
 class QPushButton;
 
@@ -21,6 +22,7 @@ public:
     void refresh();
 
     QComboBox* songs() const { return songs_; }
+    QSlider* volume() const { return volume_; }
     // The buttons by their labels: "&Default Play List", "&User Play List",
     // "&New Play List", "&Add to Play List", "&Play MIDI Music",
     // "&Stop MIDI Music".
@@ -29,6 +31,7 @@ public:
 private:
     MidiOptionsModel& model_;
     QComboBox* songs_ = nullptr;
+    QSlider* volume_ = nullptr;
     bool refreshing_ = false;
 };
 

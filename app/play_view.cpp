@@ -71,6 +71,10 @@ void PlayView::paintEvent(QPaintEvent* event) {
     QElapsedTimer timer;
     timer.start();
     QPainter painter(this);
+    // On a screen of device pixel ratio 2 or more the composed pixels are
+    // scaled up by the painter: each one fills whole device pixels, never
+    // blended with its neighbours, so pieces keep their size and stay crisp.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     for (const QRect& r : event->region()) {
         const Rect clip{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
         ViewRequest request;

@@ -7,7 +7,9 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QRadioButton>
+#include <QSlider>
 #include <QVBoxLayout>
 
 namespace pavalo {
@@ -45,6 +47,18 @@ SoundOptionsDialog::SoundOptionsDialog(QWidget* parent, const SoundOptionsModel&
         if (on) model_.setMode(id);
     });
     layout->addWidget(modes);
+
+    auto* volumeRow = new QHBoxLayout;
+    auto* volumeLabel = new QLabel(QString::fromUtf8(kEffectsVolumeLabel.data(), qsizetype(kEffectsVolumeLabel.size())), this);
+    volume_ = new QSlider(Qt::Horizontal, this);
+    volume_->setRange(0, 100);
+    volume_->setPageStep(10);
+    volume_->setValue(model_.effectsVolume());
+    volumeLabel->setBuddy(volume_);
+    connect(volume_, &QSlider::valueChanged, this, [this](int v) { model_.setEffectsVolume(v); });
+    volumeRow->addWidget(volumeLabel);
+    volumeRow->addWidget(volume_, 1);
+    layout->addLayout(volumeRow);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QRadioButton;
+class QSlider;
 
 namespace pavalo {
 
@@ -21,11 +22,13 @@ public:
 
     QCheckBox* box(size_t index) const { return boxes_[index]; }
     QRadioButton* modeButton(int mode) const { return modes_[size_t(mode)]; }
+    QSlider* volume() const { return volume_; }
 
 private:
     SoundOptionsModel model_;
     std::array<QCheckBox*, kSoundSwitchBoxes.size()> boxes_{};
     std::array<QRadioButton*, 3> modes_{};
+    QSlider* volume_ = nullptr;
 };
 
 }  // namespace pavalo

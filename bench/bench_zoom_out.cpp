@@ -115,8 +115,12 @@ void makeReducedCopies(benchmark::State& state) {
         buildReducedPuzzle(t.model, &t.picture, factor, reduced);
         benchmark::DoNotOptimize(reduced.pieces.data());
     }
-    state.counters["share_of_picture"] =
-        double(reduced.bytes()) / double(size_t(t.picture.pitch()) * size_t(t.picture.height()));
+    const double picture = double(size_t(t.picture.pitch()) * size_t(t.picture.height()));
+    state.counters["share_of_picture"] = double(reduced.bytes()) / picture;
+    size_t masks = 0, caches = 0;
+    for (const Piece& p : reduced.pieces) masks += p.mask.capacity() + p.outline.capacity(), caches += p.renderCache.capacity();
+    state.counters["masks_share"] = double(masks) / picture;
+    state.counters["draw_lists_share"] = double(caches) / picture;
 }
 
 }  // namespace

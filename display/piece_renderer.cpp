@@ -758,7 +758,7 @@ namespace {
 
 // The draw lists and shaded colours of `count` pieces, pieceAt(i) giving each.
 template <class PieceAt>
-int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* picture) {
+int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* picture, bool drawLists) {
     const int bpp = picture && picture->hasPixels() ? picture->depth() / 8 : 0;
     if (bpp < 1 || bpp > 4) {
         for (int32_t i = 0; i < pieceCount; ++i) {
@@ -782,7 +782,7 @@ int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* pi
     for (int32_t i = 0; i < pieceCount; ++i) {
         Piece& p = pieceAt(i);
         const int64_t count = countOpaquePixels(p.outline);
-        const bool withLists = p.width <= 0xFFFF && p.height <= 0xFFFF;
+        const bool withLists = drawLists && p.width <= 0xFFFF && p.height <= 0xFFFF;
         if (withLists) makeDrawLists(p, size_t(count), scratch);
         std::vector<uint8_t> cache;
         cache.reserve(size_t(count) * size_t(bpp) + (withLists ? scratch.used : 0));
@@ -841,12 +841,12 @@ int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* pi
 
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
     NamedLock lock(NamedMutex::PIECE);
-    return buildShades(model.pieceCount(), [&model](int32_t i) -> Piece& { return model.piece(i); }, picture);
+    return buildShades(model.pieceCount(), [&model](int32_t i) -> Piece& { return model.piece(i); }, picture, true);
 }
 
-int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture) {
+int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture, bool drawLists) {
     return buildShades(int32_t(pieces.size()), [&pieces](int32_t i) -> Piece& { return pieces[size_t(i)]; },
-                       picture);
+                       picture, drawLists);
 }
 
 // ------------------------------------------------------------------ colours

@@ -126,8 +126,10 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, Pi
 // their count, so that an unclipped outline is drawn without walking its
 // mask; drawPiece takes a cache of any other size as colours alone.
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);
-// The same for pieces outside a model (the reduced pieces of a zoomed-out view).
-int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture);
+// The same for pieces outside a model (the reduced pieces of a zoomed-out
+// view); without `drawLists` the caches hold the colours alone, for pieces
+// so small that walking their masks costs little and memory counts more.
+int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture, bool drawLists = true);
 
 // The 8-bit darkening table for a palette: index i maps to the entry nearest
 // colour i with each channel reduced by a quarter.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "common/named_mutex.h"
 #include "display/piece_renderer.h"
@@ -24,6 +25,14 @@ void cellsCovering(int32_t from, int32_t length, int32_t factor, int32_t size, i
     while (first < cells && samplePoint(first, factor, size) < from) ++first;
     last = first;
     while (last < cells && samplePoint(last, factor, size) < from + length) ++last;
+}
+
+// Adds n pixels' blue, green and red to s[0..2].
+template <int Bpp>
+[[gnu::always_inline]] inline void sumPixels(const uint8_t* p, int32_t n, uint32_t* s) {
+    uint32_t a = 0, b = 0, c = 0;
+    for (int32_t i = 0; i < n; ++i, p += Bpp) a += p[0], b += p[1], c += p[2];
+    s[0] += a, s[1] += b, s[2] += c;
 }
 
 // Averages each factor x factor cell of 16-, 24- and 32-bit pictures channel
@@ -59,9 +68,10 @@ void reduceInto(const DrawSurface& picture, int32_t factor, DrawSurface& out) {
                             s[0] += v & 31, s[1] += (v >> 5) & 63, s[2] += (v >> 11) & 31;
                         }
                     }
+                } else if (bpp == 4) {
+                    sumPixels<4>(src + ptrdiff_t(x0) * 4, x1 - x0, s);
                 } else {
-                    const uint8_t* p = src + ptrdiff_t(x0) * bpp;
-                    for (int32_t x = x0; x < x1; ++x, p += bpp) s[0] += p[0], s[1] += p[1], s[2] += p[2];
+                    sumPixels<3>(src + ptrdiff_t(x0) * 3, x1 - x0, s);
                 }
                 s[3] += uint32_t(x1 - x0);
             }
@@ -82,41 +92,58 @@ void reduceInto(const DrawSurface& picture, int32_t factor, DrawSurface& out) {
     }
 }
 
+// Scratch memory reused from piece to piece.
+struct PieceScratch {
+    std::vector<int32_t> rowCell, columnCell;  // mask row / column -> cell, or -1
+    std::vector<uint8_t> cells, edge;
+};
+
 // The reduced shape of one piece: the cells whose sample points its mask
 // covers, and as its outline the shape's cells that touch a cell outside it.
+// Only the mask's runs on sample rows are looked at; the mask is never
+// unpacked.
 void reducePiece(const Piece& full, int32_t factor, int32_t pictureWidth, int32_t pictureHeight,
-                 std::vector<uint8_t>& decoded, std::vector<uint8_t>& cells, Piece& out) {
+                 PieceScratch& scratch, Piece& out) {
     out = Piece{};
     int32_t x0, x1, y0, y1;
     cellsCovering(full.homeX, full.width, factor, pictureWidth, x0, x1);
     cellsCovering(full.homeY, full.height, factor, pictureHeight, y0, y1);
     if (x1 <= x0 || y1 <= y0) return;
-    decoded = decodePieceMask(full.mask, full.width, full.height, 1);
     const int32_t w = x1 - x0, h = y1 - y0;
+    scratch.rowCell.assign(size_t(full.height), -1);
+    scratch.columnCell.assign(size_t(full.width), -1);
+    for (int32_t r = 0; r < h; ++r) scratch.rowCell[size_t(samplePoint(y0 + r, factor, pictureHeight) - full.homeY)] = r;
+    for (int32_t c = 0; c < w; ++c)
+        scratch.columnCell[size_t(samplePoint(x0 + c, factor, pictureWidth) - full.homeX)] = c;
+    std::vector<uint8_t>& cells = scratch.cells;
     cells.assign(size_t(w) * size_t(h), 0);
     bool any = false;
-    for (int32_t r = 0; r < h; ++r) {
-        const int32_t my = samplePoint(y0 + r, factor, pictureHeight) - full.homeY;
-        const uint8_t* row = decoded.data() + size_t(my) * size_t(full.width);
-        for (int32_t c = 0; c < w; ++c) {
-            const int32_t mx = samplePoint(x0 + c, factor, pictureWidth) - full.homeX;
-            const uint8_t on = row[mx];
-            cells[size_t(r) * size_t(w) + size_t(c)] = on;
-            any = any || on;
-        }
-    }
+    const int32_t* rowCell = scratch.rowCell.data();
+    const int32_t* columnCell = scratch.columnCell.data();
+    forEachMaskRun(full.mask, [&](int32_t x, int32_t y, int32_t length, bool opaque) {
+        if (!opaque || rowCell[y] < 0) return;
+        uint8_t* row = cells.data() + size_t(rowCell[y]) * size_t(w);
+        for (int32_t k = x; k < x + length; ++k)
+            if (columnCell[k] >= 0) row[columnCell[k]] = 1, any = true;
+    });
     if (!any) return;
-    auto at = [&](int32_t c, int32_t r) {
-        return c >= 0 && r >= 0 && c < w && r < h && cells[size_t(r) * size_t(w) + size_t(c)] != 0;
-    };
+    // The outline: shape cells with a 4-neighbour outside the shape.
+    std::vector<uint8_t>& edge = scratch.edge;
+    edge.assign(cells.size(), 0);
+    for (int32_t r = 0; r < h; ++r) {
+        const uint8_t* row = cells.data() + size_t(r) * size_t(w);
+        const uint8_t* above = r > 0 ? row - w : nullptr;
+        const uint8_t* below = r + 1 < h ? row + w : nullptr;
+        uint8_t* e = edge.data() + size_t(r) * size_t(w);
+        for (int32_t c = 0; c < w; ++c)
+            e[c] = row[c] && !(c > 0 && row[c - 1] && c + 1 < w && row[c + 1] && above && above[c] && below && below[c]);
+    }
     out.homeX = x0;
     out.homeY = y0;
     out.width = w;
     out.height = h;
-    out.mask = encodePieceMask(w, h, [&](int c, int r) { return at(c, r); });
-    out.outline = encodePieceMask(w, h, [&](int c, int r) {
-        return at(c, r) && !(at(c - 1, r) && at(c + 1, r) && at(c, r - 1) && at(c, r + 1));
-    });
+    out.mask = encodePieceMaskFromPixels(cells.data(), w, w, h, 1);
+    out.outline = encodePieceMaskFromPixels(edge.data(), w, w, h, 1);
 }
 
 }  // namespace
@@ -128,14 +155,23 @@ size_t ReducedPuzzle::bytes() const {
     return n;
 }
 
-void refreshReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
-    if (reduced.factor < 2 || !picture.hasPixels()) return;
+namespace {
+
+// Makes the reduced picture's surface for `picture`; false when it cannot.
+bool prepareReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
+    if (reduced.factor < 2 || !picture.hasPixels()) return false;
     const int32_t rw = ceilDivide(picture.width(), reduced.factor), rh = ceilDivide(picture.height(), reduced.factor);
     if (!reduced.picture.hasPixels() || reduced.picture.width() != rw || reduced.picture.height() != rh) {
-        if (!reduced.picture.createLike(picture, rw, rh)) return;
+        if (!reduced.picture.createLike(picture, rw, rh)) return false;
     }
     if (picture.depth() == 8) reduced.picture.copyPaletteFrom(picture, false);
-    reduceInto(picture, reduced.factor, reduced.picture);
+    return true;
+}
+
+}  // namespace
+
+void refreshReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
+    if (prepareReducedPicture(picture, reduced)) reduceInto(picture, reduced.factor, reduced.picture);
 }
 
 bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, int32_t factor, ReducedPuzzle& out) {
@@ -154,18 +190,23 @@ bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, in
     out.pictureWidth = pw;
     out.pictureHeight = ph;
     out.pieces.resize(size_t(model.pieceCount()));
-    std::vector<uint8_t> decoded, cells;
+    // The picture is reduced on a second thread while the masks are: the
+    // two share nothing until the outline shades take colours from the one.
+    std::thread pictureWork;
+    if (source && prepareReducedPicture(*source, out))
+        pictureWork = std::thread([source, &out] { reduceInto(*source, out.factor, out.picture); });
+    PieceScratch scratch;
     for (int32_t i = 0; i < model.pieceCount(); ++i) {
         const Piece& p = model.piece(i);
         // A piece whose box leaves the picture (never cut so) gets no cells.
         if (p.homeX < 0 || p.homeY < 0 || p.width <= 0 || p.height <= 0 || p.homeX + p.width > pw ||
             p.homeY + p.height > ph)
             continue;
-        reducePiece(p, factor, pw, ph, decoded, cells, out.pieces[size_t(i)]);
+        reducePiece(p, factor, pw, ph, scratch, out.pieces[size_t(i)]);
     }
-    if (source) refreshReducedPicture(*source, out);
+    if (pictureWork.joinable()) pictureWork.join();
     // The draw lists come with the shaded colours, so only with a picture.
-    out.shadesDepth = buildOutlineShades(out.pieces, out.picture.hasPixels() ? &out.picture : nullptr);
+    out.shadesDepth = buildOutlineShades(out.pieces, out.picture.hasPixels() ? &out.picture : nullptr, false);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace pavalo::audio {
@@ -12,6 +13,7 @@ namespace {
 
 struct Output {
     int users = 0;
+    int effectsVolume = MIX_MAX_VOLUME, musicVolume = MIX_MAX_VOLUME;
     bool dummyForced = false;  // the fallback driver was forced by us
     std::vector<bool> channelUsed;  // one entry per allocated mixer channel
 };
@@ -68,6 +70,8 @@ bool acquireOutput(std::string& error) {
     // Channels are only ever chosen by number; none are left for "any free
     // channel" plays, which would otherwise take one of ours.
     Mix_AllocateChannels(0);
+    Mix_MasterVolume(o.effectsVolume);
+    Mix_VolumeMusic(o.musicVolume);
     o.channelUsed.clear();
     o.users = 1;
     return true;
@@ -129,6 +133,22 @@ void releaseChannels(int first, int count) {
         Mix_HaltChannel(k);
         o.channelUsed[size_t(k)] = false;
     }
+}
+
+int mixerVolume(int percent) { return (std::clamp(percent, 0, 100) * MIX_MAX_VOLUME + 50) / 100; }
+
+void setEffectsVolume(int percent) {
+    std::lock_guard lock(mixerLock());
+    Output& o = state();
+    o.effectsVolume = mixerVolume(percent);
+    if (o.users > 0) Mix_MasterVolume(o.effectsVolume);
+}
+
+void setMusicVolume(int percent) {
+    std::lock_guard lock(mixerLock());
+    Output& o = state();
+    o.musicVolume = mixerVolume(percent);
+    if (o.users > 0) Mix_VolumeMusic(o.musicVolume);
 }
 
 }  // namespace pavalo::audio

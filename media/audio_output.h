@@ -39,4 +39,11 @@ std::recursive_mutex& mixerLock();
 int reserveChannels(int count);
 void releaseChannels(int first, int count);
 
+// The mixer's volume (0 to 128) for a volume in percent, taken within 0..100.
+int mixerVolume(int percent);
+// Every channel's sound (the effects and a movie's sound) and the music
+// are scaled by these; they hold whether or not the output is open.
+void setEffectsVolume(int percent);
+void setMusicVolume(int percent);
+
 }  // namespace pavalo::audio

@@ -2,6 +2,7 @@
 #include "media/profile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -125,6 +126,21 @@ bool writeProfileString(const std::string& file, std::string_view section, std::
     fs::create_directories(fs::path(file).parent_path(), ec);
     std::string error;
     return writeFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), error);
+}
+
+int readProfileVolume(const std::string& file, std::string_view key) {
+    const std::string text = readProfileString(file, kProfileSection, key);
+    long value = 0;
+    const char* first = text.data();
+    while (first < text.data() + text.size() && *first == ' ') ++first;
+    const auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) return *first == '-' ? 0 : 100;
+    if (ec != std::errc() || end == first) return 100;
+    return int(std::clamp<long>(value, 0, 100));
+}
+
+bool writeProfileVolume(const std::string& file, std::string_view key, int percent) {
+    return writeProfileString(file, kProfileSection, key, std::to_string(std::clamp(percent, 0, 100)));
 }
 
 }  // namespace pavalo

@@ -12,6 +12,9 @@ namespace pavalo {
 inline constexpr std::string_view kProfileFileName = "tavorn.ini";
 inline constexpr std::string_view kProfileSection = "Tessel";
 inline constexpr std::string_view kMidiDirKey = "midiDir";
+// The music and sound-effect volumes, in percent of full volume.
+inline constexpr std::string_view kMusicVolumeKey = "musicVolume";
+inline constexpr std::string_view kEffectsVolumeKey = "effectsVolume";
 
 // Where "tavorn.ini" lives: $TAVORN_HOME when set (tests and portable
 // installs keep everything in one folder), else the user's configuration
@@ -26,5 +29,11 @@ std::string readProfileString(const std::string& file, std::string_view section,
 // dropped. false when the file cannot be written; it is then unchanged.
 bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// A volume entry of section "Tessel": 0 to 100, full volume (100) when the
+// entry is missing or is not a number; a number past either end is taken
+// as that end.
+int readProfileVolume(const std::string& file, std::string_view key);
+bool writeProfileVolume(const std::string& file, std::string_view key, int percent);
 
 }  // namespace pavalo

@@ -24,7 +24,8 @@ void visitFields(Codec& c, Record& r) {
     for (auto& v : r.boxRect) c(v);
     c(r.overviewRect);
     c(r.paletteRect);
-    c(r.spare904);
+    c(r.playSeconds);
+    c(r.spare908);
     c(r.field936);
     c(r.previewRect);
     c(r.spare956);

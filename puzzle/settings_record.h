@@ -47,7 +47,8 @@ struct SettingsRecord {
     std::array<StoredRect, 4> boxRect{};       // 808: sorting box windows
     StoredRect overviewRect{};                 // 872: overview window (empty: not placed yet)
     StoredRect paletteRect{};                  // 888: tool palette (empty: not placed yet)
-    std::array<uint8_t, 32> spare904{};        // 904
+    uint32_t playSeconds = 0;                  // 904: time the puzzle was played, in seconds
+    std::array<uint8_t, 28> spare908{};        // 908
     uint32_t field936 = 0;                     // 936
     StoredRect previewRect{};                  // 940
     std::array<uint8_t, 4> spare956{};         // 956

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/file_io.h"
 #include "common/named_mutex.h"
 #include "common/random.h"
 #include "common/sound_events.h"
@@ -287,7 +288,9 @@ bool Document::runCut(int32_t columns, int32_t rows) {
     }
     undo_.clear();
     record_.puzzleState = kPuzzleStateNew;
+    record_.playSeconds = 0;  // a recut is played from the start
     syncRecordFromModel(record_, model_);
+    ++puzzleSerial_;
     frontEnd_.puzzleChanged();
     return true;
 }
@@ -302,7 +305,14 @@ bool Document::openKept(const std::string& keptFile, const std::string& name) {
 }
 
 bool Document::saveCopy(const std::string& path, std::string& error) const {
-    return hasPuzzle() && savePuzzleFile(path, record_, model_, error);
+    return hasPuzzle() && writeFileAtomically(path, savedBytes(), error);
+}
+
+std::vector<uint8_t> Document::savedBytes() const {
+    if (!hasPuzzle()) return {};
+    SettingsRecord record = record_;
+    frontEnd_.stampRecord(record);
+    return encodeSavedPuzzle(record, model_);
 }
 
 bool Document::openFile(const std::string& path, bool remember) {
@@ -329,6 +339,7 @@ bool Document::openFile(const std::string& path, bool remember) {
     pieceOrder_ = std::move(order);
     path_ = path;
     modified_ = false;
+    ++puzzleSerial_;
     if (remember) {
         rememberLastPuzzle(path);
         frontEnd_.addRecentFile(path);
@@ -406,6 +417,7 @@ bool Document::saveAs(std::optional<std::string> path) {
         return false;
     }
     std::string error;
+    frontEnd_.stampRecord(record_);
     if (!savePuzzleFile(*path, record_, model_, error)) {
         platform_.messageBox("The puzzle was not saved.  " + error, {}, MessageButtons::Ok);
         return false;
@@ -414,6 +426,7 @@ bool Document::saveAs(std::optional<std::string> path) {
     modified_ = false;
     rememberLastPuzzle(path_);
     frontEnd_.addRecentFile(path_);
+    frontEnd_.puzzleSaved();
     return true;
 }
 

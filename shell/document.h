@@ -114,6 +114,11 @@ public:
     // A file name leaves the recent-file list.
     virtual void forgetRecentFile(const std::string& /*path*/) {}
     virtual void addRecentFile(const std::string& /*path*/) {}
+    // Before the record goes into a file: what is kept only in memory while
+    // playing (the play time) is written into it.
+    virtual void stampRecord(SettingsRecord& /*record*/) {}
+    // The puzzle was written to its own file.
+    virtual void puzzleSaved() {}
 };
 
 // What opening a movie as the picture came to.
@@ -178,6 +183,8 @@ public:
     bool openKept(const std::string& keptFile, const std::string& name);
     // Writes the puzzle to `path` without making it the document's file.
     bool saveCopy(const std::string& path, std::string& error) const;
+    // The bytes saveCopy would write (empty without a puzzle).
+    std::vector<uint8_t> savedBytes() const;
     // Saves to the current file, or asks for a name first; false on failure or cancel.
     bool save();
     bool saveAs(std::optional<std::string> path = std::nullopt);
@@ -194,6 +201,9 @@ public:
     uint32_t& puzzleState() { return record_.puzzleState; }
     const std::vector<int32_t>& pieceOrder() const { return pieceOrder_; }
     const std::string& path() const { return path_; }
+    // Counts the puzzles cut or opened: a change tells another puzzle from
+    // a change of the same one (a rotation switch, a picture located).
+    uint64_t puzzleSerial() const { return puzzleSerial_; }
     bool modified() const { return modified_; }
     void setModified(bool m = true) { modified_ = m; }
     // "Pavalo" and the file's name when there is one.
@@ -234,6 +244,7 @@ private:
     std::string movieCopy_;
     std::string path_;
     bool modified_ = false;
+    uint64_t puzzleSerial_ = 0;
     int32_t playWidth_ = 1920, playHeight_ = 1080;
 };
 

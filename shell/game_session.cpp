@@ -42,7 +42,10 @@ GameSession::GameSession(const SessionOptions& options, Platform& platform, Rand
       random_(random),
       model_(puzzleModel()),
       colours_(prefs_.record, compositor_->state()) {
-    if (!dataFolder_.empty()) recentPath_ = joinPath(dataFolder_, kRecentFilesName);
+    if (!dataFolder_.empty()) {
+        recentPath_ = joinPath(dataFolder_, kRecentFilesName);
+        recovery_ = std::make_unique<RecoveryWriter>(dataFolder_);
+    }
     animations_ = std::make_unique<AnimatedPictures>(platform_);
     document_ = std::make_unique<Document>(model_, undo_, prefs_, platform_, *this, animations_.get());
     // Movies from removable media are copied into the data folder first.
@@ -202,6 +205,7 @@ void GameSession::registerCommands() {
         RendererState& state = compositor_->state();
         if (state.viewMode == kViewFinished) state.viewMode = kViewPiecesShown;
         assistDisabled_ = false;
+        followPuzzleState();
         refreshTitle();
         refreshPalette();
         redrawPlayArea();
@@ -279,6 +283,16 @@ bool GameSession::advanceAnimatedPicture() {
 
 void GameSession::puzzleChanged() {
     ++pictureVersion_;
+    ++changes_;
+    if (document_->puzzleSerial() != clockSerial_) {
+        // Another puzzle: its own play time, and the autosave of the one
+        // before (saved or let go by the player) is no longer wanted.
+        clockSerial_ = document_->puzzleSerial();
+        clock_.reset(document_->record().playSeconds);
+        finishPending_ = false;
+        discardAutosave();
+    }
+    followPuzzleState();
     RendererState& state = compositor_->state();
     const bool playing = document_->hasPuzzle();
     DrawSurface* picture = document_->hasPicture() ? &document_->picture() : nullptr;
@@ -320,6 +334,13 @@ void GameSession::addRecentFile(const std::string& path) {
     if (!recentPath_.empty()) recent_.save(recentPath_);
 }
 
+void GameSession::stampRecord(SettingsRecord& record) {
+    if (document_->hasPuzzle()) record.playSeconds = clock_.seconds();
+}
+
+// The file now holds everything the autosave held, and more recently.
+void GameSession::puzzleSaved() { discardAutosave(); }
+
 void GameSession::forgetRecentFile(const std::string& path) {
     if (recent_.remove(path) && !recentPath_.empty()) recent_.save(recentPath_);
 }
@@ -327,6 +348,7 @@ void GameSession::forgetRecentFile(const std::string& path) {
 // ---------------------------------------------------------- ViewDocument
 
 void GameSession::markChanged() {
+    ++changes_;
     if (document_->puzzleState() != kPuzzleStateCompleted) document_->setModified();
     refreshTitle();
 }
@@ -410,7 +432,16 @@ void GameSession::redrawBox(int box) {
 void GameSession::centreView() { view_->centerView(); }
 
 void GameSession::refreshTitleAndStatus() {
-    if (document_->puzzleState() == kPuzzleStateCompleted) compositor_->state().viewMode = kViewFinished;
+    if (document_->puzzleState() == kPuzzleStateCompleted) {
+        compositor_->state().viewMode = kViewFinished;
+        followPuzzleState();
+        // The finished puzzle is kept at once; the panel follows the
+        // completion's last step.
+        ++changes_;
+        std::string error;
+        autosave(error);
+        finishPending_ = true;
+    }
     shownTitle_ = windowTitle();
     frontEnd_->setTitle(shownTitle_);
     redrawPlayArea();
@@ -429,6 +460,13 @@ void GameSession::closePreviewAndOverview() {
 void GameSession::refreshStatusAndSortingBoxes() {
     sideWindows_->refreshCaptions();
     sideWindows_->redrawAll();
+    if (!finishPending_) return;
+    finishPending_ = false;
+    FinishSummary summary;
+    summary.pieces = model_.pieceCount();
+    summary.seconds = clock_.seconds();
+    summary.canStartAgain = document_->record().networkGame == 0;
+    frontEnd_->puzzleFinished(summary);
 }
 
 // ----------------------------------------------------------- UndoActions
@@ -602,6 +640,7 @@ bool GameSession::openDroppedFile(const DroppedFile& file) {
 
 bool GameSession::closeRequested() {
     if (!document_->askToSaveChanges()) return false;
+    discardAutosave();
     playEvent(kSoundExit);
     return true;
 }
@@ -609,6 +648,10 @@ bool GameSession::closeRequested() {
 bool GameSession::keepPuzzleForNextStart(std::string& error) {
     error.clear();
     if (dataFolder_.empty()) return true;
+    // An autosave still being written is overtaken by this one, never the
+    // other way round.
+    finishAutosave(error);
+    error.clear();
     if (keepPuzzle(*document_, dataFolder_, error)) return true;
     return error.empty();
 }
@@ -619,9 +662,54 @@ bool GameSession::offerKeptPuzzle() {
     return document_->hasPuzzle();
 }
 
+// ------------------------------------------ play time, progress, autosave
+
+void GameSession::followPuzzleState() {
+    clock_.setInPlay(document_->hasPuzzle() && document_->puzzleState() != kPuzzleStateCompleted);
+}
+
+void GameSession::setClock(PlayClock clock) {
+    clock_ = std::move(clock);
+    followPuzzleState();
+}
+
+std::string GameSession::progressText() const {
+    if (!document_->hasPuzzle()) return {};
+    const int32_t placed = model_.countListPieces(ListId::Finished);
+    return std::to_string(placed) + " / " + std::to_string(model_.pieceCount()) + " pieces   " +
+           formatPlayTime(clock_.seconds());
+}
+
+void GameSession::finishPanelClosed(FinishChoice choice) {
+    if (choice == FinishChoice::NewPuzzle)
+        dispatch(mc::kNew);
+    else if (choice == FinishChoice::PlayAgain)
+        dispatch(mc::kRecut);
+}
+
+bool GameSession::autosave(std::string& error) {
+    error.clear();
+    if (!recovery_ || autosaved_ == changes_ || !puzzleWorthKeeping(*document_)) return true;
+    autosaved_ = changes_;
+    const bool previousWritten = recovery_->finish(error);
+    recovery_->write(document_->savedBytes(), document_->path());
+    return previousWritten;
+}
+
+bool GameSession::finishAutosave(std::string& error) {
+    error.clear();
+    return !recovery_ || recovery_->finish(error);
+}
+
+void GameSession::discardAutosave() {
+    if (recovery_) recovery_->discard();
+    autosaved_ = 0;
+}
+
 bool GameSession::exitGame() {
     Document& doc = *document_;
     if (!doc.askToSaveChanges()) return false;
+    discardAutosave();
     sideWindows_->closeAll();
     doc.release();
     puzzleChanged();

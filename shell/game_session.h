@@ -36,8 +36,10 @@
 #include "shell/command_table.h"
 #include "shell/document.h"
 #include "shell/dropped_files.h"
+#include "shell/play_clock.h"
 #include "shell/preferences.h"
 #include "shell/recent_files.h"
+#include "shell/recovery.h"
 #include "shell/side_window_manager.h"
 #include "surface/display_surface.h"
 
@@ -55,6 +57,18 @@ struct PaletteState {
     bool isOn(uint32_t id) const;
     bool isEnabled(uint32_t id) const;
 };
+
+// What the finish panel shows of a completed puzzle.
+struct FinishSummary {
+    int32_t pieces = 0;
+    uint32_t seconds = 0;
+    // New Puzzle and Play Again can be offered (a network game takes
+    // them away).
+    bool canStartAgain = true;
+};
+
+// The finish panel's buttons.
+enum class FinishChoice { NewPuzzle, PlayAgain, Close };
 
 // What only a front end can do. Dialogs return false or nothing when
 // cancelled; the defaults cancel every dialog and show nothing.
@@ -111,6 +125,10 @@ public:
     // GameSession::setPlayArea.
     virtual bool fullScreen() const { return false; }
     virtual void toggleFullScreen() {}
+    // The puzzle was just completed, after its sounds and actions: the
+    // finish panel may be shown; its choice goes to
+    // GameSession::finishPanelClosed.
+    virtual void puzzleFinished(const FinishSummary&) {}
 };
 
 // The saved puzzles' file filter of the Open dialogs.
@@ -264,6 +282,8 @@ public:
     void resetSideWindows() override;
     void forgetRecentFile(const std::string& path) override;
     void addRecentFile(const std::string& path) override;
+    void stampRecord(SettingsRecord& record) override;
+    void puzzleSaved() override;
 
     // ---- ViewDocument ----
     bool puzzleExists() const override { return document_ && document_->hasPuzzle(); }
@@ -335,6 +355,25 @@ public:
     // when it is now the open puzzle.
     bool offerKeptPuzzle();
 
+    // ---- play time, progress and autosave ----
+    // The play clock counts while a puzzle is in play; the front end holds
+    // it while the window is minimised or a modal dialog is open.
+    void holdClock(ClockHold reason, bool held) { clock_.hold(reason, held); }
+    const PlayClock& clock() const { return clock_; }
+    void setClock(PlayClock clock);
+    // "placed / total pieces   time", or empty without a puzzle.
+    std::string progressText() const;
+    // The finish panel's choice: a new puzzle, the same picture cut again,
+    // or nothing.
+    void finishPanelClosed(FinishChoice choice);
+    // Keeps the puzzle in progress in the data folder's recovery file when
+    // it changed since the last time and closing would lose it. The bytes
+    // are made here, the file is written in the background. False when the
+    // previous autosave could not be written (`error` says why).
+    bool autosave(std::string& error);
+    // Waits for the autosave being written; false when it failed.
+    bool finishAutosave(std::string& error);
+
     // Exit: the document closes (its save prompt may cancel), the side
     // windows and the palette go, and the start routine comes back. False
     // when the player cancelled.
@@ -355,6 +394,9 @@ private:
     void solveSelected();
     void arrange();
     void showVideoOptions();
+    // The clock runs while a puzzle exists and is not completed.
+    void followPuzzleState();
+    void discardAutosave();
 
     std::string dataFolder_;
     Platform& platform_;
@@ -382,6 +424,12 @@ private:
     std::string shownTitle_;  // the title last given to the front end
     bool assistDisabled_ = false;
     uint64_t pictureVersion_ = 0;
+    PlayClock clock_;
+    uint64_t clockSerial_ = 0;     // the document's puzzle the clock belongs to
+    bool finishPending_ = false;   // completed; the panel not yet offered
+    uint64_t changes_ = 1;         // counts changes, for the autosave
+    uint64_t autosaved_ = 0;       // the count the last autosave wrote
+    std::unique_ptr<RecoveryWriter> recovery_;  // none without a data folder
 };
 
 }  // namespace pavalo

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "media/audio_output.h"
 #include "media/profile.h"
 
 namespace pavalo {
@@ -34,6 +35,13 @@ MidiOptionsModel::MidiOptionsModel(MusicPlayer& player, MusicFrontEnd& frontEnd,
 }
 
 MidiOptionsModel::~MidiOptionsModel() { player_.setDialogOpen(false); }
+
+int MidiOptionsModel::musicVolume() const { return readProfileVolume(profileFile_, kMusicVolumeKey); }
+
+void MidiOptionsModel::setMusicVolume(int percent) {
+    writeProfileVolume(profileFile_, kMusicVolumeKey, percent);
+    audio::setMusicVolume(percent);
+}
 
 std::vector<std::string> MidiOptionsModel::entries() const {
     std::vector<std::string> list;

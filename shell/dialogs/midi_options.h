@@ -12,6 +12,7 @@
 namespace pavalo {
 
 inline constexpr std::string_view kMidiOptionsTitle = "MIDI Options";
+inline constexpr std::string_view kMusicVolumeLabel = "Music volume";
 inline constexpr std::string_view kLoadMidiTitle = "Load MIDI File";
 inline constexpr std::string_view kMidiFilter = "MIDI files (*.mid) | *.mid ||";
 // The file dialog's selection buffer, in characters: a selection needing
@@ -42,6 +43,10 @@ public:
     void userPlayList();     // "&User Play List"
     void newPlayList();      // "&New Play List"
     void addToPlayList();    // "&Add to Play List"
+    // The music's volume slider, in percent, kept in "tavorn.ini" and
+    // heard at once.
+    int musicVolume() const;
+    void setMusicVolume(int percent);
 
 private:
     void loadFiles(bool append);

@@ -1,6 +1,8 @@
 // The "Enable/Disable Sounds" dialog's state between opening and OK.
 #include "shell/dialogs/sound_options.h"
 
+#include <algorithm>
+
 namespace pavalo {
 
 namespace {
@@ -21,6 +23,8 @@ void SoundOptionsModel::setChecked(size_t box, bool on) {
 }
 
 void SoundOptionsModel::setMode(int32_t mode) { mode_ = knownMode(mode); }
+
+void SoundOptionsModel::setEffectsVolume(int percent) { effectsVolume_ = std::clamp(percent, 0, 100); }
 
 void SoundOptionsModel::apply(Switches& switches, int32_t& mode) const {
     for (const SoundSwitchBox& box : kSoundSwitchBoxes)

@@ -45,6 +45,7 @@ inline constexpr std::array<SoundSwitchBox, 20> kSoundSwitchBoxes = {{
 inline constexpr std::array<std::string_view, 3> kSoundModeLabels = {"Enable All", "Disable All", "Use Selections"};
 
 inline constexpr std::string_view kSoundOptionsTitle = "Enable/Disable Sounds";
+inline constexpr std::string_view kEffectsVolumeLabel = "Effects volume";
 
 class SoundOptionsModel {
 public:
@@ -58,6 +59,10 @@ public:
     void setChecked(size_t box, bool on);
     int32_t mode() const { return mode_; }
     void setMode(int32_t mode);
+    // The effects' volume slider, in percent (kept in "tavorn.ini" by the
+    // caller on OK); a value past either end is taken as that end.
+    int effectsVolume() const { return effectsVolume_; }
+    void setEffectsVolume(int percent);
 
     // OK: the boxes' entries become 1 or 0 and the mode is stored; entries
     // without a box keep their values.
@@ -66,6 +71,7 @@ public:
 private:
     Switches switches_;
     int32_t mode_;
+    int effectsVolume_ = 100;
 };
 
 }  // namespace pavalo

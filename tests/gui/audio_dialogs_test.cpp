@@ -9,11 +9,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTest>
 #include <thread>
 
 #include "app/audio_session.h"
 #include "app/music_dialogs.h"
+#include "media/profile.h"
 #include "app/sound_options_dialog.h"
 #include "media/audio_output.h"
 #include "platform/scripted_platform.h"
@@ -45,6 +47,14 @@ private slots:
         dialog.modeButton(kSoundModeEnableAll)->click();
         QVERIFY(dialog.model().checked(zoomIn));
         QCOMPARE(dialog.model().mode(), kSoundModeEnableAll);
+
+        QCOMPARE(dialog.volume()->value(), 100);
+        dialog.volume()->setValue(30);
+        QCOMPARE(dialog.model().effectsVolume(), 30);
+        SoundOptionsModel quiet(stored, kSoundModeUseSwitches);
+        quiet.setEffectsVolume(15);
+        SoundOptionsDialog reopened(nullptr, quiet);
+        QCOMPARE(reopened.volume()->value(), 15);
     }
 
     void midiDialogDrivesTheMusic() {
@@ -77,6 +87,14 @@ private slots:
 
         dialog.button("&Default Play List")->click();
         QCOMPARE(dialog.songs()->count(), 21);
+
+        // The volume slider is kept when a key moves it; the next dialog opens there.
+        QCOMPARE(dialog.volume()->value(), 100);
+        dialog.volume()->setFocus();
+        QTest::keyClick(dialog.volume(), Qt::Key_PageDown);
+        QCOMPARE(readProfileVolume((r.dir / "tavorn.ini").string(), kMusicVolumeKey), 90);
+        MidiOptionsDialog again(nullptr, model);
+        QCOMPARE(again.volume()->value(), 90);
     }
 
     void cdDialogShowsTimesAndFollowsItsTimer() {

@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMenu>
@@ -22,6 +25,7 @@
 #include "app/application.h"
 #include "app/cursors.h"
 #include "app/assist_dialogs_qt.h"
+#include "app/finish_panel.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
 #include "app/help_window.h"
@@ -743,6 +747,48 @@ private slots:
     // F11 takes the window to full screen and back; the play area (display,
     // back buffer, scroll limits) follows each time, and a sorting box
     // that the smaller screen would leave outside is pulled back onto it.
+    // The status line counts the placed pieces; a completed puzzle shows
+    // the finish panel, whose Play Again cuts the same picture anew.
+    void finishPanelAndPlayAgain() {
+        startGame();
+        frame().updateStatus();
+        QVERIFY(frame().statusLine()->isVisible());
+        QVERIFY(frame().statusLine()->text().startsWith("0 / 99 pieces   0:0"));
+        QString summary;
+        bool pictureShown = false, pieceCountAsked = false;
+        whenModal([&](QWidget* w) {
+            auto* panel = qobject_cast<FinishPanel*>(w);
+            if (!panel) {
+                w->close();
+                return;
+            }
+            summary = panel->findChild<QLabel*>("summary")->text();
+            for (const QLabel* label : panel->findChildren<QLabel*>())
+                if (!label->pixmap().isNull()) pictureShown = label->pixmap().width() > 100;
+            whenModal([&](QWidget* d) {
+                auto* dialog = qobject_cast<PieceCountDialog*>(d);
+                pieceCountAsked = dialog != nullptr;
+                if (dialog)
+                    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+                else
+                    d->close();
+            });
+            for (QPushButton* b : panel->findChildren<QPushButton*>())
+                if (b->text() == "Play Again") b->click();
+        });
+        QVERIFY(frame().dispatch(mc::kSelectAll));
+        QVERIFY(frame().dispatch(mc::kSolveSelected));
+        QCOMPARE(app_->document().puzzleState(), kPuzzleStateCompleted);
+        QVERIFY(frame().statusLine()->text().startsWith("99 / 99 pieces"));
+        QTRY_VERIFY(pieceCountAsked);
+        QVERIFY(summary.startsWith("99 pieces in 0:0"));
+        QVERIFY(pictureShown);
+        QTRY_COMPARE(app_->document().puzzleState(), kPuzzleStateNew);
+        QVERIFY(QString::fromStdString(app_->document().record().picture()).endsWith("stained-glass.bmp"));
+        frame().updateStatus();
+        QVERIFY(frame().statusLine()->text().startsWith("0 / "));
+    }
+
     void f11TogglesFullScreenAndThePlayAreaFollows() {
         startGame();
         const QSize windowed(1280, 800), screen = app_->window().screen()->size();

@@ -233,6 +233,71 @@ private slots:
         QVERIFY(shown.united(v.tableRect()) == shown);
     }
 
+    // A window of the size asked for on the command line is the play area,
+    // and a picture that fits it starts with every piece inside it.
+    void windowedPlayAreaStartsWithEveryPieceInside() {
+        for (const QSize size : {QSize(900, 650), QSize(700, 520), QSize(1100, 560)}) {
+            app_.reset();
+            qputenv("TAVORN_HOME", home_.path().toUtf8());
+            LaunchOptions o;
+            o.window = size;
+            o.newPicture = std::string(PAVALO_SAMPLE_DIR) + "/balloons.bmp";  // 640 x 480
+            o.pieces = 48;
+            o.seed = 11;
+            app_ = std::make_unique<Application>(o);
+            QVERIFY(app_->start());
+            app_->runStartRoutine();
+            QVERIFY(app_->document().hasPuzzle());
+            QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
+            QCOMPARE(view()->size(), size);
+            QCOMPARE(app_->document().playWidth(), size.width());
+            QCOMPARE(app_->document().playHeight(), size.height());
+            const ViewController& v = app_->view();
+            const QRect window(QPoint(0, 0), size);
+            for (int32_t i = 0; i < model().pieceCount(); ++i) {
+                const Rect b = model().piece(i).box();
+                const Point a = v.playToWindow(WindowId::view(), Point{b.left, b.top});
+                const Point z = v.playToWindow(WindowId::view(), Point{b.right, b.bottom});
+                QVERIFY2(window.contains(QRect(QPoint(a.x, a.y), QPoint(z.x - 1, z.y - 1))),
+                         qPrintable(QString("piece %1 outside a %2 x %3 window").arg(i).arg(size.width()).arg(size.height())));
+            }
+        }
+    }
+
+    // On a screen whose device pixel ratio is 2 (gui.game_view_hidpi runs
+    // this so) the play area keeps the window's own size, so pieces keep
+    // theirs, and each composed pixel fills a whole 2 x 2 block of device
+    // pixels: crisp, nothing blended between neighbours.
+    void playAreaIsCrispAtTheScreensScale() {
+        startGame();
+        const int ratio = qRound(view()->devicePixelRatioF());
+        if (ratio < 2) QSKIP("a device pixel ratio of 2 or more is needed (QT_SCALE_FACTOR=2)");
+        QCOMPARE(app_->document().playWidth(), view()->width());
+        QCOMPARE(app_->document().playHeight(), view()->height());
+        const int32_t piece = [&] {
+            for (int32_t i = 0; i < model().pieceCount(); ++i) {
+                const Rect b = model().piece(i).box();
+                if (QRect(0, 0, view()->width(), view()->height() - 80).contains(QRect(b.left, b.top, b.width(), b.height())))
+                    return i;
+            }
+            return int32_t(-1);
+        }();
+        QVERIFY(piece >= 0);
+        const QImage shot = view()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shot.width(), view()->width() * ratio);
+        const Rect b = model().piece(piece).box();
+        int blended = 0, coloured = 0;
+        for (int32_t y = b.top; y < b.bottom; ++y)
+            for (int32_t x = b.left; x < b.right; ++x) {
+                const QRgb first = shot.pixel(x * ratio, y * ratio);
+                coloured += qGray(first) > 0;
+                for (int dy = 0; dy < ratio; ++dy)
+                    for (int dx = 0; dx < ratio; ++dx) blended += shot.pixel(x * ratio + dx, y * ratio + dy) != first;
+            }
+        QCOMPARE(blended, 0);
+        QVERIFY(coloured > b.width() * b.height() / 4);  // the piece is there, at its size
+    }
+
     void startDialogButtonsAndKeys() {
         QWidget parent;
         parent.resize(1024, 700);

@@ -7,10 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "common/file_io.h"
 #include "media/bmp.h"
 #include "platform/scripted_platform.h"
 #include "shell/dialogs/assist_dialogs.h"
@@ -35,9 +42,12 @@ public:
     std::string title;
     PaletteState palette;
     int returnsToStart = 0;
+    int pieceCountAsked = 0;
+    std::vector<FinishSummary> finished;
 
     std::optional<std::string> choosePicture() override { return picture; }
     std::optional<PieceCountChoice> askPieceCount(const PieceCountRules&, bool) override {
+        ++pieceCountAsked;
         PieceCountChoice c;
         c.grid = grid;
         return c;
@@ -54,6 +64,7 @@ public:
     void setTitle(const std::string& t) override { title = t; }
     void showPalette(const PaletteState& state) override { palette = state; }
     void returnToStart() override { ++returnsToStart; }
+    void puzzleFinished(const FinishSummary& summary) override { finished.push_back(summary); }
 };
 
 class GameSessionTest : public ::testing::Test {
@@ -123,7 +134,18 @@ protected:
         session_->document().setModified(modified);
     }
 
+    // The play clock reads nowMs_, which only the test moves.
+    void useTestClock() {
+        session_->setClock(PlayClock([this] { return nowMs_; }));
+    }
+    bool autosaveNow(std::string& error) {
+        return session_->autosave(error) && session_->finishAutosave(error);
+    }
+    // The bytes a save would write now, the play time included.
+    std::vector<uint8_t> savedBytes() { return session_->document().savedBytes(); }
+
     std::filesystem::path folder_;
+    int64_t nowMs_ = 1'000'000;
     ScriptedPlatform platform_;
     Random rng_{12345};
     ScriptedFrontEnd front_;
@@ -533,6 +555,213 @@ TEST_F(GameSessionTest, ThePreviewKeepsThePicturesAspect) {
     const Rect sized = w.correctSize(SideWindow::Preview, {100, 100, 500, 160}, SizingEdge::Bottom);
     const Point extra = w.views().frameExtra();
     EXPECT_NEAR(double(sized.width() - extra.x) / (sized.height() - extra.y), 4.0 / 3.0, 0.02);
+}
+
+TEST(PlayClockTest, CountsOnlyWhileInPlayAndNothingHoldsIt) {
+    int64_t now = 5000;
+    PlayClock clock([&] { return now; });
+    clock.reset(100);
+    now += 7000;
+    EXPECT_EQ(clock.seconds(), 100u);  // not in play yet
+    clock.setInPlay(true);
+    now += 3000;
+    EXPECT_EQ(clock.seconds(), 103u);
+    clock.hold(ClockHold::Minimised, true);
+    clock.hold(ClockHold::ModalDialog, true);
+    now += 10000;
+    clock.hold(ClockHold::Minimised, false);  // the dialog still holds it
+    now += 10000;
+    EXPECT_EQ(clock.seconds(), 103u);
+    clock.hold(ClockHold::ModalDialog, false);
+    now += 1500;
+    EXPECT_EQ(clock.milliseconds(), 104500);
+    clock.setInPlay(false);
+    now += 60000;
+    EXPECT_EQ(clock.milliseconds(), 104500);
+    EXPECT_EQ(formatPlayTime(59), "0:59");
+    EXPECT_EQ(formatPlayTime(754), "12:34");
+    EXPECT_EQ(formatPlayTime(3600 + 62), "1:01:02");
+}
+
+TEST_F(GameSessionTest, PlayTimeIsShownAndSurvivesUndoSaveAndOpen) {
+    useTestClock();
+    startPuzzle();
+    nowMs_ += 125'000;
+    EXPECT_EQ(session_->progressText(), "0 / 12 pieces   2:05");
+    session_->holdClock(ClockHold::Minimised, true);
+    nowMs_ += 50'000;
+    session_->holdClock(ClockHold::Minimised, false);
+    // The undo step holds the record as it was before the move; taking the
+    // move back takes back no time.
+    drag(pointOn(1), {250, 250});
+    nowMs_ += 10'000;
+    session_->view().keyDown(ViewKey::Backspace, {});
+    EXPECT_EQ(session_->clock().seconds(), 135u);
+
+    const std::string saved = (folder_ / "timed.gvp").string();
+    ASSERT_TRUE(session_->document().saveAs(saved));
+    std::ifstream in(saved, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), 58u + 908u);
+    EXPECT_EQ(loadU32(bytes.data() + 58 + 904), 135u);  // after the magic, version and record size
+
+    ASSERT_TRUE(session_->dispatch(mc::kNew));
+    EXPECT_EQ(session_->clock().seconds(), 0u);
+    nowMs_ += 7'000;
+    ASSERT_TRUE(session_->document().open(saved));
+    EXPECT_EQ(session_->clock().seconds(), 135u);
+    nowMs_ += 2'000;
+    EXPECT_EQ(session_->progressText(), "0 / 12 pieces   2:17");
+}
+
+TEST_F(GameSessionTest, CompletionStopsTheClockKeepsThePuzzleAndOffersTheFinishPanelOnce) {
+    useTestClock();
+    startPuzzle();
+    nowMs_ += 61'000;
+    ASSERT_TRUE(session_->dispatch(mc::kSelectAll));
+    ASSERT_TRUE(session_->dispatch(mc::kSolveSelected));
+    ASSERT_EQ(front_.finished.size(), 1u);
+    EXPECT_EQ(front_.finished[0].pieces, 12);
+    EXPECT_EQ(front_.finished[0].seconds, 61u);
+    EXPECT_TRUE(front_.finished[0].canStartAgain);
+    std::string error;
+    ASSERT_TRUE(session_->finishAutosave(error)) << error;
+    EXPECT_TRUE(keptPuzzleWaiting(folder_.string()));
+    nowMs_ += 30'000;
+    EXPECT_EQ(session_->progressText(), "12 / 12 pieces   1:01");
+    ASSERT_TRUE(session_->dispatch(mc::kCheckCompletion));
+    EXPECT_EQ(front_.finished.size(), 1u);
+
+    session_->finishPanelClosed(FinishChoice::Close);
+    EXPECT_EQ(session_->model().pieceCount(), 12);
+    // Play Again: the same picture, cut anew after the piece count.
+    const int asked = front_.pieceCountAsked;
+    front_.grid = {3, 2};
+    session_->finishPanelClosed(FinishChoice::PlayAgain);
+    EXPECT_EQ(front_.pieceCountAsked, asked + 1);
+    EXPECT_EQ(session_->model().pieceCount(), 6);
+    EXPECT_EQ(session_->document().record().picture(), front_.picture);
+    EXPECT_EQ(session_->document().puzzleState(), kPuzzleStateNew);
+    nowMs_ += 2'000;
+    EXPECT_EQ(session_->clock().seconds(), 2u);
+}
+
+TEST_F(GameSessionTest, AutosaveWritesOnlyChangesAndASaveOrACloseTakesItAway) {
+    const std::string folder = folder_.string();
+    std::string error;
+    startPuzzle();
+    ASSERT_TRUE(autosaveNow(error)) << error;
+    EXPECT_TRUE(keptPuzzleWaiting(folder));  // never saved
+    // A save while the autosave is still being written: the saved file is
+    // newer, and the autosave's write does not outlast its removal.
+    drag(pointOn(1), {250, 250});
+    ASSERT_TRUE(session_->autosave(error));
+    ASSERT_TRUE(session_->document().saveAs((folder_ / "auto.gvp").string()));
+    ASSERT_TRUE(session_->finishAutosave(error));
+    EXPECT_FALSE(keptPuzzleWaiting(folder));
+    ASSERT_TRUE(autosaveNow(error));
+    EXPECT_FALSE(keptPuzzleWaiting(folder));  // saved and unchanged
+
+    drag(pointOn(2), {250, 250});
+    ASSERT_TRUE(autosaveNow(error));
+    ASSERT_TRUE(keptPuzzleWaiting(folder));
+    discardKeptPuzzle(folder);
+    ASSERT_TRUE(autosaveNow(error));
+    EXPECT_FALSE(keptPuzzleWaiting(folder));  // nothing changed since the last one
+
+    drag(pointOn(3), {300, 300});
+    ASSERT_TRUE(autosaveNow(error));
+    ASSERT_TRUE(keptPuzzleWaiting(folder));
+    platform_.messageAnswers.push_back(MessageResult::No);  // "Save changes?" No
+    EXPECT_TRUE(session_->closeRequested());
+    EXPECT_FALSE(keptPuzzleWaiting(folder));
+}
+
+// A discard waits for the write in flight: a large write begun just before
+// it must not bring the file back afterwards.
+TEST_F(GameSessionTest, TheRecoveryWriterNeverLetsAnOlderWriteOutlastADiscard) {
+    const std::string folder = folder_.string();
+    std::vector<uint8_t> large(48u << 20);
+    for (size_t i = 0; i < large.size(); i += 4096) large[i] = uint8_t(i >> 12);
+    std::string error;
+    {
+        RecoveryWriter writer(folder);
+        writer.write(large, "/somewhere/large.gvp");
+        writer.discard();
+        ASSERT_TRUE(writer.finish(error)) << error;
+        EXPECT_FALSE(keptPuzzleWaiting(folder));
+
+        writer.write({1, 2, 3}, "/somewhere/small.gvp");
+    }  // the destructor waits for the write
+    std::ifstream in(recoveryPath(folder), std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {}), (std::vector<uint8_t>{1, 2, 3}));
+    std::ifstream name(recoveryNamePath(folder));
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(name)), {}), "/somewhere/small.gvp");
+}
+
+// A child process plays, autosaves and is killed without a chance to do
+// anything more; the next start offers its puzzle and brings it back as it
+// was at the autosave.
+TEST_F(GameSessionTest, AnAutosaveOutlivesAKilledProcessAndRestoresThePuzzleExactly) {
+    useTestClock();
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeEnds[0]);
+        std::string error;
+        if (!session_->dispatch(mc::kNew) || !session_->document().hasPuzzle()) _exit(2);
+        session_->view().zoomTo(WindowId::view(), 0, true);
+        nowMs_ += 754'000;
+        drag(pointOn(3), {260, 240});
+        if (!autosaveNow(error)) _exit(3);
+        const std::vector<uint8_t> expected = savedBytes();
+        // Changes after the autosave are lost with the process.
+        drag(pointOn(4), {320, 200});
+        const uint64_t size = expected.size();
+        if (write(pipeEnds[1], &size, sizeof size) != ssize_t(sizeof size)) _exit(4);
+        for (size_t done = 0; done < expected.size();) {
+            const ssize_t n = write(pipeEnds[1], expected.data() + done, expected.size() - done);
+            if (n <= 0) _exit(5);
+            done += size_t(n);
+        }
+        for (;;) pause();
+    }
+    close(pipeEnds[1]);
+    std::vector<uint8_t> expected;
+    uint64_t size = 0;
+    size_t got = 0;
+    std::vector<uint8_t> buffer(64 * 1024);
+    std::vector<uint8_t> received;
+    for (;;) {
+        pollfd p{pipeEnds[0], POLLIN, 0};
+        if (poll(&p, 1, 20'000) <= 0) break;
+        const ssize_t n = read(pipeEnds[0], buffer.data(), buffer.size());
+        if (n <= 0) break;
+        received.insert(received.end(), buffer.begin(), buffer.begin() + n);
+        got = received.size();
+        if (got >= sizeof size) {
+            std::memcpy(&size, received.data(), sizeof size);
+            if (got >= sizeof size + size) break;
+        }
+    }
+    close(pipeEnds[0]);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child ended by itself: " << status;
+    ASSERT_EQ(got, sizeof size + size);
+    expected.assign(received.begin() + sizeof size, received.end());
+
+    ASSERT_FALSE(session_->document().hasPuzzle());
+    platform_.messageAnswers.push_back(MessageResult::Yes);
+    ASSERT_TRUE(session_->offerKeptPuzzle());
+    EXPECT_EQ(platform_.messages.back().text, kRecoveryQuestion);
+    EXPECT_EQ(session_->clock().seconds(), 754u);
+    EXPECT_TRUE(session_->document().modified());
+    EXPECT_TRUE(session_->document().path().empty());
+    EXPECT_EQ(savedBytes(), expected);
 }
 
 }  // namespace

@@ -688,6 +688,34 @@ TEST(Profile, ReadsAndWritesOneKeyKeepingEverythingElse) {
     fs::remove_all(dir);
 }
 
+TEST(Profile, VolumesAreWholePercentsAndAnythingElseIsTakenSafely) {
+    const fs::path dir = fs::temp_directory_path() / ("pavalo-volume-" + std::to_string(::getpid()));
+    const std::string file = (dir / "tavorn.ini").string();
+    EXPECT_EQ(readProfileVolume(file, kMusicVolumeKey), 100);  // no file: full volume
+    ASSERT_TRUE(writeProfileVolume(file, kMusicVolumeKey, 35));
+    ASSERT_TRUE(writeProfileVolume(file, kEffectsVolumeKey, 140));
+    EXPECT_EQ(readProfileVolume(file, kMusicVolumeKey), 35);
+    EXPECT_EQ(readProfileVolume(file, kEffectsVolumeKey), 100);
+    for (const auto& [text, volume] : std::vector<std::pair<std::string, int>>{
+             {"-7", 0}, {"loud", 100}, {"", 100}, {" 42", 42}, {"99999999999999999999", 100}, {"-99999999999999999999", 0}}) {
+        ASSERT_TRUE(writeProfileString(file, "Tessel", kMusicVolumeKey, text));
+        EXPECT_EQ(readProfileVolume(file, kMusicVolumeKey), volume) << text;
+    }
+    EXPECT_EQ(audio::mixerVolume(0), 0);
+    EXPECT_EQ(audio::mixerVolume(50), 64);
+    EXPECT_EQ(audio::mixerVolume(100), 128);
+    EXPECT_EQ(audio::mixerVolume(250), 128);
+
+    // The MIDI dialog's slider is kept in the file at once.
+    MidiRig r;
+    EXPECT_EQ(r.model.musicVolume(), 100);
+    r.model.setMusicVolume(20);
+    EXPECT_EQ(readProfileVolume(r.ini, kMusicVolumeKey), 20);
+    EXPECT_EQ(r.model.musicVolume(), 20);
+    EXPECT_EQ(readProfileString(r.ini, "Tessel", kEffectsVolumeKey, "none"), "none");
+    fs::remove_all(dir);
+}
+
 // ---- CD audio ------------------------------------------------------------------------------
 
 TEST(CdAudio, NoDriveNoDiscOrABusyDriveMeansNotAvailable) {

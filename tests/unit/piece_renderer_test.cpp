@@ -569,6 +569,21 @@ TEST(ReducedPieces, MasksCoverTheReducedPictureOnceAndDrawItWhole) {
             });
         }
         EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), rw * rh) << "factor " << factor;
+        // Each outline: the shape's cells with a side on a cell outside it.
+        for (const Piece& p : reduced.pieces) {
+            if (p.width <= 0) continue;
+            const std::vector<uint8_t> shape = decodePieceMask(p.mask, p.width, p.height, 1);
+            const std::vector<uint8_t> outline = decodePieceMask(p.outline, p.width, p.height, 1);
+            auto in = [&](int32_t c, int32_t r) {
+                return c >= 0 && r >= 0 && c < p.width && r < p.height && shape[size_t(r * p.width + c)];
+            };
+            int wrongOutline = 0;
+            for (int32_t r = 0; r < p.height; ++r)
+                for (int32_t c = 0; c < p.width; ++c)
+                    wrongOutline += outline[size_t(r * p.width + c)] !=
+                                    (in(c, r) && !(in(c - 1, r) && in(c + 1, r) && in(c, r - 1) && in(c, r + 1)));
+            ASSERT_EQ(wrongOutline, 0) << "factor " << factor;
+        }
 
         // Every piece solved: the assembled picture at (playW / 2 - 101,
         // playH / 2 - 75); the window's origin there shows cell (0, 0) at (0, 0).
