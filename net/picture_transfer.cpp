@@ -358,14 +358,20 @@ bool PictureReceiver::start(const std::string& path, uint32_t size) {
 }
 
 void PictureReceiver::abort() {
+    bool underWay = false;
     {
         std::lock_guard lock(m_);
         ++generation_;
+        underWay = phase_ == Phase::Requesting || phase_ == Phase::Streaming || phase_ == Phase::Filling;
         if (phase_ != Phase::Done && phase_ != Phase::Failed && phase_ != Phase::Idle) phase_ = Phase::Aborted;
         picture_.clear();
     }
     cv_.notify_all();
     if (thread_.joinable()) thread_.join();
+    // The host's sender would otherwise wait for this player's end for as
+    // long as the player stays, keeping one of its sixteen slots.
+    if (underWay && layer_.sessionOpen())
+        layer_.sendHeaderOnly(layer_.localPlayerId(), kServerPlayer, kMsgFinishedReceivingImage);
 }
 
 bool PictureReceiver::finished() const {

@@ -126,7 +126,8 @@ void SyncService::senderThread(int index, uint32_t player) {
     Slot& slot = slots_[size_t(index)];
     HolderTable& holders = dispatcher_.port().holders();
     PuzzleHolderModel& model = dispatcher_.holderModel();
-    const auto step = std::chrono::microseconds(pacingMicros(kSyncDataBytes, transferRateBits(layer_, player)));
+    const uint32_t rate = assumedRate_ ? assumedRate_.load() : transferRateBits(layer_, player);
+    const auto step = std::chrono::microseconds(pacingMicros(kSyncDataBytes, rate));
     const auto start = Clock::now();
     bool reached = true;
     for (uint64_t sent = 0; !stop_;) {

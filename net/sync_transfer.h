@@ -70,6 +70,9 @@ public:
     void pieceChanged(int piece) override;
     int activeSenders() const;
     uint64_t recordsSent() const { return recordsSent_.load(); }
+    // Test aid: paces every sender as if its receiver reported this speed
+    // (bits per second; 0: the reported speed).
+    void setAssumedRate(uint32_t bitsPerSecond) { assumedRate_ = bitsPerSecond; }
 
 private:
     struct Slot {
@@ -86,6 +89,7 @@ private:
     std::array<Slot, kTransferSlots> slots_;
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> recordsSent_{0};
+    std::atomic<uint32_t> assumedRate_{0};
 };
 
 class SyncReceiver {
