@@ -93,6 +93,15 @@ uint64_t pacingMicros(size_t bytes, uint32_t rateBits) {
     return uint64_t(bytes) * 1000000u / (rateBits / 10);
 }
 
+void waitForRoomToSend(NetLayer& layer, const std::atomic<bool>& stop) {
+    constexpr size_t kRoomy = 128;
+    for (;;) {
+        Session* s = layer.session();
+        if (stop.load() || !s || !layer.sessionOpen() || s->backlog() < kRoomy) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 std::string imageNamePath(const std::string& path) {
     constexpr size_t kMax = kPathField - 1;
     if (path.size() <= kMax) return path;
@@ -310,6 +319,7 @@ void PictureService::senderThread(int index, uint32_t player) {
         const auto start = Clock::now();
         bool sent = true;
         for (uint32_t i = 0; i < count && sent && !stop_; ++i) {
+            waitForRoomToSend(layer_, stop_);
             sent = sendBlock(*picture, i, player);
             // One block a pause, kept to the schedule rather than to each
             // sleep so that short pauses do not add up to a slower rate.
@@ -476,8 +486,17 @@ void PictureReceiver::run(std::string path, uint64_t generation) {
             return lost();
         if (started) break;
     }
-    // The stream's end.
-    if (!waitUntil([&] { return finishedSending_ || picture_.complete(); }, 0, generation)) return lost();
+    // The stream's end, or a stream that stopped coming: its end may have
+    // been lost (or sent before this start, by a sender still busy with an
+    // earlier request of this player), and the gaps are filled either way.
+    for (uint32_t seen = std::numeric_limits<uint32_t>::max();;) {
+        if (!waitUntil([&] { return finishedSending_ || picture_.complete(); }, 2 * kRequestResendMs, generation))
+            return lost();
+        std::lock_guard lock(m_);
+        const uint32_t now = picture_.receivedBytes();
+        if (finishedSending_ || picture_.complete() || now == seen) break;
+        seen = now;
+    }
     {
         std::lock_guard lock(m_);
         phase_ = Phase::Filling;

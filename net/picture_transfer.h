@@ -82,6 +82,9 @@ uint32_t transferRateBits(const Caps& caps);
 uint32_t transferRateBits(NetLayer& layer, uint32_t player);
 // Microseconds between two messages of `bytes` at `rateBits`.
 uint64_t pacingMicros(size_t bytes, uint32_t rateBits);
+// Waits while the session has many frames still to send (or until `stop`),
+// so that a bulk sender never fills the queue the game's own answers use.
+void waitForRoomToSend(NetLayer& layer, const std::atomic<bool>& stop);
 
 // The path IMAGENAME carries: the picture's path when it fits the field
 // (127 characters), otherwise only its file name (all the receiver uses),

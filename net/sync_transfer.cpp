@@ -148,6 +148,7 @@ void SyncService::senderThread(int index, uint32_t player) {
         // the acknowledged delivery's queue, which drops what does not fit.
         while (!stop_ && layer_.outgoingCount() >= kQueueEntries - 16)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        waitForRoomToSend(layer_, stop_);
         if (!layer_.send(kServerPlayer, player, 1, encodeMessage(m))) {
             reached = false;  // the player left
             break;
