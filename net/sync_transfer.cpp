@@ -6,6 +6,7 @@
 
 #include "common/named_mutex.h"
 #include "net/picture_transfer.h"
+#include "platform/platform.h"
 
 namespace pavalo::net {
 
@@ -71,6 +72,12 @@ bool anyPlayerSynchronising(NetLayer& layer) {
             PlayerData::decode(bytes).state == uint32_t(PlayerState::Synchronising))
             return true;
     }
+    return false;
+}
+
+bool hostMayExit(NetLayer& layer, Platform& platform) {
+    if (!anyPlayerSynchronising(layer)) return true;
+    platform.messageBox(kPlayersStillSynchronising);
     return false;
 }
 

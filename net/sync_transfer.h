@@ -55,6 +55,9 @@ int applySyncRecords(PuzzleModel& model, HolderTable& holders, HolderModel* hold
 // The host's Exit check: some player of the session is still in
 // PlayerState 5 (synchronising).
 bool anyPlayerSynchronising(NetLayer& layer);
+// The "E&xit" command's check on a host: false, after saying so, while a
+// player is still being synchronised.
+bool hostMayExit(NetLayer& layer, Platform& platform);
 
 class SyncService final : public ChangeListener {
 public:

@@ -377,6 +377,10 @@ void latecomer(int cols, int rows, double loss, uint32_t rate = 0) {
     link.setFaults(f);
     late->setState(PlayerState::Synchronising);
     ASSERT_TRUE(waitUntil([&] { return anyPlayerSynchronising(host->layer); }));
+    ScriptedPlatform platform;
+    EXPECT_FALSE(hostMayExit(host->layer, platform));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, kPlayersStillSynchronising);
     late->runUi();
     SyncReceiver& sync = late->transfers.syncReceiver();
     sync.start();
@@ -389,6 +393,7 @@ void latecomer(int cols, int rows, double loss, uint32_t rate = 0) {
     EXPECT_GT(host->transfers.syncService().recordsSent(), uint64_t(cols * rows));
     late->setState(PlayerState::Playing);
     EXPECT_TRUE(waitUntil([&] { return !anyPlayerSynchronising(host->layer); }));
+    EXPECT_TRUE(hostMayExit(host->layer, platform));
     EXPECT_TRUE(waitUntil([&] { return host->actions >= kMoves && player->actions >= kMoves; }, 30000));
 
     host->finish();
