@@ -315,7 +315,8 @@ void PictureService::senderThread(int index, uint32_t player) {
     Slot& slot = slots_[size_t(index)];
     if (auto picture = loadedPicture()) {
         const uint32_t count = blockCountOf(uint32_t(picture->size()));
-        const auto step = std::chrono::microseconds(pacingMicros(kImageBlockBytes, transferRateBits(layer_, player)));
+        const uint32_t rate = assumedRate_ ? assumedRate_.load() : transferRateBits(layer_, player);
+        const auto step = std::chrono::microseconds(pacingMicros(kImageBlockBytes, rate));
         const auto start = Clock::now();
         bool sent = true;
         for (uint32_t i = 0; i < count && sent && !stop_; ++i) {

@@ -172,6 +172,9 @@ public:
     int activeSenders() const;
     bool pictureLoaded() const;
     uint64_t blocksSent() const { return blocksSent_.load(); }
+    // Test aid: paces every sender as if its receiver reported this speed
+    // (bits per second; 0: the reported speed).
+    void setAssumedRate(uint32_t bitsPerSecond) { assumedRate_ = bitsPerSecond; }
 
 private:
     struct Slot {
@@ -195,6 +198,7 @@ private:
     std::array<Slot, kTransferSlots> slots_;
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> blocksSent_{0};
+    std::atomic<uint32_t> assumedRate_{0};
 };
 
 // ---- player ----
