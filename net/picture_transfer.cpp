@@ -196,9 +196,15 @@ bool PictureAssembly::store(int32_t index, std::span<const uint8_t> data) {
 
 PictureService::PictureService(NetLayer& layer) : layer_(layer) {}
 
-PictureService::~PictureService() {
-    stop_ = true;
-    for (Slot& s : slots_) s.done.set();
+PictureService::~PictureService() { stop(); }
+
+void PictureService::stop() {
+    {
+        // No sender starts after this; the running ones end their waits.
+        std::lock_guard lock(m_);
+        stop_ = true;
+        for (Slot& s : slots_) s.done.set();
+    }
     for (Slot& s : slots_)
         if (s.thread.joinable()) s.thread.join();
 }

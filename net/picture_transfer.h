@@ -155,6 +155,8 @@ public:
     explicit PictureService(NetLayer& layer);
     // Ends every sender.
     ~PictureService();
+    // Ends every sender and takes no more requests; before the session closes.
+    void stop();
     PictureService(const PictureService&) = delete;
     PictureService& operator=(const PictureService&) = delete;
 

@@ -93,7 +93,14 @@ SyncService::~SyncService() {
         // A change being reported holds PIECEMutex: it ends before this.
         NamedLock lock(NamedMutex::PIECE);
     }
-    stop_ = true;
+    stop();
+}
+
+void SyncService::stop() {
+    {
+        std::lock_guard lock(m_);  // no sender starts after this
+        stop_ = true;
+    }
     for (Slot& s : slots_)
         if (s.thread.joinable()) s.thread.join();
 }

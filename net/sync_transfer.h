@@ -64,6 +64,8 @@ public:
     SyncService(NetLayer& layer, Dispatcher& dispatcher);
     // Ends every sender and stops listening to changes.
     ~SyncService() override;
+    // Ends every sender and takes no more requests; before the session closes.
+    void stop();
     SyncService(const SyncService&) = delete;
     SyncService& operator=(const SyncService&) = delete;
 

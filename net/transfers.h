@@ -22,6 +22,15 @@ public:
         return pictureReceiver_.handle(message, from) || syncReceiver_.handle(message, from);
     }
 
+    // Ends every transfer thread (a download or synchronisation under way is
+    // aborted). Call it before the session closes: the threads send.
+    void stop() {
+        pictureReceiver_.abort();
+        syncReceiver_.abort();
+        pictureService_.stop();
+        syncService_.stop();
+    }
+
     PictureService& pictureService() { return pictureService_; }
     SyncService& syncService() { return syncService_; }
     PictureReceiver& pictureReceiver() { return pictureReceiver_; }

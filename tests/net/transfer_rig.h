@@ -38,6 +38,7 @@ struct TransferMachine final : DispatchFrontEnd {
     }
     ~TransferMachine() override {
         finish();
+        transfers.stop();
         layer.closeSession();
     }
 
