@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/file_io.h"
 #include "net/sync_transfer.h"
 #include "tests/net/protocol_hub.h"
 
@@ -15,7 +16,7 @@ using namespace pavalo::net;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PuzzleModel model = test::gridPuzzle(6, 5);
     PuzzleHolderModel link(model);
-    HolderTable holders;
+    net::HolderTable holders;
     PlayerTable players;
     players.add(5);
     players.add(9);
