@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <thread>
@@ -48,7 +49,11 @@ struct TransferMachine final : DispatchFrontEnd {
         return h;
     }
 
+    // Sees the set-up messages first; true keeps them from the transfers.
+    std::function<bool(const GameMessage&, uint32_t from, bool toServer)> intercept;
+
     void setUpMessage(const GameMessage& m, uint32_t from, bool toServer) override {
+        if (intercept && intercept(m, from, toServer)) return;
         transfers.handle(m, from, toServer);
     }
 

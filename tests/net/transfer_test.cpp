@@ -316,6 +316,34 @@ TEST(PictureTransfer, LossyLinkStillGivesTheSameBytes) {
     EXPECT_GT(link.dropped(), 0u);
 }
 
+// A stream that stops coming without its end message (a sender still busy
+// with an earlier request of this player sent that end before this start):
+// the receiver fills the gaps instead of waiting for ever.
+TEST(PictureTransfer, StalledStreamIsFilledBlockByBlock) {
+    test::TempFolder folder;
+    auto host = test::hostMachine(test::gridPuzzle(4, 3));
+    ASSERT_TRUE(host);
+    auto player = test::joinMachine(test::gridPuzzle(4, 3), host->layer.session()->listenPort());
+    ASSERT_TRUE(player);
+    player->runUi();
+    const auto picture = test::paddedBmp(3000, 8);
+    test::writeAll(folder.path / "p.bmp", picture);
+    host->transfers.pictureService().setPicture((folder.path / "p.bmp").string());
+    // The whole-picture request is answered with block 0 alone.
+    host->intercept = [&](const GameMessage& m, uint32_t from, bool) {
+        if (m.id != kMsgRequestImageBlock || m.block != -1) return false;
+        GameMessage first = m;
+        first.block = 0;
+        host->transfers.pictureService().handle(first, from);
+        return true;
+    };
+    PictureReceiver& r = player->transfers.pictureReceiver();
+    ASSERT_TRUE(r.start((folder.path / "copy.bmp").string(), uint32_t(picture.size())));
+    ASSERT_TRUE(waitUntil([&] { return r.finished(); }, 10000));
+    EXPECT_EQ(r.status().phase, PictureReceiver::Phase::Done);
+    EXPECT_EQ(test::readAll(folder.path / "copy.bmp"), picture);
+}
+
 TEST(PictureTransfer, AbortLeavesNothingBehind) {
     test::TempFolder hostFolder;
     auto host = test::hostMachine(test::gridPuzzle(4, 3));
