@@ -32,6 +32,7 @@ struct TransferMachine final : DispatchFrontEnd {
     std::thread ui;
     std::atomic<bool> stop{false};
     std::atomic<int> actions{0};
+    std::atomic<int> moveLimit{0};  // runUi plays moves until this many were made
 
     explicit TransferMachine(PuzzleModel puzzle) : model(std::move(puzzle)), layer(hooks(this)) {
         layer.setSettings(loopbackSettings());
@@ -67,10 +68,11 @@ struct TransferMachine final : DispatchFrontEnd {
         setState(PlayerState::Playing);
         dispatcher.startGame(layer.clockMs());
     }
-    // The user-interface thread: dispatches, and with `moves` plays that
-    // many random moves (as fast as the host answers).
+    // The user-interface thread: dispatches, and plays random moves (as fast
+    // as the host answers) while fewer than moveLimit were made.
     void runUi(int moves = 0, uint32_t seed = 1) {
-        ui = std::thread([this, moves, seed] {
+        moveLimit = moves;
+        ui = std::thread([this, seed] {
             std::mt19937 r(seed);
             BotStyle style;
             style.step = [this] {
@@ -78,7 +80,7 @@ struct TransferMachine final : DispatchFrontEnd {
                 dispatcher.dispatch(false);
             };
             while (!stop) {
-                if (actions < moves) {
+                if (actions < moveLimit) {
                     playRandomAction(senders, model, r, style);
                     ++actions;
                 } else {
