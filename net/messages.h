@@ -8,6 +8,8 @@
 // whose counts are out of range, whose piece numbers are not pieces of the
 // puzzle (or the "no piece" 4095 where that is allowed) or whose text has no
 // terminating NUL inside its field is refused with a reason, never applied.
+// SYNCDATA's records are the exception: their receiver skips each record
+// that is out of range and keeps the others.
 #pragma once
 
 #include <array>

@@ -54,6 +54,7 @@ void PuzzleHolderModel::markChanged(int piece) {
     if (piece < 0) return;
     if (changed_.size() < size_t(model_.pieceCount())) changed_.resize(size_t(model_.pieceCount()), 0);
     if (size_t(piece) < changed_.size()) changed_[size_t(piece)] = 1;
+    if (ChangeListener* l = listener_.load()) l->pieceChanged(piece);
 }
 
 std::vector<int> PuzzleHolderModel::takeChanged() {

@@ -5,6 +5,7 @@
 // what in a network game.
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "net/game_port.h"
@@ -19,6 +20,14 @@ inline uint32_t listCode(ListId list) {
     return list == ListId::Main ? 0 : list == ListId::Finished ? 1 : 2;
 }
 
+// Told of every piece the host's holder table marks as changed (under
+// PIECEMutex), for players that are still being synchronised.
+class ChangeListener {
+public:
+    virtual ~ChangeListener() = default;
+    virtual void pieceChanged(int piece) = 0;
+};
+
 class PuzzleHolderModel final : public HolderModel {
 public:
     explicit PuzzleHolderModel(PuzzleModel& model) : model_(model) {}
@@ -32,9 +41,12 @@ public:
     void markChanged(int piece) override;
     // The pieces marked since the last call, in piece order.
     std::vector<int> takeChanged();
+    // Null: nobody listens. The listener must outlive its installation.
+    void setChangeListener(ChangeListener* listener) { listener_ = listener; }
 
 private:
     PuzzleModel& model_;
+    std::atomic<ChangeListener*> listener_{nullptr};
     std::vector<uint8_t> changed_;
 };
 

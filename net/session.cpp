@@ -191,6 +191,11 @@ void Session::stopThread(bool graceful) {
     stateCv_.notify_all();
 }
 
+size_t Session::backlog() const {
+    std::lock_guard lock(m_);
+    return outgoing_.size();
+}
+
 bool Session::isOpen() const {
     std::lock_guard lock(m_);
     return state_ == State::Hosting || state_ == State::Joined || state_ == State::Rejoining;

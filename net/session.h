@@ -140,6 +140,9 @@ public:
     bool setDesc(const SessionDesc& desc);
 
     uint64_t droppedFrames() const { return dropped_.load(); }
+    // Frames waiting for the service thread. Bulk senders keep it short:
+    // a full queue refuses every send, answers included.
+    size_t backlog() const;
 
     // Asks the local network (settings.broadcastAddress) for sessions of this
     // game and collects the answers for waitMs.
