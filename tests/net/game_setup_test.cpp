@@ -197,6 +197,10 @@ public:
     }
     RoomResult runWaitingRoom(NetGameSetup& s) override { return room(s); }
     bool synchronise(NetGameSetup& s) override { return sync ? sync(s) : false; }
+    std::function<void()> waited;
+    void waitingClosed() override {
+        if (waited) waited();
+    }
 };
 
 // One machine: its headless game, the set-up and the scripted person.
@@ -331,8 +335,15 @@ TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
             s.pump(5);
             return refused.load();
         }));
+        // A slow machine: BEGINGAME waits unread while the host cuts, and
+        // the Ready tick of the room must not count as done with the cut.
+        s.setReady(true);
+        EXPECT_TRUE(test::waitUntil([&] { return host.setup.step() == NetGameSetup::Step::WaitingForOthers; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return playerRoom(s);
     };
+    NetGameSetup::Step annWhenHostStarted = NetGameSetup::Step::Idle;
+    host.person.waited = [&] { annWhenHostStarted = ann.setup.step(); };
     bool started[2] = {};
     std::thread t0([&] { started[0] = host.setup.host(5); });
     std::thread t1([&] { started[1] = ann.setup.join(); });
@@ -340,6 +351,8 @@ TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
     t1.join();
     EXPECT_TRUE(started[0] && started[1]);
     EXPECT_FALSE(lateJoined);
+    EXPECT_TRUE(annWhenHostStarted == NetGameSetup::Step::WaitingForOthers ||
+                annWhenHostStarted == NetGameSetup::Step::Playing);
     EXPECT_EQ(late.person.messages, std::vector<std::string>{"Unable to Join game"});
     // A Competitive game stays closed after the cut as well.
     ASSERT_NE(host.game.layer().session(), nullptr);
