@@ -431,5 +431,64 @@ TEST(GameSetup, KickedPlayerIsToldAndLeavesAndAMissingPictureEndsTheJoin) {
     EXPECT_EQ(cat.person.messages, std::vector<std::string>{document_text::kImageNotFound});
 }
 
+TEST(GameSetup, HostVanishingInTheWaitingRoomHandsOverToANewHost) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("vanish.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.gameType = kGameCompetitive;
+    ann.person.hostPort = bob.person.hostPort = &port;
+    host.person.room = [&](NetGameSetup& s) {
+        port = host.game.layer().session()->listenPort();
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return s.players().size() == 3;
+        }));
+        host.game.layer().vanish();
+        return RoomResult::Exit;
+    };
+    std::atomic<int> heard{0};
+    struct Seen {
+        bool newHost = false, host = false, ready = false, open = false;
+    } seen[2];
+    auto room = [&](int who) {
+        return [&, who](NetGameSetup& s) {
+            Seen& me = seen[who];
+            test::waitUntil([&] {
+                s.pump(5);
+                for (SetupEvent e : s.takeEvents())
+                    if (e == SetupEvent::NewHost && !me.newHost) {
+                        me.newHost = true;
+                        ++heard;
+                    }
+                return heard == 2;
+            }, 15000);
+            me.host = s.isHost();
+            me.ready = s.players().front().data.ready == 1;
+            Session* session = (who == 0 ? ann : bob).game.layer().session();
+            me.open = session && !(session->desc().flags & kSessionJoinDisabled);
+            // The new host stays until the other has heard of it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return RoomResult::Exit;
+        };
+    };
+    ann.person.room = room(0);
+    bob.person.room = room(1);
+    std::thread t0([&] { host.setup.host(5); });
+    std::thread t1([&] { ann.setup.join(); });
+    std::thread t2([&] { bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(seen[0].newHost && seen[1].newHost);
+    ASSERT_NE(seen[0].host, seen[1].host);  // exactly one took over
+    const Seen& now = seen[0].host ? seen[0] : seen[1];
+    const Seen& other = seen[0].host ? seen[1] : seen[0];
+    // A Competitive game's host counts as ready; the others tick their own box.
+    EXPECT_TRUE(now.ready);
+    EXPECT_FALSE(other.ready);
+    EXPECT_TRUE(now.open);
+}
+
 }  // namespace
 }  // namespace pavalo::net
