@@ -21,14 +21,6 @@
 
 namespace pavalo::net {
 
-// Where a game's set-up hears the dispatcher's set-up messages (as a
-// DispatchFrontEnd) and the layer's system messages.
-class SetUpListener : public DispatchFrontEnd {
-public:
-    virtual void systemMessage(const Received& /*message*/) {}
-    virtual void becameHost() {}
-};
-
 class HeadlessGame final : public DispatchFrontEnd {
 public:
     // The play area the saved positions are read into.
