@@ -294,9 +294,10 @@ public:
     void setReady(bool ready);
     // Every player's ready field is 1 (the host's Start needs it).
     bool allReady() const;
-    // "Start Game" on the host: the refusal to show, or nothing when the
-    // game began (joining disabled, BEGINGAME sent, the server player
-    // playing, the local ready field cleared).
+    // "Start Game" on the host: the refusal to show (empty on a machine
+    // that is not host), or nothing when the game began (joining disabled,
+    // BEGINGAME sent, the server player playing, the local ready field
+    // cleared).
     std::optional<std::string> begin();
     // Host: removes the player in table slot `slot` (not the host's own, 0).
     bool kick(int slot);
