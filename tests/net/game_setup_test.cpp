@@ -303,6 +303,25 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     EXPECT_TRUE(late.setup.latecomer());
     EXPECT_EQ(synchronised, 1);
     EXPECT_EQ(late.dump(dir + "-late.gvp"), hostFile);
+
+    // The running game is found by its address, as the join dialog lists it.
+    JoinList list;
+    ASSERT_TRUE(list.addByAddress(test::loopbackSettings(), "127.0.0.1"));
+    EXPECT_EQ(list.names(), std::vector<std::string>{"Hana"});
+    const auto lines = sessionInfoLines(&list.entries()[0].desc);
+    EXPECT_EQ(lines[1], "Current Players: 4");
+    EXPECT_EQ(lines[4], "Rotated Pieces: On");
+    EXPECT_EQ(lines[5], "Cheats Allowed: Arrange, Solve, Find by Color, Find Edges, Find Nearby Pieces, Puzzle Outline");
+
+    // Exit waits while a latecomer is still catching up, then leaves.
+    bool catchingUp = true;
+    host.setup.playersSynchronising = [&] { return catchingUp; };
+    EXPECT_FALSE(host.setup.exitGame());
+    EXPECT_TRUE(host.game.layer().sessionOpen());
+    EXPECT_EQ(host.person.messages.back().rfind("There are players joining", 0), 0u);
+    catchingUp = false;
+    EXPECT_TRUE(host.setup.exitGame());
+    EXPECT_FALSE(host.game.layer().sessionOpen());
 }
 
 TEST(GameSetup, TheWindowAndAHeadlessPlayerCutTheSamePuzzle) {
