@@ -222,8 +222,10 @@ public:
     virtual bool offerDownload(const std::string& /*hostPath*/, uint32_t /*fileSize*/, std::string& /*localPath*/) {
         return false;
     }
-    // Runs the waiting room until Start or Exit; it closes as Exit when the
-    // player is kicked (NetGameSetup::kicked()).
+    // Runs the waiting room until Start or Exit: Start once begin() was
+    // accepted (host) or begun() (player), Exit when the player is kicked
+    // (NetGameSetup::kicked()). The host's Start before that tries begin()
+    // and, refused, shows why and opens the room again.
     virtual RoomResult runWaitingRoom(NetGameSetup& setup) = 0;
     // A player joining a running game: the synchronisation plugs in here.
     // False when it was aborted.
