@@ -72,15 +72,6 @@ std::string allowedToolsText(const NetOptions& options, bool allWord) {
     return text;
 }
 
-uint32_t optionMask(const NetOptions& o, bool rotated) {
-    uint32_t mask = 0;
-    for (int i = 0; i < 6; ++i)
-        if (o.allowed[size_t(i)]) mask |= 1u << i;  // boxes, Arrange, Solve, Nearby, Edges, Colour
-    if (rotated) mask |= 1u << 6;
-    if (o.allowed[6]) mask |= 1u << 7;  // Puzzle Outline
-    return mask;
-}
-
 NetOptions optionsOfDescription(const SessionDesc& desc) {
     NetOptions o;
     o.sessionName = desc.name;
@@ -410,7 +401,7 @@ bool NetGameSetup::hostSetUp(std::optional<uint32_t> seed) {
 
     NetLayer& layer = game_.layer();
     if (!layer.openSession(options_.sessionName, playerName_, options_.maxPlayers, options_.gameType, options_.seed,
-                           optionMask(options_, p.rotation != 0)))
+                           optionMaskOf(options_, p.rotation != 0)))
         return false;  // the layer said why
     PlayerData d = layer.localPlayerData();
     d.state = uint32_t(PlayerState::PictureLoaded);

@@ -75,10 +75,6 @@ extern const std::array<const char*, kSetupTools> kToolNames;
 // `allWord`, "All" when all six are.
 std::string allowedToolsText(const NetOptions& options, bool allWord);
 
-// The session description's option mask: bit 0 sorting boxes, 1 Arrange,
-// 2 Solve, 3 Find Nearby Pieces, 4 Find Edges, 5 Find by Color, 6 rotated
-// pieces, 7 Puzzle Outline.
-uint32_t optionMask(const NetOptions& options, bool rotated);
 // The options a session description announces (name, maximum without the
 // server player, game type, seed, mask bits).
 NetOptions optionsOfDescription(const SessionDesc& desc);
