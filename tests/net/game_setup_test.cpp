@@ -245,6 +245,17 @@ RoomResult hostRoom(NetGameSetup& s, size_t players, std::atomic<uint16_t>& port
     return RoomResult::Start;
 }
 
+// Waits until `players` are in the waiting room, each with the picture.
+bool allInRoom(NetGameSetup& s, size_t players) {
+    return test::waitUntil([&] {
+        s.pump(5);
+        const auto rows = s.players();
+        return rows.size() == players && std::all_of(rows.begin(), rows.end(), [](const NetGameSetup::Player& p) {
+                   return p.data.state == uint32_t(PlayerState::PictureLoaded);
+               });
+    });
+}
+
 RoomResult playerRoom(NetGameSetup& s) {
     s.setReady(true);
     test::waitUntil([&] {
@@ -449,10 +460,7 @@ TEST(GameSetup, KickedPlayerIsToldAndLeavesAndAMissingPictureEndsTheJoin) {
     std::atomic<bool> hostDone{false};
     host.person.room = [&](NetGameSetup& s) {
         port = host.game.layer().session()->listenPort();
-        EXPECT_TRUE(test::waitUntil([&] {
-            s.pump(5);
-            return s.players().size() == 3;
-        }));
+        EXPECT_TRUE(allInRoom(s, 3));
         // Two players called Sam: the second row's is the one removed.
         const auto rows = s.players();
         bobId = bob.game.layer().localPlayerId();
@@ -519,10 +527,8 @@ TEST(GameSetup, HostVanishingInTheWaitingRoomHandsOverToANewHost) {
     ann.person.hostPort = bob.person.hostPort = &port;
     host.person.room = [&](NetGameSetup& s) {
         port = host.game.layer().session()->listenPort();
-        EXPECT_TRUE(test::waitUntil([&] {
-            s.pump(5);
-            return s.players().size() == 3;
-        }));
+        // Everybody is in the room (has the picture) when the host goes.
+        EXPECT_TRUE(allInRoom(s, 3));
         host.game.layer().vanish();
         return RoomResult::Exit;
     };
