@@ -166,16 +166,6 @@ NetOptions lobbyNetOptions(const LobbyGameSettings& s, NetOptions choices) {
     return choices;
 }
 
-uint32_t optionMaskOf(const NetOptions& o, bool rotatePieces) {
-    // allowed[] runs boxes, Arrange, Solve, Nearby, Edges, Colour, Outline;
-    // the mask puts rotated pieces at bit 6 and Puzzle Outline at bit 7.
-    uint32_t mask = 0;
-    for (int i = 0; i < 6; ++i) mask |= (o.allowed[size_t(i)] & 1) << i;
-    mask |= uint32_t(rotatePieces) << 6;
-    mask |= (o.allowed[6] & 1) << 7;
-    return mask;
-}
-
 bool cutLobbyPuzzle(const std::string& picture, uint32_t pictureKind, uint32_t pieces, uint32_t seed, bool rotate,
                     const std::string& out, std::string& error) {
     // Loaded, not probed by name: a download's name says nothing of its kind.

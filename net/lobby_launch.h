@@ -99,11 +99,6 @@ LobbyPicture resolveLobbyPicture(const std::string& reference, const std::string
 // set taking their place (game type, sorting boxes, the six tools, seed).
 NetOptions lobbyNetOptions(const LobbyGameSettings& settings, NetOptions choices);
 
-// The session description's option mask: bit 0 sorting boxes, 1 Arrange, 2
-// Solve, 3 Find Nearby Pieces, 4 Find Edges, 5 Find by Color, 6 rotated
-// pieces, 7 Puzzle Outline.
-uint32_t optionMaskOf(const NetOptions& options, bool rotatePieces);
-
 // Cuts the game's puzzle from the picture with the game's seed, as every
 // machine of the game cuts it, and saves it to `out`. False with a reason.
 bool cutLobbyPuzzle(const std::string& picture, uint32_t pictureKind, uint32_t pieces, uint32_t seed, bool rotate,

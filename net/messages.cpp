@@ -104,6 +104,16 @@ std::vector<uint8_t> packPieceList(std::span<const uint32_t> pieces) {
 
 // ------------------------------------------------------------- NetOptions
 
+uint32_t optionMaskOf(const NetOptions& o, bool rotatePieces) {
+    // allowed[] runs boxes, Arrange, Solve, Nearby, Edges, Colour, Outline;
+    // the mask puts rotated pieces at bit 6 and Puzzle Outline at bit 7.
+    uint32_t mask = 0;
+    for (int i = 0; i < 6; ++i) mask |= (o.allowed[size_t(i)] & 1) << i;
+    mask |= uint32_t(rotatePieces) << 6;
+    mask |= (o.allowed[6] & 1) << 7;
+    return mask;
+}
+
 std::array<uint8_t, kNetOptionsSize> encodeNetOptions(const NetOptions& o) {
     std::array<uint8_t, kNetOptionsSize> b{};
     putText(b.data(), 128, o.sessionName);

@@ -106,6 +106,10 @@ struct NetOptions {
 inline constexpr size_t kNetOptionsSize = 168;
 inline constexpr uint32_t kGameCooperative = 0, kGameCompetitive = 1, kGameTeamCompetitive = 2;
 std::array<uint8_t, kNetOptionsSize> encodeNetOptions(const NetOptions& options);
+// The session description's option mask: bit 0 sorting boxes, 1 Arrange, 2
+// Solve, 3 Find Nearby Pieces, 4 Find Edges, 5 Find by Color, 6 rotated
+// pieces, 7 Puzzle Outline.
+uint32_t optionMaskOf(const NetOptions& options, bool rotatePieces);
 // Refuses a name without its NUL, a game type above 2 and flags other than 0 or 1.
 std::optional<NetOptions> decodeNetOptions(std::span<const uint8_t, kNetOptionsSize> bytes, std::string& why);
 
