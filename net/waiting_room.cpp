@@ -1,0 +1,207 @@
+// The waiting room's rules.
+#include "net/waiting_room.h"
+
+#include <algorithm>
+
+namespace pavalo::net {
+
+// ------------------------------------------------------------------ teams
+
+void TeamTable::update(const std::vector<uint32_t>& joinOrder) {
+    std::erase_if(teams_, [&](const auto& t) {
+        return std::find(joinOrder.begin(), joinOrder.end(), t.first) == joinOrder.end();
+    });
+    for (uint32_t id : joinOrder) {
+        if (teams_.count(id)) continue;
+        int first = 0;
+        for (const auto& t : teams_) first += t.second == 1;
+        const int second = int(teams_.size()) - first;
+        teams_[id] = first <= second ? 1 : 2;
+    }
+}
+
+int TeamTable::teamOf(uint32_t id) const {
+    const auto it = teams_.find(id);
+    return it == teams_.end() ? 0 : it->second;
+}
+
+// ----------------------------------------------------------- option lines
+
+std::vector<std::string> allowedToolNames(const NetOptions& options) {
+    // NetOptions' flags: boxes, Arrange, Solve, Nearby, Edges, Colour, Outline.
+    static constexpr std::pair<int, const char*> kOrder[] = {{1, "Arrange"},    {2, "Solve"},
+                                                             {5, "Find by Color"}, {4, "Find Edges"},
+                                                             {3, "Find Nearby Pieces"}, {6, "Puzzle Outline"}};
+    std::vector<std::string> out;
+    for (const auto& [flag, name] : kOrder)
+        if (options.allowed[size_t(flag)]) out.push_back(name);
+    return out;
+}
+
+std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated) {
+    const std::vector<std::string> tools = allowedToolNames(options);
+    std::string cheats;
+    if (tools.size() == 6) {
+        cheats = "All";
+    } else if (tools.empty()) {
+        cheats = "None";
+    } else {
+        for (const std::string& t : tools) cheats += (cheats.empty() ? "" : ", ") + t;
+    }
+    return {std::string("Sorting Boxes: ") + (options.allowed[0] ? "On" : "Off"), "Cheats Allowed: " + cheats,
+            std::string("Rotated Pieces:") + (rotated ? "On" : "Off")};
+}
+
+// ------------------------------------------------------------------- room
+
+WaitingRoom::WaitingRoom(PlayerRoster& roster, Platform& platform, TeamTable& teams, NetOptions options,
+                         bool rotated)
+    : roster_(roster), platform_(platform), teams_(teams), options_(std::move(options)), rotated_(rotated) {}
+
+void WaitingRoom::publishReady(uint32_t ready) {
+    for (const RosterPlayer& p : roster_.players()) {
+        if (p.id != roster_.localPlayer()) continue;
+        PlayerData d = p.data;
+        d.ready = ready;
+        roster_.publish(d);
+        return;
+    }
+}
+
+void WaitingRoom::open() {
+    // Nothing to tick in a Cooperative game; elsewhere the host is ready
+    // by starting.
+    if (options_.gameType == kGameCooperative || roster_.isHost()) publishReady(1);
+    if (roster_.isHost()) roster_.setJoinDisabled(false);
+    refresh();
+}
+
+void WaitingRoom::refresh() {
+    stale_ = false;
+    rows_ = {};
+    if (!roster_.sessionOpen()) return;
+    teams_.update(roster_.joinOrder());
+    const uint32_t me = roster_.localPlayer();
+    int row = 0;
+    for (const RosterPlayer& p : roster_.players()) {
+        if (row == kRoomRows) break;
+        RoomRow& r = rows_[size_t(row++)];
+        r.used = true;
+        r.id = p.id;
+        r.name = safeDisplayText(p.name, kShownNameLength);
+        r.ready = p.data.ready == 1;
+        r.readyEnabled = readyBoxesShown() && p.id == me;
+        r.team = teams_.teamOf(p.id);
+    }
+}
+
+bool WaitingRoom::poll() {
+    if (!stale_) return false;
+    refresh();
+    return true;
+}
+
+bool WaitingRoom::kickEnabled(int row) const {
+    return roster_.isHost() && row > 0 && row < kRoomRows && rows_[size_t(row)].used &&
+           rows_[size_t(row)].id != roster_.localPlayer();
+}
+
+void WaitingRoom::tickReady(int row, bool ticked) {
+    if (row < 0 || row >= kRoomRows || !readyBoxesShown()) return;
+    const RoomRow& r = rows_[size_t(row)];
+    if (!r.used || r.id != roster_.localPlayer()) return;
+    publishReady(ticked ? 1 : 0);
+    refresh();
+}
+
+bool WaitingRoom::startGame() {
+    if (result_ != RoomResult::Open || !roster_.isHost()) return false;
+    refresh();
+    if (readyBoxesShown()) {
+        for (const RoomRow& r : rows_) {
+            if (r.used && !r.ready) {
+                platform_.messageBox(kMsgWaitForReady);
+                return false;
+            }
+        }
+    }
+    for (const RosterPlayer& p : roster_.players()) {
+        if (p.data.ready != 1) {
+            platform_.messageBox(kMsgWaitForDownload);
+            return false;
+        }
+    }
+    roster_.setJoinDisabled(true);
+    GameMessage begin;
+    begin.id = kMsgBeginGame;
+    roster_.send(begin, kServerPlayer, kAllPlayers, true);
+    PlayerData server;
+    server.state = uint32_t(PlayerState::Playing);
+    roster_.publishServer(server);
+    publishReady(0);
+    close(RoomResult::Start);
+    return true;
+}
+
+void WaitingRoom::beginGameArrived() {
+    if (result_ != RoomResult::Open) return;
+    publishReady(0);
+    close(RoomResult::Start);
+}
+
+bool WaitingRoom::exit() {
+    if (result_ != RoomResult::Open) return false;
+    if (roster_.isHost()) {
+        for (const RosterPlayer& p : roster_.players()) {
+            if (p.data.state == uint32_t(PlayerState::Downloading)) {
+                platform_.messageBox(kMsgWaitForDownload);
+                return false;
+            }
+        }
+    }
+    close(RoomResult::Exit);
+    return true;
+}
+
+bool WaitingRoom::kick(int row) {
+    if (!kickEnabled(row)) return false;
+    const std::string name = rows_[size_t(row)].name;
+    if (platform_.messageBox("Kick " + name + " from the game?", kKickCaption, MessageButtons::YesNo) !=
+        MessageResult::Yes)
+        return false;
+    // Rows show names, not players: the n-th row of a name is the n-th
+    // player of that name in slot order.
+    int wanted = 0;
+    for (int r = 0; r <= row; ++r) wanted += rows_[size_t(r)].used && rows_[size_t(r)].name == name;
+    for (const RosterPlayer& p : roster_.players()) {
+        if (safeDisplayText(p.name, kShownNameLength) != name || --wanted > 0) continue;
+        GameMessage m;
+        m.id = kMsgKickPlayer;
+        roster_.send(m, kServerPlayer, p.id, true);
+        return true;
+    }
+    return false;
+}
+
+void WaitingRoom::kicked() {
+    if (result_ != RoomResult::Open) return;
+    kicked_ = true;
+    close(RoomResult::Exit);
+}
+
+void WaitingRoom::sendChat(const std::string& typed) {
+    const std::string text = chatTextToSend(typed);
+    if (text.empty() || !roster_.sessionOpen()) return;
+    std::string me;
+    for (const RosterPlayer& p : roster_.players())
+        if (p.id == roster_.localPlayer()) me = p.name;
+    chat_.chatLine(me, text);
+    GameMessage m;
+    m.id = kMsgChat;
+    m.text = text;
+    roster_.send(m, roster_.localPlayer(), kAllPlayers, false);
+}
+
+void WaitingRoom::close(RoomResult result) { result_ = result; }
+
+}  // namespace pavalo::net

@@ -1,0 +1,123 @@
+// The waiting room ("Waiting to Start"), without a window: the sixteen rows
+// of players with their Ready boxes and teams, the option lines, Start
+// Game, Exit, Kick and the chat. The window draws rows() and forwards the
+// player's clicks; the set-up flow opens it, feeds it BEGINGAME and
+// KICKPLAYER and reads result() once it is closed.
+//
+// Threads: user-interface thread only. The session's notices (arrival,
+// departure, player data, new host) come on other threads: they call
+// playersChanged(), and the window's timer calls refresh().
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "net/chat.h"
+#include "net/messages.h"
+#include "net/player_roster.h"
+#include "platform/platform.h"
+
+namespace pavalo::net {
+
+inline constexpr const char* kWaitingRoomCaption = "Waiting to Start";
+inline constexpr const char* kWaitingRoomTitle = "Welcome To Pavalo";
+inline constexpr const char* kMsgWaitForReady = "You must wait for everybody to check their Ready box";
+inline constexpr const char* kMsgWaitForDownload = "Please wait for everybody to finish downloading the image";
+inline constexpr const char* kKickCaption = "Das Boot";
+inline constexpr const char* kMsgKicked = "The host has kicked you out of the game.";
+inline constexpr int kRoomRows = 16;        // two lists of eight
+inline constexpr int kRoomRefreshMs = 250;  // the window's refresh timer
+inline constexpr size_t kShownNameLength = 32;
+
+// Teams of a Team Competitive game. Every player keeps the team it was
+// given; a newcomer goes to the team with fewer players (team 1 on a tie),
+// taken in the join order every machine shares, so all machines agree.
+class TeamTable {
+public:
+    void update(const std::vector<uint32_t>& joinOrder);
+    // 1 or 2; 0 for a player not seen.
+    int teamOf(uint32_t id) const;
+
+private:
+    std::map<uint32_t, int> teams_;
+};
+
+struct RoomRow {
+    bool used = false;
+    uint32_t id = 0;
+    std::string name;  // safe to show
+    bool ready = false;
+    bool readyEnabled = false;
+    int team = 0;
+};
+
+enum class RoomResult { Open = 0, Start = 1, Exit = 2 };
+
+// "Sorting Boxes: On", "Cheats Allowed: Arrange, Solve", "Rotated Pieces:Off".
+std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated);
+// The allowed tools of the options, in the order the lines list them.
+std::vector<std::string> allowedToolNames(const NetOptions& options);
+
+class WaitingRoom {
+public:
+    WaitingRoom(PlayerRoster& roster, Platform& platform, TeamTable& teams, NetOptions options, bool rotated);
+
+    // Opening: the ready fields every type publishes, joining opened on the
+    // host, the first list.
+    void open();
+    // Fills the rows from the session (also the window's timer).
+    void refresh();
+    // Any thread: the players changed; the next poll() refreshes.
+    void playersChanged() { stale_ = true; }
+    // Refreshes when something changed since the last refresh; true then.
+    bool poll();
+
+    const std::array<RoomRow, kRoomRows>& rows() const { return rows_; }
+    bool readyBoxesShown() const { return options_.gameType != kGameCooperative; }
+    bool teamColumnsShown() const { return options_.gameType == kGameTeamCompetitive; }
+    bool startEnabled() const { return roster_.isHost(); }
+    bool kickEnabled(int row) const;
+    std::vector<std::string> optionLines() const { return roomOptionLines(options_, rotated_); }
+    const NetOptions& options() const { return options_; }
+
+    // The player ticked (or cleared) the Ready box of a row.
+    void tickReady(int row, bool ticked);
+    // "Start Game": true when the room closed with result 1.
+    bool startGame();
+    // BEGINGAME arrived (a player's machine).
+    void beginGameArrived();
+    // "Exit": true when the room closed with result 2.
+    bool exit();
+    // Kick the player of a row (host, after asking); true when sent.
+    bool kick(int row);
+    // KICKPLAYER arrived: the room closes as kicked.
+    void kicked();
+
+    // Chat: the line typed (sent and shown here), and the lines received.
+    void sendChat(const std::string& typed);
+    ChatLog& chat() { return chat_; }
+
+    RoomResult result() const { return result_; }
+    bool wasKicked() const { return kicked_; }
+
+private:
+    void close(RoomResult result);
+    void publishReady(uint32_t ready);
+
+    PlayerRoster& roster_;
+    Platform& platform_;
+    TeamTable& teams_;
+    NetOptions options_;
+    bool rotated_;
+    std::array<RoomRow, kRoomRows> rows_{};
+    std::atomic<bool> stale_{true};
+    ChatLog chat_;
+    RoomResult result_ = RoomResult::Open;
+    bool kicked_ = false;
+};
+
+}  // namespace pavalo::net
