@@ -53,10 +53,10 @@ TEST_F(StandingsTest, CompetitiveShareNeverReadsHundredBeforeTheEnd) {
     EXPECT_EQ(standings.scoreLines()[1], "---------------    ----");
     EXPECT_EQ(standings.scoreLines()[4], "Cy                 100%");
 
-    // A share that rounds up to 100 with pieces missing stays at 99.
-    standings.newPuzzle(kGameCompetitive, 7, 0);
-    roster.table[1].data.piecesPlaced = 6;
-    EXPECT_EQ(standings.refresh(0)[1], "Bartholomew-Lo\xE2\x80\xA6    85 %");
+    // A count past the pieces (placements counted twice) is not a finish
+    // and never reads 100 either.
+    roster.table[1].data.piecesPlaced = 1001;
+    EXPECT_EQ(standings.refresh(0)[1], "Bartholomew-Lo\xE2\x80\xA6    99 %");
 }
 
 // Each finish is announced once however often the list is refreshed; the
