@@ -18,9 +18,15 @@ HeadlessGame::HeadlessGame(const NetSettings& settings)
                       .playerListChanged = {},
                       .returnSortingBoxPieces = {},
                       .redrawPlayArea = {},
-                      .becameHost = {},
+                      .becameHost =
+                          [this] {
+                              if (SetUpListener* l = setUp_.load()) l->becameHost();
+                          },
                       .lobbyStatus = {},
-                      .systemMessage = {}}) {
+                      .systemMessage =
+                          [this](const Received& r) {
+                              if (SetUpListener* l = setUp_.load()) l->systemMessage(r);
+                          }}) {
     layer_.setSettings(settings);
     dispatcher_ = std::make_unique<Dispatcher>(
         DispatchContext{model_, port_, puzzleState_, completion_, rng_, *this, nullptr});
@@ -44,6 +50,19 @@ bool HeadlessGame::open(const std::string& path, std::string& error) {
     // The file's order table is reshuffled on opening; every machine arranges
     // by piece number instead, the same everywhere.
     dispatcher_->setPieceOrder({});
+    return true;
+}
+
+bool HeadlessGame::cut(const CutRequest& request, uint32_t seed, const SettingsRecord& record, std::string& error) {
+    Random rng(seed);
+    std::vector<int32_t> order;
+    if (!runCutSequence(request, rng, model_, order, error)) return false;
+    record_ = record;
+    syncRecordFromModel(record_, model_);
+    puzzleState_ = record_.puzzleState;
+    // Every machine cut the same order table from the same seed.
+    dispatcher_->setPieceOrder(std::move(order));
+    layer_.holders().rebuild(dispatcher_->holderModel(), layer_.playerTable(), false);
     return true;
 }
 

@@ -2,9 +2,11 @@
 // network layer, the dispatcher and the senders, and the headless player's
 // moves. `pavalo-tool net bot` joins a game with it; `net host --puzzle`
 // hosts one. Until a joining player is sent the host's puzzle, host and
-// players open the same saved puzzle.
+// players open the same saved puzzle; a game set up from the start (see
+// game_setup.h) cuts its puzzle from the game's seed instead.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -14,9 +16,18 @@
 #include "net/dispatcher.h"
 #include "net/game_port.h"
 #include "net/net_layer.h"
+#include "puzzle/cutter.h"
 #include "puzzle/settings_record.h"
 
 namespace pavalo::net {
+
+// Where a game's set-up hears the dispatcher's set-up messages (as a
+// DispatchFrontEnd) and the layer's system messages.
+class SetUpListener : public DispatchFrontEnd {
+public:
+    virtual void systemMessage(const Received& /*message*/) {}
+    virtual void becameHost() {}
+};
 
 class HeadlessGame final : public DispatchFrontEnd {
 public:
@@ -30,6 +41,30 @@ public:
     bool open(const std::string& path, std::string& error);
     bool host(const std::string& name, uint32_t maxPlayers);
     JoinResult join(const std::string& address, uint16_t port, const std::string& name);
+    // The set-up that hears this game's set-up messages; set before a
+    // session opens, and cleared (or outliving the game) after.
+    void setSetUp(SetUpListener* listener) { setUp_ = listener; }
+    // Cuts a new puzzle seeded by `seed`; `record` is the puzzle's settings
+    // record, completed from the cut. The holder table is rebuilt with
+    // nobody holding anything. False with a reason.
+    bool cut(const CutRequest& request, uint32_t seed, const SettingsRecord& record, std::string& error);
+    const SettingsRecord& record() const { return record_; }
+
+    // DispatchFrontEnd: the set-up's share goes to the listener.
+    bool setUpReply(const GameMessage& request, GameMessage& reply) override {
+        SetUpListener* l = setUp_.load();
+        return l && l->setUpReply(request, reply);
+    }
+    void setUpMessage(const GameMessage& message, uint32_t from, bool toServer) override {
+        if (SetUpListener* l = setUp_.load()) l->setUpMessage(message, from, toServer);
+    }
+    void kicked() override {
+        if (SetUpListener* l = setUp_.load()) l->kicked();
+    }
+    void playerListChanged() override {
+        if (SetUpListener* l = setUp_.load()) l->playerListChanged();
+    }
+
     // Starts playing: the player state becomes "playing" and the holders
     // are built from the model.
     void start();
@@ -46,6 +81,7 @@ public:
     NetLayer& layer() { return layer_; }
     PuzzleModel& model() { return model_; }
     GameSenders& senders() { return *senders_; }
+    Dispatcher& dispatcher() { return *dispatcher_; }
     uint32_t puzzleState() const { return puzzleState_; }
     int actionsMade() const { return actionsMade_; }
 
@@ -60,6 +96,7 @@ private:
     std::unique_ptr<Dispatcher> dispatcher_;
     std::unique_ptr<GameSenders> senders_;
     int actionsMade_ = 0;
+    std::atomic<SetUpListener*> setUp_{nullptr};
 };
 
 }  // namespace pavalo::net

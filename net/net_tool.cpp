@@ -2,6 +2,7 @@
 // arrives, driven for a fixed time.
 #include "net/net_tool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <mutex>
@@ -9,7 +10,9 @@
 #include <thread>
 
 #include "common/file_io.h"
+#include "net/game_setup.h"
 #include "net/headless_game.h"
+#include "net/headless_setup.h"
 #include "net/net_layer.h"
 
 namespace pavalo::net {
@@ -20,7 +23,10 @@ const char* const kNetCommandUsage =
     "net find [--broadcast ADDRESS] [--discovery-port P] [--seconds S]\n"
     "net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...] [--connection ...] [--seconds S]\n"
     "net host --puzzle FILE [--dump FILE] [--name NAME] [--port P] [--max K] [--seconds S]\n"
-    "net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N] [--rate R] [--dump FILE] [--name NAME]";
+    "net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N] [--rate R] [--dump FILE] [--name NAME]\n"
+    "net host --picture P --pieces N [--seed S] [--rotate] --type coop|comp [--players K] [--port P]\n"
+    "         [--max K] [--name NAME] [--seconds S] [--dump FILE]\n"
+    "net bot --join ADDRESS:PORT [--name NAME] [--seed S] [--actions N] [--rate R] [--seconds S] [--dump FILE]";
 
 namespace {
 
@@ -77,6 +83,10 @@ struct Options {
     std::vector<std::string> sends;
     std::string puzzle, dump, join;
     uint32_t seed = 1, actions = 100, rate = 5;
+    bool seedGiven = false;
+    std::string picture, type;
+    uint32_t pieces = 0, players = 1;
+    bool rotate = false;
 };
 
 bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o, std::ostream& err) {
@@ -100,7 +110,12 @@ bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o
         else if (a == "--puzzle") ok = value(o.puzzle);
         else if (a == "--dump") ok = value(o.dump);
         else if (a == "--join") ok = value(o.join);
-        else if (a == "--seed") ok = value(v) && parseNumber(v, 0xFFFFFFFFu, o.seed);
+        else if (a == "--seed") ok = value(v) && parseNumber(v, 0xFFFFFFFFu, o.seed) && (o.seedGiven = true);
+        else if (a == "--picture") ok = value(o.picture);
+        else if (a == "--pieces") ok = value(v) && parseNumber(v, 4000, o.pieces) && o.pieces >= 1;
+        else if (a == "--rotate") o.rotate = true;
+        else if (a == "--type") ok = value(o.type) && (o.type == "coop" || o.type == "comp");
+        else if (a == "--players") ok = value(v) && parseNumber(v, 15, o.players);
         else if (a == "--actions") ok = value(v) && parseNumber(v, 1000000, o.actions);
         else if (a == "--rate") ok = value(v) && parseNumber(v, 1000, o.rate);
         else if (a == "--send") {
@@ -116,6 +131,34 @@ bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o
     }
     return true;
 }
+
+// The line of a system message; empty for none.
+std::string systemLine(const Received& r) {
+    std::ostringstream s;
+    switch (r.kind) {
+        case SystemKind::PlayerCreated: s << "player-created " << r.playerId << " " << r.name; break;
+        case SystemKind::PlayerDestroyed: s << "player-destroyed " << r.playerId; break;
+        case SystemKind::PlayerDataChanged: s << "player-data " << r.playerId << " " << hex(r.playerData); break;
+        case SystemKind::BecameHost: s << "became-host"; break;
+        case SystemKind::None: break;
+    }
+    return s.str();
+}
+
+// Whole lines from several threads.
+class Lines {
+public:
+    explicit Lines(std::ostream& out) : out_(out) {}
+    void line(const std::string& s) {
+        std::lock_guard lock(m_);
+        out_ << s << "\n";
+        out_.flush();
+    }
+
+private:
+    std::mutex m_;
+    std::ostream& out_;
+};
 
 // A layer whose dispatcher prints every message, one whole line at a time.
 class Printer {
@@ -135,15 +178,7 @@ private:
         h.sendNetMessage = [this] { drain(false); };
         h.dispatch = [this](bool server) { drain(server); };
         h.systemMessage = [this](const Received& r) {
-            std::ostringstream s;
-            switch (r.kind) {
-                case SystemKind::PlayerCreated: s << "player-created " << r.playerId << " " << r.name; break;
-                case SystemKind::PlayerDestroyed: s << "player-destroyed " << r.playerId; break;
-                case SystemKind::PlayerDataChanged: s << "player-data " << r.playerId << " " << hex(r.playerData); break;
-                case SystemKind::BecameHost: s << "became-host"; break;
-                case SystemKind::None: return;
-            }
-            line(s.str());
+            if (std::string s = systemLine(r); !s.empty()) line(s);
         };
         return h;
     }
@@ -231,9 +266,12 @@ int gameHostCommand(const Options& o, std::ostream& out, std::ostream& err) {
     return ok ? 0 : 1;
 }
 
+int setupBotCommand(const Options& o, std::ostream& out, std::ostream& err);
+
 int botCommand(const Options& o, std::ostream& out, std::ostream& err) {
     std::string address;
     uint16_t port = 0;
+    if (o.puzzle.empty() && !o.join.empty()) return setupBotCommand(o, out, err);
     if (o.join.empty() || o.puzzle.empty() || !o.positional.empty()) {
         err << kNetCommandUsage << "\n";
         return 2;
@@ -262,7 +300,148 @@ int botCommand(const Options& o, std::ostream& out, std::ostream& err) {
     return ok ? 0 : 1;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// The set-up's questions answered from the command line. The host starts
+// once --players others have joined and everybody is ready; a player ticks
+// Ready and waits for the host. Both give up at the deadline.
+class ToolFrontEnd final : public SetupFrontEnd {
+public:
+    ToolFrontEnd(const Options& o, Lines& out, std::ostream& err, Clock::time_point deadline)
+        : o_(o), out_(out), err_(err), deadline_(deadline) {}
+
+    std::optional<std::string> askPlayerName(const std::string&) override { return o_.name; }
+    std::optional<std::string> chooseConnection(const std::vector<std::string>&) override {
+        return std::string(connectionName(o_));
+    }
+    bool editCreateGame(CreateGameForm& form) override {
+        form.maxPlayers = std::clamp(int(o_.max), CreateGameForm::kMinPlayers, CreateGameForm::kMaxPlayers);
+        form.gameType = o_.type == "comp" ? kGameCompetitive : kGameCooperative;
+        return !form.refusal();
+    }
+    std::optional<std::string> choosePicture() override { return o_.picture; }
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool) override {
+        PieceCountChoice c;
+        c.grid = rules.gridForTarget(int32_t(o_.pieces));
+        c.rotate = o_.rotate;
+        return c;
+    }
+    std::optional<JoinTarget> chooseSession(JoinList&) override {
+        if (asked_) return std::nullopt;  // one try: the address given
+        asked_ = true;
+        std::string address;
+        uint16_t port = 0;
+        if (!splitAddress(o_.join, address, port, err_)) return std::nullopt;
+        return JoinTarget{address, port};
+    }
+    void showMessage(const std::string& text, const std::string& caption) override {
+        err_ << (caption.empty() ? "" : caption + ": ") << text << "\n";
+    }
+    RoomResult runWaitingRoom(NetGameSetup& setup) override {
+        if (setup.isHost()) {
+            Session* s = layer->session();
+            out_.line("listening " + o_.bind + ":" + std::to_string(s ? s->listenPort() : 0));
+        } else {
+            out_.line("waiting as " + std::to_string(layer->localPlayerId()));
+            setup.setReady(true);
+        }
+        while (Clock::now() < deadline_ && setup.sessionOpen() && !setup.kicked()) {
+            if (setup.begun()) return RoomResult::Start;
+            // --players others besides the host's own player.
+            const bool enough = setup.players().size() > size_t(o_.players);
+            if (setup.isHost() && enough && setup.allReady() && !setup.begin()) return RoomResult::Start;
+            setup.pump(50);
+        }
+        return RoomResult::Exit;
+    }
+    void waitingProgress(int percent) override {
+        if (percent != shown_) out_.line("waiting " + std::to_string(percent) + "%");
+        shown_ = percent;
+    }
+
+    NetLayer* layer = nullptr;
+
+private:
+    const Options& o_;
+    Lines& out_;
+    std::ostream& err_;
+    Clock::time_point deadline_;
+    bool asked_ = false;
+    int shown_ = -1;
+};
+
+// A game set up as the window sets one up, without the window.
+struct ToolGame {
+    ToolGame(const Options& o, const NetSettings& settings, Lines& lines, std::ostream& err)
+        : game(settings),
+          headless(game),
+          frontEnd(o, lines, err, Clock::now() + std::chrono::seconds(o.seconds)),
+          setup(headless, frontEnd, prefs) {
+        headless.attach(setup);
+        frontEnd.layer = &game.layer();
+        headless.onSystem = [&lines](const Received& r) {
+            if (std::string s = systemLine(r); !s.empty()) lines.line(s);
+        };
+    }
+    ~ToolGame() { setup.leave(); }
+    HeadlessGame game;
+    HeadlessSetup headless;
+    ToolFrontEnd frontEnd;
+    Preferences prefs;
+    NetGameSetup setup;
+};
+
+int setupHostCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.pieces == 0 || o.type.empty() || !o.positional.empty()) {
+        err << kNetCommandUsage << "\n";
+        return 2;
+    }
+    Lines lines(out);
+    const auto deadline = Clock::now() + std::chrono::seconds(o.seconds);
+    ToolGame t(o, settingsOf(o), lines, err);
+    if (!t.setup.host(o.seedGiven ? std::optional<uint32_t>(o.seed) : std::nullopt)) {
+        err << "the game did not start\n";
+        return 1;
+    }
+    const NetPuzzle& p = t.setup.puzzle();
+    lines.line("started " + std::to_string(p.columns * p.rows) + " pieces, seed " +
+               std::to_string(t.setup.options().seed));
+    // The host's own player moves nothing; it decides for the others.
+    while (Clock::now() < deadline && t.game.puzzleState() != kPuzzleStateCompleted) t.game.idle(50);
+    if (t.game.puzzleState() == kPuzzleStateCompleted) {
+        lines.line("completed");
+        // The last results reach the others before the host goes.
+        while (Clock::now() < deadline && t.setup.players().size() > 1) t.game.idle(50);
+    }
+    const bool ok = dumpGame(t.game, o, out, err);
+    return ok ? 0 : 1;
+}
+
+int setupBotCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string address;
+    uint16_t port = 0;
+    if (!o.positional.empty() || !splitAddress(o.join, address, port, err)) {
+        err << kNetCommandUsage << "\n";
+        return 2;
+    }
+    NetSettings settings = settingsOf(o);
+    settings.port = 0;
+    Lines lines(out);
+    ToolGame t(o, settings, lines, err);
+    if (!t.setup.join()) {
+        err << "the game did not start\n";
+        return 1;
+    }
+    lines.line("joined as " + std::to_string(t.game.layer().localPlayerId()));
+    t.game.play(o.seed, int(o.actions), double(o.rate), true);
+    lines.line("actions " + std::to_string(t.game.actionsMade()));
+    if (t.game.puzzleState() == kPuzzleStateCompleted) lines.line("completed");
+    const bool ok = dumpGame(t.game, o, out, err);
+    return ok ? 0 : 1;
+}
+
 int hostCommand(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!o.picture.empty()) return setupHostCommand(o, out, err);
     if (!o.puzzle.empty()) return gameHostCommand(o, out, err);
     Printer p(out);
     p.layer().setSettings(settingsOf(o));

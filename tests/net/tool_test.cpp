@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "media/jpeg_writer.h"
 #include "net/net_tool.h"
 #include "puzzle/saved_puzzle.h"
 #include "tests/net/protocol_hub.h"
@@ -124,6 +125,49 @@ TEST(NetCommand, BotsPlayAHostedPuzzleAndEveryDumpAgrees) {
     EXPECT_NE(want, piecesOf(puzzle));  // the bots did move pieces
 }
 
+TEST(NetCommand, HostAndBotsSetUpFromAPictureAndPlayItToCompletion) {
+    const std::string dir = ::testing::TempDir() + "/" + std::to_string(getpid());
+    const std::string picture = dir + "-flow.jpg", hostDump = dir + "-flow-host.gvp";
+    std::vector<uint8_t> rgb(160 * 120 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 13);
+    ASSERT_TRUE(saveJpeg(picture, 160, 120, 3, rgb));
+    const std::string port = std::to_string(freeUdpPort());
+    const std::string discovery = std::to_string(test::loopbackSettings().discoveryPort + 6);
+    std::ostringstream hostOut, hostErr;
+    int hostStatus = -1;
+    std::thread host([&] {
+        hostStatus = runNetCommand({"host", "--picture", picture, "--pieces", "12", "--seed", "99", "--type", "coop",
+                                    "--players", "2", "--bind", "127.0.0.1", "--port", port, "--discovery-port",
+                                    discovery, "--seconds", "40", "--dump", hostDump},
+                                   hostOut, hostErr);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::ostringstream outs[2], errs[2];
+    int status[2] = {-1, -1};
+    std::thread bots[2];
+    for (int i = 0; i < 2; ++i)
+        bots[i] = std::thread([&, i] {
+            status[i] = runNetCommand({"bot", "--join", "127.0.0.1:" + port, "--name", "Bot" + std::to_string(i),
+                                       "--seed", std::to_string(i + 3), "--actions", "400", "--rate", "50",
+                                       "--seconds", "40", "--discovery-port", discovery, "--dump",
+                                       dir + "-flow-bot" + std::to_string(i) + ".gvp"},
+                                      outs[i], errs[i]);
+        });
+    for (auto& b : bots) b.join();
+    host.join();
+    ASSERT_EQ(hostStatus, 0) << hostErr.str();
+    const std::string h = hostOut.str();
+    EXPECT_NE(h.find(" pieces, seed 99\n"), std::string::npos) << h;
+    EXPECT_NE(h.find("completed"), std::string::npos) << h;
+    EXPECT_NE(h.find("player-created 3 Bot"), std::string::npos) << h;
+    const auto want = piecesOf(hostDump);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(status[i], 0) << errs[i].str();
+        EXPECT_NE(outs[i].str().find("completed"), std::string::npos) << outs[i].str();
+        EXPECT_EQ(piecesOf(dir + "-flow-bot" + std::to_string(i) + ".gvp"), want);
+    }
+}
+
 TEST(NetCommand, BadArgumentsAreUsageErrors) {
     std::ostringstream out, err;
     EXPECT_EQ(runNetCommand({}, out, err), 2);
@@ -135,6 +179,10 @@ TEST(NetCommand, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(runNetCommand({"join", "127.0.0.1:1", "--send", "70000:00"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"join", "127.0.0.1:1", "--send", "7:00:maybe"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"dance"}, out, err), 2);
+    EXPECT_EQ(runNetCommand({"host", "--picture", "p.jpg", "--type", "coop"}, out, err), 2);  // no --pieces
+    EXPECT_EQ(runNetCommand({"host", "--picture", "p.jpg", "--pieces", "6"}, out, err), 2);   // no --type
+    EXPECT_EQ(runNetCommand({"host", "--picture", "p.jpg", "--pieces", "6", "--type", "team"}, out, err), 2);
+    EXPECT_EQ(runNetCommand({"host", "--picture", "p.jpg", "--pieces", "4001", "--type", "coop"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"bot", "--puzzle", "x.gvp"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"bot", "--join", "127.0.0.1", "--puzzle", "x.gvp"}, out, err), 2);
     EXPECT_EQ(runNetCommand({"bot", "--join", "127.0.0.1:1", "--puzzle", "x.gvp", "--rate", "x"}, out, err), 2);

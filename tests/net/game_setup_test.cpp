@@ -1,0 +1,494 @@
+// Setting up a network game: the create form's and join list's rules, the
+// checked game data, and the whole flow on loopback with a host and players
+// whose dialogs are scripted.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "media/jpeg_writer.h"
+#include "net/game_setup.h"
+#include "net/headless_setup.h"
+#include "tests/net/rig.h"
+
+namespace pavalo::net {
+namespace {
+
+using Scroll = CreateGameForm::Scroll;
+
+TEST(CreateGameForm, MaxPlayersStaysWithinTwoToSixteen) {
+    CreateGameForm f;
+    f.maxPlayers = 15;
+    f.scroll(Scroll::Top);
+    f.scroll(Scroll::LineUp);
+    f.scroll(Scroll::PageUp);
+    EXPECT_EQ(f.maxPlayers, 16);
+    f.maxPlayers = 3;
+    f.scroll(Scroll::Bottom);
+    f.scroll(Scroll::PageDown);
+    f.scroll(Scroll::LineDown);
+    EXPECT_EQ(f.maxPlayers, 2);
+    for (const char* bad : {"1", "17", "", "x4", "-3", "100"}) EXPECT_FALSE(f.setMaxPlayersText(bad)) << bad;
+    EXPECT_EQ(f.maxPlayers, 2);
+    EXPECT_TRUE(f.setMaxPlayersText("09"));
+    EXPECT_EQ(f.options(0).maxPlayers, 9u);
+}
+
+TEST(CreateGameForm, CheatsChooseTheToolsAndTheChoicesAreRemembered) {
+    PreferencesRecord prefs;
+    CreateGameForm f = CreateGameForm::fromPreferences(prefs);
+    // "Player" hosts an unnamed session; only Arrange is allowed at first.
+    EXPECT_EQ(f.sessionName, "Unnamed Session");
+    EXPECT_EQ(f.cheats, CreateGameForm::Cheats::Advanced);
+    EXPECT_EQ(allowedToolsText(f.options(0), true), "Arrange");
+
+    f.cheats = CreateGameForm::Cheats::Yes;
+    EXPECT_EQ(f.options(0).allowed, (std::array<uint32_t, 7>{0, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(allowedToolsText(f.options(0), true), "All");
+    EXPECT_EQ(allowedToolsText(f.options(0), false),
+              "Arrange, Solve, Find by Color, Find Edges, Find Nearby Pieces, Puzzle Outline");
+    f.cheats = CreateGameForm::Cheats::No;
+    EXPECT_EQ(allowedToolsText(f.options(0), true), "None");
+
+    // Advanced: the Settings dialog's boxes (Solve and Find Edges), listed in
+    // the lists' order.
+    f.cheats = CreateGameForm::Cheats::Advanced;
+    f.setTools({false, true, false, true, false, false});
+    f.sortingBoxes = true;
+    f.gameType = kGameCompetitive;
+    f.maxPlayers = 7;
+    f.sessionName = "Friday";
+    const NetOptions o = f.options(4242);
+    EXPECT_EQ(o.allowed, (std::array<uint32_t, 7>{1, 0, 1, 0, 1, 0, 0}));
+    EXPECT_EQ(o.seed, 4242u);
+    EXPECT_EQ(allowedToolsText(o, true), "Solve, Find Edges");
+
+    f.remember(prefs);
+    PreferencesRecord::setText(prefs.playerName, "Rosa");
+    const CreateGameForm back = CreateGameForm::fromPreferences(prefs);
+    EXPECT_EQ(back.sessionName, "Rosa");  // the player's name, not the last session's
+    EXPECT_EQ(PreferencesRecord::text(prefs.sessionName), "Friday");
+    EXPECT_EQ(back.maxPlayers, 7);
+    EXPECT_EQ(back.gameType, kGameCompetitive);
+    EXPECT_TRUE(back.sortingBoxes);
+    EXPECT_EQ(back.options(0), (NetOptions{.sessionName = "Rosa", .maxPlayers = 7, .gameType = 1,
+                                           .allowed = {1, 0, 1, 0, 1, 0, 0}, .seed = 0}));
+
+    f.cheats = CreateGameForm::Cheats::Yes;
+    f.remember(prefs);
+    EXPECT_EQ(CreateGameForm::fromPreferences(prefs).cheats, CreateGameForm::Cheats::Yes);
+    f.sessionName.clear();
+    EXPECT_EQ(f.refusal(), "You must enter a session name");
+}
+
+TEST(JoinList, InformationLinesAndChoosing) {
+    SessionDesc d;
+    d.name = "Den";
+    d.maxPlayers = 9;
+    d.currentPlayers = 4;
+    d.user1 = kGameCompetitive;
+    // Rotated pieces, Solve, Find by Color and Puzzle Outline; no sorting boxes.
+    d.user3 = 1u << 6 | 1u << 2 | 1u << 5 | 1u << 7;
+    EXPECT_EQ(sessionInfoLines(&d),
+              (std::array<std::string, 6>{"Max Players: 8", "Current Players: 3", "Game Type: Competitive",
+                                          "Sorting Boxes: Off", "Rotated Pieces: On",
+                                          "Cheats Allowed: Solve, Find by Color, Puzzle Outline"}));
+    d.user3 = 1;
+    d.user1 = 7;  // no such type: the heading alone
+    const auto lines = sessionInfoLines(&d);
+    EXPECT_EQ(lines[2], "Game Type: ");
+    EXPECT_EQ(lines[3], "Sorting Boxes: On");
+    EXPECT_EQ(lines[5], "Cheats Allowed: None");
+    EXPECT_EQ(sessionInfoLines(nullptr)[0], "Max Players: ");
+
+    NetOptions o;
+    o.allowed = {1, 0, 0, 1, 0, 0, 1};
+    EXPECT_EQ(optionMask(o, true), 1u | 1u << 3 | 1u << 6 | 1u << 7);
+    SessionDesc announced;
+    announced.user3 = optionMask(o, false);
+    EXPECT_EQ(optionsOfDescription(announced).allowed, o.allowed);
+
+    JoinList list;
+    std::string message;
+    EXPECT_FALSE(list.choose(-1, message));
+    EXPECT_EQ(message, "You must select a game first");
+    SessionDesc a = d, b = d;
+    a.name = "A";
+    b.name = std::string("B\x01\xff", 3);
+    list.update({{"127.0.0.1", 5000, a}, {"127.0.0.1", 5001, b}});
+    a.name = "A2";
+    list.update({{"127.0.0.1", 5000, a}});  // known: updated, not added
+    EXPECT_EQ(list.names(), (std::vector<std::string>{"A2", "B\xEF\xBF\xBD\xEF\xBF\xBD"}));
+    EXPECT_EQ(list.choose(1, message)->port, 5001);
+}
+
+TEST(NetPuzzle, GameDataIsCheckedBeforeAnythingIsCut) {
+    NetPuzzle p{.field0 = 11, .pickerValue = 2, .pictureKind = 1, .snapTolerance = 9, .puzzleState = 1,
+                .rotation = 1, .columns = 5, .rows = 4, .pictureWidth = 300, .pictureHeight = 200};
+    std::string why;
+    ASSERT_EQ(NetPuzzle::fromGameData(p.toGameData(), why), p);
+    auto refused = [&](int field, uint32_t value) {
+        auto f = p.toGameData();
+        f[size_t(field)] = value;
+        return !NetPuzzle::fromGameData(f, why);
+    };
+    EXPECT_TRUE(refused(6, 0));           // no columns
+    EXPECT_TRUE(refused(7, 0xFFFFFFFF));  // rows beyond any puzzle
+    EXPECT_TRUE(refused(6, 4001));        // more than 4000 pieces
+    EXPECT_TRUE(refused(8, 4));           // pieces narrower than a pixel
+    EXPECT_TRUE(refused(9, 0));
+    EXPECT_TRUE(refused(5, 2));
+    EXPECT_TRUE(refused(2, 9));
+    EXPECT_FALSE(refused(7, 200));  // 5 x 200: a thin but real grid
+}
+
+TEST(DisplayableText, ControlCharactersAndBrokenUtf8AreShownSafely) {
+    EXPECT_EQ(displayableText("Zoë's game", 64), "Zoë's game");
+    EXPECT_EQ(displayableText(std::string("a\nb\x7f", 4), 64), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(displayableText("\xC3", 64), "\xEF\xBF\xBD");          // cut short
+    EXPECT_EQ(displayableText("\xC0\xAF", 64), "\xEF\xBF\xBD\xEF\xBF\xBD");  // overlong
+    EXPECT_EQ(displayableText("\xED\xA0\x80", 64).find("\xED"), std::string::npos);  // a surrogate
+    EXPECT_EQ(displayableText("abcdef", 3), "abc");
+}
+
+// ------------------------------------------------------------ the flow
+
+// A person at each dialog, scripted.
+class Scripted final : public SetupFrontEnd {
+public:
+    std::string name = "Player";
+    std::string picture;
+    int pieces = 12;
+    uint32_t gameType = kGameCooperative;
+    std::atomic<uint16_t>* hostPort = nullptr;
+    std::function<RoomResult(NetGameSetup&)> room;
+    std::function<bool(NetGameSetup&)> sync;
+    std::vector<std::string> messages;
+    std::vector<std::string> downloadsOffered;
+    int sessionsChosen = 0;
+
+    std::optional<std::string> askPlayerName(const std::string&) override { return name; }
+    std::optional<std::string> chooseConnection(const std::vector<std::string>& entries) override {
+        return entries.front();
+    }
+    bool editCreateGame(CreateGameForm& form) override {
+        form.gameType = gameType;
+        form.maxPlayers = 4;
+        form.cheats = CreateGameForm::Cheats::Yes;
+        return true;
+    }
+    std::optional<std::string> choosePicture() override { return picture; }
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool) override {
+        return PieceCountChoice{.grid = rules.gridForTarget(pieces), .rotate = true};
+    }
+    std::optional<JoinTarget> chooseSession(JoinList&) override {
+        if (sessionsChosen++ > 0) return std::nullopt;
+        EXPECT_TRUE(test::waitUntil([&] { return hostPort->load() != 0; }));
+        return JoinTarget{"127.0.0.1", hostPort->load()};
+    }
+    void showMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption.empty() ? text : caption + ": " + text);
+    }
+    bool offerDownload(const std::string& hostPath, uint32_t, std::string&) override {
+        downloadsOffered.push_back(hostPath);
+        return false;
+    }
+    RoomResult runWaitingRoom(NetGameSetup& s) override { return room(s); }
+    bool synchronise(NetGameSetup& s) override { return sync ? sync(s) : false; }
+    std::function<void()> waited;
+    void waitingClosed() override {
+        if (waited) waited();
+    }
+};
+
+// One machine: its headless game, the set-up and the scripted person.
+struct Machine {
+    explicit Machine(const std::string& name) : headless(game), setup(headless, person, prefs) {
+        person.name = name;
+        headless.attach(setup);
+    }
+    ~Machine() { setup.leave(); }
+    HeadlessGame game{test::loopbackSettings()};
+    HeadlessSetup headless;
+    Scripted person;
+    Preferences prefs;
+    NetGameSetup setup;
+
+    std::string dump(const std::string& path) {
+        std::string error;
+        EXPECT_TRUE(game.dump(path, error)) << error;
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+std::string writePicture(const std::string& name, int w, int h) {
+    std::vector<uint8_t> rgb(size_t(w * h * 3));
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7);
+    const std::string path = ::testing::TempDir() + "/" + std::to_string(getpid()) + "-" + name;
+    EXPECT_TRUE(saveJpeg(path, w, h, 3, rgb));
+    return path;
+}
+
+// The host starts once `players` are in and all ready; a player waits for
+// BEGINGAME (ticking Ready first), leaving as Exit when kicked.
+RoomResult hostRoom(NetGameSetup& s, size_t players, std::atomic<uint16_t>& port, HeadlessGame& g) {
+    port = g.layer().session()->listenPort();
+    EXPECT_TRUE(test::waitUntil([&] {
+        s.pump(5);
+        return s.players().size() == players && s.allReady();
+    }, 8000));
+    EXPECT_EQ(s.begin(), std::nullopt);
+    return RoomResult::Start;
+}
+
+RoomResult playerRoom(NetGameSetup& s) {
+    s.setReady(true);
+    test::waitUntil([&] {
+        s.pump(5);
+        return s.begun() || s.kicked();
+    }, 8000);
+    return s.begun() && !s.kicked() ? RoomResult::Start : RoomResult::Exit;
+}
+
+TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("same.jpg", 240, 160);
+    host.person.pieces = 24;
+    host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game); };
+    for (Machine* m : {&ann, &bob}) {
+        m->person.hostPort = &port;
+        m->person.room = playerRoom;
+    }
+    bool started[3] = {};
+    std::thread t0([&] { started[0] = host.setup.host(777); });
+    std::thread t1([&] { started[1] = ann.setup.join(); });
+    std::thread t2([&] { started[2] = bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(started[0] && started[1] && started[2])
+        << testing::PrintToString(host.person.messages) << testing::PrintToString(ann.person.messages);
+    EXPECT_EQ(host.setup.step(), NetGameSetup::Step::Playing);
+    EXPECT_EQ(ann.setup.options().seed, 777u);
+    EXPECT_EQ(bob.setup.puzzle().rotation, 1u);
+    EXPECT_EQ(ann.game.model().pieceCount(), 24);
+    for (Machine* m : {&host, &ann, &bob})
+        EXPECT_EQ(m->game.layer().localPlayerData().state, uint32_t(PlayerState::Playing));
+
+    const std::string dir = ::testing::TempDir() + "/" + std::to_string(getpid());
+    const std::string hostFile = host.dump(dir + "-host.gvp");
+    EXPECT_EQ(ann.dump(dir + "-ann.gvp"), hostFile);
+    EXPECT_EQ(bob.dump(dir + "-bob.gvp"), hostFile);
+
+    // The game runs and is open again: a latecomer is handed to the
+    // synchronisation, with the puzzle cut as everybody's was.
+    Machine late("Lu");
+    late.person.hostPort = &port;
+    late.person.room = [](NetGameSetup&) -> RoomResult { ADD_FAILURE() << "a latecomer has no waiting room"; return RoomResult::Exit; };
+    int synchronised = 0;
+    late.person.sync = [&](NetGameSetup& s) {
+        ++synchronised;
+        EXPECT_EQ(s.step(), NetGameSetup::Step::Synchronising);
+        return true;
+    };
+    std::thread hostIdle([&] { host.game.idle(1500); });
+    EXPECT_TRUE(late.setup.join()) << testing::PrintToString(late.person.messages);
+    hostIdle.join();
+    EXPECT_TRUE(late.setup.latecomer());
+    EXPECT_EQ(synchronised, 1);
+    EXPECT_EQ(late.dump(dir + "-late.gvp"), hostFile);
+}
+
+TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), late("Lu");
+    host.person.picture = writePicture("closed.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.gameType = kGameCompetitive;
+    ann.person.hostPort = late.person.hostPort = &port;
+    bool lateJoined = true;
+    std::atomic<bool> refused{false};
+    host.person.room = [&](NetGameSetup& s) {
+        port = host.game.layer().session()->listenPort();
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return s.players().size() == 2;
+        }));
+        // Competitive: the host waits for Ready boxes, not only downloads.
+        EXPECT_EQ(s.begin(), "You must wait for everybody to check their Ready box");
+        refused = true;
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return s.allReady();
+        }));
+        EXPECT_EQ(s.begin(), std::nullopt);
+        // Started, not yet cut: the latecomer is refused.
+        lateJoined = late.setup.join();
+        return RoomResult::Start;
+    };
+    ann.person.room = [&](NetGameSetup& s) {
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return refused.load();
+        }));
+        // A slow machine: BEGINGAME waits unread while the host cuts, and
+        // the Ready tick of the room must not count as done with the cut.
+        s.setReady(true);
+        EXPECT_TRUE(test::waitUntil([&] { return host.setup.step() == NetGameSetup::Step::WaitingForOthers; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return playerRoom(s);
+    };
+    NetGameSetup::Step annWhenHostStarted = NetGameSetup::Step::Idle;
+    host.person.waited = [&] { annWhenHostStarted = ann.setup.step(); };
+    bool started[2] = {};
+    std::thread t0([&] { started[0] = host.setup.host(5); });
+    std::thread t1([&] { started[1] = ann.setup.join(); });
+    t0.join();
+    t1.join();
+    EXPECT_TRUE(started[0] && started[1]);
+    EXPECT_FALSE(lateJoined);
+    EXPECT_TRUE(annWhenHostStarted == NetGameSetup::Step::WaitingForOthers ||
+                annWhenHostStarted == NetGameSetup::Step::Playing);
+    EXPECT_EQ(late.person.messages, std::vector<std::string>{"Unable to Join game"});
+    // A Competitive game stays closed after the cut as well.
+    ASSERT_NE(host.game.layer().session(), nullptr);
+    EXPECT_TRUE(host.game.layer().session()->desc().flags & kSessionJoinDisabled);
+}
+
+TEST(GameSetup, KickedPlayerIsToldAndLeavesAndAMissingPictureEndsTheJoin) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Sam"), bob("Sam");
+    const std::string picture = writePicture("kick.jpg", 120, 90);
+    host.person.picture = picture;
+    host.person.pieces = 6;
+    ann.person.hostPort = bob.person.hostPort = &port;
+    uint32_t bobId = 0;
+    std::atomic<bool> hostDone{false};
+    host.person.room = [&](NetGameSetup& s) {
+        port = host.game.layer().session()->listenPort();
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return s.players().size() == 3;
+        }));
+        // Two players called Sam: the second row's is the one removed.
+        const auto rows = s.players();
+        bobId = bob.game.layer().localPlayerId();
+        const int bobSlot = rows[1].id == bobId ? rows[1].slot : rows[2].slot;
+        EXPECT_TRUE(s.kick(bobSlot));
+        EXPECT_FALSE(s.kick(0));  // never the host
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return s.players().size() == 2;
+        }));
+        hostDone = true;
+        return RoomResult::Exit;
+    };
+    ann.person.room = bob.person.room = [&](NetGameSetup& s) {
+        test::waitUntil([&] {
+            s.pump(5);
+            return s.kicked() || hostDone;
+        }, 8000);
+        return RoomResult::Exit;
+    };
+    bool started[3] = {true, true, true};
+    std::thread t0([&] { started[0] = host.setup.host(5); });
+    std::thread t1([&] { started[1] = ann.setup.join(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::thread t2([&] { started[2] = bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    EXPECT_FALSE(started[0] || started[1] || started[2]);
+    EXPECT_EQ(bob.person.messages, std::vector<std::string>{"Das Boot: The host has kicked you out of the game."});
+    EXPECT_TRUE(ann.person.messages.empty());
+    EXPECT_FALSE(bob.game.layer().sessionOpen());
+    EXPECT_EQ(bob.setup.step(), NetGameSetup::Step::Ended);
+
+    // The host's picture is not where its path says: the download is
+    // offered, and refusing it ends the join with the message.
+    Machine host2("Hana"), cat("Cat");
+    host2.person.picture = writePicture("gone.jpg", 120, 90);
+    host2.person.pieces = 6;
+    cat.person.hostPort = &port;
+    port = 0;
+    host2.person.room = [&](NetGameSetup& s) {
+        std::remove(host2.person.picture.c_str());
+        port = host2.game.layer().session()->listenPort();
+        test::waitUntil([&] {
+            s.pump(5);
+            return cat.setup.step() == NetGameSetup::Step::Ended;
+        });
+        return RoomResult::Exit;
+    };
+    std::thread t3([&] { host2.setup.host(5); });
+    EXPECT_FALSE(cat.setup.join());
+    t3.join();
+    EXPECT_EQ(cat.person.downloadsOffered, std::vector<std::string>{host2.person.picture});
+    EXPECT_EQ(cat.person.messages, std::vector<std::string>{document_text::kImageNotFound});
+}
+
+TEST(GameSetup, HostVanishingInTheWaitingRoomHandsOverToANewHost) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("vanish.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.gameType = kGameCompetitive;
+    ann.person.hostPort = bob.person.hostPort = &port;
+    host.person.room = [&](NetGameSetup& s) {
+        port = host.game.layer().session()->listenPort();
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return s.players().size() == 3;
+        }));
+        host.game.layer().vanish();
+        return RoomResult::Exit;
+    };
+    std::atomic<int> heard{0};
+    struct Seen {
+        bool newHost = false, host = false, ready = false, open = false;
+    } seen[2];
+    auto room = [&](int who) {
+        return [&, who](NetGameSetup& s) {
+            Seen& me = seen[who];
+            test::waitUntil([&] {
+                s.pump(5);
+                for (SetupEvent e : s.takeEvents())
+                    if (e == SetupEvent::NewHost && !me.newHost) {
+                        me.newHost = true;
+                        ++heard;
+                    }
+                return heard == 2;
+            }, 15000);
+            me.host = s.isHost();
+            me.ready = s.players().front().data.ready == 1;
+            Session* session = (who == 0 ? ann : bob).game.layer().session();
+            me.open = session && !(session->desc().flags & kSessionJoinDisabled);
+            // The new host stays until the other has heard of it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return RoomResult::Exit;
+        };
+    };
+    ann.person.room = room(0);
+    bob.person.room = room(1);
+    std::thread t0([&] { host.setup.host(5); });
+    std::thread t1([&] { ann.setup.join(); });
+    std::thread t2([&] { bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(seen[0].newHost && seen[1].newHost);
+    ASSERT_NE(seen[0].host, seen[1].host);  // exactly one took over
+    const Seen& now = seen[0].host ? seen[0] : seen[1];
+    const Seen& other = seen[0].host ? seen[1] : seen[0];
+    // A Competitive game's host counts as ready; the others tick their own box.
+    EXPECT_TRUE(now.ready);
+    EXPECT_FALSE(other.ready);
+    EXPECT_TRUE(now.open);
+}
+
+}  // namespace
+}  // namespace pavalo::net
