@@ -97,9 +97,10 @@ ToolSettingsWindow::ToolSettingsWindow(QWidget* parent, const std::array<bool, 6
 
 // ------------------------------------------------------------ create game
 
-CreateGameWindow::CreateGameWindow(QWidget* parent, net::CreateGameDialog& model, Platform& platform,
-                                   PreferencesRecord& prefs, SettingsRunner runSettings)
-    : QDialog(parent), model_(model), platform_(platform), prefs_(prefs), runSettings_(std::move(runSettings)) {
+CreateGameWindow::CreateGameWindow(QWidget* parent, net::CreateGameForm& form, Platform& platform,
+                                   SettingsRunner runSettings)
+    : QDialog(parent), form_(form), platform_(platform), runSettings_(std::move(runSettings)) {
+    using Cheats = net::CreateGameForm::Cheats;
     setWindowTitle(net::kCreateGameCaption);
     if (!runSettings_) {
         runSettings_ = [](QWidget* owner, std::array<bool, 6>& flags) {
@@ -112,18 +113,17 @@ CreateGameWindow::CreateGameWindow(QWidget* parent, net::CreateGameDialog& model
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("Session Name", this), 0, 0);
-    session_ = new QLineEdit(qs(model.sessionName), this);
+    session_ = new QLineEdit(qs(form.sessionName), this);
     session_->setMaxLength(int(net::kPathField - 1));
     grid->addWidget(session_, 0, 1, 1, 2);
-    connect(session_, &QLineEdit::textChanged, this, [&model](const QString& t) { model.sessionName = t.toStdString(); });
+    connect(session_, &QLineEdit::textChanged, this, [this](const QString& t) { form_.sessionName = t.toStdString(); });
 
     grid->addWidget(new QLabel("Max Players", this), 1, 0);
-    maxPlayers_ = new QLineEdit(qs(model.maxPlayersText()), this);
-    maxPlayers_->setMaxLength(3);
+    maxPlayers_ = new QLineEdit(QString::number(form.maxPlayers), this);
+    maxPlayers_->setMaxLength(2);
     grid->addWidget(maxPlayers_, 1, 1);
-    connect(maxPlayers_, &QLineEdit::textChanged, this, [&model](const QString& t) { model.typeMaxPlayers(t.toStdString()); });
     // The bar only reports its arrows and pages; it always rests in the
-    // middle so that every press counts.
+    // middle so that every press counts. It steps from a valid typed count.
     bar_ = new QScrollBar(Qt::Vertical, this);
     bar_->setRange(0, 2);
     bar_->setValue(1);
@@ -131,18 +131,20 @@ CreateGameWindow::CreateGameWindow(QWidget* parent, net::CreateGameDialog& model
     grid->addWidget(bar_, 1, 2, Qt::AlignLeft);
     connect(bar_, &QScrollBar::actionTriggered, this, [this](int action) {
         using A = QAbstractSlider::SliderAction;
-        net::ScrollAction a;
+        using S = net::CreateGameForm::Scroll;
+        S a;
         switch (action) {
-            case A::SliderSingleStepSub: a = net::ScrollAction::LineUp; break;
-            case A::SliderSingleStepAdd: a = net::ScrollAction::LineDown; break;
-            case A::SliderPageStepSub: a = net::ScrollAction::PageUp; break;
-            case A::SliderPageStepAdd: a = net::ScrollAction::PageDown; break;
-            case A::SliderToMinimum: a = net::ScrollAction::Top; break;
-            case A::SliderToMaximum: a = net::ScrollAction::Bottom; break;
+            case A::SliderSingleStepSub: a = S::LineUp; break;
+            case A::SliderSingleStepAdd: a = S::LineDown; break;
+            case A::SliderPageStepSub: a = S::PageUp; break;
+            case A::SliderPageStepAdd: a = S::PageDown; break;
+            case A::SliderToMinimum: a = S::Top; break;
+            case A::SliderToMaximum: a = S::Bottom; break;
             default: return;
         }
-        model_.scroll(a);
-        maxPlayers_->setText(qs(model_.maxPlayersText()));
+        form_.setMaxPlayersText(maxPlayers_->text().toStdString());
+        form_.scroll(a);
+        maxPlayers_->setText(QString::number(form_.maxPlayers));
         bar_->setSliderPosition(1);
     });
     layout->addLayout(grid);
@@ -163,23 +165,24 @@ CreateGameWindow::CreateGameWindow(QWidget* parent, net::CreateGameDialog& model
     cheatsBox->layout()->addWidget(settings_);
     layout->addWidget(cheatsBox);
 
-    types_[model.competitive ? 1 : 0]->setChecked(true);
-    boxes_[model.sortingBoxes ? 0 : 1]->setChecked(true);
-    cheats_[size_t(model.cheats)]->setChecked(true);
-    settings_->setEnabled(model.cheats == net::CheatsChoice::Advanced);
-    connect(types_[1], &QRadioButton::toggled, this, [&model](bool on) { model.competitive = on; });
-    connect(boxes_[0], &QRadioButton::toggled, this, [&model](bool on) { model.sortingBoxes = on; });
+    types_[form.gameType == net::kGameCompetitive ? 1 : 0]->setChecked(true);
+    boxes_[form.sortingBoxes ? 0 : 1]->setChecked(true);
+    cheats_[size_t(form.cheats)]->setChecked(true);
+    settings_->setEnabled(form.cheats == Cheats::Advanced);
+    connect(types_[1], &QRadioButton::toggled, this, [this](bool on) {
+        form_.gameType = on ? net::kGameCompetitive : net::kGameCooperative;
+    });
+    connect(boxes_[0], &QRadioButton::toggled, this, [this](bool on) { form_.sortingBoxes = on; });
     for (size_t c = 0; c < 3; ++c) {
         connect(cheats_[c], &QRadioButton::toggled, this, [this, c](bool on) {
             if (!on) return;
-            model_.cheats = net::CheatsChoice(c);
-            settings_->setEnabled(model_.cheats == net::CheatsChoice::Advanced);
+            form_.cheats = Cheats(c);
+            settings_->setEnabled(form_.cheats == Cheats::Advanced);
         });
     }
     connect(settings_, &QPushButton::clicked, this, [this] {
-        std::array<bool, 6> copy = model_.settingsCopy();
-        const bool ok = runSettings_(this, copy);
-        model_.settingsClosed(ok, copy);
+        std::array<bool, 6> copy = form_.tools;
+        if (runSettings_(this, copy)) form_.setTools(copy);
     });
 
     auto* buttons = okCancel(this, false);
@@ -189,38 +192,44 @@ CreateGameWindow::CreateGameWindow(QWidget* parent, net::CreateGameDialog& model
 }
 
 void CreateGameWindow::tryAccept() {
-    model_.typeMaxPlayers(maxPlayers_->text().toStdString());
-    std::optional<net::NetOptions> o = model_.accept(platform_, prefs_);
-    if (!o) {
-        QLineEdit* field = model_.focus() == net::CreateGameDialog::Field::MaxPlayers ? maxPlayers_ : session_;
-        field->setFocus();
-        field->selectAll();
+    QLineEdit* wrong = nullptr;
+    if (!form_.setMaxPlayersText(maxPlayers_->text().toStdString())) {
+        platform_.messageBox(net::kMsgMaxPlayersRange);
+        wrong = maxPlayers_;
+    } else if (const std::optional<std::string> refused = form_.refusal()) {
+        platform_.messageBox(*refused);
+        wrong = session_;
+    }
+    if (wrong) {
+        wrong->setFocus();
+        wrong->selectAll();
         return;
     }
-    options_ = *o;
     accept();
 }
 
 // -------------------------------------------------------------- join game
 
-JoinGameWindow::JoinGameWindow(QWidget* parent, net::JoinGameDialog& model, Platform& platform, Finder find,
-                               net::JoinGameDialog::Joiner join)
-    : QDialog(parent), model_(model), platform_(platform), find_(std::move(find)), join_(std::move(join)) {
+JoinGameWindow::JoinGameWindow(QWidget* parent, net::JoinList& list, Platform& platform, Refresh refresh)
+    : QDialog(parent), sessions_(list), platform_(platform), refresh_(std::move(refresh)) {
     setWindowTitle(net::kJoinGameCaption);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(net::kJoinListCaption, this));
     list_ = new QListWidget(this);
     layout->addWidget(list_);
     for (QLabel*& l : info_) layout->addWidget(l = new QLabel(this));
-    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
-        model_.select(row);
-        showInfo();
-    });
+    connect(list_, &QListWidget::currentRowChanged, this, &JoinGameWindow::showInfo);
     auto* buttons = new QDialogButtonBox(this);
     joinButton_ = buttons->addButton("Join", QDialogButtonBox::AcceptRole);
     buttons->addButton(QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (model_.join(platform_, join_)) accept();
+        std::string message;
+        if (const std::optional<net::JoinTarget> t = sessions_.choose(list_->currentRow(), message)) {
+            target_ = *t;
+            accept();
+        } else if (!message.empty()) {
+            platform_.messageBox(message);
+        }
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -231,21 +240,29 @@ JoinGameWindow::JoinGameWindow(QWidget* parent, net::JoinGameDialog& model, Plat
 }
 
 void JoinGameWindow::refreshSessions() {
-    if (find_) model_.setSessions(find_());
-    const std::vector<std::string> names = model_.sessionNames();
+    // Sessions keep their rows (new ones are appended), so the selection
+    // stays on the session chosen.
+    if (refresh_) refresh_(sessions_);
+    const std::vector<std::string> names = sessions_.names();
+    const int row = list_->currentRow();
     QSignalBlocker quiet(list_);
-    bool same = list_->count() == int(names.size());
-    for (int i = 0; same && i < list_->count(); ++i) same = list_->item(i)->text() == qs(names[size_t(i)]);
-    if (!same) {
-        list_->clear();
-        for (const std::string& n : names) list_->addItem(qs(n));
+    for (int i = 0; i < int(names.size()); ++i) {
+        if (i < list_->count()) {
+            if (list_->item(i)->text() != qs(names[size_t(i)])) list_->item(i)->setText(qs(names[size_t(i)]));
+        } else {
+            list_->addItem(qs(names[size_t(i)]));
+        }
     }
-    list_->setCurrentRow(model_.selected());
+    while (list_->count() > int(names.size())) delete list_->takeItem(list_->count() - 1);
+    list_->setCurrentRow(row < list_->count() ? row : -1);
     showInfo();
 }
 
 void JoinGameWindow::showInfo() {
-    const std::array<std::string, 6> lines = model_.infoLines();
+    const int row = list_->currentRow();
+    const auto& entries = sessions_.entries();
+    const std::array<std::string, 6> lines =
+        net::sessionInfoLines(row >= 0 && size_t(row) < entries.size() ? &entries[size_t(row)].desc : nullptr);
     for (size_t i = 0; i < 6; ++i) info_[i]->setText(qs(lines[i]));
 }
 
@@ -404,7 +421,7 @@ void WaitingRoomWindow::showRoom() {
 }
 
 void WaitingRoomWindow::closeWhenDone() {
-    if (room_.result() != net::RoomResult::Open && isVisible()) done(int(room_.result()));
+    if (room_.closed() && isVisible()) done(int(room_.result()));
 }
 
 void WaitingRoomWindow::reject() {

@@ -52,34 +52,30 @@ private:
     std::array<QCheckBox*, 6> boxes_{};
 };
 
+// "Create Net Game" on the set-up's form.
 class CreateGameWindow : public QDialog {
     Q_OBJECT
 public:
     // `runSettings` shows the tool list on a copy; true with the copy
     // edited when it closed with OK (the window's own by default).
     using SettingsRunner = std::function<bool(QWidget*, std::array<bool, 6>&)>;
-    CreateGameWindow(QWidget* parent, net::CreateGameDialog& model, Platform& platform, PreferencesRecord& prefs,
-                     SettingsRunner runSettings = {});
-    // After OK: the options the host fixed.
-    const net::NetOptions& options() const { return options_; }
+    CreateGameWindow(QWidget* parent, net::CreateGameForm& form, Platform& platform, SettingsRunner runSettings = {});
 
     QLineEdit* sessionEdit() const { return session_; }
     QLineEdit* maxPlayersEdit() const { return maxPlayers_; }
     QScrollBar* maxPlayersBar() const { return bar_; }
     QRadioButton* typeButton(int type) const { return types_[size_t(type)]; }
     QRadioButton* boxesButton(bool yes) const { return boxes_[yes ? 0 : 1]; }
-    QRadioButton* cheatsButton(net::CheatsChoice c) const { return cheats_[size_t(c)]; }
+    QRadioButton* cheatsButton(net::CreateGameForm::Cheats c) const { return cheats_[size_t(c)]; }
     QPushButton* settingsButton() const { return settings_; }
     QPushButton* okButton() const { return ok_; }
 
 private:
     void tryAccept();
 
-    net::CreateGameDialog& model_;
+    net::CreateGameForm& form_;
     Platform& platform_;
-    PreferencesRecord& prefs_;
     SettingsRunner runSettings_;
-    net::NetOptions options_;
     QLineEdit* session_;
     QLineEdit* maxPlayers_;
     QScrollBar* bar_;
@@ -90,14 +86,16 @@ private:
     QPushButton* ok_;
 };
 
+// "Join Net Game" on the set-up's list of sessions.
 class JoinGameWindow : public QDialog {
     Q_OBJECT
 public:
-    // `find` gives the sessions known now (asked every 100 ms); `join`
-    // joins one.
-    using Finder = std::function<std::vector<net::FoundSession>()>;
-    JoinGameWindow(QWidget* parent, net::JoinGameDialog& model, Platform& platform, Finder find,
-                   net::JoinGameDialog::Joiner join);
+    // `refresh` asks for the sessions again (every 100 ms).
+    using Refresh = std::function<void(net::JoinList&)>;
+    JoinGameWindow(QWidget* parent, net::JoinList& list, Platform& platform, Refresh refresh);
+    // After Join: where to go.
+    const net::JoinTarget& target() const { return target_; }
+
     QListWidget* sessionList() const { return list_; }
     QLabel* infoLine(int i) const { return info_[size_t(i)]; }
     QPushButton* joinButton() const { return joinButton_; }
@@ -107,10 +105,10 @@ public:
 private:
     void showInfo();
 
-    net::JoinGameDialog& model_;
+    net::JoinList& sessions_;
     Platform& platform_;
-    Finder find_;
-    net::JoinGameDialog::Joiner join_;
+    Refresh refresh_;
+    net::JoinTarget target_;
     QListWidget* list_;
     std::array<QLabel*, 6> info_{};
     QPushButton* joinButton_;

@@ -1,16 +1,15 @@
-// The roster of a real network layer.
+// The roster of a real network layer and the room's requests to the set-up.
 #include "net/player_roster.h"
 
+#include "net/game_setup.h"
+#include "net/messages.h"
 #include "net/net_layer.h"
 
 namespace pavalo::net {
 
 bool LayerRoster::sessionOpen() const { return layer_.sessionOpen() && layer_.session(); }
 
-bool LayerRoster::isHost() const {
-    Session* s = layer_.session();
-    return sessionOpen() && s->isHost();
-}
+bool LayerRoster::isHost() const { return sessionOpen() && layer_.session()->isHost(); }
 
 uint32_t LayerRoster::localPlayer() const { return layer_.localPlayerId(); }
 
@@ -21,8 +20,8 @@ std::vector<RosterPlayer> LayerRoster::players() const {
     const PlayerTable table = layer_.playerTable();
     const uint32_t me = layer_.localPlayerId();
     for (int slot = 0; slot < kPlayerSlots; ++slot) {
-        if (!table.inUse[slot]) continue;
-        const uint32_t id = table.dpid[slot];
+        if (!(table.inUse[size_t(slot)] & 1)) continue;
+        const uint32_t id = table.dpid[size_t(slot)];
         for (const PlayerRecord& r : records) {
             if (r.id != id) continue;
             // This machine's own record is the freshest copy of its data.
@@ -41,25 +40,23 @@ std::vector<uint32_t> LayerRoster::joinOrder() const {
     return out;
 }
 
-void LayerRoster::publish(const PlayerData& data) { layer_.setLocalPlayerData(data); }
+void SetupRoomActions::setReady(bool ready) { setup_.setReady(ready); }
 
-void LayerRoster::publishServer(const PlayerData& data) {
-    if (isHost()) layer_.session()->setPlayerData(kServerPlayer, data.encode());
+std::optional<std::string> SetupRoomActions::begin() { return setup_.begin(); }
+
+bool SetupRoomActions::kick(uint32_t player) {
+    for (const NetGameSetup::Player& p : setup_.players())
+        if (p.id == player) return setup_.kick(p.slot);
+    return false;
 }
 
-void LayerRoster::send(const GameMessage& message, uint32_t from, uint32_t to, bool guaranteed) {
-    const std::vector<uint8_t> bytes = encodeMessage(message);
-    layer_.send(from, to, guaranteed ? 1 : 0, bytes);
-}
-
-void LayerRoster::setJoinDisabled(bool disabled) {
-    if (!isHost()) return;
-    Session* s = layer_.session();
-    SessionDesc d = s->desc();
-    const uint32_t flags = disabled ? d.flags | kSessionJoinDisabled : d.flags & ~kSessionJoinDisabled;
-    if (flags == d.flags) return;
-    d.flags = flags;
-    s->setDesc(d);
+void SetupRoomActions::sendChat(const std::string& text) {
+    if (!layer_.sessionOpen()) return;
+    GameMessage m;
+    m.id = kMsgChat;
+    m.text = text;
+    const std::vector<uint8_t> bytes = encodeMessage(m);
+    layer_.send(layer_.localPlayerId(), kAllPlayers, 0, bytes);
 }
 
 }  // namespace pavalo::net

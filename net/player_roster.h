@@ -1,18 +1,22 @@
-// What the waiting room, the standings and the chat read of a running
-// session and send into it: the players in slot order with their names and
-// published data, the join order every machine agrees on, and the few
-// sends of the set-up (chat, kick, begin). LayerRoster serves it from the
-// real NetLayer; tests plug in a table of their own.
+// What the waiting room and the standings read of a running session (the
+// players in slot order with their names and published data, the join
+// order every machine agrees on) and what the waiting room asks the set-up
+// to do (Ready, Start, Kick, chat). LayerRoster reads the real NetLayer;
+// SetupRoomActions passes the room's requests to the set-up flow; tests
+// plug in a table of their own.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "net/messages.h"
 #include "net/tables.h"
 
 namespace pavalo::net {
+
+class NetLayer;
+class NetGameSetup;
 
 struct RosterPlayer {
     uint32_t id = 0;
@@ -31,15 +35,21 @@ public:
     // The players (server player left out) in the order they joined; the
     // same order on every machine.
     virtual std::vector<uint32_t> joinOrder() const = 0;
-    virtual void publish(const PlayerData& data) = 0;
-    // Host: the server player's published data.
-    virtual void publishServer(const PlayerData& data) = 0;
-    virtual void send(const GameMessage& message, uint32_t from, uint32_t to, bool guaranteed) = 0;
-    // Host: whether newcomers are refused.
-    virtual void setJoinDisabled(bool disabled) = 0;
 };
 
-class NetLayer;
+class RoomActions {
+public:
+    virtual ~RoomActions() = default;
+    // The local player's ready field, published.
+    virtual void setReady(bool ready) = 0;
+    // Host's "Start Game": the refusal to show, or nothing once the game
+    // began (BEGINGAME sent, joining closed).
+    virtual std::optional<std::string> begin() = 0;
+    // Host: KICKPLAYER to the player; false when it could not be sent.
+    virtual bool kick(uint32_t player) = 0;
+    // A chat line from the local player to everybody.
+    virtual void sendChat(const std::string& text) = 0;
+};
 
 class LayerRoster final : public PlayerRoster {
 public:
@@ -49,12 +59,21 @@ public:
     uint32_t localPlayer() const override;
     std::vector<RosterPlayer> players() const override;
     std::vector<uint32_t> joinOrder() const override;
-    void publish(const PlayerData& data) override;
-    void publishServer(const PlayerData& data) override;
-    void send(const GameMessage& message, uint32_t from, uint32_t to, bool guaranteed) override;
-    void setJoinDisabled(bool disabled) override;
 
 private:
+    NetLayer& layer_;
+};
+
+class SetupRoomActions final : public RoomActions {
+public:
+    SetupRoomActions(NetGameSetup& setup, NetLayer& layer) : setup_(setup), layer_(layer) {}
+    void setReady(bool ready) override;
+    std::optional<std::string> begin() override;
+    bool kick(uint32_t player) override;
+    void sendChat(const std::string& text) override;
+
+private:
+    NetGameSetup& setup_;
     NetLayer& layer_;
 };
 

@@ -54,27 +54,14 @@ std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated
 
 // ------------------------------------------------------------------- room
 
-WaitingRoom::WaitingRoom(PlayerRoster& roster, Platform& platform, TeamTable& teams, NetOptions options,
-                         bool rotated)
-    : roster_(roster), platform_(platform), teams_(teams), options_(std::move(options)), rotated_(rotated) {}
-
-void WaitingRoom::publishReady(uint32_t ready) {
-    for (const RosterPlayer& p : roster_.players()) {
-        if (p.id != roster_.localPlayer()) continue;
-        PlayerData d = p.data;
-        d.ready = ready;
-        roster_.publish(d);
-        return;
-    }
-}
-
-void WaitingRoom::open() {
-    // Nothing to tick in a Cooperative game; elsewhere the host is ready
-    // by starting.
-    if (options_.gameType == kGameCooperative || roster_.isHost()) publishReady(1);
-    if (roster_.isHost()) roster_.setJoinDisabled(false);
-    refresh();
-}
+WaitingRoom::WaitingRoom(PlayerRoster& roster, RoomActions& actions, Platform& platform, TeamTable& teams,
+                         NetOptions options, bool rotated)
+    : roster_(roster),
+      actions_(actions),
+      platform_(platform),
+      teams_(teams),
+      options_(std::move(options)),
+      rotated_(rotated) {}
 
 void WaitingRoom::refresh() {
     stale_ = false;
@@ -107,54 +94,34 @@ bool WaitingRoom::kickEnabled(int row) const {
 }
 
 void WaitingRoom::tickReady(int row, bool ticked) {
-    if (row < 0 || row >= kRoomRows || !readyBoxesShown()) return;
+    if (row < 0 || row >= kRoomRows || !readyBoxesShown() || closed()) return;
     const RoomRow& r = rows_[size_t(row)];
     if (!r.used || r.id != roster_.localPlayer()) return;
-    publishReady(ticked ? 1 : 0);
+    actions_.setReady(ticked);
     refresh();
 }
 
 bool WaitingRoom::startGame() {
-    if (result_ != RoomResult::Open || !roster_.isHost()) return false;
-    refresh();
-    if (readyBoxesShown()) {
-        for (const RoomRow& r : rows_) {
-            if (r.used && !r.ready) {
-                platform_.messageBox(kMsgWaitForReady);
-                return false;
-            }
-        }
+    if (closed() || !roster_.isHost()) return false;
+    if (const std::optional<std::string> refused = actions_.begin()) {
+        if (!refused->empty()) platform_.messageBox(*refused);
+        refresh();
+        return false;
     }
-    for (const RosterPlayer& p : roster_.players()) {
-        if (p.data.ready != 1) {
-            platform_.messageBox(kMsgWaitForDownload);
-            return false;
-        }
-    }
-    roster_.setJoinDisabled(true);
-    GameMessage begin;
-    begin.id = kMsgBeginGame;
-    roster_.send(begin, kServerPlayer, kAllPlayers, true);
-    PlayerData server;
-    server.state = uint32_t(PlayerState::Playing);
-    roster_.publishServer(server);
-    publishReady(0);
     close(RoomResult::Start);
     return true;
 }
 
 void WaitingRoom::beginGameArrived() {
-    if (result_ != RoomResult::Open) return;
-    publishReady(0);
-    close(RoomResult::Start);
+    if (!closed()) close(RoomResult::Start);
 }
 
 bool WaitingRoom::exit() {
-    if (result_ != RoomResult::Open) return false;
+    if (closed()) return false;
     if (roster_.isHost()) {
         for (const RosterPlayer& p : roster_.players()) {
             if (p.data.state == uint32_t(PlayerState::Downloading)) {
-                platform_.messageBox(kMsgWaitForDownload);
+                platform_.messageBox(setup_text::kWaitForDownloads);
                 return false;
             }
         }
@@ -164,10 +131,10 @@ bool WaitingRoom::exit() {
 }
 
 bool WaitingRoom::kick(int row) {
-    if (!kickEnabled(row)) return false;
+    if (!kickEnabled(row) || closed()) return false;
     const std::string name = rows_[size_t(row)].name;
-    if (platform_.messageBox("Kick " + name + " from the game?", kKickCaption, MessageButtons::YesNo) !=
-        MessageResult::Yes)
+    if (platform_.messageBox("Kick " + name + " from the game?", setup_text::kKickCaption,
+                             MessageButtons::YesNo) != MessageResult::Yes)
         return false;
     // Rows show names, not players: the n-th row of a name is the n-th
     // player of that name in slot order.
@@ -175,16 +142,13 @@ bool WaitingRoom::kick(int row) {
     for (int r = 0; r <= row; ++r) wanted += rows_[size_t(r)].used && rows_[size_t(r)].name == name;
     for (const RosterPlayer& p : roster_.players()) {
         if (safeDisplayText(p.name, kShownNameLength) != name || --wanted > 0) continue;
-        GameMessage m;
-        m.id = kMsgKickPlayer;
-        roster_.send(m, kServerPlayer, p.id, true);
-        return true;
+        return actions_.kick(p.id);
     }
     return false;
 }
 
 void WaitingRoom::kicked() {
-    if (result_ != RoomResult::Open) return;
+    if (closed()) return;
     kicked_ = true;
     close(RoomResult::Exit);
 }
@@ -196,12 +160,7 @@ void WaitingRoom::sendChat(const std::string& typed) {
     for (const RosterPlayer& p : roster_.players())
         if (p.id == roster_.localPlayer()) me = p.name;
     chat_.chatLine(me, text);
-    GameMessage m;
-    m.id = kMsgChat;
-    m.text = text;
-    roster_.send(m, roster_.localPlayer(), kAllPlayers, false);
+    actions_.sendChat(text);
 }
-
-void WaitingRoom::close(RoomResult result) { result_ = result; }
 
 }  // namespace pavalo::net

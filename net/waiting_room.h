@@ -1,8 +1,9 @@
 // The waiting room ("Waiting to Start"), without a window: the sixteen rows
 // of players with their Ready boxes and teams, the option lines, Start
 // Game, Exit, Kick and the chat. The window draws rows() and forwards the
-// player's clicks; the set-up flow opens it, feeds it BEGINGAME and
-// KICKPLAYER and reads result() once it is closed.
+// player's clicks; the set-up flow carries out what the room asks
+// (RoomActions), tells it of BEGINGAME and KICKPLAYER, and reads result()
+// once it is closed.
 //
 // Threads: user-interface thread only. The session's notices (arrival,
 // departure, player data, new host) come on other threads: they call
@@ -13,10 +14,12 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "net/chat.h"
+#include "net/game_setup.h"
 #include "net/messages.h"
 #include "net/player_roster.h"
 #include "platform/platform.h"
@@ -25,10 +28,6 @@ namespace pavalo::net {
 
 inline constexpr const char* kWaitingRoomCaption = "Waiting to Start";
 inline constexpr const char* kWaitingRoomTitle = "Welcome To Pavalo";
-inline constexpr const char* kMsgWaitForReady = "You must wait for everybody to check their Ready box";
-inline constexpr const char* kMsgWaitForDownload = "Please wait for everybody to finish downloading the image";
-inline constexpr const char* kKickCaption = "Das Boot";
-inline constexpr const char* kMsgKicked = "The host has kicked you out of the game.";
 inline constexpr int kRoomRows = 16;        // two lists of eight
 inline constexpr int kRoomRefreshMs = 250;  // the window's refresh timer
 inline constexpr size_t kShownNameLength = 32;
@@ -55,8 +54,6 @@ struct RoomRow {
     int team = 0;
 };
 
-enum class RoomResult { Open = 0, Start = 1, Exit = 2 };
-
 // "Sorting Boxes: On", "Cheats Allowed: Arrange, Solve", "Rotated Pieces:Off".
 std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated);
 // The allowed tools of the options, in the order the lines list them.
@@ -64,11 +61,11 @@ std::vector<std::string> allowedToolNames(const NetOptions& options);
 
 class WaitingRoom {
 public:
-    WaitingRoom(PlayerRoster& roster, Platform& platform, TeamTable& teams, NetOptions options, bool rotated);
+    WaitingRoom(PlayerRoster& roster, RoomActions& actions, Platform& platform, TeamTable& teams,
+                NetOptions options, bool rotated);
 
-    // Opening: the ready fields every type publishes, joining opened on the
-    // host, the first list.
-    void open();
+    // Opening (the set-up has published the ready fields): the first list.
+    void open() { refresh(); }
     // Fills the rows from the session (also the window's timer).
     void refresh();
     // Any thread: the players changed; the next poll() refreshes.
@@ -101,14 +98,16 @@ public:
     void sendChat(const std::string& typed);
     ChatLog& chat() { return chat_; }
 
-    RoomResult result() const { return result_; }
+    bool closed() const { return result_.has_value(); }
+    // Exit until closed with Start.
+    RoomResult result() const { return result_.value_or(RoomResult::Exit); }
     bool wasKicked() const { return kicked_; }
 
 private:
-    void close(RoomResult result);
-    void publishReady(uint32_t ready);
+    void close(RoomResult result) { result_ = result; }
 
     PlayerRoster& roster_;
+    RoomActions& actions_;
     Platform& platform_;
     TeamTable& teams_;
     NetOptions options_;
@@ -116,7 +115,7 @@ private:
     std::array<RoomRow, kRoomRows> rows_{};
     std::atomic<bool> stale_{true};
     ChatLog chat_;
-    RoomResult result_ = RoomResult::Open;
+    std::optional<RoomResult> result_;
     bool kicked_ = false;
 };
 

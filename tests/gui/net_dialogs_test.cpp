@@ -66,21 +66,23 @@ private slots:
     }
 
     void createDialogBindsEveryControl() {
+        using Cheats = net::CreateGameForm::Cheats;
         PreferencesRecord prefs;
         prefs.maxPlayers = 15;
         prefs.toolsAllowed = {0, 0, 0, 0, 0, 0};
-        net::CreateGameDialog model(prefs, "Ann");
+        PreferencesRecord::setText(prefs.playerName, "Ann");
+        net::CreateGameForm form = net::CreateGameForm::fromPreferences(prefs);
         ScriptedPlatform platform;
         int settingsRuns = 0;
         bool settingsOk = false;
-        CreateGameWindow w(nullptr, model, platform, prefs, [&](QWidget*, std::array<bool, 6>& flags) {
+        CreateGameWindow w(nullptr, form, platform, [&](QWidget*, std::array<bool, 6>& flags) {
             ++settingsRuns;
             flags[1] = true;  // Solve
             return settingsOk;
         });
         QCOMPARE(w.windowTitle(), QString("Create Net Game"));
         QCOMPARE(w.sessionEdit()->text(), QString("Ann"));
-        QVERIFY(w.cheatsButton(net::CheatsChoice::No)->isChecked());
+        QVERIFY(w.cheatsButton(Cheats::No)->isChecked());
         QVERIFY(w.boxesButton(false)->isChecked());
         QVERIFY(!w.settingsButton()->isEnabled());
 
@@ -100,26 +102,29 @@ private slots:
         w.maxPlayersBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
         QCOMPARE(w.maxPlayersEdit()->text(), QString("6"));
 
-        w.cheatsButton(net::CheatsChoice::Advanced)->click();
+        w.cheatsButton(Cheats::Advanced)->click();
         QVERIFY(w.settingsButton()->isEnabled());
         w.settingsButton()->click();  // cancelled: nothing changes
+        QVERIFY(!form.tools[1]);
         settingsOk = true;
         w.settingsButton()->click();
         QCOMPARE(settingsRuns, 2);
+        QVERIFY(form.tools[1]);
         w.typeButton(1)->click();
         w.boxesButton(true)->click();
 
         w.sessionEdit()->clear();
         w.okButton()->click();
-        QCOMPARE(platform.messages.back().text, std::string(net::kMsgNoSessionName));
+        QCOMPARE(platform.messages.back().text, std::string(net::setup_text::kNeedSessionName));
         QVERIFY(w.result() != QDialog::Accepted);
         QTest::keyClicks(w.sessionEdit(), "Evening");
         w.okButton()->click();
         QCOMPARE(w.result(), int(QDialog::Accepted));
-        QCOMPARE(w.options().sessionName, std::string("Evening"));
-        QCOMPARE(w.options().maxPlayers, 6u);
-        QCOMPARE(w.options().gameType, net::kGameCompetitive);
-        QCOMPARE(w.options().allowed, (std::array<uint32_t, 7>{1, 0, 1, 0, 0, 0, 0}));
+        const net::NetOptions o = form.options(7);
+        QCOMPARE(o.sessionName, std::string("Evening"));
+        QCOMPARE(o.maxPlayers, 6u);
+        QCOMPARE(o.gameType, net::kGameCompetitive);
+        QCOMPARE(o.allowed, (std::array<uint32_t, 7>{1, 0, 1, 0, 0, 0, 0}));
     }
 
     void toolSettingsEditItsCopy() {
@@ -133,42 +138,47 @@ private slots:
     }
 
     void joinDialogListsSessionsAndJoins() {
-        std::vector<net::FoundSession> found(2);
+        std::vector<net::FoundSession> found(1);
+        found[0].address = "127.0.0.1";
+        found[0].port = 4000;
         found[0].desc.name = "Alpha";
-        found[0].desc.instance[0] = 1;
-        found[1].desc.name = "Beta";
-        found[1].desc.instance[0] = 2;
-        found[1].desc.maxPlayers = 5;
-        found[1].desc.currentPlayers = 2;
-        found[1].desc.user3 = 0x01;
-        net::JoinGameDialog model;
+        net::JoinList sessions;
         ScriptedPlatform platform;
-        int finds = 0;
-        std::string joined;
-        JoinGameWindow w(nullptr, model, platform, [&] { ++finds; return found; },
-                         [&](const net::FoundSession& s) {
-                             joined = s.desc.name;
-                             return net::JoinResult::Ok;
-                         });
+        int refreshes = 0;
+        JoinGameWindow w(nullptr, sessions, platform, [&](net::JoinList& list) {
+            ++refreshes;
+            list.update(found);
+        });
         QCOMPARE(w.windowTitle(), QString("Join Net Game"));
-        QCOMPARE(w.sessionList()->count(), 2);
+        QCOMPARE(w.sessionList()->count(), 1);
         QCOMPARE(w.infoLine(0)->text(), QString("Max Players: "));
         w.joinButton()->click();
-        QCOMPARE(platform.messages.back().text, std::string(net::kMsgSelectGameFirst));
-        QVERIFY(joined.empty());
+        QCOMPARE(platform.messages.back().text, std::string(net::setup_text::kSelectGameFirst));
+        QVERIFY(w.result() != QDialog::Accepted);
 
+        // A second session turns up; the first stays chosen.
+        w.sessionList()->setCurrentRow(0);
+        net::FoundSession beta;
+        beta.address = "127.0.0.2";
+        beta.port = 4001;
+        beta.desc.name = std::string("Be\x01ta");
+        beta.desc.maxPlayers = 5;
+        beta.desc.currentPlayers = 2;
+        beta.desc.user3 = 0x01;
+        found.insert(found.begin(), beta);
+        QTRY_COMPARE(w.sessionList()->count(), 2);
+        QVERIFY(refreshes >= 2);
+        QCOMPARE(w.sessionList()->currentRow(), 0);
+        QCOMPARE(w.sessionList()->item(1)->text(), QString::fromUtf8("Be\xEF\xBF\xBDta"));
         w.sessionList()->setCurrentRow(1);
         QCOMPARE(w.infoLine(0)->text(), QString("Max Players: 4"));
         QCOMPARE(w.infoLine(1)->text(), QString("Current Players: 1"));
         QCOMPARE(w.infoLine(3)->text(), QString("Sorting Boxes: On"));
         QCOMPARE(w.infoLine(5)->text(), QString("Cheats Allowed: None"));
-        std::swap(found[0], found[1]);  // the next search answers in another order
-        QTRY_VERIFY(finds >= 3);
-        QCOMPARE(w.sessionList()->currentRow(), 0);
-        QCOMPARE(w.infoLine(0)->text(), QString("Max Players: 4"));
         w.joinButton()->click();
-        QCOMPARE(joined, std::string("Beta"));
         QCOMPARE(w.result(), int(QDialog::Accepted));
+        QCOMPARE(w.target().address, std::string("127.0.0.2"));
+        QCOMPARE(w.target().port, uint16_t(4001));
     }
 
     void cooperativeGuestHasNoReadyBoxesNorStart() {
@@ -179,7 +189,7 @@ private slots:
         roster.add(2, "Host", {1, 0, 2, 0});
         ScriptedPlatform platform;
         net::TeamTable teams;
-        net::WaitingRoom room(roster, platform, teams, options(net::kGameCooperative), false);
+        net::WaitingRoom room(roster, roster, platform, teams, options(net::kGameCooperative), false);
         room.open();
         WaitingRoomWindow w(nullptr, room, QImage());
         w.show();
@@ -205,9 +215,11 @@ private slots:
         roster.add(6, "Bob", {0, 0, 2, 0});
         for (uint32_t id = 7; id < 16; ++id) roster.add(id, "Player " + std::to_string(id), {1, 0, 2, 0});
         roster.player(5).data.ready = 1;
+        roster.player(2).data.ready = 1;
+        roster.refusals = {net::setup_text::kWaitForReady};
         ScriptedPlatform platform;
         net::TeamTable teams;
-        net::WaitingRoom room(roster, platform, teams, options(net::kGameTeamCompetitive), true);
+        net::WaitingRoom room(roster, roster, platform, teams, options(net::kGameTeamCompetitive), true);
         room.open();
         room.chat().chatLine("Bob", "ready when you are");
         WaitingRoomWindow w(nullptr, room, previewPicture());
@@ -223,12 +235,12 @@ private slots:
         saveShot(&w, "waiting_room");
 
         w.readyBox(0)->click();
-        QCOMPARE(roster.published.back().ready, 0u);
+        QVERIFY(!w.readyBox(0)->isChecked());
         w.readyBox(0)->click();
-        QCOMPARE(roster.published.back().ready, 1u);
+        QCOMPARE(roster.readyCalls, (std::vector<bool>{false, true}));
 
         w.startButton()->click();
-        QCOMPARE(platform.messages.back().text, std::string(net::kMsgWaitForReady));
+        QCOMPARE(platform.messages.back().text, std::string(net::setup_text::kWaitForReady));
         QVERIFY(w.isVisible());
 
         // Kick the second Bob: row 2 in the left list.
@@ -236,15 +248,14 @@ private slots:
         w.list(0)->selectRow(2);
         QVERIFY(w.kickButton()->isEnabled());
         w.kickButton()->click();
-        QCOMPARE(roster.sent.back().message.id, uint16_t(net::kMsgKickPlayer));
-        QCOMPARE(roster.sent.back().to, 6u);
+        QCOMPARE(roster.kicks, std::vector<uint32_t>{6});
         w.list(1)->selectRow(0);
         QCOMPARE(w.selectedRow(), 8);
         QVERIFY(w.list(0)->selectedItems().isEmpty());
 
         QTest::keyClicks(w.chatInput(), "hello all");
         QTest::keyClick(w.chatInput(), Qt::Key_Return);
-        QCOMPARE(roster.sent.back().message.text, std::string("hello all"));
+        QCOMPARE(roster.chats, std::vector<std::string>{"hello all"});
         QVERIFY(w.chatInput()->text().isEmpty());
         QVERIFY(w.chatOutput()->toPlainText().contains("Host: hello all"));
 

@@ -1,30 +1,30 @@
 // A roster of players kept in a table: what the waiting room and the
-// standings see of a session, and what they sent.
+// standings see of a session, and the room's requests, recorded.
 #pragma once
 
 #include <algorithm>
+#include <deque>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "net/player_roster.h"
 
 namespace pavalo::net::test {
 
-class FakeRoster final : public PlayerRoster {
+class FakeRoster final : public PlayerRoster, public RoomActions {
 public:
-    struct Sent {
-        GameMessage message;
-        uint32_t from, to;
-        bool guaranteed;
-    };
-
     bool open = true;
     bool host = true;
     uint32_t me = 2;
-    std::vector<RosterPlayer> table;  // slot order; the local player is the first
+    std::vector<RosterPlayer> table;  // slot order
     std::vector<uint32_t> joined;     // join order; table order when empty
-    std::vector<PlayerData> published, serverPublished;
-    std::vector<Sent> sent;
-    bool joinDisabled = true;
+    // What begin() answers, in turn; the game begins when they run out.
+    std::deque<std::string> refusals;
+    std::vector<bool> readyCalls;
+    std::vector<uint32_t> kicks;
+    std::vector<std::string> chats;
+    int begins = 0;
 
     RosterPlayer& player(uint32_t id) {
         return *std::find_if(table.begin(), table.end(), [id](const RosterPlayer& p) { return p.id == id; });
@@ -41,15 +41,23 @@ public:
         for (const RosterPlayer& p : table) ids.push_back(p.id);
         return ids;
     }
-    void publish(const PlayerData& data) override {
-        published.push_back(data);
-        player(me).data = data;
+
+    void setReady(bool ready) override {
+        readyCalls.push_back(ready);
+        player(me).data.ready = ready ? 1 : 0;
     }
-    void publishServer(const PlayerData& data) override { serverPublished.push_back(data); }
-    void send(const GameMessage& message, uint32_t from, uint32_t to, bool guaranteed) override {
-        sent.push_back({message, from, to, guaranteed});
+    std::optional<std::string> begin() override {
+        ++begins;
+        if (refusals.empty()) return std::nullopt;
+        std::string r = refusals.front();
+        refusals.pop_front();
+        return r;
     }
-    void setJoinDisabled(bool disabled) override { joinDisabled = disabled; }
+    bool kick(uint32_t player) override {
+        kicks.push_back(player);
+        return true;
+    }
+    void sendChat(const std::string& text) override { chats.push_back(text); }
 };
 
 }  // namespace pavalo::net::test
