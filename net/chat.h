@@ -18,12 +18,11 @@ inline constexpr size_t kChatInputLimit = 250;  // characters a player may send 
 inline constexpr size_t kChatLogLines = 500;    // lines a chat output keeps
 inline constexpr const char* kChatSystemName = "Pavalo";
 
-// A text from the network as it may be shown: bytes that are not UTF-8
-// become U+FFFD, control characters become spaces, and at most `maxChars`
-// characters are kept (an ellipsis marks a cut).
-std::string safeDisplayText(const std::string& text, size_t maxChars);
+// Texts from other machines are shown through displayableText
+// (net/game_setup.h).
 // The text Enter sends: at most kChatInputLimit characters, never cutting
-// a character in two; empty when there is nothing to send.
+// a character in two, nor past the message's text field; characters that
+// could not be shown are replaced.
 std::string chatTextToSend(const std::string& typed);
 // Pads (never cuts) a shown text to `width` characters, as the standings'
 // name column does.

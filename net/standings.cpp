@@ -7,7 +7,7 @@ namespace pavalo::net {
 namespace {
 
 std::string shownName(const std::string& name) {
-    return padRight(safeDisplayText(name, kStandingsNameWidth), kStandingsNameWidth);
+    return padRight(displayableText(name, kStandingsNameWidth), kStandingsNameWidth);
 }
 
 std::string piecesLine(const std::string& name, uint32_t pieces) {
@@ -77,7 +77,7 @@ std::string Standings::competitiveLine(const RosterPlayer& p, uint32_t nowTick) 
             recorded = local ? int64_t(uint32_t(nowTick - startTick_)) : int64_t(p.data.elapsedMs);
             const std::string time = finishingTime(uint32_t(recorded));
             announce_.chatLine(kChatSystemName, local ? "You finished the game in " + time
-                                                      : safeDisplayText(p.name, kShownNameLength) +
+                                                      : displayableText(p.name, kShownNameLength) +
                                                             " finished the game in " + time);
         }
         return shownName(p.name) + "    " + finishingTime(uint32_t(recorded));

@@ -75,7 +75,7 @@ void WaitingRoom::refresh() {
         RoomRow& r = rows_[size_t(row++)];
         r.used = true;
         r.id = p.id;
-        r.name = safeDisplayText(p.name, kShownNameLength);
+        r.name = displayableText(p.name, kShownNameLength);
         r.ready = p.data.ready == 1;
         r.readyEnabled = readyBoxesShown() && p.id == me;
         r.team = teams_.teamOf(p.id);
@@ -141,7 +141,7 @@ bool WaitingRoom::kick(int row) {
     int wanted = 0;
     for (int r = 0; r <= row; ++r) wanted += rows_[size_t(r)].used && rows_[size_t(r)].name == name;
     for (const RosterPlayer& p : roster_.players()) {
-        if (safeDisplayText(p.name, kShownNameLength) != name || --wanted > 0) continue;
+        if (displayableText(p.name, kShownNameLength) != name || --wanted > 0) continue;
         return actions_.kick(p.id);
     }
     return false;

@@ -28,7 +28,7 @@ TEST_F(StandingsTest, CooperativeListsPiecesLocalPlayerFirst) {
     roster.table[1].data.piecesPlaced = 3;
     roster.me = 5;
     standings.newPuzzle(kGameCooperative, 100, 0);
-    EXPECT_EQ(standings.refresh(0), (std::vector<std::string>{"Bartholomew-Lo\xE2\x80\xA6  3     ", "Me               12    ",
+    EXPECT_EQ(standings.refresh(0), (std::vector<std::string>{"Bartholomew-Lon  3     ", "Me               12    ",
                                                               "Cy               0     "}));
     EXPECT_EQ(standings.scoreLines()[0], "Player Name      Pieces");
     EXPECT_EQ(standings.scoreLines()[1], "---------------  ------");
@@ -47,7 +47,7 @@ TEST_F(StandingsTest, CompetitiveShareNeverReadsHundredBeforeTheEnd) {
     roster.table[2].data.elapsedMs = 3723000;  // 1:02:03
     const std::vector<std::string> lines = standings.refresh(500);
     EXPECT_EQ(lines[0], "Me                 0  %");
-    EXPECT_EQ(lines[1], "Bartholomew-Lo\xE2\x80\xA6    99 %");
+    EXPECT_EQ(lines[1], "Bartholomew-Lon    99 %");
     EXPECT_EQ(lines[2], "Cy                 01:02:03");
     EXPECT_EQ(standings.scoreLines()[0], "Player Name      Complete");
     EXPECT_EQ(standings.scoreLines()[1], "---------------    ----");
@@ -56,7 +56,7 @@ TEST_F(StandingsTest, CompetitiveShareNeverReadsHundredBeforeTheEnd) {
     // A count past the pieces (placements counted twice) is not a finish
     // and never reads 100 either.
     roster.table[1].data.piecesPlaced = 1001;
-    EXPECT_EQ(standings.refresh(0)[1], "Bartholomew-Lo\xE2\x80\xA6    99 %");
+    EXPECT_EQ(standings.refresh(0)[1], "Bartholomew-Lon    99 %");
 }
 
 // Each finish is announced once however often the list is refreshed; the

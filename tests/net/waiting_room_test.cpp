@@ -63,7 +63,7 @@ TEST_F(WaitingRoomTest, RowsFollowSlotsAndOnlyTheLocalBoxTicks) {
     EXPECT_TRUE(r.readyBoxesShown());
     const auto& rows = r.rows();
     EXPECT_EQ(rows[8].name, "P10");  // the ninth player heads the right list
-    EXPECT_EQ(rows[5].name, "Bad \xEF\xBF\xBDname");
+    EXPECT_EQ(rows[5].name, "Bad\xEF\xBF\xBD\xEF\xBF\xBDname");
     EXPECT_TRUE(rows[0].ready);
     EXPECT_TRUE(rows[1].ready);  // id 3
     EXPECT_FALSE(rows[2].ready);
