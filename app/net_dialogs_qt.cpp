@@ -416,6 +416,9 @@ void WaitingRoomWindow::showRoom() {
         box->setChecked(r.used && r.ready);
         box->setEnabled(r.readyEnabled);
     }
+    // A new host may take over while the room is open.
+    start_->setEnabled(room_.startEnabled());
+    kick_->setVisible(room_.startEnabled());
     kick_->setEnabled(room_.kickEnabled(selectedRow()));
     appendChat(chatOut_, room_.chat(), chatShown_);
 }

@@ -153,6 +153,15 @@ void WaitingRoom::kicked() {
     close(RoomResult::Exit);
 }
 
+void WaitingRoom::follow(const NetGameSetup& setup) {
+    if (setup.kicked()) kicked();
+    if (setup.begun()) beginGameArrived();
+    if (setup.revision() != setupRevision_) {
+        setupRevision_ = setup.revision();
+        playersChanged();
+    }
+}
+
 void WaitingRoom::sendChat(const std::string& typed) {
     const std::string text = chatTextToSend(typed);
     if (text.empty() || !roster_.sessionOpen()) return;

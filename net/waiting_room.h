@@ -93,6 +93,9 @@ public:
     bool kick(int row);
     // KICKPLAYER arrived: the room closes as kicked.
     void kicked();
+    // Takes the set-up's news (user-interface thread, between its pumps):
+    // a kick or BEGINGAME closes the room, other changes refresh it.
+    void follow(const NetGameSetup& setup);
 
     // Chat: the line typed (sent and shown here), and the lines received.
     void sendChat(const std::string& typed);
@@ -116,6 +119,7 @@ private:
     std::atomic<bool> stale_{true};
     ChatLog chat_;
     std::optional<RoomResult> result_;
+    uint64_t setupRevision_ = 0;
     bool kicked_ = false;
 };
 
