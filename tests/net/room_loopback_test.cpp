@@ -13,40 +13,12 @@
 #include "net/waiting_room.h"
 #include "platform/scripted_platform.h"
 #include "tests/net/rig.h"
+#include "tests/net/scripted_person.h"
 
 namespace pavalo::net {
 namespace {
 
-class Person final : public SetupFrontEnd {
-public:
-    std::string name, picture;
-    std::atomic<uint16_t>* hostPort = nullptr;
-    std::function<RoomResult(NetGameSetup&)> room;
-    std::vector<std::string> messages;
-    int sessionsChosen = 0;
-
-    std::optional<std::string> askPlayerName(const std::string&) override { return name; }
-    std::optional<std::string> chooseConnection(const std::vector<std::string>& e) override { return e.front(); }
-    bool editCreateGame(CreateGameForm& form) override {
-        form.gameType = kGameCompetitive;
-        form.maxPlayers = 4;
-        form.cheats = CreateGameForm::Cheats::No;
-        return true;
-    }
-    std::optional<std::string> choosePicture() override { return picture; }
-    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool) override {
-        return PieceCountChoice{.grid = rules.gridForTarget(6), .rotate = false};
-    }
-    std::optional<JoinTarget> chooseSession(JoinList&) override {
-        if (sessionsChosen++ > 0) return std::nullopt;
-        EXPECT_TRUE(test::waitUntil([&] { return hostPort->load() != 0; }));
-        return JoinTarget{"127.0.0.1", hostPort->load()};
-    }
-    void showMessage(const std::string& text, const std::string& caption) override {
-        messages.push_back(caption.empty() ? text : caption + ": " + text);
-    }
-    RoomResult runWaitingRoom(NetGameSetup& s) override { return room(s); }
-};
+using test::Person;
 
 struct Machine {
     explicit Machine(const std::string& name) : headless(game), setup(headless, person, prefs) {
