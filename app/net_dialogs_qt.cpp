@@ -288,6 +288,7 @@ WaitingRoomWindow::WaitingRoomWindow(QWidget* parent, net::WaitingRoom& room, co
         t->setSelectionBehavior(QAbstractItemView::SelectRows);
         t->setSelectionMode(QAbstractItemView::SingleSelection);
         t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        t->setFocusPolicy(Qt::NoFocus);  // the chat line keeps the keys
         t->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
         t->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
         t->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
