@@ -27,28 +27,9 @@ int TeamTable::teamOf(uint32_t id) const {
 
 // ----------------------------------------------------------- option lines
 
-std::vector<std::string> allowedToolNames(const NetOptions& options) {
-    // NetOptions' flags: boxes, Arrange, Solve, Nearby, Edges, Colour, Outline.
-    static constexpr std::pair<int, const char*> kOrder[] = {{1, "Arrange"},    {2, "Solve"},
-                                                             {5, "Find by Color"}, {4, "Find Edges"},
-                                                             {3, "Find Nearby Pieces"}, {6, "Puzzle Outline"}};
-    std::vector<std::string> out;
-    for (const auto& [flag, name] : kOrder)
-        if (options.allowed[size_t(flag)]) out.push_back(name);
-    return out;
-}
-
 std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated) {
-    const std::vector<std::string> tools = allowedToolNames(options);
-    std::string cheats;
-    if (tools.size() == 6) {
-        cheats = "All";
-    } else if (tools.empty()) {
-        cheats = "None";
-    } else {
-        for (const std::string& t : tools) cheats += (cheats.empty() ? "" : ", ") + t;
-    }
-    return {std::string("Sorting Boxes: ") + (options.allowed[0] ? "On" : "Off"), "Cheats Allowed: " + cheats,
+    return {std::string("Sorting Boxes: ") + (options.allowed[0] ? "On" : "Off"),
+            "Cheats Allowed: " + allowedToolsText(options, true),
             std::string("Rotated Pieces:") + (rotated ? "On" : "Off")};
 }
 

@@ -56,8 +56,6 @@ struct RoomRow {
 
 // "Sorting Boxes: On", "Cheats Allowed: Arrange, Solve", "Rotated Pieces:Off".
 std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated);
-// The allowed tools of the options, in the order the lines list them.
-std::vector<std::string> allowedToolNames(const NetOptions& options);
 
 class WaitingRoom {
 public:
