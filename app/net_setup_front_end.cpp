@@ -58,7 +58,7 @@ void QtSetupFrontEnd::showMessage(const std::string& text, const std::string& ca
 net::RoomResult QtSetupFrontEnd::runWaitingRoom(net::NetGameSetup& setup) {
     net::LayerRoster roster(layer_);
     net::SetupRoomActions actions(setup, layer_);
-    net::WaitingRoom room(roster, actions, platform_, teams_, setup.options(), setup.puzzle().rotation != 0);
+    net::WaitingRoom room(roster, actions, platform_, setup.options(), setup.puzzle().rotation != 0);
     room.open();
     if (chat_) chat_->setWaitingRoom(&room.chat());
     WaitingRoomWindow w(parent_, room, hooks_.preview ? hooks_.preview() : QImage());

@@ -46,16 +46,12 @@ public:
     void waitingProgress(int percent) override;
     void waitingClosed() override;
 
-    // The teams the waiting room gave out (the standings show them).
-    net::TeamTable& teams() { return teams_; }
-
 private:
     QWidget* parent_;
     Platform& platform_;
     net::NetLayer& layer_;
     net::ChatRouter* chat_;
     Hooks hooks_;
-    net::TeamTable teams_;
     std::unique_ptr<ProgressWindow> progress_;
 };
 

@@ -135,8 +135,8 @@ bool Dispatcher::anyHeldByOther(std::span<const uint32_t> pieces, int slot) cons
 }
 
 void Dispatcher::addPlacedPieces(int count) {
-    const uint32_t type = gameType_.load();
-    if (type != kGameCooperative && type != kGameCompetitive) return;
+    // Every game type counts: a Team Competitive game's standings are its
+    // teams' sums of these.
     PlayerData d = c_.port.localData();
     d.piecesPlaced += uint32_t(std::max(count, 0));
     d.elapsedMs = c_.port.nowMs() - startMs_.load();

@@ -72,6 +72,15 @@ public:
     virtual void setUpMessage(const GameMessage& /*message*/, uint32_t /*from*/, bool /*toServer*/) {}
 };
 
+// Where a game's set-up hears the dispatcher's set-up messages (as a
+// DispatchFrontEnd) and the layer's system messages; the game's own front
+// end passes them on.
+class SetUpListener : public DispatchFrontEnd {
+public:
+    virtual void systemMessage(const Received& /*message*/) {}
+    virtual void becameHost() {}
+};
+
 struct DispatchContext {
     PuzzleModel& model;
     GamePort& port;

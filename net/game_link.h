@@ -45,6 +45,22 @@ public:
     void redrawPreview() override { redraw_ = true; }
     void postCompletionCheck() override { completionCheck_ = true; }
     void remoteDrag(int32_t piece, Point from, Point to) override;
+    // The set-up's share goes to its listener (see setSetUp).
+    bool setUpReply(const GameMessage& request, GameMessage& reply) override {
+        SetUpListener* l = setUp_.load();
+        return l && l->setUpReply(request, reply);
+    }
+    void setUpMessage(const GameMessage& message, uint32_t from, bool toServer) override {
+        if (SetUpListener* l = setUp_.load()) l->setUpMessage(message, from, toServer);
+    }
+    void kicked() override {
+        if (SetUpListener* l = setUp_.load()) l->kicked();
+    }
+    void playerListChanged() override {
+        if (SetUpListener* l = setUp_.load()) l->playerListChanged();
+    }
+    // The set-up that hears this game's set-up messages; null: none.
+    void setSetUp(SetUpListener* listener) { setUp_ = listener; }
 
 private:
     void catchUp();
@@ -58,6 +74,7 @@ private:
     NetPieceSelector selector_;
     DragGlides glides_;
     std::atomic<bool> redraw_{false}, completionCheck_{false};
+    std::atomic<SetUpListener*> setUp_{nullptr};
 };
 
 }  // namespace pavalo::net

@@ -583,23 +583,25 @@ bool NetGameSetup::kick(int slot) {
 }
 
 bool NetGameSetup::afterRoom(RoomResult result) {
-    if (result != RoomResult::Start || kicked_) {
-        const bool wasKicked = kicked_.load();
-        leave();
-        if (wasKicked) fe_.showMessage(setup_text::kKicked, setup_text::kKickCaption);
-        return false;
-    }
-    if (!begun_) {
-        // Start on the host runs begin(); a player starts on BEGINGAME.
-        if (isHost()) {
-            if (std::optional<std::string> refused = begin(); refused) {
-                fail(*refused);
-                return false;
-            }
-        } else {
+    for (;;) {
+        if (result != RoomResult::Start || kicked_) {
+            const bool wasKicked = kicked_.load();
+            leave();
+            if (wasKicked) fe_.showMessage(setup_text::kKicked, setup_text::kKickCaption);
+            return false;
+        }
+        if (begun_) break;
+        // A room that closed with Start before the game began: the host's
+        // Start is tried here and a refusal reopens the room; a player has
+        // nothing to start.
+        if (!isHost()) {
             fail({});
             return false;
         }
+        const std::optional<std::string> refused = begin();
+        if (!refused) break;
+        fe_.showMessage(*refused, {});
+        result = fe_.runWaitingRoom(*this);
     }
     return startOnThisMachine();
 }

@@ -222,8 +222,10 @@ public:
     virtual bool offerDownload(const std::string& /*hostPath*/, uint32_t /*fileSize*/, std::string& /*localPath*/) {
         return false;
     }
-    // Runs the waiting room until Start or Exit; it closes as Exit when the
-    // player is kicked (NetGameSetup::kicked()).
+    // Runs the waiting room until Start or Exit: Start once begin() was
+    // accepted (host) or begun() (player), Exit when the player is kicked
+    // (NetGameSetup::kicked()). The host's Start before that tries begin()
+    // and, refused, shows why and opens the room again.
     virtual RoomResult runWaitingRoom(NetGameSetup& setup) = 0;
     // A player joining a running game: the synchronisation plugs in here.
     // False when it was aborted.
@@ -294,9 +296,10 @@ public:
     void setReady(bool ready);
     // Every player's ready field is 1 (the host's Start needs it).
     bool allReady() const;
-    // "Start Game" on the host: the refusal to show, or nothing when the
-    // game began (joining disabled, BEGINGAME sent, the server player
-    // playing, the local ready field cleared).
+    // "Start Game" on the host: the refusal to show (empty on a machine
+    // that is not host), or nothing when the game began (joining disabled,
+    // BEGINGAME sent, the server player playing, the local ready field
+    // cleared).
     std::optional<std::string> begin();
     // Host: removes the player in table slot `slot` (not the host's own, 0).
     bool kick(int slot);

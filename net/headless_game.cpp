@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/named_mutex.h"
 #include "puzzle/saved_puzzle.h"
 
 namespace pavalo::net {
@@ -22,7 +23,7 @@ HeadlessGame::HeadlessGame(const NetSettings& settings)
                           [this] {
                               if (SetUpListener* l = setUp_.load()) l->becameHost();
                           },
-                      .lobbyStatus = {},
+                      .lobbyStatus = [this] { return lobbyCounts(); },
                       .systemMessage =
                           [this](const Received& r) {
                               if (SetUpListener* l = setUp_.load()) l->systemMessage(r);
@@ -110,6 +111,13 @@ void HeadlessGame::play(uint32_t seed, int actions, double rate, bool towardsSol
 
 bool HeadlessGame::dump(const std::string& path, std::string& error) {
     return savePuzzleFile(path, record_, model_, error);
+}
+
+std::array<uint32_t, 3> HeadlessGame::lobbyCounts() const {
+    NamedLock lock(NamedMutex::PIECE);
+    uint32_t finished = 0;
+    for (int32_t p = 0; p < model_.pieceCount(); ++p) finished += model_.listOfPiece(p) == ListId::Finished;
+    return {dispatcher_ ? dispatcher_->options().gameType : kGameCooperative, uint32_t(model_.pieceCount()), finished};
 }
 
 void HeadlessGame::close() { layer_.closeSession(); }

@@ -6,6 +6,7 @@
 // game_setup.h) cuts its puzzle from the game's seed instead.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -20,14 +21,6 @@
 #include "puzzle/settings_record.h"
 
 namespace pavalo::net {
-
-// Where a game's set-up hears the dispatcher's set-up messages (as a
-// DispatchFrontEnd) and the layer's system messages.
-class SetUpListener : public DispatchFrontEnd {
-public:
-    virtual void systemMessage(const Received& /*message*/) {}
-    virtual void becameHost() {}
-};
 
 class HeadlessGame final : public DispatchFrontEnd {
 public:
@@ -82,6 +75,9 @@ public:
     PuzzleModel& model() { return model_; }
     GameSenders& senders() { return *senders_; }
     Dispatcher& dispatcher() { return *dispatcher_; }
+    // What a lobby's status query reports: game type, pieces, pieces in the
+    // finished state.
+    std::array<uint32_t, 3> lobbyCounts() const;
     uint32_t puzzleState() const { return puzzleState_; }
     int actionsMade() const { return actionsMade_; }
 

@@ -24,6 +24,10 @@ SettingsRecord networkPuzzleRecord(const NetPuzzle& puzzle, const std::string& p
 }
 
 bool HeadlessSetup::loadPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) {
+    return lookAtPicture(path, width, height, message);
+}
+
+bool lookAtPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         message = document_text::kImageNotFound;

@@ -61,6 +61,10 @@ private:
     NetGameSetup* setup_ = nullptr;
 };
 
+// A picture's size without decoding it; false with the message to show
+// when it is missing or not a picture.
+bool lookAtPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message);
+
 // The settings record a network puzzle is cut with: the new-puzzle values
 // for `picture` in a play area `playWidth` wide, then the game data's fields
 // and the options.

@@ -126,7 +126,9 @@ LobbyConnection::Received LobbyConnection::receive(LobbyMessage& out, int timeou
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             broken_ = true;
-            if (n == 0 && !reader_.midFrame()) {
+            // A reset between messages is the other side ending too (it
+            // closed with our last message still unread).
+            if ((n == 0 || errno == ECONNRESET) && !reader_.midFrame()) {
                 why = "the lobby closed the connection";
                 return Received::Closed;
             }

@@ -26,8 +26,8 @@ void getGuid(ByteReader& r, Guid& g) {
 
 std::vector<uint32_t> settingsValues(const LobbyGameSettings& s) {
     return {s.gameType,     s.sortingBoxes, s.arrange,       s.solve, s.findNearby,
-            s.findEdges,    s.findByColour, s.puzzleOutline, s.seed,  s.reserved[0],
-            s.reserved[1]};
+            s.findEdges,    s.findByColour, s.puzzleOutline, s.seed,  s.pieces,
+            s.rotatePieces};
 }
 
 void putSettings(ByteWriter& w, const LobbyGameSettings& s) {
@@ -56,13 +56,19 @@ bool getSettings(std::span<const uint8_t> data, LobbyGameSettings& s, std::strin
     s.findByColour = r.u32();
     s.puzzleOutline = r.u32();
     s.seed = r.u32();
-    s.reserved[0] = r.u32();
-    s.reserved[1] = r.u32();
+    s.pieces = r.u32();
+    s.rotatePieces = r.u32();
     if (s.gameType > 2 && s.gameType != kLobbyUnset) {
         why = "game type " + std::to_string(s.gameType) + " is not 0, 1 or 2";
         return false;
     }
-    for (uint32_t v : {s.sortingBoxes, s.arrange, s.solve, s.findNearby, s.findEdges, s.findByColour, s.puzzleOutline})
+    if (s.pieces != kLobbyUnset && (s.pieces < 2 || s.pieces > uint32_t(kMaxPuzzlePieces))) {
+        why = "the game settings ask for " + std::to_string(s.pieces) + " pieces, not 2 to " +
+              std::to_string(kMaxPuzzlePieces);
+        return false;
+    }
+    for (uint32_t v : {s.sortingBoxes, s.arrange, s.solve, s.findNearby, s.findEdges, s.findByColour, s.puzzleOutline,
+                       s.rotatePieces})
         if (!validFlag(v)) {
             why = "an option of the game settings is " + std::to_string(v) + ", not 0 or 1";
             return false;

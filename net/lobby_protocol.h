@@ -16,8 +16,9 @@
 //      one 16-byte player data record per player.
 // LobbyGameSettings: nine u32 (game type, sorting boxes, Arrange, Solve, Find
 // Nearby Pieces, Find Edges, Find by Color, Puzzle Outline, random seed; each
-// 0xFFFFFFFF when the lobby leaves it to the host), two reserved u32 at 36
-// and 40 (0xFFFFFFFF), and at 44 the picture reference: a picture name or
+// 0xFFFFFFFF when the lobby leaves it to the host), at 36 the piece count
+// (2..4000) and at 40 the rotated-pieces option (0 or 1), each 0xFFFFFFFF
+// when left to the host, and at 44 the picture reference: a picture name or
 // an http/https address, NUL-terminated, at most 259 characters.
 //
 // Decoding trusts nothing: every size, count, value range and text end is
@@ -66,7 +67,8 @@ struct LobbyGameSettings {
     uint32_t findByColour = kLobbyUnset;
     uint32_t puzzleOutline = kLobbyUnset;
     uint32_t seed = kLobbyUnset;
-    std::array<uint32_t, 2> reserved{kLobbyUnset, kLobbyUnset};
+    uint32_t pieces = kLobbyUnset;        // 2..4000
+    uint32_t rotatePieces = kLobbyUnset;  // 0 or 1
     std::string picture;  // empty: the host chooses
     // True when all eight options (all but the seed) are set.
     bool complete() const;

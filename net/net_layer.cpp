@@ -676,17 +676,25 @@ void NetLayer::receiveLoop() {
 }
 
 void NetLayer::serverLoop() {
+    // The lobby is looked at whenever the wait times out, and at least every
+    // 500 ms while messages keep it from timing out: during busy play the
+    // lobby's status queries would otherwise go unanswered.
+    auto lastLobbyLook = std::chrono::steady_clock::now();
+    auto lookAtLobby = [&] {
+        lastLobbyLook = std::chrono::steady_clock::now();
+        LobbyLink* lobby = lobby_.load();
+        if (!lobby) return;
+        std::vector<uint8_t> m;
+        bool system = false;
+        for (int i = 0; i < 64 && lobby->receive(m, system); ++i)
+            if (!system && m.size() >= 4 && loadU32(m.data()) == kLobbyStatusQuery) lobby->send(lobbyStatusReply());
+    };
     while (!stopThreads_) {
         if (!serverEvent_.wait(500)) {
-            if (LobbyLink* lobby = lobby_.load()) {
-                std::vector<uint8_t> m;
-                bool system = false;
-                for (int i = 0; i < 64 && lobby->receive(m, system); ++i)
-                    if (!system && m.size() >= 4 && loadU32(m.data()) == kLobbyStatusQuery)
-                        lobby->send(lobbyStatusReply());
-            }
+            lookAtLobby();
             continue;
         }
+        if (std::chrono::steady_clock::now() - lastLobbyLook >= std::chrono::milliseconds(500)) lookAtLobby();
         serverEvent_.reset();
         if (stopThreads_) break;
         Session* s = session_.get();

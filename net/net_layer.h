@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "net/event.h"
+#include "net/lobby_protocol.h"
 #include "net/session.h"
 #include "net/tables.h"
 
@@ -42,7 +43,6 @@ inline constexpr uint16_t kMsgGuaranteedAck = 32;
 inline constexpr uint16_t kMsgNewHost = 37;
 inline constexpr uint32_t kNetMessageCommand = 32844;
 inline constexpr uint32_t kFirstDeliverySeq = 4928;
-inline constexpr uint32_t kLobbyStatusQuery = 40;
 inline constexpr uint32_t kLobbyStatusReplyType = 41;
 
 // The connection dialog's entries, the first one on top.

@@ -406,8 +406,13 @@ int setupHostCommand(const Options& o, std::ostream& out, std::ostream& err) {
     const NetPuzzle& p = t.setup.puzzle();
     lines.line("started " + std::to_string(p.columns * p.rows) + " pieces, seed " +
                std::to_string(t.setup.options().seed));
-    // The host's own player moves nothing; it decides for the others.
-    while (Clock::now() < deadline && t.game.puzzleState() != kPuzzleStateCompleted) t.game.idle(50);
+    // The host's own player moves nothing; it decides for the others. In a
+    // Competitive game each player finishes a copy of its own: the game is
+    // over once they have all left.
+    const bool competitive = t.setup.options().gameType == kGameCompetitive;
+    while (Clock::now() < deadline && t.game.puzzleState() != kPuzzleStateCompleted &&
+           !(competitive && t.setup.players().size() <= 1))
+        t.game.idle(50);
     if (t.game.puzzleState() == kPuzzleStateCompleted) {
         lines.line("completed");
         // The last results reach the others before the host goes.

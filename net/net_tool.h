@@ -12,6 +12,12 @@
 //   net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N]
 //            [--rate R] [--dump FILE]: a headless player of that game, N
 //            moves at R a second; --dump writes the model at the end
+//   net host --picture P --pieces N [--seed S] [--rotate] --type coop|comp
+//            [--players K] ...: sets a game up from the picture through the
+//            same flow as the window, starting once K others are ready
+//   net bot --join ADDRESS:PORT [--seed S] [--actions N] ...: joins such a
+//            game through that flow, ticks Ready and plays towards the
+//            solution
 //
 // While a session is open, one line per arriving message
 // ("from=ID to=ID id=MSGID size=BYTES HEX", HEX the whole message) and per

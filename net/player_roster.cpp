@@ -32,14 +32,6 @@ std::vector<RosterPlayer> LayerRoster::players() const {
     return out;
 }
 
-std::vector<uint32_t> LayerRoster::joinOrder() const {
-    std::vector<uint32_t> out;
-    if (!sessionOpen()) return out;
-    for (const PlayerRecord& r : layer_.session()->players())
-        if (r.id != kServerPlayer && !(r.flags & kPlayerServer)) out.push_back(r.id);
-    return out;
-}
-
 void SetupRoomActions::setReady(bool ready) { setup_.setReady(ready); }
 
 std::optional<std::string> SetupRoomActions::begin() { return setup_.begin(); }

@@ -1,6 +1,5 @@
 // What the waiting room and the standings read of a running session (the
-// players in slot order with their names and published data, the join
-// order every machine agrees on) and what the waiting room asks the set-up
+// players in slot order with their names and published data) and what the waiting room asks the set-up
 // to do (Ready, Start, Kick, chat). LayerRoster reads the real NetLayer;
 // SetupRoomActions passes the room's requests to the set-up flow; tests
 // plug in a table of their own.
@@ -32,9 +31,6 @@ public:
     virtual uint32_t localPlayer() const = 0;
     // Every in-use slot in slot order (slot 0 is this machine's player).
     virtual std::vector<RosterPlayer> players() const = 0;
-    // The players (server player left out) in the order they joined; the
-    // same order on every machine.
-    virtual std::vector<uint32_t> joinOrder() const = 0;
 };
 
 class RoomActions {
@@ -58,7 +54,6 @@ public:
     bool isHost() const override;
     uint32_t localPlayer() const override;
     std::vector<RosterPlayer> players() const override;
-    std::vector<uint32_t> joinOrder() const override;
 
 private:
     NetLayer& layer_;

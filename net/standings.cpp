@@ -1,7 +1,11 @@
 // Standings lines and the end of a network game.
 #include "net/standings.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+
+#include "net/game_setup.h"
 
 namespace pavalo::net {
 namespace {
@@ -34,8 +38,7 @@ std::string finishingTime(uint32_t ms) {
     return text;
 }
 
-Standings::Standings(PlayerRoster& roster, TeamTable& teams, ChatSink& announce)
-    : roster_(roster), teams_(teams), announce_(announce) {}
+Standings::Standings(PlayerRoster& roster, ChatSink& announce) : roster_(roster), announce_(announce) {}
 
 void Standings::newPuzzle(uint32_t gameType, int pieces, uint32_t startTick) {
     gameType_ = gameType;
@@ -59,12 +62,15 @@ std::vector<RosterPlayer> Standings::localFirst() const {
 }
 
 std::vector<std::string> Standings::teamLines(const std::vector<RosterPlayer>& players) const {
-    uint32_t sums[3] = {0, 0, 0};
-    for (const RosterPlayer& p : players) sums[teams_.teamOf(p.id)] += p.data.piecesPlaced;
-    // The local player's team first.
-    const int mine = players.empty() || teams_.teamOf(players.front().id) != 2 ? 1 : 2;
+    std::map<uint32_t, uint32_t> sums;  // team, pieces
+    for (const RosterPlayer& p : players)
+        if (p.data.team() != 0) sums[p.data.team()] += p.data.piecesPlaced;
+    // The local player's team first, then the others in their order.
     std::vector<std::string> lines;
-    for (int team : {mine, 3 - mine}) lines.push_back(piecesLine("Team " + std::to_string(team), sums[team]));
+    const uint32_t mine = players.empty() ? 0 : players.front().data.team();
+    if (sums.count(mine)) lines.push_back(piecesLine("Team " + std::to_string(mine), sums[mine]));
+    for (const auto& [team, pieces] : sums)
+        if (team != mine) lines.push_back(piecesLine("Team " + std::to_string(team), pieces));
     return lines;
 }
 
@@ -77,7 +83,7 @@ std::string Standings::competitiveLine(const RosterPlayer& p, uint32_t nowTick) 
             recorded = local ? int64_t(uint32_t(nowTick - startTick_)) : int64_t(p.data.elapsedMs);
             const std::string time = finishingTime(uint32_t(recorded));
             announce_.chatLine(kChatSystemName, local ? "You finished the game in " + time
-                                                      : displayableText(p.name, kShownNameLength) +
+                                                      : displayableText(p.name, kMaxNameLength) +
                                                             " finished the game in " + time);
         }
         return shownName(p.name) + "    " + finishingTime(uint32_t(recorded));
@@ -91,10 +97,7 @@ std::vector<std::string> Standings::refresh(uint32_t nowTick) {
     std::vector<std::string> lines;
     if (!roster_.sessionOpen()) return lines;
     const std::vector<RosterPlayer> players = localFirst();
-    if (gameType_ == kGameTeamCompetitive) {
-        teams_.update(roster_.joinOrder());
-        return teamLines(players);
-    }
+    if (gameType_ == kGameTeamCompetitive) return teamLines(players);
     for (const RosterPlayer& p : players)
         lines.push_back(gameType_ == kGameCompetitive ? competitiveLine(p, nowTick)
                                                       : piecesLine(p.name, p.data.piecesPlaced));

@@ -1,7 +1,8 @@
 // The players' standings during a network game, without a window: the
 // in-game list (pieces placed in a Cooperative game, share complete or
 // finishing time in a Competitive one, one line per team in a Team
-// Competitive one), the score dialog's list with its headings, the
+// Competitive one, summing the players of each team the lobby gave), the
+// score dialog's list with its headings, the
 // announcements of finished players, and the end of the game.
 //
 // Threads: user-interface thread only.
@@ -14,7 +15,6 @@
 
 #include "net/chat.h"
 #include "net/player_roster.h"
-#include "net/waiting_room.h"
 
 namespace pavalo::net {
 
@@ -28,7 +28,7 @@ std::string finishingTime(uint32_t ms);
 class Standings {
 public:
     // Announcements (a player finished) go to `announce` under "Pavalo".
-    Standings(PlayerRoster& roster, TeamTable& teams, ChatSink& announce);
+    Standings(PlayerRoster& roster, ChatSink& announce);
 
     // A puzzle of `pieces` pieces starts at `startTick`: the local
     // finishing time is forgotten.
@@ -53,7 +53,6 @@ private:
     std::string competitiveLine(const RosterPlayer& p, uint32_t nowTick);
 
     PlayerRoster& roster_;
-    TeamTable& teams_;
     ChatSink& announce_;
     uint32_t gameType_ = 0;
     int pieces_ = 0;

@@ -23,12 +23,18 @@ enum class PlayerState : uint32_t {
     Downloading = 6,
 };
 
-// Each player's published 16-byte record.
+// Each player's published 16-byte record. `ready` holds the ready flag in
+// bit 0 and, in a Team Competitive game, the player's team (1..255) in bits
+// 16-23; compare the flag with readyFlag(), not the whole field.
 struct PlayerData {
     uint32_t ready = 0;
     uint32_t piecesPlaced = 0;
     uint32_t state = 0;
     uint32_t elapsedMs = 0;
+
+    bool readyFlag() const { return ready & 1; }
+    uint32_t team() const { return ready >> 16 & 0xFF; }
+    void setTeam(uint32_t team) { ready = (ready & ~0x00FF0000u) | (team & 0xFF) << 16; }
 
     PlayerDataBytes encode() const;
     static PlayerData decode(const PlayerDataBytes& b);

@@ -5,26 +5,6 @@
 
 namespace pavalo::net {
 
-// ------------------------------------------------------------------ teams
-
-void TeamTable::update(const std::vector<uint32_t>& joinOrder) {
-    std::erase_if(teams_, [&](const auto& t) {
-        return std::find(joinOrder.begin(), joinOrder.end(), t.first) == joinOrder.end();
-    });
-    for (uint32_t id : joinOrder) {
-        if (teams_.count(id)) continue;
-        int first = 0;
-        for (const auto& t : teams_) first += t.second == 1;
-        const int second = int(teams_.size()) - first;
-        teams_[id] = first <= second ? 1 : 2;
-    }
-}
-
-int TeamTable::teamOf(uint32_t id) const {
-    const auto it = teams_.find(id);
-    return it == teams_.end() ? 0 : it->second;
-}
-
 // ----------------------------------------------------------- option lines
 
 std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated) {
@@ -35,20 +15,14 @@ std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated
 
 // ------------------------------------------------------------------- room
 
-WaitingRoom::WaitingRoom(PlayerRoster& roster, RoomActions& actions, Platform& platform, TeamTable& teams,
-                         NetOptions options, bool rotated)
-    : roster_(roster),
-      actions_(actions),
-      platform_(platform),
-      teams_(teams),
-      options_(std::move(options)),
-      rotated_(rotated) {}
+WaitingRoom::WaitingRoom(PlayerRoster& roster, RoomActions& actions, Platform& platform, NetOptions options,
+                         bool rotated)
+    : roster_(roster), actions_(actions), platform_(platform), options_(std::move(options)), rotated_(rotated) {}
 
 void WaitingRoom::refresh() {
     stale_ = false;
     rows_ = {};
     if (!roster_.sessionOpen()) return;
-    teams_.update(roster_.joinOrder());
     const uint32_t me = roster_.localPlayer();
     int row = 0;
     for (const RosterPlayer& p : roster_.players()) {
@@ -57,9 +31,9 @@ void WaitingRoom::refresh() {
         r.used = true;
         r.id = p.id;
         r.name = displayableText(p.name, kShownNameLength);
-        r.ready = p.data.ready == 1;
+        r.ready = p.data.readyFlag();
         r.readyEnabled = readyBoxesShown() && p.id == me;
-        r.team = teams_.teamOf(p.id);
+        r.team = int(p.data.team());
     }
 }
 

@@ -13,7 +13,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,26 +31,13 @@ inline constexpr int kRoomRows = 16;        // two lists of eight
 inline constexpr int kRoomRefreshMs = 250;  // the window's refresh timer
 inline constexpr size_t kShownNameLength = 32;
 
-// Teams of a Team Competitive game. Every player keeps the team it was
-// given; a newcomer goes to the team with fewer players (team 1 on a tie),
-// taken in the join order every machine shares, so all machines agree.
-class TeamTable {
-public:
-    void update(const std::vector<uint32_t>& joinOrder);
-    // 1 or 2; 0 for a player not seen.
-    int teamOf(uint32_t id) const;
-
-private:
-    std::map<uint32_t, int> teams_;
-};
-
 struct RoomRow {
     bool used = false;
     uint32_t id = 0;
     std::string name;  // safe to show
     bool ready = false;
     bool readyEnabled = false;
-    int team = 0;
+    int team = 0;  // Team Competitive: the team the lobby gave
 };
 
 // "Sorting Boxes: On", "Cheats Allowed: Arrange, Solve", "Rotated Pieces:Off".
@@ -59,8 +45,7 @@ std::vector<std::string> roomOptionLines(const NetOptions& options, bool rotated
 
 class WaitingRoom {
 public:
-    WaitingRoom(PlayerRoster& roster, RoomActions& actions, Platform& platform, TeamTable& teams,
-                NetOptions options, bool rotated);
+    WaitingRoom(PlayerRoster& roster, RoomActions& actions, Platform& platform, NetOptions options, bool rotated);
 
     // Opening (the set-up has published the ready fields): the first list.
     void open() { refresh(); }
@@ -110,7 +95,6 @@ private:
     PlayerRoster& roster_;
     RoomActions& actions_;
     Platform& platform_;
-    TeamTable& teams_;
     NetOptions options_;
     bool rotated_;
     std::array<RoomRow, kRoomRows> rows_{};

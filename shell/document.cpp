@@ -235,7 +235,10 @@ bool Document::newPuzzle(const NewPuzzleOptions& options) {
 
     const PieceCountRules rules(picture_.width(), picture_.height());
     Grid grid;
-    if (options.pieces) {
+    if (options.grid) {
+        grid = *options.grid;
+        if (options.rotate) record_.rotationOption = *options.rotate ? 1 : 0;
+    } else if (options.pieces) {
         grid = rules.gridForTarget(std::clamp(*options.pieces, 1, kMaxPuzzlePieces));
         if (options.rotate) record_.rotationOption = *options.rotate ? 1 : 0;
     } else {

@@ -144,7 +144,10 @@ public:
 struct NewPuzzleOptions {
     std::optional<std::string> picture;  // skips the chooser
     std::optional<int32_t> pieces;       // skips the piece-count dialog
-    std::optional<bool> rotate;          // with `pieces`
+    std::optional<bool> rotate;          // with `pieces` or `grid`
+    // The columns and rows themselves, as a network game's cut takes them
+    // from the host (instead of `pieces`).
+    std::optional<Grid> grid;
     std::optional<uint32_t> seed;        // instead of the clock
 };
 

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "net/lobby_player.h"
+#include "net/lobby_program.h"
 #include "net/net_tool.h"
 #include "tools/tool_commands.h"
 
@@ -48,7 +50,9 @@ const Command kCommands[] = {
      libraryCommand},
     {"play", "play FILE.gvp COMMAND... --out FILE2.gvp   run the game's commands (ids or names) on a puzzle",
      playCommand},
-    {"net", pavalo::net::kNetCommandUsage, pavalo::net::netCommand},
+    {"net", pavalo::net::kNetCommandUsage, netOrLobbyCommand},
+    {"net", pavalo::net::kLobbyNetUsage, netOrLobbyCommand},
+    {"lobby", pavalo::net::kLobbyCommandUsage, lobbyCommand},
     {"wda",
      "wda info FILE.wda | frame FILE.wda N OUT.bmp [--depth 8|16|24] | encode OUT.wda FRAME.bmp...\n"
      "    WDA animations (FILE may be resource:ID); frame draws frames 0..N in order",

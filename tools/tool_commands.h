@@ -52,4 +52,9 @@ int wdaCommand(const Args& args);
 // Movie commands (movie_commands.cpp).
 int movieCommand(const Args& args);
 
+// The lobby program, and "net" with the lobby-launched host and bot
+// (lobby_commands.cpp).
+int lobbyCommand(const Args& args);
+int netOrLobbyCommand(const Args& args);
+
 }  // namespace pavalo::tool

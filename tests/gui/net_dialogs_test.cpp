@@ -188,8 +188,7 @@ private slots:
         roster.add(3, "Guest");
         roster.add(2, "Host", {1, 0, 2, 0});
         ScriptedPlatform platform;
-        net::TeamTable teams;
-        net::WaitingRoom room(roster, roster, platform, teams, options(net::kGameCooperative), false);
+        net::WaitingRoom room(roster, roster, platform, options(net::kGameCooperative), false);
         room.open();
         WaitingRoomWindow w(nullptr, room, QImage());
         w.show();
@@ -218,8 +217,8 @@ private slots:
         roster.player(2).data.ready = 1;
         roster.refusals = {net::setup_text::kWaitForReady};
         ScriptedPlatform platform;
-        net::TeamTable teams;
-        net::WaitingRoom room(roster, roster, platform, teams, options(net::kGameTeamCompetitive), true);
+        for (size_t i = 0; i < roster.table.size(); ++i) roster.table[i].data.setTeam(uint32_t(i % 2 + 1));
+        net::WaitingRoom room(roster, roster, platform, options(net::kGameTeamCompetitive), true);
         room.open();
         room.chat().chatLine("Bob", "ready when you are");
         WaitingRoomWindow w(nullptr, room, previewPicture());
@@ -271,9 +270,8 @@ private slots:
         FakeRoster roster;
         roster.add(2, "Host", {0, 40, 4, 0});
         roster.add(5, "Bob", {0, 100, 4, 125000});
-        net::TeamTable teams;
         net::ChatLog chat;
-        net::Standings standings(roster, teams, chat);
+        net::Standings standings(roster, chat);
         standings.newPuzzle(net::kGameCompetitive, 100, 0);
         std::vector<std::string> sent;
         StandingsWindow w(nullptr, standings, chat, [&](const std::string& t) { sent.push_back(t); },

@@ -18,7 +18,6 @@ public:
     bool host = true;
     uint32_t me = 2;
     std::vector<RosterPlayer> table;  // slot order
-    std::vector<uint32_t> joined;     // join order; table order when empty
     // What begin() answers, in turn; the game begins when they run out.
     std::deque<std::string> refusals;
     std::vector<bool> readyCalls;
@@ -35,16 +34,11 @@ public:
     bool isHost() const override { return host; }
     uint32_t localPlayer() const override { return me; }
     std::vector<RosterPlayer> players() const override { return open ? table : std::vector<RosterPlayer>{}; }
-    std::vector<uint32_t> joinOrder() const override {
-        if (!joined.empty()) return joined;
-        std::vector<uint32_t> ids;
-        for (const RosterPlayer& p : table) ids.push_back(p.id);
-        return ids;
-    }
 
     void setReady(bool ready) override {
         readyCalls.push_back(ready);
-        player(me).data.ready = ready ? 1 : 0;
+        RosterPlayer& p = player(me);
+        p.data.ready = (p.data.ready & ~1u) | (ready ? 1 : 0);
     }
     std::optional<std::string> begin() override {
         ++begins;

@@ -11,6 +11,8 @@
 #include "media/jpeg_writer.h"
 #include "net/game_setup.h"
 #include "net/headless_setup.h"
+#include "net/session_setup.h"
+#include "platform/scripted_platform.h"
 #include "tests/net/rig.h"
 
 namespace pavalo::net {
@@ -234,8 +236,8 @@ std::string writePicture(const std::string& name, int w, int h) {
 
 // The host starts once `players` are in and all ready; a player waits for
 // BEGINGAME (ticking Ready first), leaving as Exit when kicked.
-RoomResult hostRoom(NetGameSetup& s, size_t players, std::atomic<uint16_t>& port, HeadlessGame& g) {
-    port = g.layer().session()->listenPort();
+RoomResult hostRoom(NetGameSetup& s, size_t players, std::atomic<uint16_t>& port, NetLayer& layer) {
+    port = layer.session()->listenPort();
     EXPECT_TRUE(test::waitUntil([&] {
         s.pump(5);
         return s.players().size() == players && s.allReady();
@@ -258,7 +260,7 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     Machine host("Hana"), ann("Ann"), bob("Bob");
     host.person.picture = writePicture("same.jpg", 240, 160);
     host.person.pieces = 24;
-    host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game); };
+    host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game.layer()); };
     for (Machine* m : {&ann, &bob}) {
         m->person.hostPort = &port;
         m->person.room = playerRoom;
@@ -301,6 +303,81 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     EXPECT_TRUE(late.setup.latecomer());
     EXPECT_EQ(synchronised, 1);
     EXPECT_EQ(late.dump(dir + "-late.gvp"), hostFile);
+
+    // The running game is found by its address, as the join dialog lists it.
+    JoinList list;
+    ASSERT_TRUE(list.addByAddress(test::loopbackSettings(), "127.0.0.1"));
+    EXPECT_EQ(list.names(), std::vector<std::string>{"Hana"});
+    const auto lines = sessionInfoLines(&list.entries()[0].desc);
+    EXPECT_EQ(lines[1], "Current Players: 4");
+    EXPECT_EQ(lines[4], "Rotated Pieces: On");
+    EXPECT_EQ(lines[5], "Cheats Allowed: Arrange, Solve, Find by Color, Find Edges, Find Nearby Pieces, Puzzle Outline");
+
+    // Exit waits while a latecomer is still catching up, then leaves.
+    bool catchingUp = true;
+    host.setup.playersSynchronising = [&] { return catchingUp; };
+    EXPECT_FALSE(host.setup.exitGame());
+    EXPECT_TRUE(host.game.layer().sessionOpen());
+    EXPECT_EQ(host.person.messages.back().rfind("There are players joining", 0), 0u);
+    catchingUp = false;
+    EXPECT_TRUE(host.setup.exitGame());
+    EXPECT_FALSE(host.game.layer().sessionOpen());
+}
+
+TEST(GameSetup, TheWindowAndAHeadlessPlayerCutTheSamePuzzle) {
+    ScriptedPlatform platform;
+    Random random(4);
+    GameSession session(SessionOptions{"", HeadlessGame::kPlayWidth, HeadlessGame::kPlayHeight}, platform, random);
+    std::atomic<NetGameLink*> linked{nullptr};
+    std::atomic<SessionSetup*> listening{nullptr};
+    NetHooks hooks;
+    hooks.dispatch = [&](bool) {
+        if (NetGameLink* l = linked.load()) l->dispatchServer();
+    };
+    hooks.becameHost = [&] {
+        if (SessionSetup* s = listening.load()) s->becameHost();
+    };
+    hooks.systemMessage = [&](const Received& r) {
+        if (SessionSetup* s = listening.load()) s->systemMessage(r);
+    };
+    NetLayer layer(hooks);
+    layer.setSettings(test::loopbackSettings());
+    NetGameLink link(session, layer);
+    linked = &link;
+    SessionSetup window(session, layer, link);
+    Scripted person;
+    Preferences prefs;
+    NetGameSetup setup(window, person, prefs);
+    window.attach(setup);
+    listening = &window;
+
+    std::atomic<uint16_t> port{0};
+    person.picture = writePicture("window.jpg", 200, 150);
+    person.pieces = 20;
+    person.room = [&](NetGameSetup& s) { return hostRoom(s, 2, port, layer); };
+    Machine ann("Ann");
+    ann.person.hostPort = &port;
+    ann.person.room = playerRoom;
+    bool started[2] = {};
+    std::thread t1([&] { started[1] = ann.setup.join(); });
+    started[0] = setup.host(31337);
+    t1.join();
+    ASSERT_TRUE(started[0] && started[1]) << (platform.messages.empty() ? std::string() : platform.messages.front().text);
+    const PuzzleModel& a = session.model();
+    const PuzzleModel& b = ann.game.model();
+    ASSERT_EQ(a.pieceCount(), b.pieceCount());
+    for (int32_t p = 0; p < a.pieceCount(); ++p) {
+        EXPECT_EQ(a.piece(p).x, b.piece(p).x) << p;
+        EXPECT_EQ(a.piece(p).y, b.piece(p).y) << p;
+        EXPECT_EQ(a.piece(p).rotation, b.piece(p).rotation) << p;
+    }
+    // The game's options and seed are in both records.
+    const auto mine = session.document().record().encode(), theirs = ann.game.record().encode();
+    EXPECT_TRUE(std::equal(mine.begin() + 1072, mine.begin() + 1256, theirs.begin() + 1072));
+    EXPECT_EQ(session.document().record().networkSeed, 31337u);
+    setup.leave();
+    linked = nullptr;
+    listening = nullptr;
 }
 
 TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
@@ -312,14 +389,17 @@ TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
     ann.person.hostPort = late.person.hostPort = &port;
     bool lateJoined = true;
     std::atomic<bool> refused{false};
+    int rooms = 0;
     host.person.room = [&](NetGameSetup& s) {
         port = host.game.layer().session()->listenPort();
         EXPECT_TRUE(test::waitUntil([&] {
             s.pump(5);
             return s.players().size() == 2;
         }));
-        // Competitive: the host waits for Ready boxes, not only downloads.
-        EXPECT_EQ(s.begin(), "You must wait for everybody to check their Ready box");
+        // Competitive: Start waits for Ready boxes, not only downloads; the
+        // refusal is shown and the room opens again.
+        if (rooms++ == 0) return RoomResult::Start;
+        EXPECT_EQ(host.person.messages, std::vector<std::string>{"You must wait for everybody to check their Ready box"});
         refused = true;
         EXPECT_TRUE(test::waitUntil([&] {
             s.pump(5);

@@ -27,6 +27,8 @@ LobbyGameSettings sampleSettings() {
     s.findByColour = 0;
     s.puzzleOutline = 1;
     s.seed = 0x12345678;
+    s.pieces = 300;
+    s.rotatePieces = 1;
     s.picture = "http://127.0.0.1:8080/pictures/hills.jpg";
     return s;
 }
@@ -71,7 +73,7 @@ TEST(LobbyProtocol, MessagesHaveTheirLayouts) {
     EXPECT_EQ(loadU32(&response[4]), 5u);
     EXPECT_EQ(loadU32(&response[40]), 0u);
     EXPECT_EQ(loadU32(&response[44]), 44 + s.picture.size() + 1);
-    const std::vector<uint32_t> values{2, 1, 0, 1, 0, 1, 0, 1, 0x12345678, kLobbyUnset, kLobbyUnset};
+    const std::vector<uint32_t> values{2, 1, 0, 1, 0, 1, 0, 1, 0x12345678, 300, 1};
     for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(loadU32(&response[48 + 4 * i]), values[i]) << i;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&response[48 + 44])), s.picture);
 
@@ -150,6 +152,14 @@ TEST(LobbyProtocol, DecoderRefusesWhatDoesNotFit) {
     EXPECT_NE(refusal(bytes).find("game type 3"), std::string::npos);
     bytes = response;
     storeU32(&bytes[48 + 4 * 7], 2);  // Puzzle Outline
+    EXPECT_NE(refusal(bytes).find("not 0 or 1"), std::string::npos);
+    bytes = response;
+    storeU32(&bytes[48 + 36], 1);  // piece count
+    EXPECT_NE(refusal(bytes).find("ask for 1 pieces"), std::string::npos);
+    storeU32(&bytes[48 + 36], 4001);
+    EXPECT_NE(refusal(bytes).find("ask for 4001 pieces"), std::string::npos);
+    bytes = response;
+    storeU32(&bytes[48 + 40], 2);  // rotated pieces
     EXPECT_NE(refusal(bytes).find("not 0 or 1"), std::string::npos);
     bytes = response;
     bytes.back() = 'x';

@@ -34,11 +34,10 @@ struct Machine {
     LayerRoster roster{game.layer()};
     SetupRoomActions actions{setup, game.layer()};
     ScriptedPlatform platform;
-    TeamTable teams;
     bool kickedInRoom = false;
 
     std::unique_ptr<WaitingRoom> openRoom(NetGameSetup& s) {
-        auto room = std::make_unique<WaitingRoom>(roster, actions, platform, teams, s.options(), false);
+        auto room = std::make_unique<WaitingRoom>(roster, actions, platform, s.options(), false);
         room->open();
         return room;
     }

@@ -12,9 +12,8 @@ using test::FakeRoster;
 class StandingsTest : public ::testing::Test {
 protected:
     FakeRoster roster;
-    TeamTable teams;
     ChatLog chat;
-    Standings standings{roster, teams, chat};
+    Standings standings{roster, chat};
 
     void SetUp() override {
         roster.add(2, "Me");
@@ -92,10 +91,13 @@ TEST_F(StandingsTest, CompetitiveEndsWhenEveryPlayerFinishedOrLeft) {
 
 TEST_F(StandingsTest, TeamsSumTheirPlayersPieces) {
     standings.newPuzzle(kGameTeamCompetitive, 100, 0);
-    roster.me = 5;  // team 2 (joined second)
-    roster.table[0].data.piecesPlaced = 4;
-    roster.table[1].data.piecesPlaced = 6;
-    roster.table[2].data.piecesPlaced = 9;
+    roster.me = 5;
+    roster.table[0].data = {1, 4, 4, 0};
+    roster.table[1].data = {0, 6, 4, 0};
+    roster.table[2].data = {1, 9, 4, 0};
+    roster.table[0].data.setTeam(1);
+    roster.table[1].data.setTeam(2);
+    roster.table[2].data.setTeam(1);
     EXPECT_EQ(standings.refresh(0), (std::vector<std::string>{"Team 2           6     ", "Team 1           13    "}));
     EXPECT_EQ(standings.scoreLines().size(), 4u);
 }

@@ -23,11 +23,7 @@ class WaitingRoomTest : public ::testing::Test {
 protected:
     FakeRoster roster;
     ScriptedPlatform platform;
-    TeamTable teams;
-
-    WaitingRoom room(uint32_t type) {
-        return WaitingRoom(roster, roster, platform, teams, optionsOfType(type), true);
-    }
+    WaitingRoom room(uint32_t type) { return WaitingRoom(roster, roster, platform, optionsOfType(type), true); }
 };
 
 // A player who is not the host, in a Cooperative game: no Ready box to see
@@ -182,29 +178,24 @@ TEST_F(WaitingRoomTest, OptionLinesSayWhatTheHostAllowed) {
               (std::vector<std::string>{"Sorting Boxes: Off", "Cheats Allowed: All", "Rotated Pieces:On"}));
 }
 
-// Teams: newcomers go to the smaller team; those already placed stay when
-// somebody leaves; the team columns show only in Team Competitive.
-TEST_F(WaitingRoomTest, NewcomersBalanceTheTeams) {
-    TeamTable t;
-    t.update({2, 3, 4});
-    EXPECT_EQ(t.teamOf(2), 1);
-    EXPECT_EQ(t.teamOf(3), 2);
-    EXPECT_EQ(t.teamOf(4), 1);
-    t.update({3, 4});
-    t.update({3, 4, 8, 9});
-    EXPECT_EQ(t.teamOf(3), 2);
-    EXPECT_EQ(t.teamOf(4), 1);
-    EXPECT_EQ(t.teamOf(8), 1);
-    EXPECT_EQ(t.teamOf(9), 2);
-    EXPECT_EQ(t.teamOf(2), 0);
-
-    roster.add(2, "Host");
-    roster.add(4, "Ann");
+// Team Competitive: the team column shows the lobby's teams, kept apart
+// from the ready flag that shares their field.
+TEST_F(WaitingRoomTest, TeamsShowBesideTheReadyFlag) {
+    PlayerData teamTwoReady{1, 0, 2, 0}, teamOne{0, 0, 2, 0};
+    teamTwoReady.setTeam(2);
+    teamOne.setTeam(1);
+    roster.add(2, "Host", teamOne);
+    roster.add(4, "Ann", teamTwoReady);
     WaitingRoom r = room(kGameTeamCompetitive);
     r.open();
     EXPECT_TRUE(r.teamColumnsShown());
     EXPECT_EQ(r.rows()[0].team, 1);
     EXPECT_EQ(r.rows()[1].team, 2);
+    EXPECT_FALSE(r.rows()[0].ready);
+    EXPECT_TRUE(r.rows()[1].ready);
+    r.tickReady(0, true);
+    EXPECT_TRUE(r.rows()[0].ready);
+    EXPECT_EQ(r.rows()[0].team, 1);
 }
 
 TEST_F(WaitingRoomTest, ChatIsSentCutAndShown) {

@@ -1,0 +1,112 @@
+// The game's side of a lobby launch: the connection to the lobby program,
+// the request for the game settings, the picture the lobby names (fetched
+// over HTTP or looked up by name), the session options the settings
+// override, and the puzzle every machine of the game cuts from them.
+//
+// Threads: requestSettings() runs on the start-up thread before the session
+// opens; afterwards the session's server thread reads and answers through
+// the LobbyLink side. One mutex guards the connection, so the two never
+// overlap. A lobby that sends something that is not a message, or that goes
+// away, turns the client "failed" with a reason; nothing is thrown.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "net/http_downloader.h"
+#include "net/lobby_connection.h"
+#include "net/lobby_protocol.h"
+#include "net/messages.h"
+#include "net/net_layer.h"
+
+namespace pavalo::net {
+
+inline constexpr int kLobbySettingsWaitMs = 5000;
+inline constexpr int kLobbyConnectWaitMs = 5000;
+// What a headless host cuts when the lobby leaves the piece count open.
+inline constexpr uint32_t kLobbyDefaultPieces = 48;
+
+inline constexpr const char* kGettingLobbySettings = "Getting game settings from the lobby";
+inline constexpr const char* kLobbyPictureNotFound = "Unable to find the image specified by the lobby server";
+
+// The connection settings a lobby gives the program it starts, on its
+// command line: host or join, the session name or the host's address, the
+// player's name and, in a Team Competitive game, the player's team.
+struct LobbyRole {
+    LobbyAddress lobby;
+    bool host = true;
+    std::string sessionName = "Lobby Game";
+    std::string joinAddress;
+    uint16_t joinPort = 0;
+    std::string playerName = "Player";
+    uint32_t team = 0;
+};
+
+class LobbyClient final : public LobbyLink {
+public:
+    // Nothing, with the reason, when the lobby cannot be reached in time.
+    static std::unique_ptr<LobbyClient> connect(const LobbyAddress& address, int timeoutMs, std::string& why);
+    explicit LobbyClient(std::unique_ptr<LobbyConnection> connection);
+
+    // Sends the property request (type 7, request id 0, the settings tag)
+    // and waits up to timeoutMs for the response with the same id and tag;
+    // other messages meanwhile are passed by. Nothing, with the reason, when
+    // the lobby answered without settings, did not answer in time, or failed
+    // (then failed() is true too).
+    std::optional<LobbyGameSettings> requestSettings(int timeoutMs, std::string& why);
+
+    // LobbyLink: the next message already received, without waiting.
+    bool receive(std::vector<uint8_t>& message, bool& system) override;
+    // LobbyLink: sends an encoded message (a status reply).
+    void send(std::span<const uint8_t> message) override;
+
+    bool failed() const { return failed_.load(); }
+    std::string failure() const;
+
+private:
+    void fail(const std::string& why);
+
+    mutable std::mutex mutex_;
+    std::unique_ptr<LobbyConnection> connection_;
+    std::atomic<bool> failed_{false};
+    std::string failure_;
+};
+
+// The picture a lobby named, ready to cut.
+struct LobbyPicture {
+    bool ok = false;
+    bool cancelled = false;    // the download was aborted
+    std::string path;
+    uint32_t pictureKind = 0;  // 1 JPEG, PNG, WebP; 0 BMP
+    std::string message;       // the failure's message box text
+    std::string detail;        // why, in words
+};
+
+// A reference containing "http" (any case) is downloaded into dataFolder's
+// "gamedata.tmp", with the progress text shown through `show` at once and
+// every 100 ms (show returning false aborts); any other is a picture file,
+// looked up as given and then in dataFolder. An empty reference or a
+// missing file gives kLobbyPictureNotFound.
+LobbyPicture resolveLobbyPicture(const std::string& reference, const std::string& dataFolder,
+                                 const std::function<bool(const std::string&)>& show, HttpLimits limits = {});
+
+// The session options: the host's choices with every lobby value that is
+// set taking their place (game type, sorting boxes, the six tools, seed).
+NetOptions lobbyNetOptions(const LobbyGameSettings& settings, NetOptions choices);
+
+// The session description's option mask: bit 0 sorting boxes, 1 Arrange, 2
+// Solve, 3 Find Nearby Pieces, 4 Find Edges, 5 Find by Color, 6 rotated
+// pieces, 7 Puzzle Outline.
+uint32_t optionMaskOf(const NetOptions& options, bool rotatePieces);
+
+// Cuts the game's puzzle from the picture with the game's seed, as every
+// machine of the game cuts it, and saves it to `out`. False with a reason.
+bool cutLobbyPuzzle(const std::string& picture, uint32_t pictureKind, uint32_t pieces, uint32_t seed, bool rotate,
+                    const std::string& out, std::string& error);
+
+}  // namespace pavalo::net
