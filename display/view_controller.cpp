@@ -1212,8 +1212,9 @@ void ViewController::spaceKey() {
 }
 
 bool ViewController::undoLastMove(bool fromKeyboard) {
-    // Not while something is held: the lists are rebuilt by an undo.
-    if (!puzzleExists() || busy()) return false;
+    // Not while something is held: the lists are rebuilt by an undo. Not
+    // in a network game: the others' moves cannot be taken back.
+    if (!puzzleExists() || busy() || c_.network.networkGame() || c_.settings.networkGame) return false;
     const bool undone = fromKeyboard
                             ? c_.undo.undoFromKeyboard(c_.puzzleState, c_.model, c_.settings, c_.undoActions)
                             : c_.undo.undo(c_.model, c_.settings, c_.undoActions);

@@ -111,17 +111,33 @@ void GameSession::registerCommands() {
     ViewController& view = *view_;
 
     // Menu 128 and the palette's New and Exit.
-    t.set(mc::kNew, [&doc] {
-        if (doc.askToSaveChanges()) doc.newPuzzle();
+    // A network game's puzzle belongs to the session: the file commands,
+    // recutting and the rotation switch do nothing there, whichever key or
+    // button asks (the menus show them disabled or leave them out).
+    t.set(mc::kNew, [this, &doc] {
+        if (!networkGame() && doc.askToSaveChanges()) doc.newPuzzle();
     });
-    t.set(mc::kOpen, [this] { openPuzzle(); });
-    t.set(mc::kSave, [&doc] { doc.save(); });
-    t.set(mc::kSaveAs, [&doc] { doc.saveAs(); });
-    for (int i = 0; i < int(kMaxRecentFiles); ++i) t.set(recentFileCommand(i), [this, i] { openRecent(i); });
+    t.set(mc::kOpen, [this] {
+        if (!networkGame()) openPuzzle();
+    });
+    t.set(mc::kSave, [this, &doc] {
+        if (!networkGame()) doc.save();
+    });
+    t.set(mc::kSaveAs, [this, &doc] {
+        if (!networkGame()) doc.saveAs();
+    });
+    for (int i = 0; i < int(kMaxRecentFiles); ++i)
+        t.set(recentFileCommand(i), [this, i] {
+            if (!networkGame()) openRecent(i);
+        });
     t.set(mc::kCenter, [&view] { view.centerView(); });
-    t.set(mc::kRecut, [&doc] { doc.recut(); });
+    t.set(mc::kRecut, [this, &doc] {
+        if (!networkGame()) doc.recut();
+    });
     t.set(mc::kWallpaper, [this] { saveWallpaper(); });
-    t.set(mc::kRotatedPieces, [&doc] { doc.toggleRotation(); });
+    t.set(mc::kRotatedPieces, [this, &doc] {
+        if (!networkGame()) doc.toggleRotation();
+    });
     t.set(mc::kSoundOptions, [this] { frontEnd_->showSoundOptions(); });
     t.set(mc::kMidiMusicOptions, [this] { frontEnd_->showMidiOptions(); });
     t.set(mc::kCdMusicOptions, [this] { frontEnd_->showCdOptions(); });
@@ -212,9 +228,11 @@ void GameSession::registerCommands() {
     }, CommandScope::Palette);
 }
 
+bool GameSession::networkGame() const { return document_->record().networkGame != 0; }
+
 std::vector<MenuItem> GameSession::paletteMenu() const {
     PaletteMenuState state;
-    state.networkGame = document_->record().networkGame != 0;
+    state.networkGame = networkGame();
     state.rotatedPieces = document_->record().rotationOption != 0;
     state.fullScreen = frontEnd_->fullScreen();
     state.recentFiles = recent_.menuTexts();
@@ -247,6 +265,9 @@ PaletteState GameSession::paletteState() const {
                  {fc::kFindTool, playing && allowed.anyFind()},
                  {fc::kPuzzleOutline, allowed.puzzleOutline}};
     for (int box = 1; box <= 4; ++box) p.enabled.push_back({fc::kBox1 + uint32_t(box - 1), allowed.sortingBoxes});
+    // Nobody starts another puzzle or takes back a move in a shared game.
+    p.enabled.push_back({fc::kPaletteNew, !networkGame()});
+    p.enabled.push_back({fc::kPaletteUndo, !networkGame()});
     return p;
 }
 

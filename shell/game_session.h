@@ -251,6 +251,9 @@ public:
     std::string windowTitle() const;
     // Gives the front end the title when it differs from the one shown.
     void refreshTitle();
+    // A network game is running (the record says so; its assist
+    // permissions and menu rules follow).
+    bool networkGame() const;
     // The palette's "&Menu" entries as they are when the menu opens.
     std::vector<MenuItem> paletteMenu() const;
     // The palette's buttons for the present state, and showing them.

@@ -297,6 +297,46 @@ TEST_F(GameSessionTest, ThePaletteUndoTakesBackTheCompletingMove) {
     EXPECT_TRUE(front_.palette.isEnabled(fc::kSolveTool));
 }
 
+// In a network game no command starts, opens, saves or recuts a puzzle,
+// turns rotation on, or takes back a move, whichever key or button asks;
+// the palette shows New and Undo disabled.
+TEST_F(GameSessionTest, ANetworkGameRefusesFileCommandsRecutRotationAndUndo) {
+    startPuzzle();
+    PuzzleModel& m = session_->model();
+    ViewController& v = session_->view();
+    v.setTool(kToolSolve);
+    // Ctrl: the pieces whose places meet the small rectangle.
+    const Point from{m.solvedX(0) + 2, m.solvedY(0) + 2}, to{from.x + 4, from.y + 4};
+    v.mousePress(WindowId::view(), from, {.control = true});
+    v.mouseMove(WindowId::view(), to, {.control = true});
+    v.mouseRelease(WindowId::view(), to, {.control = true});
+    const int placed = m.countListPieces(ListId::Finished);
+    ASSERT_GT(placed, 0);
+    session_->document().record().networkGame = 1;
+    const uint32_t rotation = session_->document().record().rotationOption;
+    const std::string saveTo = (folder_ / "refused.gvp").string();
+    platform_.saveAnswers.push_back(saveTo);
+    front_.grid = {3, 2};
+    for (uint32_t id : {mc::kNew, mc::kSave, mc::kSaveAs, mc::kRecut, mc::kRotatedPieces, mc::kOpen})
+        session_->dispatch(id);
+    session_->pressPaletteButton(fc::kPaletteUndo);
+    v.keyDown(ViewKey::Backspace, {});
+    EXPECT_EQ(m.countListPieces(ListId::Finished), placed);
+    EXPECT_EQ(m.pieceCount(), 12);
+    EXPECT_EQ(session_->document().record().rotationOption, rotation);
+    EXPECT_FALSE(std::filesystem::exists(saveTo));
+    EXPECT_TRUE(platform_.messages.empty());
+    session_->refreshPalette();
+    EXPECT_FALSE(front_.palette.isEnabled(fc::kPaletteNew));
+    EXPECT_FALSE(front_.palette.isEnabled(fc::kPaletteUndo));
+
+    session_->document().record().networkGame = 0;
+    session_->refreshPalette();
+    EXPECT_TRUE(front_.palette.isEnabled(fc::kPaletteNew));
+    ASSERT_TRUE(session_->pressPaletteButton(fc::kPaletteUndo));
+    EXPECT_LT(m.countListPieces(ListId::Finished), placed);
+}
+
 TEST_F(GameSessionTest, ToolsFollowThePermissionsOfTheRecord) {
     startPuzzle();
     ASSERT_TRUE(session_->pressPaletteButton(fc::kArrangeTool));
