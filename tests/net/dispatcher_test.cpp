@@ -135,6 +135,89 @@ TEST(Arbitration, SelectionStopsAt128AndAllHeldGetsEmptyReplyToRequesterOnly) {
     EXPECT_TRUE(hub.sent(kMsgSelectPieces).empty());
 }
 
+// The last request of `id` that went out.
+Envelope lastSent(Hub& hub, uint16_t id) {
+    for (auto it = hub.log.rbegin(); it != hub.log.rend(); ++it)
+        if (it->id() == id) return *it;
+    ADD_FAILURE() << "no " << messageName(id);
+    return {};
+}
+
+TEST(Arbitration, LateCopiesOfRequestsGrantNothingAndADoubledTurnTurnsOnce) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    const int slotA = h.table.slotOf(a.id(), false);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 4), 1);
+    const Envelope pickup = lastSent(hub, kMsgRequestPickup);
+    dropAt(hub, a, 4, 300, 300);
+    // A copy of the pickup request that comes after the drop is not
+    // granted again: A would hold a piece it does not know of.
+    hub.log.clear();
+    h.dispatcher.handle(pickup.bytes, a.id(), kServerPlayer);
+    hub.pump();
+    EXPECT_TRUE(hub.sent(kMsgPickupPiece).empty());
+    EXPECT_EQ(h.holderTable.holderOf(4, h.table), kNoSlot);
+    EXPECT_EQ(b.senders.requestPickup(ListId::Main, 4), 1);
+    // A peer that does not number its requests is answered as always.
+    GameMessage unnumbered;
+    unnumbered.id = kMsgRequestPickup;
+    unnumbered.player = a.id();
+    unnumbered.piece = 9;
+    h.dispatcher.handle(encodeMessage(unnumbered), a.id(), kServerPlayer);
+    hub.pump();
+    EXPECT_EQ(h.holderTable.holderOf(9, h.table), slotA);
+    EXPECT_EQ(b.holderTable.holderOf(9, b.table), b.table.slotOf(a.id(), false));
+
+    // A turn request that comes twice turns the group once; the next one
+    // turns it again.
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 8), 1);
+    a.model.rotateGroup(ListId::Main, 8, 1);
+    a.senders.requestRotate(ListId::Main, 8);
+    const Envelope turn = lastSent(hub, kMsgRequestRotate);
+    hub.pump();
+    h.dispatcher.handle(turn.bytes, a.id(), kServerPlayer);
+    hub.pump();
+    EXPECT_EQ(h.model.piece(8).rotation, 1);
+    EXPECT_EQ(b.model.piece(8).rotation, 1);
+    a.model.rotateGroup(ListId::Main, 8, 1);
+    a.senders.requestRotate(ListId::Main, 8);
+    hub.pump();
+    EXPECT_EQ(h.model.piece(8).rotation, 2);
+    EXPECT_EQ(b.model.piece(8).rotation, 2);
+}
+
+TEST(Arbitration, SelectionHoldsWholeGroupsAndSkipsGroupsAnotherHoldsPartOf) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    // B joins 1 to 0 and 7 to 6: two groups of two.
+    for (auto [piece, to] : {std::pair{1, 0}, std::pair{7, 6}}) {
+        ASSERT_EQ(b.senders.requestPickup(ListId::Main, to), 1);
+        dropAt(hub, b, to, 400, 300 + 100 * to);
+        int32_t x, y;
+        b.model.expectedPosition(piece, to, x, y);
+        ASSERT_EQ(b.senders.requestPickup(ListId::Main, piece), 1);
+        dropAt(hub, b, piece, x, y);
+        ASSERT_EQ(h.model.member(piece).group, h.model.member(to).group);
+    }
+    const auto selected = a.senders.requestSelection(ListId::Main, std::vector<int32_t>{0});
+    ASSERT_EQ(selected.size(), 1u);
+    hub.pump();
+    for (HubMachine* m : {&h, &a, &b})
+        EXPECT_EQ(m->holderTable.holderOf(1, m->table), m->table.slotOf(a.id(), false));
+    // B holds a part of the other group: A's selection of its other part
+    // is refused.
+    holdOnHost(hub, b.id(), 6, 1);
+    hub.log.clear();
+    EXPECT_TRUE(a.senders.requestSelection(ListId::Main, std::vector<int32_t>{7}).empty());
+    ASSERT_EQ(hub.sent(kMsgSelectPieces).size(), 1u);
+    EXPECT_EQ(hub.sent(kMsgSelectPieces)[0].to, a.id());
+    EXPECT_NE(h.holderTable.holderOf(7, h.table), h.table.slotOf(a.id(), false));
+}
+
 TEST(ServerDrop, JoinWithTwoNeighboursBroadcastsBothGroupsAndNoPlainDrop) {
     Hub hub(2, grid(3, 3));
     HubMachine& a = hub.at(1);
