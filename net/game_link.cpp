@@ -1,6 +1,8 @@
 // A network game inside the game session.
 #include "net/game_link.h"
 
+#include <algorithm>
+
 #include "puzzle/joining.h"
 
 namespace pavalo::net {
@@ -17,13 +19,23 @@ NetGameLink::NetGameLink(GameSession& session, NetLayer& layer, ChatSink* chat)
     session_.setNetwork(&view_, &selector_);
 }
 
-NetGameLink::~NetGameLink() { session_.setNetwork(nullptr, nullptr); }
+NetGameLink::~NetGameLink() {
+    session_.setNetwork(nullptr, nullptr);
+    RendererState& drawn = session_.compositor().state();
+    drawn.multiplayer = false;
+    drawn.localPlayer = kNoHolder;
+}
 
+// From now on groups other players hold are outlined in the others' colour.
 void NetGameLink::start() {
     PlayerData d = port_.localData();
     d.state = uint32_t(PlayerState::Playing);
     port_.publish(d);
     dispatcher_.startGame(port_.nowMs());
+    RendererState& drawn = session_.compositor().state();
+    drawn.multiplayer = true;
+    drawn.localPlayer = std::max(dispatcher_.localSlot(), 0);
+    session_.redrawPlayArea();
 }
 
 void NetGameLink::remoteDrag(int32_t piece, Point from, Point to) {
