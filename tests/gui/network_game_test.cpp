@@ -123,8 +123,10 @@ private slots:
         hand.join();
         QTRY_VERIFY_WITH_TIMEOUT(model().piece(piece).x == x0 + 90 && model().piece(piece).y == y0 + 50, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(model().holders().holderOf(piece), kNoHolder, 5000);
-        // The window shows the piece at its new place, no longer outlined.
+        // The window shows the piece at its new place, no longer outlined,
+        // and has taken every message that came.
         QTRY_VERIFY_WITH_TIMEOUT(othersColourPixels(piece) <= before, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(game.layer().incomingCount(), 0, 3000);
         bot.close();
         app_->detachNetworkGame();
     }
