@@ -19,6 +19,9 @@ NetworkGame::NetworkGame(GameSession& session, net::NetHooks hooks, net::ChatSin
         if (serverMode && link_) link_->dispatchServer();
         else post();
     };
+    hooks.returnSortingBoxPieces = [this](int slot) {
+        if (link_) link_->dispatcher().returnSortingBoxPieces(slot);
+    };
     auto redraw = std::move(hooks.redrawPlayArea);
     hooks.redrawPlayArea = [this, redraw] {
         QMetaObject::invokeMethod(this, [this] { session_.redrawPlayArea(); }, Qt::QueuedConnection);

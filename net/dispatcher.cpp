@@ -143,6 +143,21 @@ void Dispatcher::addPlacedPieces(int count) {
     c_.port.publish(d);
 }
 
+void Dispatcher::returnSortingBoxPieces(int slot) {
+    if (!c_.port.isHost() || competitive()) return;
+    std::vector<DropRecord> records;
+    NamedLock lock(NamedMutex::PIECE);
+    c_.model.forEachGroup(ListId::Extra, [&](int32_t g) {
+        const int32_t first = c_.model.groupNode(g).firstMember;
+        if (first == kNone || c_.port.holders().holderOf(first, c_.port.players()) != slot) return;
+        const Piece& p = c_.model.piece(first);
+        records.push_back({uint32_t(first), uint32_t(p.rotation & 3),
+                           int16_t(std::clamp(c_.model.toPictureX(p.x), -32768, 32767)),
+                           int16_t(std::clamp(c_.model.toPictureY(p.y), -32768, 32767))});
+    });
+    for (GameMessage& m : dropRecordMessages(kMsgOutOfSortingBox, kServerPlayer, records)) relay(m, true);
+}
+
 void Dispatcher::checkCompletion() {
     checkPuzzleCompletion(c_.model, c_.puzzleState, inSession(), c_.completion, c_.rng);
     c_.frontEnd.postCompletionCheck();

@@ -123,6 +123,10 @@ public:
     // The score of a placement by the local player: pieces placed and the
     // time since the start, published with the player data.
     void addPlacedPieces(int count);
+    // Host: a departed slot's sorting-box pieces (the Extra-list groups it
+    // holds; with kNoSlot those nobody holds) go back to the play area
+    // where they lay, on every machine. Any thread.
+    void returnSortingBoxPieces(int slot);
     // The completion check, now and once more through a posted command.
     void checkCompletion();
     MessageLimits limits() const;

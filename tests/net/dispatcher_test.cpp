@@ -218,6 +218,40 @@ TEST(Arbitration, SelectionHoldsWholeGroupsAndSkipsGroupsAnotherHoldsPartOf) {
     EXPECT_NE(h.holderTable.holderOf(7, h.table), h.table.slotOf(a.id(), false));
 }
 
+TEST(Departure, APlayersSortingBoxPiecesComeBackWhereTheyLay) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    // B took 11 and 12 into its box; 13 went in and out again.
+    for (int32_t p : {11, 12, 13}) {
+        ASSERT_EQ(b.senders.requestPickup(ListId::Main, p), 1);
+        b.model.movePieceToList(ListId::Box1, ListId::Main, p);
+        b.senders.sendIntoSortingBox(ListId::Box1, p);
+        hub.pump();
+    }
+    b.model.movePieceToList(ListId::Main, ListId::Box1, 13);
+    b.senders.sendOutOfSortingBox(ListId::Box1, 13);
+    hub.pump();
+    const Point was{h.model.piece(12).x, h.model.piece(12).y};
+    ASSERT_EQ(a.model.listOfPiece(12), ListId::Extra);
+    ASSERT_EQ(h.model.listOfPiece(13), ListId::Main);
+    // Pieces nobody holds stay where they are for a departure.
+    h.dispatcher.returnSortingBoxPieces(kNoSlot);
+    hub.pump();
+    EXPECT_EQ(a.model.listOfPiece(12), ListId::Extra);
+    h.dispatcher.returnSortingBoxPieces(h.table.slotOf(b.id(), false));
+    hub.pump();
+    for (HubMachine* m : {&h, &a}) {
+        EXPECT_EQ(m->model.listOfPiece(11), ListId::Main);
+        EXPECT_EQ(m->model.listOfPiece(12), ListId::Main);
+        EXPECT_EQ(m->model.countListPieces(ListId::Extra), 0);
+    }
+    EXPECT_EQ(h.model.piece(12).x, was.x);
+    EXPECT_EQ(h.model.piece(12).y, was.y);
+    EXPECT_EQ(snapshot(a), snapshot(h));
+}
+
 TEST(ServerDrop, JoinWithTwoNeighboursBroadcastsBothGroupsAndNoPlainDrop) {
     Hub hub(2, grid(3, 3));
     HubMachine& a = hub.at(1);
