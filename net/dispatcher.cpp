@@ -419,14 +419,25 @@ void Dispatcher::arbitrateRotate(const GameMessage& m, uint32_t from, int slot) 
 // would be dragged apart. A piece whose group another player holds a part
 // of is refused like a piece that player holds.
 void Dispatcher::arbitrateSelection(const GameMessage& m, int slot) {
-    const FilteredSelection f =
-        filterSelection(m.pieces, c_.port.holders(), c_.port.players(), slot, inSession());
     GameMessage reply;
     reply.id = kMsgSelectPieces;
     reply.player = m.player;
     reply.serial = m.serial;
+    // A repeat of the request answered last gets that answer again, to its
+    // sender: deciding again could grant pieces freed meanwhile, which the
+    // player, already gone on with the first answer, never selects.
+    RequestHistory& h = requests_[m.player];
+    if (m.serial != 0 && m.serial == h.answered) {
+        reply.pieces = h.granted;
+        send(reply, kServerPlayer, m.player, !reply.pieces.empty());
+        return;
+    }
+    const FilteredSelection f =
+        filterSelection(m.pieces, c_.port.holders(), c_.port.players(), slot, inSession());
     for (uint32_t p : f.kept)
         if (!groupHeldByOther(int32_t(p), slot)) reply.pieces.push_back(p);
+    h.answered = m.serial;
+    h.granted = reply.pieces;
     if (reply.pieces.empty()) {
         send(reply, kServerPlayer, m.player, false);
         return;

@@ -193,6 +193,8 @@ private:
         uint32_t newest = 0;  // newest serial heard
         uint32_t closed = 0;  // newest serial heard when the player last dropped
         uint32_t turned = 0;  // newest turn request taken
+        uint32_t answered = 0;          // the selection request answered last
+        std::vector<uint32_t> granted;  // and the pieces it was granted
     };
     std::map<uint32_t, RequestHistory> requests_;
     // Notes the request's serial; true when it is a late copy.

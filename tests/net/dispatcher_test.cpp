@@ -170,6 +170,20 @@ TEST(Arbitration, LateCopiesOfRequestsGrantNothingAndADoubledTurnTurnsOnce) {
     EXPECT_EQ(h.holderTable.holderOf(9, h.table), slotA);
     EXPECT_EQ(b.holderTable.holderOf(9, b.table), b.table.slotOf(a.id(), false));
 
+    // A copy of an answered selection request gets the same answer, to A
+    // alone, though the piece refused first has been let go since.
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 15), 1);
+    EXPECT_EQ(a.senders.requestSelection(ListId::Main, std::vector<int32_t>{14, 15}).size(), 1u);
+    const Envelope selection = lastSent(hub, kMsgRequestSelection);
+    dropAt(hub, b, 15, 500, 500);
+    hub.log.clear();
+    h.dispatcher.handle(selection.bytes, a.id(), kServerPlayer);
+    hub.pump();
+    ASSERT_EQ(hub.sent(kMsgSelectPieces).size(), 1u);
+    EXPECT_EQ(hub.sent(kMsgSelectPieces)[0].to, a.id());
+    EXPECT_EQ(decode(hub.sent(kMsgSelectPieces)[0])->pieces, std::vector<uint32_t>{14});
+    EXPECT_EQ(h.holderTable.holderOf(15, h.table), kNoSlot);
+
     // A turn request that comes twice turns the group once; the next one
     // turns it again.
     ASSERT_EQ(a.senders.requestPickup(ListId::Main, 8), 1);

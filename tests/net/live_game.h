@@ -194,8 +194,9 @@ inline void playLiveGame(const LiveGame& g) {
             if (++differing <= 3)
                 ADD_FAILURE() << "player " << m->layer.localPlayerId() << " piece " << p << ": host list "
                               << want[p].code << " group " << want[p].group << " turn " << want[p].rotation << " at "
-                              << want[p].x << "," << want[p].y << "; player list " << got[p].code << " group "
-                              << got[p].group << " turn " << got[p].rotation << " at " << got[p].x << "," << got[p].y;
+                              << want[p].x << "," << want[p].y << " held by " << want[p].holder << "; player list "
+                              << got[p].code << " group " << got[p].group << " turn " << got[p].rotation << " at "
+                              << got[p].x << "," << got[p].y << " held by " << got[p].holder;
         }
     }
     for (auto& m : players) m->layer.closeSession();
