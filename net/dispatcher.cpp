@@ -63,6 +63,11 @@ Dispatcher::~Dispatcher() { c_.model.setHolderTable(nullptr); }
 
 void Dispatcher::startGame(uint32_t startMs) {
     startMs_ = startMs;
+    {
+        // Every player numbers its requests afresh in a new game.
+        NamedLock lock(NamedMutex::PIECE);
+        requests_.clear();
+    }
     c_.port.holders().rebuild(holderModel_, c_.port.players(), false);
 }
 

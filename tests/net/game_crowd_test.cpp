@@ -22,9 +22,14 @@ test::LiveGame crowd(int players) {
 
 TEST(Crowd, HostAndSevenPlayersEndWithTheHostsModel) { test::playLiveGame(crowd(7)); }
 
+// Half of them behind relays: sixteen machines and their relays on one
+// test host are more than its scheduler keeps answering within any sane
+// silence limit.
 TEST(Crowd, HostAndFifteenPlayersEndWithTheHostsModel) {
     test::LiveGame g = crowd(15);
+    g.linked = 8;
     g.actions = 8;
+    g.peerTimeoutMs = 20000;
     test::playLiveGame(g);
 }
 
