@@ -292,6 +292,28 @@ TEST(ServerDrop, JoinWithTwoNeighboursBroadcastsBothGroupsAndNoPlainDrop) {
     EXPECT_EQ(snapshot(hub.at(2)), snapshot(hub.host()));
 }
 
+TEST(ServerDrop, NothingJoinsAGroupInAnotherPlayersHand) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 0), 1);
+    dropAt(hub, b, 0, 400, 400);
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 0), 1);  // B holds 0 again
+    int32_t x, y;
+    a.model.expectedPosition(1, 0, x, y);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 1), 1);
+    dropAt(hub, a, 1, x, y);
+    EXPECT_NE(h.model.member(1).group, h.model.member(0).group);
+    EXPECT_EQ(h.holderTable.holderOf(1, h.table), kNoSlot);
+    // Let go, 0 lies on the table: the same drop joins.
+    dropAt(hub, b, 0, 400, 400);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 1), 1);
+    dropAt(hub, a, 1, x, y);
+    EXPECT_EQ(h.model.member(1).group, h.model.member(0).group);
+    EXPECT_EQ(snapshot(a), snapshot(h));
+}
+
 TEST(Senders, SixtyFiveGroupsGoOutAsThirtyThirtyAndFive) {
     Hub hub(1, grid(10, 10));
     HubMachine& a = hub.at(1);
