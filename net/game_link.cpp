@@ -2,6 +2,7 @@
 #include "net/game_link.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "puzzle/joining.h"
 
@@ -43,10 +44,32 @@ void NetGameLink::remoteDrag(int32_t piece, Point from, Point to) {
     glides_.start(model, piece, from, to, model.holders().holderOf(piece), port_.nowMs());
 }
 
+void NetGameLink::redrawPlayArea(const Rect& area) {
+    {
+        std::lock_guard lock(dirtyMutex_);
+        if (area.empty()) wholeArea_ = true;
+        else dirty_.unite(area);
+    }
+    redraw_ = true;
+}
+
 void NetGameLink::catchUp() {
     if (completionCheck_.exchange(false))
         checkPuzzleCompletion(session_.model(), session_.document().puzzleState(), true, session_, rng_);
-    if (redraw_.exchange(false)) session_.redrawPlayArea();
+    if (!redraw_.exchange(false)) return;
+    Rect dirty;
+    bool whole;
+    {
+        std::lock_guard lock(dirtyMutex_);
+        dirty = std::exchange(dirty_, Rect{});
+        whole = std::exchange(wholeArea_, false);
+    }
+    if (whole) {
+        session_.redrawPlayArea();
+    } else if (!dirty.empty()) {
+        session_.view().redrawPlayRect(dirty);
+        session_.redrawOverview();
+    }
 }
 
 void NetGameLink::dispatch() {
@@ -55,7 +78,8 @@ void NetGameLink::dispatch() {
 }
 
 bool NetGameLink::idle(uint32_t nowMs) {
-    if (!glides_.step(session_.model(), nowMs).empty()) redraw_ = true;
+    const Rect glided = glides_.step(session_.model(), nowMs);
+    if (!glided.empty()) redrawPlayArea(glided);
     catchUp();
     return glides_.active();
 }
