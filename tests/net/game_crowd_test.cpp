@@ -26,6 +26,11 @@ TEST(Crowd, HostAndSevenPlayersEndWithTheHostsModel) { test::playLiveGame(crowd(
 // test host are more than its scheduler keeps answering within any sane
 // silence limit.
 TEST(Crowd, HostAndFifteenPlayersEndWithTheHostsModel) {
+#if defined(__SANITIZE_ADDRESS__)
+    // Sixteen instrumented machines answer too slowly for their queues to
+    // keep up; the optimised build runs it.
+    GTEST_SKIP() << "too slow under the address sanitizer";
+#endif
     test::LiveGame g = crowd(15);
     g.linked = 8;
     g.actions = 8;
