@@ -522,7 +522,7 @@ void NetGameSetup::openRoom() {
     step_ = Step::WaitingRoom;
     PlayerData d = game_.layer().localPlayerData();
     if (options_.gameType == kGameCooperative || isHost()) {
-        d.ready = 1;
+        d.setReadyFlag(true);
         publish(d);
     }
     setJoinable(true);
@@ -530,14 +530,14 @@ void NetGameSetup::openRoom() {
 
 void NetGameSetup::setReady(bool ready) {
     PlayerData d = game_.layer().localPlayerData();
-    d.ready = ready ? 1 : 0;
+    d.setReadyFlag(ready);
     publish(d);
     ++revision_;
 }
 
 bool NetGameSetup::allReady() const {
     const std::vector<Player> list = players();
-    return !list.empty() && std::all_of(list.begin(), list.end(), [](const Player& p) { return p.data.ready == 1; });
+    return !list.empty() && std::all_of(list.begin(), list.end(), [](const Player& p) { return p.data.readyFlag(); });
 }
 
 std::optional<std::string> NetGameSetup::begin() {
@@ -545,7 +545,7 @@ std::optional<std::string> NetGameSetup::begin() {
     const std::vector<Player> list = players();
     if (options_.gameType != kGameCooperative)
         for (const Player& p : list)
-            if (!p.data.ready) return std::string(setup_text::kWaitForReady);
+            if (!p.data.readyFlag()) return std::string(setup_text::kWaitForReady);
     if (!allReady()) return std::string(setup_text::kWaitForDownloads);
 
     NetLayer& layer = game_.layer();
@@ -559,7 +559,7 @@ std::optional<std::string> NetGameSetup::begin() {
         s->setPlayerData(kServerPlayer, server.encode());
     }
     PlayerData d = layer.localPlayerData();
-    d.ready = 0;
+    d.setReadyFlag(false);
     publish(d);
     begun_ = true;
     event(SetupEvent::BeginGame);
@@ -606,7 +606,7 @@ bool NetGameSetup::startOnThisMachine() {
     }
     NetLayer& layer = game_.layer();
     PlayerData d = layer.localPlayerData();
-    d.ready = 1;
+    d.setReadyFlag(true);
     publish(d);
 
     if (latecomer_) {
@@ -630,7 +630,7 @@ bool NetGameSetup::startOnThisMachine() {
             const std::vector<Player> list = players();
             int done = 0;
             for (const Player& p : list)
-                if (p.data.ready == 1 && (p.data.state == uint32_t(PlayerState::WaitingForOthers) ||
+                if (p.data.readyFlag() && (p.data.state == uint32_t(PlayerState::WaitingForOthers) ||
                                           p.data.state == uint32_t(PlayerState::Playing)))
                     ++done;
             const int total = std::max(int(list.size()), 1);
@@ -680,7 +680,7 @@ void NetGameSetup::setUpMessage(const GameMessage& message, uint32_t from) {
     if (message.id != kMsgBeginGame || from != kServerPlayer) return;
     if (step_ != Step::WaitingRoom || isHost() || begun_) return;
     PlayerData d = game_.layer().localPlayerData();
-    d.ready = 0;
+    d.setReadyFlag(false);
     publish(d);
     begun_ = true;
     event(SetupEvent::BeginGame);
@@ -711,7 +711,7 @@ void NetGameSetup::noteSystem(const Received& message) {
 void NetGameSetup::noteNewHost(bool thisMachine) {
     if (thisMachine && step_ == Step::WaitingRoom) {
         PlayerData d = game_.layer().localPlayerData();
-        d.ready = 1;
+        d.setReadyFlag(true);
         publish(d);
         setJoinable(true);
     }

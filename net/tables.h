@@ -33,6 +33,7 @@ struct PlayerData {
     uint32_t elapsedMs = 0;
 
     bool readyFlag() const { return ready & 1; }
+    void setReadyFlag(bool on) { ready = (ready & ~1u) | (on ? 1u : 0u); }
     uint32_t team() const { return ready >> 16 & 0xFF; }
     void setTeam(uint32_t team) { ready = (ready & ~0x00FF0000u) | (team & 0xFF) << 16; }
 

@@ -425,6 +425,10 @@ TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
             s.pump(5);
             return refused.load();
         }));
+        // A team given by a lobby stays through every Ready tick and after the cut.
+        PlayerData teamed = ann.game.layer().localPlayerData();
+        teamed.setTeam(2);
+        ann.game.layer().setLocalPlayerData(teamed);
         // A slow machine: BEGINGAME waits unread while the host cuts, and
         // the Ready tick of the room must not count as done with the cut.
         s.setReady(true);
@@ -440,6 +444,8 @@ TEST(GameSetup, JoiningIsClosedFromStartUntilTheHostHasCut) {
     t0.join();
     t1.join();
     EXPECT_TRUE(started[0] && started[1]);
+    EXPECT_EQ(ann.game.layer().localPlayerData().team(), 2u);
+    EXPECT_TRUE(ann.game.layer().localPlayerData().readyFlag());
     EXPECT_FALSE(lateJoined);
     EXPECT_TRUE(annWhenHostStarted == NetGameSetup::Step::WaitingForOthers ||
                 annWhenHostStarted == NetGameSetup::Step::Playing);
