@@ -10,13 +10,18 @@ namespace {
 int32_t randomIn(std::mt19937& rng, int32_t lo, int32_t span) { return lo + int32_t(rng() % uint32_t(std::max(span, 1))); }
 
 void dropHere(GameSenders& senders, PuzzleModel& model, int32_t piece, int32_t x, int32_t y) {
-    model.moveGroup(ListId::Main, piece, x, y);
-    model.setGroupSelected(ListId::Main, piece, false);
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        model.moveGroup(ListId::Main, piece, x, y);
+        model.setGroupSelected(ListId::Main, piece, false);
+    }
     senders.sendDrop(ListId::Main, piece);
 }
 
 }  // namespace
 
+// The model is changed under the piece lock: on a host its server thread
+// applies the other players' moves to the same model meanwhile.
 bool playRandomAction(GameSenders& senders, PuzzleModel& model, std::mt19937& rng, const BotStyle& style) {
     const int32_t n = model.pieceCount();
     if (n <= 0) return false;
@@ -33,8 +38,11 @@ bool playRandomAction(GameSenders& senders, PuzzleModel& model, std::mt19937& rn
         if (senders.requestPickup(ListId::Main, piece) == 0) return false;
         for (int i = 0; i < 3; ++i) {
             step();
-            const Piece& p = model.piece(piece);
-            model.moveGroup(ListId::Main, piece, p.x + randomIn(rng, -20, 40), p.y + randomIn(rng, -20, 40));
+            {
+                NamedLock lock(NamedMutex::PIECE);
+                const Piece& p = model.piece(piece);
+                model.moveGroup(ListId::Main, piece, p.x + randomIn(rng, -20, 40), p.y + randomIn(rng, -20, 40));
+            }
             senders.sendMove(ListId::Main, piece, model.piece(piece).x, model.piece(piece).y);
         }
         int32_t x = randomIn(rng, left, spanX), y = randomIn(rng, top, spanY);
@@ -50,7 +58,10 @@ bool playRandomAction(GameSenders& senders, PuzzleModel& model, std::mt19937& rn
         dropHere(senders, model, piece, x, y);
     } else if (kind == 6) {
         if (senders.requestPickup(ListId::Main, piece) == 0) return false;
-        model.rotateGroup(ListId::Main, piece, 1);
+        {
+            NamedLock lock(NamedMutex::PIECE);
+            model.rotateGroup(ListId::Main, piece, 1);
+        }
         senders.requestRotate(ListId::Main, piece);
         step();
         dropHere(senders, model, piece, model.piece(piece).x, model.piece(piece).y);
@@ -58,16 +69,25 @@ bool playRandomAction(GameSenders& senders, PuzzleModel& model, std::mt19937& rn
         const std::vector<int32_t> some{piece, int32_t(rng() % uint32_t(n)), int32_t(rng() % uint32_t(n))};
         if (senders.requestSelection(ListId::Main, some).empty()) return false;
         step();
-        model.moveSelectedBy(ListId::Main, randomIn(rng, -30, 60), randomIn(rng, -30, 60), nullptr, false);
+        {
+            NamedLock lock(NamedMutex::PIECE);
+            model.moveSelectedBy(ListId::Main, randomIn(rng, -30, 60), randomIn(rng, -30, 60), nullptr, false);
+        }
         senders.sendMoveSelected(ListId::Main);
         senders.sendDropSelected(ListId::Main);
-        model.setAllSelected(ListId::Main, false, nullptr);
+        {
+            NamedLock lock(NamedMutex::PIECE);
+            model.setAllSelected(ListId::Main, false, nullptr);
+        }
         senders.sendUnselect(ListId::Main, -1);
     } else {
         if (senders.requestSelection(ListId::Main, std::vector<int32_t>{piece}).empty()) return false;
         const int32_t x = randomIn(rng, left, spanX), y = randomIn(rng, top, spanY);
         senders.sendArrange(ListId::Main, {x, y, x + geo.pictureWidth / 2, y + geo.pictureHeight / 2});
-        model.setAllSelected(ListId::Main, false, nullptr);
+        {
+            NamedLock lock(NamedMutex::PIECE);
+            model.setAllSelected(ListId::Main, false, nullptr);
+        }
         senders.sendUnselect(ListId::Main, -1);
     }
     return true;
