@@ -323,13 +323,20 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     EXPECT_EQ(lines[4], "Rotated Pieces: On");
     EXPECT_EQ(lines[5], "Cheats Allowed: Arrange, Solve, Find by Color, Find Edges, Find Nearby Pieces, Puzzle Outline");
 
-    // Exit waits while a latecomer is still catching up, then leaves.
-    bool catchingUp = true;
-    host.setup.playersSynchronising = [&] { return catchingUp; };
+    // Exit waits while a player is still catching up (its state says so),
+    // then leaves.
+    auto publishState = [&](PlayerState state) {
+        PlayerData d = late.game.layer().localPlayerData();
+        d.state = uint32_t(state);
+        late.game.layer().setLocalPlayerData(d);
+    };
+    publishState(PlayerState::Synchronising);
+    ASSERT_TRUE(test::waitUntil([&] { return anyPlayerSynchronising(host.game.layer()); }));
     EXPECT_FALSE(host.setup.exitGame());
     EXPECT_TRUE(host.game.layer().sessionOpen());
     EXPECT_EQ(host.person.messages.back().rfind("There are players joining", 0), 0u);
-    catchingUp = false;
+    publishState(PlayerState::Playing);
+    ASSERT_TRUE(test::waitUntil([&] { return !anyPlayerSynchronising(host.game.layer()); }));
     EXPECT_TRUE(host.setup.exitGame());
     EXPECT_FALSE(host.game.layer().sessionOpen());
 }
