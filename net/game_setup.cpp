@@ -7,6 +7,7 @@
 
 #include "common/file_io.h"
 #include "common/random.h"
+#include "net/picture_transfer.h"
 
 namespace pavalo::net {
 
@@ -321,6 +322,8 @@ void NetGameSetup::fail(const std::string& message, const std::string& caption) 
 }
 
 void NetGameSetup::leave() {
+    // The transfer threads send: they end before the session does.
+    game_.stopTransfers();
     game_.layer().closeSession();
     step_ = Step::Ended;
 }
@@ -387,17 +390,16 @@ bool NetGameSetup::hostSetUp(std::optional<uint32_t> seed) {
         fe_.showMessage("The picture cannot be cut into that many pieces: " + why, {});
         return false;
     }
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(*chosen, ec);
     {
         std::lock_guard lock(m_);
         options_ = form.options(seed ? *seed : millisecondTicks());
         puzzle_ = p;
         picture_ = *chosen;
-        hostPicture_ = chosen->substr(0, kPathField - 1);
-        pictureSize_ = ec || size > 0xFFFFFFFFu ? 0 : uint32_t(size);
+        hostPicture_ = imageNamePath(*chosen);
+        pictureSize_ = announcedPictureSize(*chosen);
     }
     game_.applyOptions(options_);
+    game_.servePicture(*chosen);
 
     NetLayer& layer = game_.layer();
     if (!layer.openSession(options_.sessionName, playerName_, options_.maxPlayers, options_.gameType, options_.seed,
@@ -610,7 +612,10 @@ bool NetGameSetup::startOnThisMachine() {
     publish(d);
 
     if (latecomer_) {
+        // The holder table is rebuilt on starting; the synchronisation
+        // then brings in the pieces' places and holders.
         step_ = Step::Synchronising;
+        game_.startPlay();
         if (!fe_.synchronise(*this)) {
             fail({});
             return false;
@@ -644,13 +649,14 @@ bool NetGameSetup::startOnThisMachine() {
     d.state = uint32_t(PlayerState::Playing);
     publish(d);
     if (isHost() && options_.gameType != kGameCompetitive) setJoinable(true);
-    game_.startPlay();
+    if (!latecomer_) game_.startPlay();
     step_ = Step::Playing;
     return true;
 }
 
 bool NetGameSetup::exitGame() {
-    if (isHost() && playersSynchronising && playersSynchronising()) {
+    const bool catchingUp = playersSynchronising ? playersSynchronising() : game_.anyPlayerSynchronising();
+    if (isHost() && catchingUp) {
         fe_.showMessage(setup_text::kPlayersSynchronising, {});
         return false;
     }

@@ -184,10 +184,20 @@ public:
                      std::string& message) = 0;
     // The options the dispatcher plays by.
     virtual void applyOptions(const NetOptions& options) = 0;
-    // The game runs on this machine (score clock started).
+    // The game runs on this machine: score clock started, holder table
+    // rebuilt from the model with nobody holding anything. The set-up
+    // publishes the player's state itself. A latecomer starts before its
+    // synchronisation, which then fills in the holders.
     virtual void startPlay() = 0;
     // Takes waiting messages and resends for about `ms` milliseconds.
     virtual void pump(uint32_t ms) = 0;
+    // Host: the picture file players who lack it may download.
+    virtual void servePicture(const std::string& /*path*/) {}
+    // Some player of the session is still being synchronised (the host's
+    // Exit waits for them).
+    virtual bool anyPlayerSynchronising() { return false; }
+    // Ends the transfer threads; called before the session closes.
+    virtual void stopTransfers() {}
 };
 
 class NetGameSetup;
@@ -302,7 +312,8 @@ public:
     // Leaves the session (Exit, a failure, the end of the game).
     void leave();
     // Exit during a game: refused (false, message shown) on a host while
-    // `playersSynchronising` says someone is still catching up.
+    // some player is still catching up (`playersSynchronising`, or the
+    // game's own check when that is unset).
     bool exitGame();
     std::function<bool()> playersSynchronising;
     // The waiting room pumps messages through the game.

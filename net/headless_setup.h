@@ -1,19 +1,24 @@
 // A game set up from the start without a window: the headless game as the
 // set-up's SetupGame, hearing its set-up messages. The picture is only
-// looked at (its size), never drawn.
+// looked at (its size), never drawn. The picture transfer and the
+// synchronisation see the set-up messages first.
 #pragma once
 
 #include <functional>
 
 #include "net/game_setup.h"
 #include "net/headless_game.h"
+#include "net/transfers.h"
 
 namespace pavalo::net {
 
 class HeadlessSetup final : public SetupGame, public SetUpListener {
 public:
-    explicit HeadlessSetup(HeadlessGame& game) : game_(game) {}
-    ~HeadlessSetup() override { game_.setSetUp(nullptr); }
+    explicit HeadlessSetup(HeadlessGame& game) : game_(game), transfers_(game.layer(), game.dispatcher()) {}
+    ~HeadlessSetup() override {
+        game_.setSetUp(nullptr);
+        transfers_.stop();
+    }
     HeadlessSetup(const HeadlessSetup&) = delete;
     HeadlessSetup& operator=(const HeadlessSetup&) = delete;
 
@@ -29,14 +34,20 @@ public:
     bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
              std::string& message) override;
     void applyOptions(const NetOptions& options) override { game_.dispatcher().setOptions(options); }
-    void startPlay() override { game_.start(); }
+    void startPlay() override { game_.dispatcher().startGame(game_.layer().clockMs()); }
     void pump(uint32_t ms) override { game_.idle(ms); }
+    void servePicture(const std::string& path) override { transfers_.pictureService().setPicture(path); }
+    bool anyPlayerSynchronising() override { return net::anyPlayerSynchronising(game_.layer()); }
+    void stopTransfers() override { transfers_.stop(); }
+
+    Transfers& transfers() { return transfers_; }
 
     // SetUpListener
     bool setUpReply(const GameMessage& request, GameMessage& reply) override {
         return setup_ && setup_->setUpReply(request, reply);
     }
     void setUpMessage(const GameMessage& message, uint32_t from, bool toServer) override {
+        if (transfers_.handle(message, from, toServer)) return;
         if (setup_ && !toServer) setup_->setUpMessage(message, from);
     }
     void kicked() override {
@@ -58,6 +69,7 @@ public:
 
 private:
     HeadlessGame& game_;
+    Transfers transfers_;
     NetGameSetup* setup_ = nullptr;
 };
 

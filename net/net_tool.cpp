@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "net/headless_game.h"
 #include "net/headless_setup.h"
 #include "net/net_layer.h"
+#include "platform/platform.h"
 
 namespace pavalo::net {
 
@@ -26,7 +28,10 @@ const char* const kNetCommandUsage =
     "net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N] [--rate R] [--dump FILE] [--name NAME]\n"
     "net host --picture P --pieces N [--seed S] [--rotate] --type coop|comp [--players K] [--port P]\n"
     "         [--max K] [--name NAME] [--seconds S] [--dump FILE]\n"
-    "net bot --join ADDRESS:PORT [--name NAME] [--seed S] [--actions N] [--rate R] [--seconds S] [--dump FILE]";
+    "net bot --join ADDRESS:PORT [--name NAME] [--seed S] [--actions N] [--rate R] [--seconds S] [--dump FILE]\n"
+    "        [--download-to DIR]\n"
+    "  A bot without the host's picture downloads it into DIR/downloads (DIR: the current folder\n"
+    "  unless given); a bot joining a game under way is synchronised with it first.";
 
 namespace {
 
@@ -85,6 +90,7 @@ struct Options {
     uint32_t seed = 1, actions = 100, rate = 5;
     bool seedGiven = false;
     std::string picture, type;
+    std::string downloadTo = ".";
     uint32_t pieces = 0, players = 1;
     bool rotate = false;
 };
@@ -112,6 +118,7 @@ bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o
         else if (a == "--join") ok = value(o.join);
         else if (a == "--seed") ok = value(v) && parseNumber(v, 0xFFFFFFFFu, o.seed) && (o.seedGiven = true);
         else if (a == "--picture") ok = value(o.picture);
+        else if (a == "--download-to") ok = value(o.downloadTo) && !o.downloadTo.empty();
         else if (a == "--pieces") ok = value(v) && parseNumber(v, 4000, o.pieces) && o.pieces >= 1;
         else if (a == "--rotate") o.rotate = true;
         else if (a == "--type") ok = value(o.type) && (o.type == "coop" || o.type == "comp");
@@ -302,13 +309,47 @@ int botCommand(const Options& o, std::ostream& out, std::ostream& err) {
 
 using Clock = std::chrono::steady_clock;
 
+// What a download asks of a person, answered for the tool: every question
+// with Yes, the save dialog with the name it proposes; messages go to the
+// error stream.
+class ToolPlatform final : public Platform {
+public:
+    explicit ToolPlatform(std::ostream& err) : err_(err) {}
+    MessageResult messageBox(std::string_view text, std::string_view, MessageButtons buttons) override {
+        if (buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel) return MessageResult::Yes;
+        err_ << text << "\n";
+        return MessageResult::Ok;
+    }
+    std::optional<std::string> pickOpenFile(std::string_view, std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> pickSaveFile(std::string_view, std::string_view, std::string_view directory,
+                                            std::string_view suggestedName) override {
+        if (suggestedName.empty()) return std::nullopt;
+        return (std::filesystem::path(directory) / suggestedName).string();
+    }
+    void invalidate(WindowId, const Rect&) override {}
+    void invalidateAll(WindowId) override {}
+    void setCursor(CursorShape) override {}
+    Point pointerPosition(WindowId) const override { return {}; }
+    void movePointer(WindowId, Point) override {}
+    uint32_t popupMenu(WindowId, Point, const std::vector<MenuItem>&) override { return 0; }
+    void postCommand(uint32_t) override {}
+    uint32_t tickCount() const override {
+        return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+    }
+
+private:
+    std::ostream& err_;
+};
+
 // The set-up's questions answered from the command line. The host starts
 // once --players others have joined and everybody is ready; a player ticks
 // Ready and waits for the host. Both give up at the deadline.
 class ToolFrontEnd final : public SetupFrontEnd {
 public:
     ToolFrontEnd(const Options& o, Lines& out, std::ostream& err, Clock::time_point deadline)
-        : o_(o), out_(out), err_(err), deadline_(deadline) {}
+        : o_(o), out_(out), err_(err), deadline_(deadline), platform_(err) {}
 
     std::optional<std::string> askPlayerName(const std::string&) override { return o_.name; }
     std::optional<std::string> chooseConnection(const std::vector<std::string>&) override {
@@ -354,18 +395,46 @@ public:
         }
         return RoomResult::Exit;
     }
+    // The picture is downloaded without asking, the receiver pumped until it
+    // ends or the deadline passes.
+    bool offerDownload(const std::string& hostPath, uint32_t fileSize, std::string& localPath) override {
+        out_.line("downloading " + std::to_string(fileSize) + " bytes");
+        const std::optional<std::string> saved = net::offerDownload(
+            platform_, *layer, headless->transfers().pictureReceiver(), hostPath, fileSize, o_.downloadTo,
+            [this](PictureReceiver& receiver) {
+                while (!receiver.finished() && Clock::now() < deadline_) headless->pump(20);
+            });
+        if (!saved) return false;
+        out_.line("downloaded " + *saved);
+        localPath = *saved;
+        return true;
+    }
+    // A game under way: its pieces as the host has them, before playing.
+    bool synchronise(NetGameSetup&) override {
+        SyncReceiver& receiver = headless->transfers().syncReceiver();
+        out_.line("synchronising");
+        receiver.start();
+        while (!receiver.finished() && Clock::now() < deadline_ && layer->sessionOpen()) headless->pump(20);
+        if (!receiver.finished()) receiver.abort();
+        const SyncReceiver::Status status = receiver.status();
+        if (status.phase != SyncReceiver::Phase::Finished) return false;
+        out_.line("synchronised " + std::to_string(status.records) + " records");
+        return true;
+    }
     void waitingProgress(int percent) override {
         if (percent != shown_) out_.line("waiting " + std::to_string(percent) + "%");
         shown_ = percent;
     }
 
     NetLayer* layer = nullptr;
+    HeadlessSetup* headless = nullptr;
 
 private:
     const Options& o_;
     Lines& out_;
     std::ostream& err_;
     Clock::time_point deadline_;
+    ToolPlatform platform_;
     bool asked_ = false;
     int shown_ = -1;
 };
@@ -379,6 +448,7 @@ struct ToolGame {
           setup(headless, frontEnd, prefs) {
         headless.attach(setup);
         frontEnd.layer = &game.layer();
+        frontEnd.headless = &headless;
         headless.onSystem = [&lines](const Received& r) {
             if (std::string s = systemLine(r); !s.empty()) lines.line(s);
         };

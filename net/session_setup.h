@@ -6,19 +6,27 @@
 //
 // The layer's hooks are the owner's: its systemMessage and becameHost hooks
 // must call systemMessage() and becameHost() here.
+//
+// The picture transfer and the synchronisation see the set-up messages
+// first. The front end's offerDownload and synchronise drive them through
+// transfers() (the receivers) with dialogs of their own.
 #pragma once
 
 #include <functional>
 
 #include "net/game_link.h"
 #include "net/game_setup.h"
+#include "net/transfers.h"
 
 namespace pavalo::net {
 
 class SessionSetup final : public SetupGame, public SetUpListener {
 public:
     SessionSetup(GameSession& session, NetLayer& layer, NetGameLink& link);
-    ~SessionSetup() override { link_.setSetUp(nullptr); }
+    ~SessionSetup() override {
+        link_.setSetUp(nullptr);
+        transfers_.stop();
+    }
     SessionSetup(const SessionSetup&) = delete;
     SessionSetup& operator=(const SessionSetup&) = delete;
 
@@ -36,14 +44,20 @@ public:
     bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
              std::string& message) override;
     void applyOptions(const NetOptions& options) override { link_.dispatcher().setOptions(options); }
-    void startPlay() override { link_.start(); }
+    void startPlay() override { link_.dispatcher().startGame(layer_.clockMs()); }
     void pump(uint32_t ms) override;
+    void servePicture(const std::string& path) override { transfers_.pictureService().setPicture(path); }
+    bool anyPlayerSynchronising() override { return net::anyPlayerSynchronising(layer_); }
+    void stopTransfers() override { transfers_.stop(); }
+
+    Transfers& transfers() { return transfers_; }
 
     // SetUpListener
     bool setUpReply(const GameMessage& request, GameMessage& reply) override {
         return setup_ && setup_->setUpReply(request, reply);
     }
     void setUpMessage(const GameMessage& message, uint32_t from, bool toServer) override {
+        if (transfers_.handle(message, from, toServer)) return;
         if (setup_ && !toServer) setup_->setUpMessage(message, from);
     }
     void kicked() override {
@@ -63,6 +77,7 @@ private:
     GameSession& session_;
     NetLayer& layer_;
     NetGameLink& link_;
+    Transfers transfers_;
     NetGameSetup* setup_ = nullptr;
 };
 

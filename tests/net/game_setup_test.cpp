@@ -305,14 +305,29 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     late.person.sync = [&](NetGameSetup& s) {
         ++synchronised;
         EXPECT_EQ(s.step(), NetGameSetup::Step::Synchronising);
-        return true;
+        SyncReceiver& receiver = late.headless.transfers().syncReceiver();
+        receiver.start();
+        test::waitUntil([&] {
+            s.pump(5);
+            return receiver.finished();
+        });
+        return receiver.status().phase == SyncReceiver::Phase::Finished;
     };
-    std::thread hostIdle([&] { host.game.idle(1500); });
+    // Ann holds a piece while the latecomer catches up: it learns who.
+    std::atomic<bool> idling{true};
+    std::thread hostIdle([&] {
+        while (idling) host.game.idle(20);
+    });
+    ASSERT_EQ(ann.game.senders().requestPickup(ListId::Main, 5), 1);
     EXPECT_TRUE(late.setup.join()) << testing::PrintToString(late.person.messages);
+    idling = false;
     hostIdle.join();
     EXPECT_TRUE(late.setup.latecomer());
     EXPECT_EQ(synchronised, 1);
+    const PlayerTable table = late.game.layer().playerTable();
+    EXPECT_EQ(late.game.layer().holders().holderOf(5, table), table.slotOf(ann.game.layer().localPlayerId(), false));
     EXPECT_EQ(late.dump(dir + "-late.gvp"), hostFile);
+    ann.game.senders().sendUnselect(ListId::Main, -1);
 
     // The running game is found by its address, as the join dialog lists it.
     JoinList list;
@@ -323,13 +338,20 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     EXPECT_EQ(lines[4], "Rotated Pieces: On");
     EXPECT_EQ(lines[5], "Cheats Allowed: Arrange, Solve, Find by Color, Find Edges, Find Nearby Pieces, Puzzle Outline");
 
-    // Exit waits while a latecomer is still catching up, then leaves.
-    bool catchingUp = true;
-    host.setup.playersSynchronising = [&] { return catchingUp; };
+    // Exit waits while a player is still catching up (its state says so),
+    // then leaves.
+    auto publishState = [&](PlayerState state) {
+        PlayerData d = late.game.layer().localPlayerData();
+        d.state = uint32_t(state);
+        late.game.layer().setLocalPlayerData(d);
+    };
+    publishState(PlayerState::Synchronising);
+    ASSERT_TRUE(test::waitUntil([&] { return anyPlayerSynchronising(host.game.layer()); }));
     EXPECT_FALSE(host.setup.exitGame());
     EXPECT_TRUE(host.game.layer().sessionOpen());
     EXPECT_EQ(host.person.messages.back().rfind("There are players joining", 0), 0u);
-    catchingUp = false;
+    publishState(PlayerState::Playing);
+    ASSERT_TRUE(test::waitUntil([&] { return !anyPlayerSynchronising(host.game.layer()); }));
     EXPECT_TRUE(host.setup.exitGame());
     EXPECT_FALSE(host.game.layer().sessionOpen());
 }

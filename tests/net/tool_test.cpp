@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -166,6 +168,91 @@ TEST(NetCommand, HostAndBotsSetUpFromAPictureAndPlayItToCompletion) {
         EXPECT_NE(outs[i].str().find("completed"), std::string::npos) << outs[i].str();
         EXPECT_EQ(piecesOf(dir + "-flow-bot" + std::to_string(i) + ".gvp"), want);
     }
+}
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(NetCommand, ABotWithoutThePictureDownloadsItAndPlaysTheSameGame) {
+    // A host path too long to announce whole goes out as its file name
+    // alone, which the bot's folder does not hold.
+    const std::string base = ::testing::TempDir() + "/" + std::to_string(getpid());
+    const std::string far = base + "-" + std::string(140, 'd');
+    const std::string picture = far + "/far-" + std::to_string(getpid()) + ".jpg";
+    const std::string downloads = base + "-dl", hostDump = base + "-dl-host.gvp", botDump = base + "-dl-bot.gvp";
+    std::filesystem::create_directories(far);
+    std::filesystem::create_directories(downloads);
+    std::vector<uint8_t> rgb(200 * 150 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 29 + i / 600);
+    ASSERT_TRUE(saveJpeg(picture, 200, 150, 3, rgb));
+    const std::string port = std::to_string(freeUdpPort());
+    const std::string discovery = std::to_string(test::loopbackSettings().discoveryPort + 7);
+    std::ostringstream hostOut, hostErr, botOut, botErr;
+    int hostStatus = -1, botStatus = -1;
+    std::thread host([&] {
+        hostStatus = runNetCommand({"host", "--picture", picture, "--pieces", "12", "--seed", "5", "--type", "coop",
+                                    "--players", "1", "--bind", "127.0.0.1", "--port", port, "--discovery-port",
+                                    discovery, "--seconds", "30", "--dump", hostDump},
+                                   hostOut, hostErr);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::thread bot([&] {
+        botStatus = runNetCommand({"bot", "--join", "127.0.0.1:" + port, "--name", "Far", "--seed", "8", "--actions",
+                                   "400", "--rate", "50", "--seconds", "30", "--discovery-port", discovery,
+                                   "--download-to", downloads, "--dump", botDump},
+                                  botOut, botErr);
+    });
+    bot.join();
+    host.join();
+    ASSERT_EQ(botStatus, 0) << botErr.str() << botOut.str();
+    ASSERT_EQ(hostStatus, 0) << hostErr.str();
+    const std::string b = botOut.str();
+    EXPECT_NE(b.find("downloaded " + downloads + "/downloads/far-"), std::string::npos) << b;
+    EXPECT_NE(b.find("completed"), std::string::npos) << b;
+    const std::string arrived = downloads + "/downloads/far-" + std::to_string(getpid()) + ".jpg";
+    EXPECT_EQ(fileBytes(arrived), fileBytes(picture));
+    EXPECT_EQ(piecesOf(botDump), piecesOf(hostDump));
+    std::filesystem::remove_all(far);
+    std::filesystem::remove_all(downloads);
+}
+
+TEST(NetCommand, ABotJoiningAGameUnderWayIsSynchronisedWithTheHost) {
+    const std::string dir = ::testing::TempDir() + "/" + std::to_string(getpid());
+    const std::string picture = dir + "-late.jpg", hostDump = dir + "-late-host.gvp";
+    const std::string firstDump = dir + "-late-first.gvp", lateDump = dir + "-late-bot.gvp";
+    std::vector<uint8_t> rgb(240 * 180 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 11);
+    ASSERT_TRUE(saveJpeg(picture, 240, 180, 3, rgb));
+    const std::string port = std::to_string(freeUdpPort());
+    const std::string discovery = std::to_string(test::loopbackSettings().discoveryPort + 8);
+    std::ostringstream hostOut, hostErr, firstOut, firstErr, lateOut, lateErr;
+    int hostStatus = -1, firstStatus = -1, lateStatus = -1;
+    std::thread host([&] {
+        hostStatus = runNetCommand({"host", "--picture", picture, "--pieces", "48", "--seed", "31", "--type", "coop",
+                                    "--players", "1", "--bind", "127.0.0.1", "--port", port, "--discovery-port",
+                                    discovery, "--seconds", "12", "--dump", hostDump},
+                                   hostOut, hostErr);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The first player moves pieces away from where the cut put them and
+    // leaves; the latecomer cuts the same puzzle and must be told the rest.
+    firstStatus = runNetCommand({"bot", "--join", "127.0.0.1:" + port, "--name", "First", "--seed", "4",
+                                 "--actions", "15", "--rate", "20", "--seconds", "10", "--discovery-port", discovery,
+                                 "--dump", firstDump},
+                                firstOut, firstErr);
+    lateStatus = runNetCommand({"bot", "--join", "127.0.0.1:" + port, "--name", "Late", "--actions", "0",
+                                "--seconds", "8", "--discovery-port", discovery, "--dump", lateDump},
+                               lateOut, lateErr);
+    host.join();
+    ASSERT_EQ(hostStatus, 0) << hostErr.str();
+    ASSERT_EQ(firstStatus, 0) << firstErr.str();
+    ASSERT_EQ(lateStatus, 0) << lateErr.str() << lateOut.str();
+    EXPECT_NE(lateOut.str().find("synchronised "), std::string::npos) << lateOut.str();
+    const auto want = piecesOf(hostDump);
+    EXPECT_EQ(piecesOf(firstDump), want);
+    EXPECT_EQ(piecesOf(lateDump), want);
 }
 
 TEST(NetCommand, BadArgumentsAreUsageErrors) {
