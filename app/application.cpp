@@ -24,6 +24,7 @@
 #include "app/end_signals.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
+#include "app/network_game.h"
 #include "app/play_view.h"
 #include "app/start_dialog.h"
 #include "app/startup_splash.h"
@@ -325,7 +326,25 @@ void Application::runStartRoutine() {
     }
 }
 
+bool Application::dispatchCommand(uint32_t id) {
+    if (id == net::kNetMessageCommand && network_) {
+        network_->dispatchMessages();
+        return true;
+    }
+    return session_ && session_->dispatch(id);
+}
+
+NetworkGame& Application::attachNetworkGame(net::NetHooks hooks, net::ChatSink* chat) {
+    network_.reset();
+    network_ = std::make_unique<NetworkGame>(*session_, std::move(hooks), chat);
+    return *network_;
+}
+
+void Application::detachNetworkGame() { network_.reset(); }
+
 void Application::idleTick() {
+    // The network resends and glides whether or not the window shows.
+    if (network_) network_->idle();
     if (!window_ || window_->isMinimized() || !session_->document().hasPuzzle()) return;
     // Edge scrolling: the pointer near an edge of the play area scrolls the
     // view as a mouse move would.
@@ -397,6 +416,7 @@ void Application::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     idle_.stop();
+    network_.reset();
     if (session_) {
         session_->saveSettings();
         session_->document().release();

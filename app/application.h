@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/qt_platform.h"
+#include "net/net_layer.h"
 #include "shell/game_session.h"
 
 class QLocalServer;
@@ -23,6 +24,10 @@ class GameWindow;
 class AudioSession;
 class FrameController;
 class EndSignals;
+class NetworkGame;
+namespace net {
+class ChatSink;
+}
 
 struct LaunchOptions {
     QSize window;                        // empty: full screen
@@ -86,8 +91,17 @@ public:
     // Work for the idle pass while a puzzle is shown (moving pictures,
     // animations, the network's resend pass).
     void addIdleTask(std::function<void()> task) { idleTasks_.push_back(std::move(task)); }
-    // The frame's command dispatch.
-    bool dispatchCommand(uint32_t id) { return session_ && session_->dispatch(id); }
+    // The frame's command dispatch; the network message command goes to
+    // the network game.
+    bool dispatchCommand(uint32_t id);
+
+    // A network game in this window: the set-up calls it with its hooks,
+    // opens or joins a session on the layer and starts the game; the game
+    // session then plays the shared puzzle. One at a time: attaching again
+    // replaces the one before (which leaves its session).
+    NetworkGame& attachNetworkGame(net::NetHooks hooks = {}, net::ChatSink* chat = nullptr);
+    void detachNetworkGame();
+    NetworkGame* networkGame() { return network_.get(); }
     // What a second copy asks of this one: the window back from the task
     // bar, as it was (full screen stays full screen), in front.
     void bringToFront();
@@ -116,6 +130,7 @@ private:
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<FrameController> frame_;
     std::unique_ptr<EndSignals> endSignals_;
+    std::unique_ptr<NetworkGame> network_;  // goes before the session
     QTimer idle_;
     std::vector<std::function<void()>> idleTasks_;
     uint32_t screenSaverCookie_ = 0;

@@ -83,8 +83,12 @@ void BM_HostSelection128(benchmark::State& state) {
     m.player = player;
     m.serial = 1;
     for (uint32_t p = 0; p < 128; ++p) m.pieces.push_back(p * 31);
-    const std::vector<uint8_t> bytes = encodeMessage(m);
+    std::vector<uint8_t> bytes = encodeMessage(m);
+    uint32_t serial = 1;
     for (auto _ : state) {
+        // Each request a new one (a repeat would only get its answer again).
+        ++serial;
+        for (int i = 0; i < 4; ++i) bytes[size_t(8 + i)] = uint8_t(serial >> (8 * i));
         host.dispatcher.handle(bytes, player, kServerPlayer);
         clearInboxes(*hub);
     }

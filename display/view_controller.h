@@ -334,6 +334,10 @@ public:
     // scroll and the explicit scroll bounds.
     void reset();
 
+    // Draws a play-area rectangle of the view again (what other machines
+    // changed in a network game).
+    void redrawPlayRect(const Rect& play) { invalidate(WindowId::view(), play); }
+
 private:
     bool puzzleExists() const;
     bool finished() const;

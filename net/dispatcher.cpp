@@ -63,6 +63,11 @@ Dispatcher::~Dispatcher() { c_.model.setHolderTable(nullptr); }
 
 void Dispatcher::startGame(uint32_t startMs) {
     startMs_ = startMs;
+    {
+        // Every player numbers its requests afresh in a new game.
+        NamedLock lock(NamedMutex::PIECE);
+        requests_.clear();
+    }
     c_.port.holders().rebuild(holderModel_, c_.port.players(), false);
 }
 
@@ -141,6 +146,21 @@ void Dispatcher::addPlacedPieces(int count) {
     d.piecesPlaced += uint32_t(std::max(count, 0));
     d.elapsedMs = c_.port.nowMs() - startMs_.load();
     c_.port.publish(d);
+}
+
+void Dispatcher::returnSortingBoxPieces(int slot) {
+    if (!c_.port.isHost() || competitive()) return;
+    std::vector<DropRecord> records;
+    NamedLock lock(NamedMutex::PIECE);
+    c_.model.forEachGroup(ListId::Extra, [&](int32_t g) {
+        const int32_t first = c_.model.groupNode(g).firstMember;
+        if (first == kNone || c_.port.holders().holderOf(first, c_.port.players()) != slot) return;
+        const Piece& p = c_.model.piece(first);
+        records.push_back({uint32_t(first), uint32_t(p.rotation & 3),
+                           int16_t(std::clamp(c_.model.toPictureX(p.x), -32768, 32767)),
+                           int16_t(std::clamp(c_.model.toPictureY(p.y), -32768, 32767))});
+    });
+    for (GameMessage& m : dropRecordMessages(kMsgOutOfSortingBox, kServerPlayer, records)) relay(m, true);
 }
 
 void Dispatcher::checkCompletion() {
@@ -248,6 +268,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             relay(m, true);
             return;
         case kMsgDropPiece:
+            closeRequests(m.player);
             if (heldByOther(int32_t(m.piece), slot)) {
                 refuse();
                 return;
@@ -256,7 +277,10 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             return;
         case kMsgDropSelected:
         case kMsgOutOfSortingBox: {
-            if (m.id == kMsgDropSelected) selectionLetGo_[size_t(slot)] = true;
+            if (m.id == kMsgDropSelected) {
+                selectionLetGo_[size_t(slot)] = true;
+                closeRequests(m.player);
+            }
             for (DropRecord& r : m.drops) {
                 if (heldByOther(int32_t(r.piece), slot)) {
                     refuse();
@@ -269,10 +293,14 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             return;
         }
         case kMsgRequestPickup:
+            if (lateSerial(m)) return;
             selectionLetGo_[size_t(slot)] = false;
             arbitratePickup(m, slot);
             return;
-        case kMsgRequestRotate: arbitrateRotate(m, from, slot); return;
+        case kMsgRequestRotate:
+            if (repeatedTurn(m, from)) return;
+            arbitrateRotate(m, from, slot);
+            return;
         case kMsgRequestSelection:
             if (lateSerial(m)) return;
             selectionLetGo_[size_t(slot)] = false;
@@ -315,13 +343,37 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
     }
 }
 
-// Notes the serial of a player's request; true when a newer one was heard
-// before (a resend of the newest one is not late: its answer may be lost).
+// A resend of the newest request is not late while the player has not
+// dropped since: its answer may have been lost.
 bool Dispatcher::lateSerial(const GameMessage& m) {
-    uint32_t& newest = newestSerial_[m.player];
-    if (m.serial < newest) return true;
-    newest = m.serial;
+    if (m.serial == 0) return false;
+    RequestHistory& h = requests_[m.player];
+    if (m.serial < h.newest || m.serial <= h.closed) return true;
+    h.newest = m.serial;
     return false;
+}
+
+// A player drops only what it was granted, so a copy of a request it made
+// before dropping that comes now is one already answered.
+void Dispatcher::closeRequests(uint32_t player) {
+    RequestHistory& h = requests_[player];
+    h.closed = h.newest;
+}
+
+bool Dispatcher::repeatedTurn(const GameMessage& m, uint32_t from) {
+    if (m.serial == 0) return false;
+    RequestHistory& h = requests_[from];
+    if (m.serial <= h.turned) return true;
+    h.turned = m.serial;
+    return false;
+}
+
+bool Dispatcher::groupHeldByOther(int32_t piece, int slot) const {
+    const int32_t g = c_.model.findGroupOfPiece(ListId::Main, piece);
+    if (g == kNone) return heldByOther(piece, slot);
+    bool held = false;
+    c_.model.forEachMember(g, [&](int32_t p) { held = held || heldByOther(p, slot); });
+    return held;
 }
 
 void Dispatcher::arbitratePickup(const GameMessage& m, int slot) {
@@ -367,23 +419,37 @@ void Dispatcher::arbitrateRotate(const GameMessage& m, uint32_t from, int slot) 
     }
 }
 
+// A granted piece's whole group is held, as a pickup holds it: the player
+// selects and drags whole groups, and a group partly held by two players
+// would be dragged apart. A piece whose group another player holds a part
+// of is refused like a piece that player holds.
 void Dispatcher::arbitrateSelection(const GameMessage& m, int slot) {
-    const FilteredSelection f =
-        filterSelection(m.pieces, c_.port.holders(), c_.port.players(), slot, inSession());
     GameMessage reply;
     reply.id = kMsgSelectPieces;
     reply.player = m.player;
     reply.serial = m.serial;
-    if (f.kept.empty()) {
+    // A repeat of the request answered last gets that answer again, to its
+    // sender: deciding again could grant pieces freed meanwhile, which the
+    // player, already gone on with the first answer, never selects.
+    RequestHistory& h = requests_[m.player];
+    if (m.serial != 0 && m.serial == h.answered) {
+        reply.pieces = h.granted;
+        send(reply, kServerPlayer, m.player, !reply.pieces.empty());
+        return;
+    }
+    const FilteredSelection f =
+        filterSelection(m.pieces, c_.port.holders(), c_.port.players(), slot, inSession());
+    for (uint32_t p : f.kept)
+        if (!groupHeldByOther(int32_t(p), slot)) reply.pieces.push_back(p);
+    h.answered = m.serial;
+    h.granted = reply.pieces;
+    if (reply.pieces.empty()) {
         send(reply, kServerPlayer, m.player, false);
         return;
     }
-    reply.pieces = f.kept;
+    applyHolders(reply.pieces, m.player);
     Rect dirty;
-    for (uint32_t p : f.kept) {
-        holders_.setHolder(int32_t(p), slot);
-        dirty.unite(groupArea(c_.model, ListId::Main, int32_t(p)));
-    }
+    for (uint32_t p : reply.pieces) dirty.unite(groupArea(c_.model, ListId::Main, int32_t(p)));
     c_.frontEnd.redrawPlayArea(dirty);
     refreshHeld(slot);
     broadcast(reply, true);
@@ -471,7 +537,7 @@ void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
             if (m.player != me) applyDropRecords(m, true);
             return;
         case kMsgPickupPiece:
-            if (m.code == 1) applyHolders(std::span<const uint32_t>(&m.piece, 1), m.player, true);
+            if (m.code == 1) applyHolders(std::span<const uint32_t>(&m.piece, 1), m.player);
             return;
         case kMsgRequestRotateAck:
             if (m.code == 0) playEvent(kSoundRefusal);
@@ -480,7 +546,7 @@ void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
             remoteRotate(ListId::Main, m.piece, m.player);
             refresh(int32_t(m.piece));
             return;
-        case kMsgSelectPieces: applyHolders(m.pieces, m.player, false); return;
+        case kMsgSelectPieces: applyHolders(m.pieces, m.player); return;
         case kMsgUnselectPieces: release(m); return;
         case kMsgArrangePieces: applyArrange(m); return;
         case kMsgSolveSelected: applySolveSelected(m); return;
@@ -603,7 +669,8 @@ void Dispatcher::applyDropRecords(const GameMessage& m, bool outOfBox) {
     if (outOfBox) c_.frontEnd.redrawSortingBoxes();
 }
 
-void Dispatcher::applyHolders(std::span<const uint32_t> pieces, uint32_t player, bool wholeGroups) {
+// Every member of each listed piece's Main-list group is held by the player.
+void Dispatcher::applyHolders(std::span<const uint32_t> pieces, uint32_t player) {
     const int slot = c_.port.slotOf(player);
     if (slot < 0) return;
     Rect dirty;
@@ -611,7 +678,7 @@ void Dispatcher::applyHolders(std::span<const uint32_t> pieces, uint32_t player,
         if (p == kNoPiece) continue;
         const int32_t piece = int32_t(p);
         const int32_t g = c_.model.findGroupOfPiece(ListId::Main, piece);
-        if (wholeGroups && g != kNone)
+        if (g != kNone)
             c_.model.forEachMember(g, [&](int32_t member) { holders_.setHolder(member, slot); });
         else
             holders_.setHolder(piece, slot);

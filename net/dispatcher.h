@@ -132,6 +132,10 @@ public:
     // The score of a placement by the local player: pieces placed and the
     // time since the start, published with the player data.
     void addPlacedPieces(int count);
+    // Host: a departed slot's sorting-box pieces (the Extra-list groups it
+    // holds; with kNoSlot those nobody holds) go back to the play area
+    // where they lay, on every machine. Any thread.
+    void returnSortingBoxPieces(int slot);
     // The completion check, now and once more through a posted command.
     void checkCompletion();
     MessageLimits limits() const;
@@ -165,7 +169,7 @@ private:
     void applyMoveSelected(const GameMessage& m);
     void applyDrop(const GameMessage& m, uint32_t from);
     void applyDropRecords(const GameMessage& m, bool outOfBox);
-    void applyHolders(std::span<const uint32_t> pieces, uint32_t player, bool wholeGroups);
+    void applyHolders(std::span<const uint32_t> pieces, uint32_t player);
     void release(const GameMessage& m);
     void remoteRotate(ListId list, uint32_t piece, uint32_t player);
     void applyArrange(const GameMessage& m);
@@ -186,14 +190,30 @@ private:
     // Per slot: the player's selection was let go (DROPSELECTED) and no
     // hold was asked for since; its moves are late ones. Guarded by PIECEMutex.
     std::array<bool, kPlayerSlots> selectionLetGo_{};
-    // Per player: the newest request serial heard. A selection request
-    // with an older serial is a late copy (requests go unguaranteed and
-    // may come after the unselect or request that followed them); granting
-    // it would give the player holds it does not know of, and its next
-    // selection moves would drag them along everywhere but on its own
-    // machine. Guarded by PIECEMutex.
-    std::map<uint32_t, uint32_t> newestSerial_;
+    // Per player: what its numbered requests have told. Requests go
+    // unguaranteed and may come twice or late (a resend, a doubled or
+    // delayed datagram). A pickup or selection request older than the
+    // newest one heard, or heard before the player's last drop, is a late
+    // copy: granting it would give the player holds it does not know of,
+    // which its next selection moves would drag along everywhere but on
+    // its own machine. A turn request is taken once. Serial 0 is a request
+    // without a number, always taken. Guarded by PIECEMutex.
+    struct RequestHistory {
+        uint32_t newest = 0;  // newest serial heard
+        uint32_t closed = 0;  // newest serial heard when the player last dropped
+        uint32_t turned = 0;  // newest turn request taken
+        uint32_t answered = 0;          // the selection request answered last
+        std::vector<uint32_t> granted;  // and the pieces it was granted
+    };
+    std::map<uint32_t, RequestHistory> requests_;
+    // Notes the request's serial; true when it is a late copy.
     bool lateSerial(const GameMessage& m);
+    // The player dropped: every request it made so far has been answered.
+    void closeRequests(uint32_t player);
+    // True when the turn request was taken before (or a newer one was).
+    bool repeatedTurn(const GameMessage& m, uint32_t from);
+    // True when a member of the piece's Main-list group is held by another.
+    bool groupHeldByOther(int32_t piece, int slot) const;
 };
 
 }  // namespace pavalo::net

@@ -1,6 +1,9 @@
 // A network game inside the game session.
 #include "net/game_link.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "puzzle/joining.h"
 
 namespace pavalo::net {
@@ -17,13 +20,23 @@ NetGameLink::NetGameLink(GameSession& session, NetLayer& layer, ChatSink* chat)
     session_.setNetwork(&view_, &selector_);
 }
 
-NetGameLink::~NetGameLink() { session_.setNetwork(nullptr, nullptr); }
+NetGameLink::~NetGameLink() {
+    session_.setNetwork(nullptr, nullptr);
+    RendererState& drawn = session_.compositor().state();
+    drawn.multiplayer = false;
+    drawn.localPlayer = kNoHolder;
+}
 
+// From now on groups other players hold are outlined in the others' colour.
 void NetGameLink::start() {
     PlayerData d = port_.localData();
     d.state = uint32_t(PlayerState::Playing);
     port_.publish(d);
     dispatcher_.startGame(port_.nowMs());
+    RendererState& drawn = session_.compositor().state();
+    drawn.multiplayer = true;
+    drawn.localPlayer = std::max(dispatcher_.localSlot(), 0);
+    session_.redrawPlayArea();
 }
 
 void NetGameLink::remoteDrag(int32_t piece, Point from, Point to) {
@@ -31,10 +44,32 @@ void NetGameLink::remoteDrag(int32_t piece, Point from, Point to) {
     glides_.start(model, piece, from, to, model.holders().holderOf(piece), port_.nowMs());
 }
 
+void NetGameLink::redrawPlayArea(const Rect& area) {
+    {
+        std::lock_guard lock(dirtyMutex_);
+        if (area.empty()) wholeArea_ = true;
+        else dirty_.unite(area);
+    }
+    redraw_ = true;
+}
+
 void NetGameLink::catchUp() {
     if (completionCheck_.exchange(false))
         checkPuzzleCompletion(session_.model(), session_.document().puzzleState(), true, session_, rng_);
-    if (redraw_.exchange(false)) session_.redrawPlayArea();
+    if (!redraw_.exchange(false)) return;
+    Rect dirty;
+    bool whole;
+    {
+        std::lock_guard lock(dirtyMutex_);
+        dirty = std::exchange(dirty_, Rect{});
+        whole = std::exchange(wholeArea_, false);
+    }
+    if (whole) {
+        session_.redrawPlayArea();
+    } else if (!dirty.empty()) {
+        session_.view().redrawPlayRect(dirty);
+        session_.redrawOverview();
+    }
 }
 
 void NetGameLink::dispatch() {
@@ -43,7 +78,8 @@ void NetGameLink::dispatch() {
 }
 
 bool NetGameLink::idle(uint32_t nowMs) {
-    if (!glides_.step(session_.model(), nowMs).empty()) redraw_ = true;
+    const Rect glided = glides_.step(session_.model(), nowMs);
+    if (!glided.empty()) redrawPlayArea(glided);
     catchUp();
     return glides_.active();
 }

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "net/dispatcher.h"
 #include "net/drag_glide.h"
@@ -40,9 +41,11 @@ public:
     GameSenders& senders() { return senders_; }
 
     // DispatchFrontEnd
-    void redrawPlayArea(const Rect&) override { redraw_ = true; }
-    void redrawSortingBoxes() override { redraw_ = true; }
-    void redrawPreview() override { redraw_ = true; }
+    // Only what changed is drawn again (an empty area: everything): with
+    // many players moving, whole-area redraws would hold up the local drag.
+    void redrawPlayArea(const Rect& area) override;
+    void redrawSortingBoxes() override { redrawPlayArea({}); }
+    void redrawPreview() override { redrawPlayArea({}); }
     void postCompletionCheck() override { completionCheck_ = true; }
     void remoteDrag(int32_t piece, Point from, Point to) override;
     // The set-up's share goes to its listener (see setSetUp).
@@ -75,6 +78,9 @@ private:
     DragGlides glides_;
     std::atomic<bool> redraw_{false}, completionCheck_{false};
     std::atomic<SetUpListener*> setUp_{nullptr};
+    std::mutex dirtyMutex_;  // the dispatching threads add, the interface thread takes
+    Rect dirty_;
+    bool wholeArea_ = false;
 };
 
 }  // namespace pavalo::net

@@ -20,8 +20,13 @@ std::string LayerPort::playerName(uint32_t id) const {
     return {};
 }
 
+// Requests go guaranteed, in order with the player's other guaranteed
+// messages: a request that overtook the unselect or drop sent before it
+// would be decided on holds its player had already let go of (an arrange
+// or a selection drag then takes those groups along on every machine but
+// the player's own). The resends still cover a refusal that was lost.
 bool LayerPort::request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) {
-    if (!layer_.sendAndWait(kServerPlayer, 0, bytes, awaitedId, true, requestLimitMs_)) return false;
+    if (!layer_.sendAndWait(kServerPlayer, 1, bytes, awaitedId, true, requestLimitMs_)) return false;
     reply = layer_.reply();
     return true;
 }

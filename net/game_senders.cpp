@@ -51,6 +51,10 @@ int GameSenders::requestPickup(ListId list, int32_t piece) {
     m.id = kMsgRequestPickup;
     m.player = me();
     m.piece = uint32_t(piece);
+    {
+        std::lock_guard lock(m_);
+        m.serial = serial_.next();
+    }
     GameMessage reply;
     if (!requestUntil(m, kMsgPickupPiece, [&](const GameMessage& r) { return r.piece == uint32_t(piece); }, &reply))
         return 0;
@@ -66,6 +70,10 @@ int GameSenders::requestRotate(ListId list, int32_t piece) {
     GameMessage m;
     m.id = kMsgRequestRotate;
     m.piece = uint32_t(piece);
+    {
+        std::lock_guard lock(m_);
+        m.serial = serial_.next();
+    }
     d_.send(m, me(), kServerPlayer, false);
     return 1;
 }

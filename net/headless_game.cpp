@@ -17,7 +17,10 @@ HeadlessGame::HeadlessGame(const NetSettings& settings)
                       },
                       .showMessage = {},
                       .playerListChanged = {},
-                      .returnSortingBoxPieces = {},
+                      .returnSortingBoxPieces =
+                          [this](int slot) {
+                              if (dispatcher_) dispatcher_->returnSortingBoxPieces(slot);
+                          },
                       .redrawPlayArea = {},
                       .becameHost =
                           [this] {

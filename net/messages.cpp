@@ -217,12 +217,16 @@ std::vector<uint8_t> encodeMessage(const GameMessage& m) {
         case kMsgPickupPiece:
             storeU32(p + 4, m.player);
             storeU32(p + 8, m.piece);
-            storeI32(p + 12, m.id == kMsgPickupPiece ? m.code : 0);
+            // A request's last word carries its serial (0: none); peers
+            // that do not number their requests leave it 0.
+            if (m.id == kMsgPickupPiece) storeI32(p + 12, m.code);
+            else storeU32(p + 12, m.serial);
             break;
         case kMsgRequestRotate:
         case kMsgRequestRotateAck:
             storeU32(p + 8, m.piece);
-            storeI32(p + 12, m.id == kMsgRequestRotateAck ? m.code : 0);
+            if (m.id == kMsgRequestRotateAck) storeI32(p + 12, m.code);
+            else storeU32(p + 12, m.serial);
             break;
         case kMsgRotatePiece:
         case kMsgRotateInBox:
@@ -414,6 +418,8 @@ std::optional<GameMessage> decodeMessage(std::span<const uint8_t> bytes, const M
             if (m.id == kMsgPickupPiece) {
                 m.code = loadI32(p + 12);
                 if (m.code != 0 && m.code != 1) return refuse("granted is neither 0 nor 1");
+            } else {
+                m.serial = loadU32(p + 12);
             }
             if (!validPiece(m.piece, limits, false)) return refuse("piece number outside the puzzle");
             break;
@@ -421,6 +427,7 @@ std::optional<GameMessage> decodeMessage(std::span<const uint8_t> bytes, const M
         case kMsgRequestRotateAck:
             m.piece = loadU32(p + 8);
             if (m.id == kMsgRequestRotateAck) m.code = loadI32(p + 12);
+            else m.serial = loadU32(p + 12);
             if (!validPiece(m.piece, limits, false)) return refuse("piece number outside the puzzle");
             break;
         case kMsgRotatePiece:

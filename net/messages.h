@@ -136,7 +136,7 @@ struct GameMessage {
     uint32_t rotation = 0;  // from DROPPIECE's reference word
     int32_t x = 0, y = 0;
     int32_t code = 0;  // DROPPIECE's join code, PICKUPPIECE's and ROTATE_ACK's granted, CONNECTINBOX's group
-    uint32_t serial = 0;
+    uint32_t serial = 0;  // the request serial; REQUESTPICKUP and REQUESTROTATE carry it in their last word
     int32_t count = 0;  // UNSELECTPIECES' n (1 or -1)
     std::vector<uint32_t> pieces;      // packed lists
     std::vector<DropRecord> drops;     // DROPSELECTED, OUTOFSORTINGBOX

@@ -296,8 +296,7 @@ int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> 
         if (waitEvent_) return 0;
         armWaiter(awaitedId);
     }
-    (void)flags;  // the request goes without guarantee; the resends cover it
-    return waitArmed(to, false, data, retry, limitMs);
+    return waitArmed(to, flags & 1, data, retry, limitMs);
 }
 
 int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry) {

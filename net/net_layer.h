@@ -126,8 +126,9 @@ public:
 
     int send(uint32_t from, uint32_t to, uint32_t flags, std::span<const uint8_t> data);
     int sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id);
-    // With retry the request is resent every 500 ms until the answer comes,
-    // the session ends or, when limitMs is not 0, that long has passed.
+    // flags bit 0: guaranteed. With retry the request is resent every 500 ms
+    // until the answer comes, the session ends or, when limitMs is not 0,
+    // that long has passed.
     int sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId, bool retry,
                     uint32_t limitMs = 0);
     int sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry);

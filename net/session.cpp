@@ -201,6 +201,20 @@ bool Session::isOpen() const {
     return state_ == State::Hosting || state_ == State::Joined || state_ == State::Rejoining;
 }
 
+bool Session::deliveriesPending() const {
+    std::lock_guard lock(m_);
+    if (!outgoing_.empty()) return true;
+    if (!host_) return false;
+    for (size_t i = 0; i < host_->peerCount; ++i) {
+        ENetPeer& p = host_->peers[i];
+        if (p.state != ENET_PEER_STATE_CONNECTED) continue;
+        if (p.reliableDataInTransit > 0 || !enet_list_empty(&p.outgoingCommands) ||
+            !enet_list_empty(&p.sentReliableCommands))
+            return true;
+    }
+    return false;
+}
+
 bool Session::isHost() const {
     std::lock_guard lock(m_);
     return state_ == State::Hosting;

@@ -116,6 +116,9 @@ public:
     void vanish();
 
     bool isOpen() const;
+    // True while something this machine sent guaranteed has not yet been
+    // acknowledged by its receiver (or still waits to go out).
+    bool deliveriesPending() const;
     bool isHost() const;
     uint32_t localPlayerId() const;
     uint16_t listenPort() const;

@@ -45,7 +45,7 @@ bool neighbourFits(const PuzzleModel& model, int32_t a, int32_t b) {
     return std::abs(pa.x - ex) <= t && std::abs(pa.y - ey) <= t;
 }
 
-int32_t joinNeighbours(PuzzleModel& model, ListId list, int32_t piece) {
+int32_t joinNeighbours(PuzzleModel& model, ListId list, int32_t piece, int player) {
     NamedLock lock(NamedMutex::PIECE);
     if (list == ListId::Finished) return kNone;
     const int32_t g = model.findGroupOfPiece(list, piece);
@@ -63,6 +63,8 @@ int32_t joinNeighbours(PuzzleModel& model, ListId list, int32_t piece) {
             if (nb == kNone) continue;
             const int32_t h = model.member(nb).group;
             if (h == g || h == kNone || model.groupNode(h).list != list) continue;
+            const int holder = model.holders().holderOf(nb);
+            if (holder != kNoHolder && holder != player) continue;
             if (neighbourFits(model, m, nb)) candidates.push_back(h);
         }
     });
@@ -112,7 +114,7 @@ DropResult dropGroup(PuzzleModel& model, int32_t piece, int32_t x, int32_t y, in
     }
     model.moveGroup(ListId::Main, piece, model.toPlayX(x), model.toPlayY(y));
 
-    for (int32_t into; (into = joinNeighbours(model, ListId::Main, piece)) != kNone;) {
+    for (int32_t into; (into = joinNeighbours(model, ListId::Main, piece, player)) != kNone;) {
         if (result.joins > 0) reporter.pauseBetweenReports();
         reporter.reportJoin(player, piece, into, ListId::Main);
         ++result.joins;
@@ -142,7 +144,7 @@ DropResult dropInSortingBox(PuzzleModel& model, ListId box, int32_t piece, int p
                             DropReporter& reporter) {
     DropResult result;
     const Rect before = wholeGroupRect(model, box, piece);
-    for (int32_t into; (into = joinNeighbours(model, box, piece)) != kNone;) {
+    for (int32_t into; (into = joinNeighbours(model, box, piece, player)) != kNone;) {
         if (result.joins > 0) reporter.pauseBetweenReports();
         reporter.reportJoin(player, piece, into, box);
         ++result.joins;

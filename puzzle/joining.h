@@ -22,7 +22,9 @@ bool neighbourFits(const PuzzleModel& model, int32_t a, int32_t b);
 // holding a member that fits a member of it. Returns the number of the group
 // merged into, or -1 when none fits, for the Finished list, or for a piece
 // not in the list. Callers repeat until -1.
-int32_t joinNeighbours(PuzzleModel& model, ListId list, int32_t piece);
+// A group another player holds (anyone but `player`) is in that player's
+// hand, not on the table: nothing joins it.
+int32_t joinNeighbours(PuzzleModel& model, ListId list, int32_t piece, int player = kNoHolder);
 
 // In the Main list, an upright piece within 2 t (strict) of its solved place
 // sends its whole group to the Finished list (result 1). Otherwise the group

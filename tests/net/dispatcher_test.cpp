@@ -135,6 +135,137 @@ TEST(Arbitration, SelectionStopsAt128AndAllHeldGetsEmptyReplyToRequesterOnly) {
     EXPECT_TRUE(hub.sent(kMsgSelectPieces).empty());
 }
 
+// The last request of `id` that went out.
+Envelope lastSent(Hub& hub, uint16_t id) {
+    for (auto it = hub.log.rbegin(); it != hub.log.rend(); ++it)
+        if (it->id() == id) return *it;
+    ADD_FAILURE() << "no " << messageName(id);
+    return {};
+}
+
+TEST(Arbitration, LateCopiesOfRequestsGrantNothingAndADoubledTurnTurnsOnce) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    const int slotA = h.table.slotOf(a.id(), false);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 4), 1);
+    const Envelope pickup = lastSent(hub, kMsgRequestPickup);
+    dropAt(hub, a, 4, 300, 300);
+    // A copy of the pickup request that comes after the drop is not
+    // granted again: A would hold a piece it does not know of.
+    hub.log.clear();
+    h.dispatcher.handle(pickup.bytes, a.id(), kServerPlayer);
+    hub.pump();
+    EXPECT_TRUE(hub.sent(kMsgPickupPiece).empty());
+    EXPECT_EQ(h.holderTable.holderOf(4, h.table), kNoSlot);
+    EXPECT_EQ(b.senders.requestPickup(ListId::Main, 4), 1);
+    // A peer that does not number its requests is answered as always.
+    GameMessage unnumbered;
+    unnumbered.id = kMsgRequestPickup;
+    unnumbered.player = a.id();
+    unnumbered.piece = 9;
+    h.dispatcher.handle(encodeMessage(unnumbered), a.id(), kServerPlayer);
+    hub.pump();
+    EXPECT_EQ(h.holderTable.holderOf(9, h.table), slotA);
+    EXPECT_EQ(b.holderTable.holderOf(9, b.table), b.table.slotOf(a.id(), false));
+
+    // A copy of an answered selection request gets the same answer, to A
+    // alone, though the piece refused first has been let go since.
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 15), 1);
+    EXPECT_EQ(a.senders.requestSelection(ListId::Main, std::vector<int32_t>{14, 15}).size(), 1u);
+    const Envelope selection = lastSent(hub, kMsgRequestSelection);
+    dropAt(hub, b, 15, 500, 500);
+    hub.log.clear();
+    h.dispatcher.handle(selection.bytes, a.id(), kServerPlayer);
+    hub.pump();
+    ASSERT_EQ(hub.sent(kMsgSelectPieces).size(), 1u);
+    EXPECT_EQ(hub.sent(kMsgSelectPieces)[0].to, a.id());
+    EXPECT_EQ(decode(hub.sent(kMsgSelectPieces)[0])->pieces, std::vector<uint32_t>{14});
+    EXPECT_EQ(h.holderTable.holderOf(15, h.table), kNoSlot);
+
+    // A turn request that comes twice turns the group once; the next one
+    // turns it again.
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 8), 1);
+    a.model.rotateGroup(ListId::Main, 8, 1);
+    a.senders.requestRotate(ListId::Main, 8);
+    const Envelope turn = lastSent(hub, kMsgRequestRotate);
+    hub.pump();
+    h.dispatcher.handle(turn.bytes, a.id(), kServerPlayer);
+    hub.pump();
+    EXPECT_EQ(h.model.piece(8).rotation, 1);
+    EXPECT_EQ(b.model.piece(8).rotation, 1);
+    a.model.rotateGroup(ListId::Main, 8, 1);
+    a.senders.requestRotate(ListId::Main, 8);
+    hub.pump();
+    EXPECT_EQ(h.model.piece(8).rotation, 2);
+    EXPECT_EQ(b.model.piece(8).rotation, 2);
+}
+
+TEST(Arbitration, SelectionHoldsWholeGroupsAndSkipsGroupsAnotherHoldsPartOf) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    // B joins 1 to 0 and 7 to 6: two groups of two.
+    for (auto [piece, to] : {std::pair{1, 0}, std::pair{7, 6}}) {
+        ASSERT_EQ(b.senders.requestPickup(ListId::Main, to), 1);
+        dropAt(hub, b, to, 400, 300 + 100 * to);
+        int32_t x, y;
+        b.model.expectedPosition(piece, to, x, y);
+        ASSERT_EQ(b.senders.requestPickup(ListId::Main, piece), 1);
+        dropAt(hub, b, piece, x, y);
+        ASSERT_EQ(h.model.member(piece).group, h.model.member(to).group);
+    }
+    const auto selected = a.senders.requestSelection(ListId::Main, std::vector<int32_t>{0});
+    ASSERT_EQ(selected.size(), 1u);
+    hub.pump();
+    for (HubMachine* m : {&h, &a, &b})
+        EXPECT_EQ(m->holderTable.holderOf(1, m->table), m->table.slotOf(a.id(), false));
+    // B holds a part of the other group: A's selection of its other part
+    // is refused.
+    holdOnHost(hub, b.id(), 6, 1);
+    hub.log.clear();
+    EXPECT_TRUE(a.senders.requestSelection(ListId::Main, std::vector<int32_t>{7}).empty());
+    ASSERT_EQ(hub.sent(kMsgSelectPieces).size(), 1u);
+    EXPECT_EQ(hub.sent(kMsgSelectPieces)[0].to, a.id());
+    EXPECT_NE(h.holderTable.holderOf(7, h.table), h.table.slotOf(a.id(), false));
+}
+
+TEST(Departure, APlayersSortingBoxPiecesComeBackWhereTheyLay) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    // B took 11 and 12 into its box; 13 went in and out again.
+    for (int32_t p : {11, 12, 13}) {
+        ASSERT_EQ(b.senders.requestPickup(ListId::Main, p), 1);
+        b.model.movePieceToList(ListId::Box1, ListId::Main, p);
+        b.senders.sendIntoSortingBox(ListId::Box1, p);
+        hub.pump();
+    }
+    b.model.movePieceToList(ListId::Main, ListId::Box1, 13);
+    b.senders.sendOutOfSortingBox(ListId::Box1, 13);
+    hub.pump();
+    const Point was{h.model.piece(12).x, h.model.piece(12).y};
+    ASSERT_EQ(a.model.listOfPiece(12), ListId::Extra);
+    ASSERT_EQ(h.model.listOfPiece(13), ListId::Main);
+    // Pieces nobody holds stay where they are for a departure.
+    h.dispatcher.returnSortingBoxPieces(kNoSlot);
+    hub.pump();
+    EXPECT_EQ(a.model.listOfPiece(12), ListId::Extra);
+    h.dispatcher.returnSortingBoxPieces(h.table.slotOf(b.id(), false));
+    hub.pump();
+    for (HubMachine* m : {&h, &a}) {
+        EXPECT_EQ(m->model.listOfPiece(11), ListId::Main);
+        EXPECT_EQ(m->model.listOfPiece(12), ListId::Main);
+        EXPECT_EQ(m->model.countListPieces(ListId::Extra), 0);
+    }
+    EXPECT_EQ(h.model.piece(12).x, was.x);
+    EXPECT_EQ(h.model.piece(12).y, was.y);
+    EXPECT_EQ(snapshot(a), snapshot(h));
+}
+
 TEST(ServerDrop, JoinWithTwoNeighboursBroadcastsBothGroupsAndNoPlainDrop) {
     Hub hub(2, grid(3, 3));
     HubMachine& a = hub.at(1);
@@ -159,6 +290,28 @@ TEST(ServerDrop, JoinWithTwoNeighboursBroadcastsBothGroupsAndNoPlainDrop) {
     }
     EXPECT_EQ(snapshot(a), snapshot(hub.host()));
     EXPECT_EQ(snapshot(hub.at(2)), snapshot(hub.host()));
+}
+
+TEST(ServerDrop, NothingJoinsAGroupInAnotherPlayersHand) {
+    Hub hub(2, grid(6, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    HubMachine& h = hub.host();
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 0), 1);
+    dropAt(hub, b, 0, 400, 400);
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 0), 1);  // B holds 0 again
+    int32_t x, y;
+    a.model.expectedPosition(1, 0, x, y);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 1), 1);
+    dropAt(hub, a, 1, x, y);
+    EXPECT_NE(h.model.member(1).group, h.model.member(0).group);
+    EXPECT_EQ(h.holderTable.holderOf(1, h.table), kNoSlot);
+    // Let go, 0 lies on the table: the same drop joins.
+    dropAt(hub, b, 0, 400, 400);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 1), 1);
+    dropAt(hub, a, 1, x, y);
+    EXPECT_EQ(h.model.member(1).group, h.model.member(0).group);
+    EXPECT_EQ(snapshot(a), snapshot(h));
 }
 
 TEST(Senders, SixtyFiveGroupsGoOutAsThirtyThirtyAndFive) {
