@@ -20,6 +20,7 @@
 #include "app/assist_dialogs_qt.h"
 #include "app/audio_session.h"
 #include "app/game_window.h"
+#include "app/network_play.h"
 #include "app/file_drops.h"
 #include "app/finish_panel.h"
 #include "app/help_window.h"
@@ -379,9 +380,13 @@ void FrameController::setHardwareStretching(bool on) { app_.window().view()->set
 
 void FrameController::returnToStart() {
     palette_->hide();
+    // The network session ends with the game, before the start dialog.
+    app_.leaveNetworkGame();
     // The start dialog runs after the command that exited has returned.
     QTimer::singleShot(0, &app_, [this] { app_.runStartRoutine(); });
 }
+
+bool FrameController::mayLeaveGame() { return !app_.networkPlay() || app_.networkPlay()->mayExit(); }
 
 bool FrameController::fullScreen() const { return !app_.window().windowed(); }
 
