@@ -30,6 +30,7 @@
 #include "app/progress_window.h"
 #include "app/surface_image.h"
 #include "app/video_options_dialog.h"
+#include "shell/command_table.h"
 #include "puzzle/assist_menu.h"
 #include "shell/data_folder.h"
 #include "shell/wallpaper.h"
@@ -154,9 +155,20 @@ FrameController::~FrameController() = default;
 
 GameSession& FrameController::session() const { return app_.session(); }
 
-bool FrameController::dispatch(uint32_t id) { return session().dispatch(id); }
+// Through the application, which also takes the network message command.
+bool FrameController::dispatch(uint32_t id) { return app_.dispatchCommand(id); }
 
-std::vector<MenuItem> FrameController::paletteMenu() const { return session().paletteMenu(); }
+std::vector<MenuItem> FrameController::paletteMenu() const {
+    std::vector<MenuItem> menu = session().paletteMenu();
+    // A network game's own entries (checking the shared puzzle, taking the
+    // messages that came) stand before Exit while it runs.
+    if (app_.networkPlay() && app_.networkPlay()->playing()) {
+        const std::vector<MenuItem> network = composeNetworkMenu();
+        auto exit = std::find_if(menu.begin(), menu.end(), [](const MenuItem& m) { return m.id == menu_command::kExit; });
+        menu.insert(exit, network.begin(), network.end());
+    }
+    return menu;
+}
 
 RecentFileList& FrameController::recentFiles() { return session().recentFiles(); }
 
