@@ -94,10 +94,11 @@ void NetworkPlay::startStandings() {
             if (game_) game_->link().senders().sendChat(text);
         },
         [] { return millisecondTicks(); });
-    // Beside the play area's top right corner, clear of the tool palette.
-    const QRect frame = app_.window().geometry();
-    standingsWindow_->move(frame.right() - standingsWindow_->width() - 24, frame.top() + 24);
+    // Inside the play area's top right corner, clear of the tool palette;
+    // placed once shown, when its frame has its final size.
     standingsWindow_->show();
+    const QRect frame = app_.window().geometry();
+    standingsWindow_->move(frame.right() - standingsWindow_->frameGeometry().width() - 24, frame.top() + 24);
 }
 
 bool NetworkPlay::mayExit() {

@@ -83,6 +83,7 @@ private slots:
         // The joining player, on its own thread: ready in the room, then,
         // once the game runs, a chat line and one piece moved 90 right, 50 down.
         std::atomic<uint16_t> port{0};
+        std::atomic<bool> stop{false};
         HeadlessGame botGame{test::loopbackSettings()};
         HeadlessSetup botHeadless(botGame);
         test::Person bot;
@@ -95,7 +96,7 @@ private slots:
             s.setReady(true);
             test::waitUntil([&] {
                 s.pump(5);
-                return s.begun() || s.kicked();
+                return s.begun() || s.kicked() || stop;
             }, 15000);
             return s.begun() ? RoomResult::Start : RoomResult::Exit;
         };
@@ -103,6 +104,15 @@ private slots:
         std::atomic<int32_t> movedPiece{-1};
         std::atomic<int32_t> toX{0}, toY{0};
         std::thread botThread;
+        // However the test ends, the player's thread ends with it.
+        struct EndBot {
+            std::thread& thread;
+            std::atomic<bool>& stop;
+            ~EndBot() {
+                stop = true;
+                if (thread.joinable()) thread.join();
+            }
+        } endBot{botThread, stop};
 
         QStringList seen;
         bool started = false;
@@ -138,7 +148,7 @@ private slots:
                         if (!botSetup.join()) return;
                         botStep = 1;
                         botGame.senders().sendChat("hello from the bot");
-                        while (botStep.load() == 1) botGame.idle(10);
+                        while (botStep.load() == 1 && !stop) botGame.idle(10);
                         const int32_t piece = movedPiece.load();
                         if (piece >= 0 && botGame.senders().requestPickup(ListId::Main, piece) == 1) {
                             PuzzleModel& theirs = botGame.model();
@@ -153,7 +163,7 @@ private slots:
                             botGame.senders().sendDrop(ListId::Main, piece);
                         }
                         botStep = 3;
-                        while (botStep.load() == 3) botGame.idle(10);
+                        while (!stop) botGame.idle(10);
                     });
                 }
                 if (room->list(0)->rowCount() < 2 || !room->list(0)->item(1, 0) ||
@@ -226,7 +236,7 @@ private slots:
         QCOMPARE(check[2], menu_command::kExit);
         QVERIFY(app_->session().networkGame());
 
-        botStep = 4;
+        stop = true;
         botThread.join();
         botSetup.leave();
         play->leave();
