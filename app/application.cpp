@@ -25,6 +25,7 @@
 #include "app/frame_controller.h"
 #include "app/game_window.h"
 #include "app/network_game.h"
+#include "app/network_play.h"
 #include "app/play_view.h"
 #include "app/start_dialog.h"
 #include "app/startup_splash.h"
@@ -271,6 +272,8 @@ bool Application::start() {
 }
 
 void Application::runStartRoutine() {
+    // A network game that ended is gone before the start dialog shows.
+    netPlay_.reset();
     if (ending_) return;
     if (!splashShown_ && session_->offerKeptPuzzle()) {
         // The puzzle kept when the program was last ended from outside
@@ -322,6 +325,11 @@ void Application::runStartRoutine() {
             QApplication::quit();
             return;
         }
+        if (dialog.choice() == StartChoice::HostGame || dialog.choice() == StartChoice::JoinGame) {
+            if (runNetworkGame(dialog.choice() == StartChoice::HostGame)) return emit puzzleReady();
+            if (ending_) return;
+            continue;
+        }
         if (session_->runStartChoice(dialog.choice())) return emit puzzleReady();
     }
 }
@@ -337,10 +345,23 @@ bool Application::dispatchCommand(uint32_t id) {
 NetworkGame& Application::attachNetworkGame(net::NetHooks hooks, net::ChatSink* chat) {
     network_.reset();
     network_ = std::make_unique<NetworkGame>(*session_, std::move(hooks), chat);
+    if (netSettings_) network_->layer().setSettings(*netSettings_);
     return *network_;
 }
 
 void Application::detachNetworkGame() { network_.reset(); }
+
+bool Application::runNetworkGame(bool host, std::optional<uint32_t> seed) {
+    netPlay_.reset();
+    netPlay_ = std::make_unique<NetworkPlay>(*this);
+    if (netPlay_->run(host, seed)) return true;
+    netPlay_.reset();
+    return false;
+}
+
+void Application::leaveNetworkGame() {
+    if (netPlay_) netPlay_->leave();
+}
 
 void Application::idleTick() {
     // The network resends and glides whether or not the window shows.
@@ -416,6 +437,7 @@ void Application::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     idle_.stop();
+    netPlay_.reset();
     network_.reset();
     if (session_) {
         session_->saveSettings();

@@ -25,6 +25,7 @@ class AudioSession;
 class FrameController;
 class EndSignals;
 class NetworkGame;
+class NetworkPlay;
 namespace net {
 class ChatSink;
 }
@@ -102,6 +103,16 @@ public:
     NetworkGame& attachNetworkGame(net::NetHooks hooks = {}, net::ChatSink* chat = nullptr);
     void detachNetworkGame();
     NetworkGame* networkGame() { return network_.get(); }
+    // The start dialog's "Host a Game" and "Join a Game": the set-up in the
+    // window; true when the game runs.
+    bool runNetworkGame(bool host, std::optional<uint32_t> seed = std::nullopt);
+    // Where network games bind and search (tests keep them on loopback).
+    void setNetSettings(const net::NetSettings& settings) { netSettings_ = settings; }
+    // The game played from the start dialog, while it lasts.
+    NetworkPlay* networkPlay() { return netPlay_.get(); }
+    // Exit left the game: the session is left at once, the rest goes when
+    // the start dialog comes back.
+    void leaveNetworkGame();
     // What a second copy asks of this one: the window back from the task
     // bar, as it was (full screen stays full screen), in front.
     void bringToFront();
@@ -131,6 +142,8 @@ private:
     std::unique_ptr<FrameController> frame_;
     std::unique_ptr<EndSignals> endSignals_;
     std::unique_ptr<NetworkGame> network_;  // goes before the session
+    std::unique_ptr<NetworkPlay> netPlay_;  // goes before the network game it uses
+    std::optional<net::NetSettings> netSettings_;
     QTimer idle_;
     std::vector<std::function<void()>> idleTasks_;
     uint32_t screenSaverCookie_ = 0;

@@ -20,6 +20,7 @@
 #include "app/assist_dialogs_qt.h"
 #include "app/audio_session.h"
 #include "app/game_window.h"
+#include "app/network_play.h"
 #include "app/file_drops.h"
 #include "app/finish_panel.h"
 #include "app/help_window.h"
@@ -29,6 +30,7 @@
 #include "app/progress_window.h"
 #include "app/surface_image.h"
 #include "app/video_options_dialog.h"
+#include "shell/command_table.h"
 #include "puzzle/assist_menu.h"
 #include "shell/data_folder.h"
 #include "shell/wallpaper.h"
@@ -153,9 +155,20 @@ FrameController::~FrameController() = default;
 
 GameSession& FrameController::session() const { return app_.session(); }
 
-bool FrameController::dispatch(uint32_t id) { return session().dispatch(id); }
+// Through the application, which also takes the network message command.
+bool FrameController::dispatch(uint32_t id) { return app_.dispatchCommand(id); }
 
-std::vector<MenuItem> FrameController::paletteMenu() const { return session().paletteMenu(); }
+std::vector<MenuItem> FrameController::paletteMenu() const {
+    std::vector<MenuItem> menu = session().paletteMenu();
+    // A network game's own entries (checking the shared puzzle, taking the
+    // messages that came) stand before Exit while it runs.
+    if (app_.networkPlay() && app_.networkPlay()->playing()) {
+        const std::vector<MenuItem> network = composeNetworkMenu();
+        auto exit = std::find_if(menu.begin(), menu.end(), [](const MenuItem& m) { return m.id == menu_command::kExit; });
+        menu.insert(exit, network.begin(), network.end());
+    }
+    return menu;
+}
 
 RecentFileList& FrameController::recentFiles() { return session().recentFiles(); }
 
@@ -379,9 +392,13 @@ void FrameController::setHardwareStretching(bool on) { app_.window().view()->set
 
 void FrameController::returnToStart() {
     palette_->hide();
+    // The network session ends with the game, before the start dialog.
+    app_.leaveNetworkGame();
     // The start dialog runs after the command that exited has returned.
     QTimer::singleShot(0, &app_, [this] { app_.runStartRoutine(); });
 }
+
+bool FrameController::mayLeaveGame() { return !app_.networkPlay() || app_.networkPlay()->mayExit(); }
 
 bool FrameController::fullScreen() const { return !app_.window().windowed(); }
 

@@ -86,6 +86,7 @@ public:
     void minimize() override;
     void setHardwareStretching(bool on) override;
     void returnToStart() override;
+    bool mayLeaveGame() override;
     void setDesktopWallpaper(const std::string& path) override;
     bool fullScreen() const override;
     void toggleFullScreen() override;

@@ -728,6 +728,7 @@ void GameSession::discardAutosave() {
 }
 
 bool GameSession::exitGame() {
+    if (!frontEnd_->mayLeaveGame()) return false;
     Document& doc = *document_;
     if (!doc.askToSaveChanges()) return false;
     discardAutosave();

@@ -120,6 +120,9 @@ public:
     // The puzzle was released by Exit: the start routine comes back once
     // the command that exited has returned.
     virtual void returnToStart() {}
+    // Exit's first step: false when the game may not be left yet (the
+    // front end has said why).
+    virtual bool mayLeaveGame() { return true; }
     virtual void setDesktopWallpaper(const std::string& /*path*/) {}
     // Full screen or a window; the front end reports the new size through
     // GameSession::setPlayArea.
