@@ -51,16 +51,27 @@ size_t ChatLog::version() const {
 void ChatRouter::setWaitingRoom(ChatSink* sink) {
     std::lock_guard lock(m_);
     room_ = sink;
+    handOverWaiting();
 }
 
 void ChatRouter::setGameWindow(ChatSink* sink) {
     std::lock_guard lock(m_);
     game_ = sink;
+    handOverWaiting();
+}
+
+void ChatRouter::handOverWaiting() {
+    ChatSink* to = room_ ? room_ : game_;
+    if (!to) return;
+    for (const auto& [name, text] : waiting_) to->chatLine(name, text);
+    waiting_.clear();
 }
 
 void ChatRouter::chatLine(const std::string& name, const std::string& text) {
     std::lock_guard lock(m_);
-    if (ChatSink* to = room_ ? room_ : game_) to->chatLine(name, text);
+    if (ChatSink* to = room_ ? room_ : game_) return to->chatLine(name, text);
+    if (waiting_.size() == kChatLogLines) waiting_.pop_front();
+    waiting_.emplace_back(name, text);
 }
 
 }  // namespace pavalo::net

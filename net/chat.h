@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/dispatcher.h"
@@ -46,6 +47,8 @@ private:
     size_t version_ = 0;
 };
 
+// Lines that come while no window shows chat (between the waiting room
+// closing and the game's window opening) wait for the next window set.
 class ChatRouter final : public ChatSink {
 public:
     // Null closes the window's share; the waiting room wins while set.
@@ -54,9 +57,12 @@ public:
     void chatLine(const std::string& name, const std::string& text) override;
 
 private:
+    void handOverWaiting();
+
     std::mutex m_;
     ChatSink* room_ = nullptr;
     ChatSink* game_ = nullptr;
+    std::deque<std::pair<std::string, std::string>> waiting_;
 };
 
 }  // namespace pavalo::net

@@ -27,11 +27,14 @@ NetGameLink::~NetGameLink() {
     drawn.localPlayer = kNoHolder;
 }
 
-// From now on groups other players hold are outlined in the others' colour.
 void NetGameLink::start() {
     PlayerData d = port_.localData();
     d.state = uint32_t(PlayerState::Playing);
     port_.publish(d);
+    beginPlay();
+}
+
+void NetGameLink::beginPlay() {
     dispatcher_.startGame(port_.nowMs());
     RendererState& drawn = session_.compositor().state();
     drawn.multiplayer = true;

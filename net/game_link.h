@@ -27,8 +27,12 @@ public:
     NetGameLink(const NetGameLink&) = delete;
     NetGameLink& operator=(const NetGameLink&) = delete;
 
-    // The game starts on this machine (holders built, score clock started).
+    // The game starts on this machine: the player is published as playing,
+    // then beginPlay().
     void start();
+    // Holders built, score clock started, and groups other players hold
+    // outlined in their colour from now on.
+    void beginPlay();
     // The server thread's share, for the layer's dispatch hook.
     void dispatchServer() { dispatcher_.dispatch(true); }
     // User-interface thread: takes the waiting messages, then redraws.

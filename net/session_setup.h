@@ -44,7 +44,7 @@ public:
     bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
              std::string& message) override;
     void applyOptions(const NetOptions& options) override { link_.dispatcher().setOptions(options); }
-    void startPlay() override { link_.dispatcher().startGame(layer_.clockMs()); }
+    void startPlay() override { link_.beginPlay(); }
     void pump(uint32_t ms) override;
     void servePicture(const std::string& path) override { transfers_.pictureService().setPicture(path); }
     bool anyPlayerSynchronising() override { return net::anyPlayerSynchronising(layer_); }

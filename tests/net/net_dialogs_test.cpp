@@ -28,17 +28,19 @@ TEST(ChatText, SentWithinLimitsAndPaddedByCharacters) {
     EXPECT_EQ(chatTextToSend("\x07hi"), "\xEF\xBF\xBDhi");
 }
 
-TEST(ChatRouter, TheWaitingRoomTakesChatWhileOpen) {
+TEST(ChatRouter, TheWaitingRoomTakesChatWhileOpenAndNoLineIsLostBetweenWindows) {
     ChatLog room, game;
     ChatRouter router;
-    router.chatLine("Nobody", "lost quietly");
-    router.setGameWindow(&game);
     router.setWaitingRoom(&room);
     router.chatLine("Ann", "hello");
     router.setWaitingRoom(nullptr);
+    // The room has closed, the game's window is not open yet.
+    router.chatLine("Cy", "between");
+    router.chatLine("Di", "windows");
+    router.setGameWindow(&game);
     router.chatLine("Bob", "in game");
     EXPECT_EQ(room.lines(), std::vector<std::string>{"Ann: hello"});
-    EXPECT_EQ(game.lines(), std::vector<std::string>{"Bob: in game"});
+    EXPECT_EQ(game.lines(), (std::vector<std::string>{"Cy: between", "Di: windows", "Bob: in game"}));
     for (size_t i = 0; i < kChatLogLines + 3; ++i) game.chatLine("B", std::to_string(i));
     EXPECT_EQ(game.lines().size(), kChatLogLines);
     EXPECT_EQ(game.lines().front(), "B: 3");
