@@ -171,14 +171,16 @@ bool prepareReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
 }  // namespace
 
 void refreshReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
-    if (prepareReducedPicture(picture, reduced)) reduceInto(picture, reduced.factor, reduced.picture);
+    if (!prepareReducedPicture(picture, reduced)) return;
+    reduceInto(picture, reduced.factor, reduced.picture);
+    reduced.darkening = outlineDarkening(reduced.picture);  // a new frame may bring a new palette
 }
 
 bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, int32_t factor, ReducedPuzzle& out) {
     out.pieces.clear();
     out.picture.releasePixels();
     out.factor = 0;
-    out.shadesDepth = 0;
+    out.darkening = {};
     if (factor < 2) return false;
     const DrawSurface* source = picture && picture->hasPixels() ? picture : nullptr;
     NamedLock lock(NamedMutex::PIECE);
@@ -205,8 +207,7 @@ bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, in
         reducePiece(p, factor, pw, ph, scratch, out.pieces[size_t(i)]);
     }
     if (pictureWork.joinable()) pictureWork.join();
-    // The draw lists come with the shaded colours, so only with a picture.
-    out.shadesDepth = buildOutlineShades(out.pieces, out.picture.hasPixels() ? &out.picture : nullptr, false);
+    if (out.picture.hasPixels()) out.darkening = outlineDarkening(out.picture);
     return true;
 }
 
