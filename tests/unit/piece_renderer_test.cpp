@@ -628,6 +628,26 @@ TEST(ReducedPieces, ReducedPictureAveragesEachCell) {
         EXPECT_EQ(pixel(4, 0), dark) << depth;
         EXPECT_EQ(pixel(5, 3), light) << depth;
     }
+    // x1/2 of a noisy picture with an odd width and height: every cell, the
+    // last column's and row's halves included, is its pixels' rounded mean.
+    for (int32_t depth : {24, 32}) {
+        DrawSurface picture;
+        makeRandomSurface(picture, 51, 31, depth, 4);
+        PuzzleModel small = cutSmallPuzzle(51, 31, 2, 2, 640, 480, 5, false);
+        ReducedPuzzle reduced;
+        ASSERT_TRUE(buildReducedPuzzle(small, &picture, 2, reduced));
+        int wrong = 0;
+        for (int32_t Y = 0; Y < 16; ++Y)
+            for (int32_t X = 0; X < 26; ++X)
+                for (int j = 0; j < 3; ++j) {
+                    uint32_t sum = 0, n = 0;
+                    for (int32_t y = 2 * Y; y < std::min(2 * Y + 2, 31); ++y)
+                        for (int32_t x = 2 * X; x < std::min(2 * X + 2, 51); ++x, ++n)
+                            sum += (getPixel(picture, x, y) >> (8 * j)) & 0xFF;
+                    wrong += ((getPixel(reduced.picture, X, Y) >> (8 * j)) & 0xFF) != (sum + n / 2) / n;
+                }
+        EXPECT_EQ(wrong, 0) << depth;
+    }
 }
 
 // Zoomed out at x1/2 and x1/3 the shaded outline is the reduced picture
