@@ -2,6 +2,7 @@
 #include "display/reduced_pieces.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -214,21 +215,34 @@ bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, in
     out.pictureWidth = pw;
     out.pictureHeight = ph;
     out.pieces.resize(size_t(model.pieceCount()));
-    // The picture is reduced on a second thread while the masks are: the
-    // two share nothing until the outline shades take colours from the one.
-    std::thread pictureWork;
-    if (source && prepareReducedPicture(*source, out))
-        pictureWork = std::thread([source, &out] { reduceInto(*source, out.factor, out.picture); });
-    PieceScratch scratch;
-    for (int32_t i = 0; i < model.pieceCount(); ++i) {
-        const Piece& p = model.piece(i);
-        // A piece whose box leaves the picture (never cut so) gets no cells.
-        if (p.homeX < 0 || p.homeY < 0 || p.width <= 0 || p.height <= 0 || p.homeX + p.width > pw ||
-            p.homeY + p.height > ph)
-            continue;
-        reducePiece(p, factor, pw, ph, scratch, out.pieces[size_t(i)]);
-    }
-    if (pictureWork.joinable()) pictureWork.join();
+    // Two threads share the work: a second one reduces the picture, then
+    // both take the pieces in chunks. Each piece's copy is written by the
+    // one thread that took it; the model is only read.
+    const int32_t count = model.pieceCount();
+    std::atomic<int32_t> nextChunk{0};
+    auto reducePieces = [&] {
+        constexpr int32_t kChunk = 64;
+        PieceScratch scratch;
+        for (;;) {
+            const int32_t first = nextChunk.fetch_add(kChunk, std::memory_order_relaxed);
+            if (first >= count) return;
+            for (int32_t i = first; i < std::min(count, first + kChunk); ++i) {
+                const Piece& p = model.piece(i);
+                // A piece whose box leaves the picture (never cut so) gets no cells.
+                if (p.homeX < 0 || p.homeY < 0 || p.width <= 0 || p.height <= 0 || p.homeX + p.width > pw ||
+                    p.homeY + p.height > ph)
+                    continue;
+                reducePiece(p, factor, pw, ph, scratch, out.pieces[size_t(i)]);
+            }
+        }
+    };
+    const bool withPicture = source && prepareReducedPicture(*source, out);
+    std::thread helper([&] {
+        if (withPicture) reduceInto(*source, out.factor, out.picture);
+        reducePieces();
+    });
+    reducePieces();
+    helper.join();
     if (out.picture.hasPixels()) out.darkening = outlineDarkening(out.picture);
     return true;
 }
