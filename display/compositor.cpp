@@ -284,7 +284,6 @@ const ReducedPuzzle* Compositor::reduced(int32_t factor) {
         entry->pictureVersion = pictureVersion_;
     } else if (entry->pictureVersion != pictureVersion_ && picture) {
         refreshReducedPicture(*picture, *entry->copies);
-        entry->copies->shadesDepth = buildOutlineShades(entry->copies->pieces, &entry->copies->picture, false);
         entry->pictureVersion = pictureVersion_;
     }
     entry->lastUse = useCount_;

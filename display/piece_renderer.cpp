@@ -73,6 +73,24 @@ inline void fillSpan(uint8_t* d, int32_t n, uint32_t v) {
     }
 }
 
+// Darkens n pixels at d, d + step, ... where they lie (see OutlineDarkening).
+template <int Bpp>
+inline void darkenRun(uint8_t* d, ptrdiff_t step, int32_t n, const OutlineDarkening& how) {
+    for (int32_t i = 0; i < n; ++i, d += step) {
+        if constexpr (Bpp == 1) {
+            *d = how.table[*d];
+        } else if constexpr (Bpp == 2) {
+            uint16_t v;
+            std::memcpy(&v, d, 2);
+            v = how.is555 ? uint16_t(((v >> 1) & 0x3DEF) | 0x8000) : uint16_t((v >> 1) & 0x7BEF);
+            std::memcpy(d, &v, 2);
+        } else {
+            // Blue, green, red; the spare byte of 32-bit pixels is kept.
+            for (int j = 0; j < 3; ++j) d[j] = uint8_t(d[j] - (d[j] >> 2));
+        }
+    }
+}
+
 // Copies a run's bytes. Runs are a few dozen bytes: fixed-size moves of
 // overlapping blocks beat a library call.
 inline void copyBytes(uint8_t* d, const uint8_t* s, size_t n) {
@@ -188,6 +206,9 @@ struct DrawJob {
     const uint8_t* cache = nullptr;
     size_t cachePixels = 0;
     const uint8_t* points = nullptr;
+    // Set for a shaded outline drawn without colours: the target's own
+    // pixels under the outline are darkened.
+    const OutlineDarkening* darkening = nullptr;
     // The shape's opaque runs from the cache, along rows and (for the odd
     // rotations) down columns (see CacheView); null: walk the mask.
     const uint8_t* runs = nullptr;
@@ -375,7 +396,8 @@ void drawRuns(const DrawJob& job) {
 template <int Bpp, int Rotation>
 void drawWhole(const DrawJob& job) {
     const ptrdiff_t step = columnStep<Bpp, Rotation>(job);
-    const bool shaded = job.mode == PieceDrawMode::ShadedOutline;
+    const bool darken = job.mode == PieceDrawMode::ShadedOutline && job.darkening;
+    const bool shaded = job.mode == PieceDrawMode::ShadedOutline && !darken;
     size_t cacheIndex = 0;
     bool cacheShort = false;
     int32_t row = -1;
@@ -387,6 +409,10 @@ void drawWhole(const DrawJob& job) {
             row = r;
             dRow = job.pixels + (job.base + ptrdiff_t(r) * job.rowStep);
             if (job.source) sRow = job.source + (job.sourceOrigin + ptrdiff_t(r) * job.sourcePitch);
+        }
+        if (darken) {
+            darkenRun<Bpp>(dRow + c * step, step, length, *job.darkening);
+            return;
         }
         const uint8_t* s = nullptr;
         if (shaded) {
@@ -413,7 +439,8 @@ template <int Bpp, int Rotation>
 void drawClipped(const DrawJob& job) {
     const ptrdiff_t step = columnStep<Bpp, Rotation>(job);
     const MaskWindow win = job.win;
-    const bool shaded = job.mode == PieceDrawMode::ShadedOutline;
+    const bool darken = job.mode == PieceDrawMode::ShadedOutline && job.darkening;
+    const bool shaded = job.mode == PieceDrawMode::ShadedOutline && !darken;
     size_t cacheIndex = 0;
     bool cacheShort = false;
     forEachMaskRun(job.mask, [&](int32_t c, int32_t r, int32_t length, bool opaque) {
@@ -425,6 +452,10 @@ void drawClipped(const DrawJob& job) {
         if (a > b) return;
         int32_t n = b - a + 1;
         uint8_t* d = job.pixels + (job.base + ptrdiff_t(r) * job.rowStep + a * step);
+        if (darken) {
+            darkenRun<Bpp>(d, step, n, *job.darkening);
+            return;
+        }
         const uint8_t* s = nullptr;
         if (shaded) {
             const size_t first = runCache + size_t(a - c);
@@ -592,8 +623,10 @@ bool placePiece(DrawSurface& target, const Piece& piece, int32_t x, int32_t y, i
     return true;
 }
 
-// Draws the placed piece's shape or outline.
-void drawPlaced(const Placement& at, DrawSurface* picture, PieceDrawMode mode, uint32_t colour) {
+// Draws the placed piece's shape or outline; a shaded outline with
+// `darkening` darkens the target's pixels instead of drawing cached colours.
+void drawPlaced(const Placement& at, DrawSurface* picture, PieceDrawMode mode, uint32_t colour,
+                const OutlineDarkening* darkening = nullptr) {
     const Piece& piece = *at.piece;
     const int bpp = at.depth / 8;
     DrawJob job;
@@ -631,7 +664,9 @@ void drawPlaced(const Placement& at, DrawSurface* picture, PieceDrawMode mode, u
         job.sourceOrigin = ptrdiff_t(piece.homeY) * job.sourcePitch + ptrdiff_t(piece.homeX) * bpp;
     }
     const CacheView& cache = at.cache;
-    if (cache.colours) {
+    if (mode == PieceDrawMode::ShadedOutline && darkening) {
+        job.darkening = darkening;
+    } else if (cache.colours) {
         if (mode == PieceDrawMode::ShadedOutline) {
             job.cache = cache.colours;
             job.cachePixels = cache.count;
@@ -754,35 +789,42 @@ void makeDrawLists(const Piece& p, size_t count, ListScratch& scratch) {
 
 }  // namespace
 
+OutlineDarkening outlineDarkening(const DrawSurface& picture) {
+    OutlineDarkening how;
+    const int32_t depth = picture.hasPixels() ? picture.depth() : 0;
+    if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return how;
+    how.depth = depth;
+    how.is555 = picture.is555();
+    // At 8 bits the darkening goes through a table made once for the
+    // picture's palette.
+    if (depth == 8) {
+        PaletteTable entries;
+        how.table = darkeningTable(picture.getPaletteEntries(entries) ? entries : greyPalette());
+    }
+    return how;
+}
+
 namespace {
 
-// The draw lists and shaded colours of `count` pieces, pieceAt(i) giving each.
-template <class PieceAt>
-int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* picture, bool drawLists) {
-    const int bpp = picture && picture->hasPixels() ? picture->depth() / 8 : 0;
-    if (bpp < 1 || bpp > 4) {
-        for (int32_t i = 0; i < pieceCount; ++i) {
-            pieceAt(i).renderCache.clear();
-            pieceAt(i).renderCache.shrink_to_fit();
+// The draw lists and shaded colours of the model's pieces.
+int32_t buildShades(PuzzleModel& model, const DrawSurface* picture) {
+    const OutlineDarkening how = picture ? outlineDarkening(*picture) : OutlineDarkening{};
+    if (how.depth == 0) {
+        for (int32_t i = 0; i < model.pieceCount(); ++i) {
+            model.piece(i).renderCache.clear();
+            model.piece(i).renderCache.shrink_to_fit();
         }
         return 0;
     }
-    const int32_t depth = picture->depth();
-    // At 8 bits the darkening goes through a table made once for the
-    // picture's palette (the grey palette when it has none).
-    std::array<uint8_t, 256> table{};
-    if (depth == 8) {
-        PaletteTable entries;
-        table = darkeningTable(picture->getPaletteEntries(entries) ? entries : greyPalette());
-    }
-    const bool is555 = picture->is555();
+    const int32_t depth = how.depth;
+    const int bpp = depth / 8;
     const int32_t picW = picture->width(), picH = picture->height();
 
     ListScratch scratch;
-    for (int32_t i = 0; i < pieceCount; ++i) {
-        Piece& p = pieceAt(i);
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        Piece& p = model.piece(i);
         const int64_t count = countOpaquePixels(p.outline);
-        const bool withLists = drawLists && p.width <= 0xFFFF && p.height <= 0xFFFF;
+        const bool withLists = p.width <= 0xFFFF && p.height <= 0xFFFF;
         if (withLists) makeDrawLists(p, size_t(count), scratch);
         std::vector<uint8_t> cache;
         cache.reserve(size_t(count) * size_t(bpp) + (withLists ? scratch.used : 0));
@@ -805,27 +847,12 @@ int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* pi
             at += size_t(length);
         });
         uint8_t* q = cache.data();
-        const size_t n = size_t(count);
-        switch (depth) {
-            case 8:
-                for (size_t k = 0; k < n; ++k) q[k] = table[q[k]];
-                break;
-            case 16:
-                for (size_t k = 0; k < n; ++k) {
-                    uint16_t v;
-                    std::memcpy(&v, q + 2 * k, 2);
-                    v = is555 ? uint16_t(((v >> 1) & 0x3DEF) | 0x8000)
-                              : uint16_t((v >> 1) & 0x7BEF);
-                    std::memcpy(q + 2 * k, &v, 2);
-                }
-                break;
-            default:
-                // Blue, green, red (and the spare byte of 32-bit pixels, kept).
-                for (size_t k = 0; k < n; ++k) {
-                    uint8_t* px = q + k * size_t(bpp);
-                    for (int j = 0; j < 3; ++j) px[j] = uint8_t(px[j] - (px[j] >> 2));
-                }
-                break;
+        const int32_t n = int32_t(count);
+        switch (bpp) {
+            case 1: darkenRun<1>(q, 1, n, how); break;
+            case 2: darkenRun<2>(q, 2, n, how); break;
+            case 3: darkenRun<3>(q, 3, n, how); break;
+            default: darkenRun<4>(q, 4, n, how); break;
         }
         // The positions of the outline pixels, so that an unclipped outline
         // is drawn without walking its mask (see drawPoints).
@@ -841,12 +868,7 @@ int32_t buildShades(int32_t pieceCount, PieceAt&& pieceAt, const DrawSurface* pi
 
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture) {
     NamedLock lock(NamedMutex::PIECE);
-    return buildShades(model.pieceCount(), [&model](int32_t i) -> Piece& { return model.piece(i); }, picture, true);
-}
-
-int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture, bool drawLists) {
-    return buildShades(int32_t(pieces.size()), [&pieces](int32_t i) -> Piece& { return pieces[size_t(i)]; },
-                       picture, drawLists);
+    return buildShades(model, picture);
 }
 
 // ------------------------------------------------------------------ colours
@@ -991,8 +1013,8 @@ void PieceRenderer::drawReducedList(const PuzzleModel& model, const ReducedPuzzl
     const int32_t d = reduced.factor;
     DrawSurface* picture = const_cast<DrawSurface*>(&reduced.picture);
     if (!picture->hasPixels() || picture->depth() != target.depth()) picture = nullptr;
-    const bool shaded = shadedOutlines && state.outlinesShown && state.viewMode != kViewFinished &&
-                        reduced.shadesDepth != 0 && reduced.shadesDepth == target.depth();
+    const bool shaded = shadedOutlines && state.outlinesShown && state.viewMode != kViewFinished && picture &&
+                        reduced.darkening.depth == target.depth();
     // The clip in play-area pixels, to pass over pieces far outside it
     // before converting their places.
     const Rect playClip{origin.x + clip.left * d, origin.y + clip.top * d, origin.x + clip.right * d,
@@ -1001,19 +1023,18 @@ void PieceRenderer::drawReducedList(const PuzzleModel& model, const ReducedPuzzl
         const Piece& full = model.piece(m);
         const Piece& small = reduced.pieces[size_t(m)];
         if (small.width <= 0) return;
-        const Point at = reducedPlace(full, small, d, origin);
-        if (!pavalo::drawPiece(target, picture, small, at.x, at.y, full.rotation, PieceDrawMode::Piece,
-                               state.pieceColour, &clip))
-            return;
+        const Point where = reducedPlace(full, small, d, origin);
+        Placement at;
+        if (!placePiece(target, small, where.x, where.y, full.rotation, &clip, at)) return;
+        drawPlaced(at, picture, PieceDrawMode::Piece, state.pieceColour);
         if (model.member(m).selected)
-            pavalo::drawPiece(target, nullptr, small, at.x, at.y, full.rotation, PieceDrawMode::SolidOutline,
-                              state.pieceColour, &clip);
+            drawPlaced(at, nullptr, PieceDrawMode::SolidOutline, state.pieceColour);
         else if (holderTest && state.multiplayer && heldByOther(model, m))
-            pavalo::drawPiece(target, nullptr, small, at.x, at.y, full.rotation, PieceDrawMode::SolidOutline,
-                              state.othersColour, &clip);
+            drawPlaced(at, nullptr, PieceDrawMode::SolidOutline, state.othersColour);
         else if (shaded)
-            pavalo::drawPiece(target, nullptr, small, at.x, at.y, full.rotation, PieceDrawMode::ShadedOutline,
-                              0, &clip);
+            // The shape just drawn holds the reduced picture's pixels under
+            // the outline: darkened there, they are its shaded outline.
+            drawPlaced(at, nullptr, PieceDrawMode::ShadedOutline, 0, &reduced.darkening);
     };
     auto walk = [&](ListId which, bool holderTest) {
         for (int32_t g = model.list(which).tail; g != kNone; g = model.groupNode(g).prev)

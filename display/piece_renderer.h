@@ -40,6 +40,19 @@ enum class PieceDrawMode : int32_t {
     ShadedOutline = 3,  // the piece's renderCache through the outline mask
 };
 
+// How outline pixels are darkened for a picture's format: 24/32 bits each
+// colour byte b - (b >> 2); 16 bits halved channels; 8 bits through `table`,
+// the palette colour darkened by a quarter and matched back to the palette.
+struct OutlineDarkening {
+    int32_t depth = 0;  // 0: no picture, nothing to darken
+    bool is555 = false;
+    std::array<uint8_t, 256> table{};
+};
+
+// The darkening for `picture`'s depth and palette (the grey palette when an
+// 8-bit picture has none); depth 0 without pixels.
+OutlineDarkening outlineDarkening(const DrawSurface& picture);
+
 // Bits and values of RendererState::viewMode.
 inline constexpr int32_t kViewPiecesShown = 1;
 inline constexpr int32_t kViewPlayAreaHidden = 2;  // only the Finished list is drawn
@@ -117,19 +130,14 @@ bool drawPiece(DrawSurface& target, DrawSurface* picture, const Piece& piece, Pi
                uint32_t colour, const Rect* clip = nullptr);
 
 // Makes every piece's renderCache from `picture`: the picture's pixels under
-// the outline mask, in mask order, darkened for the picture's depth (24/32:
-// each colour byte b - (b >> 2); 16: halved channels; 8: the palette colour
-// darkened by a quarter and matched back to the palette). Pixels outside the
-// picture count as black. Without a picture (or pixels) every cache is freed
-// and 0 is returned; otherwise the depth of the cached pixels.
+// the outline mask, in mask order, darkened as outlineDarkening(picture)
+// says. Pixels outside the picture count as black. Without a picture (or
+// pixels) every cache is freed and 0 is returned; otherwise the depth of the
+// cached pixels.
 // After the colours the cache keeps the outline pixels' mask positions and
 // their count, so that an unclipped outline is drawn without walking its
 // mask; drawPiece takes a cache of any other size as colours alone.
 int32_t buildOutlineShades(PuzzleModel& model, const DrawSurface* picture);
-// The same for pieces outside a model (the reduced pieces of a zoomed-out
-// view); without `drawLists` the caches hold the colours alone, for pieces
-// so small that walking their masks costs little and memory counts more.
-int32_t buildOutlineShades(std::vector<Piece>& pieces, const DrawSurface* picture, bool drawLists = true);
 
 // The 8-bit darkening table for a palette: index i maps to the entry nearest
 // colour i with each channel reduced by a quarter.
@@ -174,7 +182,10 @@ public:
     // Zoomed out: the same walk as drawAllOutlinesAndPieces from the reduced
     // pieces onto a target in window pixels, where window pixel w shows the
     // play-area point origin + w * reduced.factor; drawing is clipped to
-    // `clip` (window pixels). Shaded outlines only when `shadedOutlines`.
+    // `clip` (window pixels). Shaded outlines only when `shadedOutlines`:
+    // reduced pieces keep no shaded colours, so the outline pixels the piece
+    // has just been drawn with are darkened where they lie, which draws the
+    // same colours as a cache made from the reduced picture.
     void drawReducedList(const PuzzleModel& model, const ReducedPuzzle& reduced, ListId list, const Rect& clip,
                          DrawSurface& target, Point origin, bool shadedOutlines) const;
     // Zoomed out: every reduced piece at its solved place, upright: the

@@ -2,6 +2,7 @@
 #include "display/reduced_pieces.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -35,6 +36,17 @@ template <int Bpp>
     s[0] += a, s[1] += b, s[2] += c;
 }
 
+// The x1/2 cells of two whole rows at 24 and 32 bits, the common case: each
+// channel the rounded mean of its four bytes, as the general sum gives it.
+template <int Bpp>
+void halveRows(const uint8_t* a, const uint8_t* b, int32_t cells, uint8_t* dst) {
+    for (int32_t X = 0; X < cells; ++X, a += 2 * Bpp, b += 2 * Bpp, dst += Bpp) {
+        for (int j = 0; j < 3; ++j)
+            dst[j] = uint8_t((uint32_t(a[j]) + a[j + Bpp] + b[j] + b[j + Bpp] + 2) >> 2);
+        if constexpr (Bpp == 4) dst[3] = 0;
+    }
+}
+
 // Averages each factor x factor cell of 16-, 24- and 32-bit pictures channel
 // by channel; 8-bit pictures keep each cell's middle pixel (an average of
 // palette indices means nothing).
@@ -52,10 +64,21 @@ void reduceInto(const DrawSurface& picture, int32_t factor, DrawSurface& out) {
             for (int32_t X = 0; X < rw; ++X) dst[X] = src[samplePoint(X, factor, w)];
             continue;
         }
+        // Whole 2 x 2 cells at 24 and 32 bits directly; the rest (a last
+        // partial column or row, other factors and depths) by sums.
+        int32_t firstSummed = 0;
+        if (factor == 2 && y1 - y0 == 2 && bpp >= 3) {
+            firstSummed = w / 2;
+            if (bpp == 4)
+                halveRows<4>(picture.row(y0), picture.row(y0 + 1), firstSummed, dst);
+            else
+                halveRows<3>(picture.row(y0), picture.row(y0 + 1), firstSummed, dst);
+            if (firstSummed == rw) continue;
+        }
         std::fill(sums.begin(), sums.end(), 0u);
         for (int32_t y = y0; y < y1; ++y) {
             const uint8_t* src = picture.row(y);
-            for (int32_t X = 0; X < rw; ++X) {
+            for (int32_t X = firstSummed; X < rw; ++X) {
                 const int32_t x0 = X * factor, x1 = std::min(w, x0 + factor);
                 uint32_t* s = &sums[size_t(X) * 4];
                 if (bpp == 2) {
@@ -76,7 +99,7 @@ void reduceInto(const DrawSurface& picture, int32_t factor, DrawSurface& out) {
                 s[3] += uint32_t(x1 - x0);
             }
         }
-        for (int32_t X = 0; X < rw; ++X) {
+        for (int32_t X = firstSummed; X < rw; ++X) {
             const uint32_t* s = &sums[size_t(X) * 4];
             const uint32_t n = s[3], half = n / 2;  // pixels summed over the cell's rows
             const uint32_t a = (s[0] + half) / n, b = (s[1] + half) / n, c = (s[2] + half) / n;
@@ -171,14 +194,16 @@ bool prepareReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
 }  // namespace
 
 void refreshReducedPicture(const DrawSurface& picture, ReducedPuzzle& reduced) {
-    if (prepareReducedPicture(picture, reduced)) reduceInto(picture, reduced.factor, reduced.picture);
+    if (!prepareReducedPicture(picture, reduced)) return;
+    reduceInto(picture, reduced.factor, reduced.picture);
+    reduced.darkening = outlineDarkening(reduced.picture);  // a new frame may bring a new palette
 }
 
 bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, int32_t factor, ReducedPuzzle& out) {
     out.pieces.clear();
     out.picture.releasePixels();
     out.factor = 0;
-    out.shadesDepth = 0;
+    out.darkening = {};
     if (factor < 2) return false;
     const DrawSurface* source = picture && picture->hasPixels() ? picture : nullptr;
     NamedLock lock(NamedMutex::PIECE);
@@ -190,23 +215,35 @@ bool buildReducedPuzzle(const PuzzleModel& model, const DrawSurface* picture, in
     out.pictureWidth = pw;
     out.pictureHeight = ph;
     out.pieces.resize(size_t(model.pieceCount()));
-    // The picture is reduced on a second thread while the masks are: the
-    // two share nothing until the outline shades take colours from the one.
-    std::thread pictureWork;
-    if (source && prepareReducedPicture(*source, out))
-        pictureWork = std::thread([source, &out] { reduceInto(*source, out.factor, out.picture); });
-    PieceScratch scratch;
-    for (int32_t i = 0; i < model.pieceCount(); ++i) {
-        const Piece& p = model.piece(i);
-        // A piece whose box leaves the picture (never cut so) gets no cells.
-        if (p.homeX < 0 || p.homeY < 0 || p.width <= 0 || p.height <= 0 || p.homeX + p.width > pw ||
-            p.homeY + p.height > ph)
-            continue;
-        reducePiece(p, factor, pw, ph, scratch, out.pieces[size_t(i)]);
-    }
-    if (pictureWork.joinable()) pictureWork.join();
-    // The draw lists come with the shaded colours, so only with a picture.
-    out.shadesDepth = buildOutlineShades(out.pieces, out.picture.hasPixels() ? &out.picture : nullptr, false);
+    // Two threads share the work: a second one reduces the picture, then
+    // both take the pieces in chunks. Each piece's copy is written by the
+    // one thread that took it; the model is only read.
+    const int32_t count = model.pieceCount();
+    std::atomic<int32_t> nextChunk{0};
+    auto reducePieces = [&] {
+        constexpr int32_t kChunk = 64;
+        PieceScratch scratch;
+        for (;;) {
+            const int32_t first = nextChunk.fetch_add(kChunk, std::memory_order_relaxed);
+            if (first >= count) return;
+            for (int32_t i = first; i < std::min(count, first + kChunk); ++i) {
+                const Piece& p = model.piece(i);
+                // A piece whose box leaves the picture (never cut so) gets no cells.
+                if (p.homeX < 0 || p.homeY < 0 || p.width <= 0 || p.height <= 0 || p.homeX + p.width > pw ||
+                    p.homeY + p.height > ph)
+                    continue;
+                reducePiece(p, factor, pw, ph, scratch, out.pieces[size_t(i)]);
+            }
+        }
+    };
+    const bool withPicture = source && prepareReducedPicture(*source, out);
+    std::thread helper([&] {
+        if (withPicture) reduceInto(*source, out.factor, out.picture);
+        reducePieces();
+    });
+    reducePieces();
+    helper.join();
+    if (out.picture.hasPixels()) out.darkening = outlineDarkening(out.picture);
     return true;
 }
 

@@ -11,10 +11,11 @@
 // once: joined pieces meet without gaps or overlaps, since members of a group
 // share one picture-to-play-area placement and so one cell grid.
 //
-// A reduced piece is a Piece whose home is its first cell, whose box is
-// counted in cells and whose renderCache is the draw list of its reduced
-// shape (see buildOutlineShades); its x, y and rotation are unused: the
-// full-size piece's place is converted with reducedPlace at drawing time.
+// A reduced piece is a Piece whose home is its first cell and whose box is
+// counted in cells; it keeps no renderCache (its shaded outline is darkened
+// on the target as it is drawn, see drawReducedList); its x, y and rotation
+// are unused: the full-size piece's place is converted with reducedPlace at
+// drawing time.
 //
 // Ownership: a ReducedPuzzle is a value made from a model and a picture and
 // does not refer to them afterwards.
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "common/geometry.h"
+#include "display/piece_renderer.h"
 #include "puzzle/puzzle_model.h"
 #include "surface/draw_surface.h"
 
@@ -40,7 +42,7 @@ struct ReducedPuzzle {
     int32_t pictureHeight = 0;
     DrawSurface picture;         // no pixels without a picture
     std::vector<Piece> pieces;   // one per model piece; width 0: no cell of its own
-    int32_t shadesDepth = 0;     // depth of the renderCaches' colours, 0: none
+    OutlineDarkening darkening;  // for the reduced picture; depth 0: no shaded outlines
 
     // Heap bytes held (picture pixels and the pieces' tables).
     size_t bytes() const;

@@ -628,6 +628,91 @@ TEST(ReducedPieces, ReducedPictureAveragesEachCell) {
         EXPECT_EQ(pixel(4, 0), dark) << depth;
         EXPECT_EQ(pixel(5, 3), light) << depth;
     }
+    // x1/2 of a noisy picture with an odd width and height: every cell, the
+    // last column's and row's halves included, is its pixels' rounded mean.
+    for (int32_t depth : {24, 32}) {
+        DrawSurface picture;
+        makeRandomSurface(picture, 51, 31, depth, 4);
+        PuzzleModel small = cutSmallPuzzle(51, 31, 2, 2, 640, 480, 5, false);
+        ReducedPuzzle reduced;
+        ASSERT_TRUE(buildReducedPuzzle(small, &picture, 2, reduced));
+        int wrong = 0;
+        for (int32_t Y = 0; Y < 16; ++Y)
+            for (int32_t X = 0; X < 26; ++X)
+                for (int j = 0; j < 3; ++j) {
+                    uint32_t sum = 0, n = 0;
+                    for (int32_t y = 2 * Y; y < std::min(2 * Y + 2, 31); ++y)
+                        for (int32_t x = 2 * X; x < std::min(2 * X + 2, 51); ++x, ++n)
+                            sum += (getPixel(picture, x, y) >> (8 * j)) & 0xFF;
+                    wrong += ((getPixel(reduced.picture, X, Y) >> (8 * j)) & 0xFF) != (sum + n / 2) / n;
+                }
+        EXPECT_EQ(wrong, 0) << depth;
+    }
+}
+
+// Zoomed out at x1/2 and x1/3 the shaded outline is the reduced picture
+// darkened under each piece's reduced outline, at every depth and rotation,
+// for pieces wholly inside the clip and cut by it; nothing outside the clip
+// changes. The outline pixels are found as the pixels whose colour follows
+// the selection colour when every piece is selected.
+TEST(ReducedPieces, ShadedOutlinesAreThePictureDarkenedUnderTheOutline) {
+    PuzzleModel model = cutSmallPuzzle(203, 151, 8, 6, 640, 480, 11, false);
+    std::mt19937 rng(3);
+    for (int32_t i = 0; i < model.pieceCount(); ++i) {
+        model.moveGroup(ListId::None, i, int32_t(rng() % 500) - 60, int32_t(rng() % 380) - 60);
+        model.setGroupRotation(ListId::Main, i, i % 4);
+    }
+    const Rect clip{13, 9, 171, 117};  // of a 190 x 130 window
+    for (int32_t depth : kDepths) {
+        DrawSurface picture;
+        makeRandomSurface(picture, 203, 151, depth, 21);
+        const bool is555 = picture.is555();
+        const std::array<uint8_t, 256> table = depth == 8 ? darkeningTable(defaultPalette()) : std::array<uint8_t, 256>{};
+        auto darkened = [&](uint32_t v) -> uint32_t {
+            switch (picture.depth()) {
+                case 8: return table[v];
+                case 16: return is555 ? (((v >> 1) & 0x3DEF) | 0x8000) : ((v >> 1) & 0x7BEF);
+                default: {
+                    uint32_t out = v & 0xFF000000u;
+                    for (int j = 0; j < 24; j += 8) {
+                        const uint32_t b = (v >> j) & 0xFF;
+                        out |= (b - (b >> 2)) << j;
+                    }
+                    return out;
+                }
+            }
+        };
+        for (int32_t factor : {2, 3}) {
+            SCOPED_TRACE(::testing::Message() << "depth " << depth << " factor " << factor);
+            ReducedPuzzle reduced;
+            ASSERT_TRUE(buildReducedPuzzle(model, &picture, factor, reduced));
+            ASSERT_TRUE(reduced.pieces.front().renderCache.empty());
+            PieceRenderer renderer;
+            auto render = [&](bool outlines, bool allSelected, uint32_t selectionColour) {
+                for (int32_t i = 0; i < model.pieceCount(); ++i)
+                    model.setGroupSelected(ListId::Main, i, allSelected);
+                renderer.state.outlinesShown = outlines;
+                renderer.state.pieceColour = selectionColour;
+                DrawSurface target;
+                EXPECT_TRUE(target.createLike(picture, 190, 130));
+                target.rectFill(1);
+                renderer.drawReducedList(model, reduced, ListId::Main, clip, target, {-40, -30}, true);
+                return allPixels(target);
+            };
+            const std::vector<uint32_t> plain = render(false, false, 0);
+            const std::vector<uint32_t> shaded = render(true, false, 0);
+            const std::vector<uint32_t> markA = render(true, true, 2), markB = render(true, true, 3);
+            int outline = 0, wrong = 0;
+            for (size_t k = 0; k < plain.size(); ++k) {
+                const bool onOutline = markA[k] != markB[k];
+                outline += onOutline;
+                wrong += shaded[k] != (onOutline ? darkened(plain[k]) : plain[k]);
+            }
+            EXPECT_GT(outline, 500);
+            EXPECT_EQ(wrong, 0);
+            EXPECT_NE(plain, std::vector<uint32_t>(plain.size(), 1u));
+        }
+    }
 }
 
 // A piece's reduced place follows its full-size place at every rotation:
