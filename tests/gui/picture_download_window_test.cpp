@@ -4,6 +4,7 @@
 // folder's downloads folder, shows "Downloading Image" and goes on into the
 // waiting room and the game with the picture byte for byte. Aborting the
 // download instead leaves no file behind and the window back where it began.
+// Joining a game already running, the window is synchronised.
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -39,8 +40,9 @@ std::vector<uint8_t> readAll(const fs::path& path) {
 }
 
 // A host on its own thread: hosts a cooperative game of `picture`, starts
-// it once the window's player has joined and is ready, then keeps the
-// session's messages flowing until the test ends.
+// it once `players` (itself included) are in and ready, runs `playing` once
+// when the game runs, then keeps the session's messages flowing until the
+// test ends.
 struct Host {
     HeadlessGame game{test::loopbackSettings()};
     HeadlessSetup headless{game};
@@ -50,17 +52,19 @@ struct Host {
     std::atomic<bool> stop{false}, started{false};
     std::thread thread;
 
-    Host(const std::string& name, const std::string& picture) {
+    Host(const std::string& name, const std::string& picture, size_t players = 2,
+         std::function<void(HeadlessGame&)> playing = {}) {
         person.name = name;
         person.picture = picture;
         person.gameType = kGameCooperative;
-        person.room = [this](NetGameSetup& s) {
-            while (!stop && !(s.players().size() == 2 && s.allReady())) s.pump(10);
+        person.room = [this, players](NetGameSetup& s) {
+            while (!stop && !(s.players().size() == players && s.allReady())) s.pump(10);
             return !stop && !s.begin() ? RoomResult::Start : RoomResult::Exit;
         };
         headless.attach(setup);
-        thread = std::thread([this] {
-            started = setup.host(5);
+        thread = std::thread([this, playing] {
+            if (setup.host(5) && playing) playing(game);
+            started = setup.step() == NetGameSetup::Step::Playing;
             while (!stop) setup.pump(10);
         });
     }
@@ -140,6 +144,8 @@ private:
         } else if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->windowTitle() == kDownloadCaption) {
             if (!p.seen.contains("download")) p.seen << "download";
             if (p.onDownload) p.onDownload(*dialog);
+        } else if (w->windowTitle() == kSyncCaption) {
+            if (!p.seen.contains("sync")) p.seen << "sync";
         }
     }
 
@@ -229,6 +235,46 @@ private slots:
         const std::vector<uint8_t> library = readAll(fs::path(app_->dataFolderPath()) / kDownloadsLibrary);
         const std::string savedPath = saved.string();
         QVERIFY(std::search(library.begin(), library.end(), savedPath.begin(), savedPath.end()) != library.end());
+        app_->networkPlay()->leave();
+    }
+
+    // A running game: the window, which has the picture, waits in
+    // "Synchronizing Piece Positions" and then has the pieces where the host
+    // moved them before it came.
+    void latecomerIsSynchronised() {
+        const std::string picture = (fs::path(home_.path().toStdString()) / "meadow.jpg").string();
+        {
+            std::vector<uint8_t> rgb(200 * 150 * 3);
+            for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7 / 5);
+            QVERIFY(saveJpeg(picture, 200, 150, 3, rgb));
+        }
+        Host host("Cy", picture, 1, [](HeadlessGame& g) {
+            PuzzleModel& m = g.model();
+            for (int32_t i = 0; i < m.pieceCount(); ++i)
+                if (m.listOfPiece(i) == ListId::Main) m.moveGroup(ListId::Main, i, 100 + 37 * i, 90 + 23 * i);
+        });
+        // A few records a second: the dialog stays up a while.
+        host.headless.transfers().syncService().setAssumedRate(8000);
+        QTRY_VERIFY_WITH_TIMEOUT(host.started, 10000);
+
+        Person p;
+        QTimer person;
+        connect(&person, &QTimer::timeout, [&] { answer(p, "Cy"); });
+        person.start(20);
+        const bool joined = app_->runNetworkGame(false);
+        person.stop();
+
+        QCOMPARE(p.seen, (QStringList{"name", "connection", "join", "sync"}));
+        QVERIFY(joined);
+        QVERIFY(app_->networkPlay()->setup().latecomer());
+        PuzzleModel& mine = app_->model();
+        PuzzleModel& theirs = host.game.model();
+        QCOMPARE(mine.pieceCount(), theirs.pieceCount());
+        for (int32_t i = 0; i < mine.pieceCount(); ++i) {
+            QCOMPARE(mine.listOfPiece(i), theirs.listOfPiece(i));
+            QCOMPARE(mine.piece(i).x, theirs.piece(i).x);
+            QCOMPARE(mine.piece(i).y, theirs.piece(i).y);
+        }
         app_->networkPlay()->leave();
     }
 
