@@ -6,6 +6,7 @@
 
 #include "app/net_dialogs_qt.h"
 #include "app/progress_window.h"
+#include "app/transfer_dialogs.h"
 #include "net/player_roster.h"
 
 namespace pavalo {
@@ -53,6 +54,22 @@ std::optional<net::JoinTarget> QtSetupFrontEnd::chooseSession(net::JoinList& lis
 
 void QtSetupFrontEnd::showMessage(const std::string& text, const std::string& caption) {
     platform_.messageBox(text, caption);
+}
+
+// The question, the save dialog and the progress window; the receiver's
+// blocks are taken by the window's own message dispatching meanwhile.
+bool QtSetupFrontEnd::offerDownload(const std::string& hostPath, uint32_t fileSize, std::string& localPath) {
+    if (!hooks_.transfers) return false;
+    const std::optional<std::string> saved =
+        net::offerDownload(platform_, layer_, hooks_.transfers->pictureReceiver(), hostPath, fileSize,
+                           hooks_.dataFolder, downloadDialogRunner(parent_));
+    if (!saved) return false;
+    localPath = *saved;
+    return true;
+}
+
+bool QtSetupFrontEnd::synchronise(net::NetGameSetup&) {
+    return hooks_.transfers && runSyncDialog(parent_, hooks_.transfers->syncReceiver());
 }
 
 net::RoomResult QtSetupFrontEnd::runWaitingRoom(net::NetGameSetup& setup) {

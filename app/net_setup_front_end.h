@@ -3,7 +3,9 @@
 // room runs as a modal window while the flow's messages are pumped, and
 // "Waiting For Other Players" shows as a progress window. What the frame
 // already knows how to ask (the picture, the piece count) comes through
-// hooks.
+// hooks. A joining player who lacks the host's picture is offered it and
+// watches it arrive in "Downloading Image"; a player joining a running game
+// waits in "Synchronizing Piece Positions".
 #pragma once
 
 #include <QImage>
@@ -12,6 +14,7 @@
 
 #include "net/waiting_room.h"
 #include "net/game_setup.h"
+#include "net/transfers.h"
 #include "platform/platform.h"
 
 class QWidget;
@@ -29,6 +32,12 @@ public:
         std::function<QImage()> preview;
         // Asks the network for sessions again (the join list's timer).
         std::function<void(net::JoinList&)> refreshSessions;
+        // The receivers of the set-up's game (SessionSetup::transfers()).
+        // Unset: no download is offered and a running game cannot be joined.
+        net::Transfers* transfers = nullptr;
+        // The data folder: a download is proposed in its "downloads" folder
+        // and listed in its Downloads library.
+        std::string dataFolder;
     };
 
     // `chat` (may be null) is pointed at the waiting room while it is open.
@@ -42,7 +51,9 @@ public:
     std::optional<PieceCountChoice> askPieceCount(const PieceCountRules& rules, bool rotate) override;
     std::optional<net::JoinTarget> chooseSession(net::JoinList& list) override;
     void showMessage(const std::string& text, const std::string& caption) override;
+    bool offerDownload(const std::string& hostPath, uint32_t fileSize, std::string& localPath) override;
     net::RoomResult runWaitingRoom(net::NetGameSetup& setup) override;
+    bool synchronise(net::NetGameSetup& setup) override;
     void waitingProgress(int percent) override;
     void waitingClosed() override;
 

@@ -65,6 +65,8 @@ bool NetworkPlay::run(bool host, std::optional<uint32_t> seed) {
     // The list's timer asks every 100 ms: a short wait keeps the dialog
     // answering the player.
     dialogs.refreshSessions = [this](net::JoinList& list) { list.refresh(game_->layer().settings(), 20); };
+    dialogs.transfers = &sessionSetup_->transfers();
+    dialogs.dataFolder = app_.dataFolderPath();
     frontEnd_ = std::make_unique<QtSetupFrontEnd>(&app_.window(), app_.platform(), game_->layer(), &chat_,
                                                   std::move(dialogs));
     setup_ = std::make_unique<net::NetGameSetup>(*sessionSetup_, *frontEnd_, app_.preferences());

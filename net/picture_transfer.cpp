@@ -93,8 +93,12 @@ uint64_t pacingMicros(size_t bytes, uint32_t rateBits) {
     return uint64_t(bytes) * 1000000u / (rateBits / 10);
 }
 
+// The session's thread sends its whole backlog in one turn under the lock
+// every send takes: a short backlog keeps that turn short, so the host's own
+// requests (a press, a drag) are not held up behind a long run of blocks.
+// 32 frames still keep a loopback link busy with four receivers.
 void waitForRoomToSend(NetLayer& layer, const std::atomic<bool>& stop) {
-    constexpr size_t kRoomy = 128;
+    constexpr size_t kRoomy = 32;
     for (;;) {
         Session* s = layer.session();
         if (stop.load() || !s || !layer.sessionOpen() || s->backlog() < kRoomy) return;

@@ -136,6 +136,13 @@ int SyncService::activeSenders() const {
     return int(std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.active.load(); }));
 }
 
+// Each pass sends the next pending pieces, paced. Once every piece has gone
+// out once, a piece whose group a player holds is not sent again while it
+// is held (provided its own holder went out already): a drag re-marks its
+// pieces at every move, faster than a slow link sends, and the drag's moves
+// reach the latecomer as they reach everybody. The synchronisation ends
+// when nothing else is pending; the pieces still held then are followed
+// until let go and sent once more where they ended.
 void SyncService::senderThread(int index, uint32_t player) {
     Slot& slot = slots_[size_t(index)];
     HolderTable& holders = dispatcher_.port().holders();
@@ -143,6 +150,40 @@ void SyncService::senderThread(int index, uint32_t player) {
     const uint32_t rate = assumedRate_ ? assumedRate_.load() : transferRateBits(layer_, player);
     const auto step = std::chrono::microseconds(pacingMicros(kSyncDataBytes, rate));
     const auto start = Clock::now();
+    // The holder each piece's last record carried; kUnsent before the first.
+    constexpr uint32_t kUnsent = 0xFFFFFFFEu;
+    std::vector<uint32_t> told;
+    size_t unsent = 0;
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        told.assign(slot.pending.size(), kUnsent);
+        unsent = told.size();
+    }
+    // PIECEMutex held.
+    auto ownHolder = [&](size_t p) { return p < holders.records().size() ? holders.records()[p].holder : kNoHolder; };
+    auto groupHeld = [&](size_t p) {
+        for (int m : model.groupMembers(int(p)))
+            if (ownHolder(size_t(m)) != kNoHolder) return true;
+        return false;
+    };
+    auto take = [&](size_t p, GameMessage& m) {
+        slot.pending[p] = 0;
+        HolderRecord r = model.pieceRecord(int(p));
+        r.holder = ownHolder(p);
+        if (told[p] == kUnsent) --unsent;
+        told[p] = r.holder;
+        m.sync.push_back(r);
+    };
+    auto send = [&](const GameMessage& m) {
+        // Guaranteed messages without the session's own guarantee wait in
+        // the acknowledged delivery's queue, which drops what does not fit.
+        while (!stop_ && layer_.outgoingCount() >= kQueueEntries - 16)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        waitForRoomToSend(layer_, stop_);
+        if (!layer_.send(kServerPlayer, player, 1, encodeMessage(m))) return false;  // the player left
+        recordsSent_ += m.sync.size();
+        return true;
+    };
     bool reached = true;
     for (uint64_t sent = 0; !stop_;) {
         GameMessage m;
@@ -151,29 +192,43 @@ void SyncService::senderThread(int index, uint32_t player) {
             NamedLock lock(NamedMutex::PIECE);
             for (size_t p = 0; p < slot.pending.size() && m.sync.size() < size_t(kMaxSyncRecords); ++p) {
                 if (!slot.pending[p]) continue;
-                slot.pending[p] = 0;
-                HolderRecord r = model.pieceRecord(int(p));
-                r.holder = p < holders.records().size() ? holders.records()[p].holder : kNoHolder;
-                m.sync.push_back(r);
+                if (unsent == 0 && told[p] == ownHolder(p) && groupHeld(p)) continue;
+                take(p, m);
             }
         }
         if (m.sync.empty()) break;
-        // Guaranteed messages without the session's own guarantee wait in
-        // the acknowledged delivery's queue, which drops what does not fit.
-        while (!stop_ && layer_.outgoingCount() >= kQueueEntries - 16)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        waitForRoomToSend(layer_, stop_);
-        if (!layer_.send(kServerPlayer, player, 1, encodeMessage(m))) {
-            reached = false;  // the player left
+        if (!send(m)) {
+            reached = false;
             break;
         }
-        recordsSent_ += m.sync.size();
         ++sent;
         const auto until = start + step * sent;
         while (!stop_ && Clock::now() < until)
             std::this_thread::sleep_for(std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(50)));
     }
-    if (reached && !stop_) layer_.sendHeaderOnly(kServerPlayer, player, kMsgFinishedSync);
+    if (reached && !stop_) reached = layer_.sendHeaderOnly(kServerPlayer, player, kMsgFinishedSync) != 0;
+
+    // The pieces held when it ended, until they are let go.
+    std::vector<size_t> held;
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        for (size_t p = 0; p < slot.pending.size(); ++p)
+            if (slot.pending[p]) held.push_back(p);
+    }
+    while (reached && !stop_ && !held.empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        GameMessage m;
+        m.id = kMsgSyncData;
+        {
+            NamedLock lock(NamedMutex::PIECE);
+            for (auto it = held.begin(); it != held.end() && m.sync.size() < size_t(kMaxSyncRecords);) {
+                const bool stillHeld = groupHeld(*it);
+                if (slot.pending[*it] && (!stillHeld || told[*it] != ownHolder(*it))) take(*it, m);
+                it = stillHeld ? it + 1 : held.erase(it);
+            }
+        }
+        if (!m.sync.empty()) reached = send(m);
+    }
     {
         NamedLock lock(NamedMutex::PIECE);
         slot.pending = {};

@@ -7,7 +7,12 @@
 //
 // Every piece that changes on the host while a sender is active is marked
 // to be sent again (the holder table's refresh reports the change), so a
-// piece moved during the synchronisation arrives where it ended.
+// piece moved during the synchronisation arrives where it ended. A drag can
+// mark its pieces faster than a slow link sends them: once every piece went
+// out once, the pieces of a held group are not sent again while held (the
+// drag's moves reach the latecomer as everybody's do); FINISHEDSYNC goes
+// when nothing else is pending, and the sender then follows the pieces
+// still held until they are let go, sending each once more where it ended.
 //
 // A record is applied by the merge-and-move rules: the piece's group joins
 // the group with the record's number (moved into that group's list first),

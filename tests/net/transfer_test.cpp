@@ -459,6 +459,73 @@ TEST(Synchronisation, LatecomerIntoA4000PieceGameWithPlayersMoving) { latecomer(
 // links still ends apart now and then (the live game's own open question).
 TEST(Synchronisation, LatecomerBehindALossyLink) { latecomer(20, 10, 0.2, 0, false); }
 
+// A player drags a piece far faster than a slow link sends: the
+// synchronisation still ends while the drag goes on, and once the piece is
+// dropped the latecomer has it where the host has it.
+TEST(Synchronisation, EndsWhileAPieceIsDraggedFasterThanItSends) {
+    auto host = test::hostMachine(test::gridPuzzle(12, 5));
+    ASSERT_TRUE(host);
+    // Five records every 147 ms: a drag moves its piece every 100 ms.
+    host->transfers.syncService().setAssumedRate(6000);
+    const uint16_t port = host->layer.session()->listenPort();
+    auto player = test::joinMachine(test::gridPuzzle(12, 5), port);
+    ASSERT_TRUE(player);
+    ASSERT_TRUE(waitUntil([&] { return host->layer.playerTable().inUseCount() == 2; }));
+    host->ready();
+    player->ready();
+    host->runUi();
+    auto late = test::joinMachine(test::gridPuzzle(12, 5), port);
+    ASSERT_TRUE(late);
+    ASSERT_TRUE(waitUntil([&] { return host->layer.playerTable().inUseCount() == 3; }));
+    late->setState(PlayerState::Synchronising);
+    late->runUi();
+
+    constexpr int32_t kPiece = 7;
+    ASSERT_EQ(player->senders.requestPickup(ListId::Main, kPiece), 1);
+    const int32_t x0 = player->model.piece(kPiece).x, y0 = player->model.piece(kPiece).y;
+    std::atomic<bool> dragging{true};
+    std::atomic<int> moves{0};
+    std::thread drag([&] {
+        for (int i = 0; dragging; ++i) {
+            const int32_t x = x0 + 60 + i % 40, y = y0 + 30 + i % 25;
+            player->model.moveGroup(ListId::Main, kPiece, x, y);
+            player->senders.sendMove(ListId::Main, kPiece, x, y);
+            player->dispatcher.dispatch(false);
+            player->layer.resendPass();
+            ++moves;
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        player->senders.sendDrop(ListId::Main, kPiece);
+        for (int i = 0; i < 50; ++i) {
+            player->dispatcher.dispatch(false);
+            player->layer.resendPass();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    SyncReceiver& sync = late->transfers.syncReceiver();
+    sync.start();
+    const bool finished = waitUntil([&] { return sync.finished(); }, 10000);
+    const bool stillDragging = dragging;
+    dragging = false;
+    drag.join();
+    ASSERT_TRUE(finished) << moves.load() << " moves, " << host->transfers.syncService().recordsSent() << " records";
+    EXPECT_TRUE(stillDragging);
+    EXPECT_EQ(sync.status().phase, SyncReceiver::Phase::Finished);
+    late->setState(PlayerState::Playing);
+
+    // The drop is sent on as well; then the host's sender ends.
+    EXPECT_TRUE(waitUntil([&] { return host->transfers.syncService().activeSenders() == 0; }));
+    for (int settled = 0, rounds = 0; settled < 20 && rounds < 1000; ++rounds) {
+        settled = host->quiet() && player->quiet() && late->quiet() ? settled + 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    host->finish();
+    late->finish();
+    late->dispatcher.dispatch(false);
+    EXPECT_EQ(late->model.piece(kPiece).x, host->model.piece(kPiece).x);
+    EXPECT_EQ(differences(*host, *late), 0);
+}
+
 TEST(Synchronisation, AbortEndsTheRequest) {
     auto host = test::hostMachine(test::gridPuzzle(80, 50));
     ASSERT_TRUE(host);
