@@ -100,11 +100,6 @@ std::string jpegBytes(int width, int height) {
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(LobbyClient, SettingsComeOnlyFromTheResponseToTheRequest) {
     const LobbyGameSettings wanted = settingsWith(2, 99, "Hills.jpg");
     const LobbyGameSettings other = settingsWith(1, 5, "Other.jpg");
@@ -207,7 +202,7 @@ TEST(LobbyLaunch, LobbyValuesOverrideTheChoicesTheyName) {
     EXPECT_EQ(optionMaskOf(one, true), 0x40u);
 }
 
-TEST(LobbyLaunch, NamedPicturesAreFoundAndEveryMachineCutsTheSamePuzzle) {
+TEST(LobbyLaunch, NamedPicturesAreFoundAndCutByTheLobbysCount) {
     TempFolder data;
     // A JPEG under a name that says nothing of its kind, as a download is.
     writeFile(data.path + "/gamedata.tmp", jpegBytes(96, 64));
@@ -225,14 +220,30 @@ TEST(LobbyLaunch, NamedPicturesAreFoundAndEveryMachineCutsTheSamePuzzle) {
         EXPECT_EQ(p.message, kLobbyPictureNotFound) << missing;
     }
 
-    const std::string a = data.path + "/a.gvp", b = data.path + "/b.gvp", c = data.path + "/c.gvp";
+    // The grid is the piece-count rule's for the lobby's count, as the
+    // window's host takes it; the picture's kind and the rotation go along.
+    LobbyGameSettings s = settingsWith(0, 4242, "gamedata.tmp");
+    s.pieces = 12;
     std::string error;
-    ASSERT_TRUE(cutLobbyPuzzle(byName.path, 1, 12, 4242, true, a, error)) << error;
-    ASSERT_TRUE(cutLobbyPuzzle(byName.path, 1, 12, 4242, true, b, error)) << error;
-    ASSERT_TRUE(cutLobbyPuzzle(byName.path, 1, 12, 4243, true, c, error)) << error;
-    EXPECT_EQ(readFile(a), readFile(b));
-    EXPECT_NE(readFile(a), readFile(c));
-    EXPECT_FALSE(cutLobbyPuzzle(data.path + "/notes.jpg", 1, 12, 1, false, c, error));
+    const std::optional<NetPuzzle> p = lobbyPuzzle(byName, s, true, error);
+    ASSERT_TRUE(p) << error;
+    const Grid grid = PieceCountRules(96, 64).gridForTarget(12);
+    EXPECT_EQ(p->columns, grid.columns);
+    EXPECT_EQ(p->rows, grid.rows);
+    EXPECT_EQ(p->pictureWidth, 96);
+    EXPECT_EQ(p->pictureHeight, 64);
+    EXPECT_EQ(p->rotation, 1u);
+    EXPECT_EQ(p->pictureKind, uint32_t(kPictureJpeg));
+    s.pieces = kLobbyUnset;
+    const std::optional<NetPuzzle> open = lobbyPuzzle(byName, s, false, error);
+    ASSERT_TRUE(open) << error;
+    EXPECT_EQ(open->columns * open->rows, PieceCountRules(96, 64).gridForTarget(kLobbyDefaultPieces).pieces());
+    EXPECT_EQ(open->rotation, 0u);
+    LobbyPicture notPicture = byName;
+    notPicture.path = data.path + "/notes.jpg";
+    error.clear();
+    EXPECT_FALSE(lobbyPuzzle(notPicture, s, false, error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST(LobbyStandings, TeamsSumTheirMembersAndKeepTheReadyFlag) {
