@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <span>
@@ -17,6 +18,18 @@
 #include "shell/data_folder.h"
 
 namespace pavalo::net {
+
+bool parseJoinAddress(const std::string& text, std::string& address, uint16_t& port) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    const std::string digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return false;
+    const unsigned long p = std::stoul(digits);
+    if (p == 0 || p > 65535) return false;
+    address = text.substr(0, colon);
+    port = uint16_t(p);
+    return true;
+}
 
 std::unique_ptr<LobbyClient> LobbyClient::connect(const LobbyAddress& address, int timeoutMs, std::string& why) {
     auto connection = LobbyConnection::connect(address, timeoutMs, why);

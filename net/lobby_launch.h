@@ -48,6 +48,12 @@ struct LobbyRole {
     uint32_t team = 0;
 };
 
+// `--join ADDRESS:PORT`: the host's session address and a port 1..65535.
+bool parseJoinAddress(const std::string& text, std::string& address, uint16_t& port);
+
+inline constexpr const char* kLobbyConnectFailed = "WaitForConnectionSettings failed";
+inline constexpr const char* kLobbyMessagesFailed = "Error collecting DPLobby messages";
+
 class LobbyClient final : public LobbyLink {
 public:
     // Nothing, with the reason, when the lobby cannot be reached in time.

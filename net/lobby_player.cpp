@@ -299,17 +299,6 @@ bool parseCount(const std::string& text, uint32_t max, uint32_t& out) {
     return true;
 }
 
-// ADDRESS:PORT with a port 1..65535.
-bool parseTarget(const std::string& text, std::string& address, uint16_t& port) {
-    const size_t colon = text.rfind(':');
-    uint32_t p = 0;
-    if (colon == std::string::npos || colon == 0 || !parseCount(text.substr(colon + 1), 65535, p) || p == 0)
-        return false;
-    address = text.substr(0, colon);
-    port = uint16_t(p);
-    return true;
-}
-
 }  // namespace
 
 int runLobbyNetCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -333,7 +322,7 @@ int runLobbyNetCommand(const std::vector<std::string>& args, std::ostream& out, 
             const std::optional<LobbyAddress> address = parseLobbyAddress(v, why);
             good = haveLobby = address.has_value();
             if (address) o.role.lobby = *address;
-        } else if (a == "--join" && !o.role.host) good = haveJoin = parseTarget(v, o.role.joinAddress, o.role.joinPort);
+        } else if (a == "--join" && !o.role.host) good = haveJoin = parseJoinAddress(v, o.role.joinAddress, o.role.joinPort);
         else if (a == "--name" && o.role.host) o.role.sessionName = v;
         else if (a == "--player") o.role.playerName = v;
         else if (a == "--team") good = parseCount(v, 255, o.role.team);
