@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/application.h"
+#include "app/finish_panel.h"
 #include "app/lobby_progress_window.h"
 #include "app/network_game.h"
 #include "app/network_play.h"
@@ -198,7 +199,18 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app_->networkGame()->layer().playerTable().inUseCount(), before + 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(
             !lobby.statuses().empty() && lobby.statuses().back().players.size() == size_t(before + 1), 5000);
+        // The finish panel the completion opens is closed as a person would.
+        bool finishShown = false;
+        QTimer person;
+        connect(&person, &QTimer::timeout, [&] {
+            if (auto* panel = qobject_cast<FinishPanel*>(QApplication::activeModalWidget())) {
+                finishShown = true;
+                panel->reject();
+            }
+        });
+        person.start(50);
         QTRY_COMPARE_WITH_TIMEOUT(app_->document().puzzleState(), kPuzzleStateCompleted, 40000);
+        QTRY_VERIFY_WITH_TIMEOUT(finishShown, 5000);
         botThread.join();
         QVERIFY2(botStatus == 0, (botOut.str() + botErr.str()).c_str());
 
