@@ -7,6 +7,7 @@
 // progress window stops the start with nothing opened and nothing saved.
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -44,7 +45,9 @@ std::string jpegBytes(int width, int height) {
 // standings every 200 ms, keeping the replies.
 class TestLobby {
 public:
-    explicit TestLobby(LobbyGameSettings settings) : settings_(std::move(settings)) {
+    // `vanish`: the lobby closes the connection instead of answering.
+    explicit TestLobby(LobbyGameSettings settings, bool vanish = false)
+        : settings_(std::move(settings)), vanish_(vanish) {
         std::string why;
         listener_ = LobbyListener::listen("127.0.0.1", 0, why);
         if (listener_) thread_ = std::thread([this] { serve(); });
@@ -71,6 +74,11 @@ private:
                 LobbyMessage m;
                 LobbyConnection::Received r;
                 while (c && (r = c->receive(m, 0, why)) == LobbyConnection::Received::Message) {
+                    if (m.type == kLobbyPropertyRequest && vanish_) {
+                        c.reset();
+                        r = LobbyConnection::Received::Closed;
+                        break;
+                    }
                     if (m.type == kLobbyPropertyRequest)
                         c->send(lobbyPropertyResponse(m.requestId, settings_), why);
                     else if (m.type == kLobbyStatusReply) {
@@ -89,6 +97,7 @@ private:
     }
 
     LobbyGameSettings settings_;
+    bool vanish_ = false;
     std::unique_ptr<LobbyListener> listener_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
@@ -261,6 +270,27 @@ private slots:
         QVERIFY(!app_->networkGame() || !app_->networkGame()->layer().sessionOpen());
         QVERIFY(!app_->document().hasPuzzle());
         QVERIFY(!QFileInfo::exists(QString::fromStdString(saved)));
+        app_.reset();
+    }
+
+    void aLobbyThatGoesAwayIsReported() {
+        TestLobby lobby(cooperativeSettings("unused.jpg"), true);
+        QVERIFY(lobby.listening());
+        app_ = std::make_unique<Application>(lobbyLaunch(lobby.address()));
+        QVERIFY(app_->start());
+        QStringList shown;
+        QTimer person;
+        connect(&person, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->accept();
+            }
+        });
+        person.start(20);
+        QVERIFY(!app_->runLobbyStart());
+        person.stop();
+        QCOMPARE(shown, QStringList{kLobbyMessagesFailed});
+        QVERIFY(!app_->networkPlay());
         app_.reset();
     }
 
