@@ -24,6 +24,7 @@
 #include "app/end_signals.h"
 #include "app/frame_controller.h"
 #include "app/game_window.h"
+#include "app/lobby_progress_window.h"
 #include "app/network_game.h"
 #include "app/network_play.h"
 #include "app/play_view.h"
@@ -31,6 +32,7 @@
 #include "app/startup_splash.h"
 #include "common/random.h"
 #include "common/sound_events.h"
+#include "net/lobby_front_end.h"
 #include "surface/display_modes.h"
 #include "media/bmp.h"
 #include "shell/data_folder.h"
@@ -86,6 +88,12 @@ void installBundledContent(const std::string& dataFolder) {
 
 bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& error) {
     bool positionalSeen = false;
+    // The lobby's connection settings, complete only with --lobby.
+    std::optional<net::LobbyRole> role;
+    auto lobbyRole = [&]() -> net::LobbyRole& {
+        if (!role) role = net::LobbyRole{};
+        return *role;
+    };
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -134,6 +142,45 @@ bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& er
             out.seed = seed;
         } else if (a == "--open") {
             out.openFile = args[++i].toStdString();
+        } else if (a == "--lobby") {
+            std::string why;
+            const std::optional<net::LobbyAddress> address = net::parseLobbyAddress(args[++i].toStdString(), why);
+            if (!address) {
+                error = "--lobby takes HOST:PORT: " + QString::fromStdString(why);
+                return false;
+            }
+            lobbyRole().lobby = *address;
+        } else if (a == "--join") {
+            net::LobbyRole& role = lobbyRole();
+            if (!net::parseJoinAddress(args[++i].toStdString(), role.joinAddress, role.joinPort)) {
+                error = "--join takes ADDRESS:PORT";
+                return false;
+            }
+            role.host = false;
+        } else if (a == "--name") {
+            lobbyRole().sessionName = args[++i].toStdString();
+        } else if (a == "--player") {
+            lobbyRole().playerName = args[++i].toStdString();
+        } else if (a == "--team") {
+            bool ok = false;
+            const uint team = args[++i].toUInt(&ok);
+            if (!ok || team > 255) {
+                error = "--team takes a team number";
+                return false;
+            }
+            lobbyRole().team = team;
+        } else if (a == "--port" || a == "--discovery-port") {
+            bool ok = false;
+            const uint port = args[++i].toUInt(&ok);
+            if (!ok || port > 65535) {
+                error = a + " takes a port number";
+                return false;
+            }
+            if (!out.net) out.net = net::NetSettings{};
+            (a == "--port" ? out.net->port : out.net->discoveryPort) = uint16_t(port);
+        } else if (a == "--bind") {
+            if (!out.net) out.net = net::NetSettings{};
+            out.net->bindAddress = args[++i].toStdString();
         } else if (a == "--screenshot") {
             out.screenshot = args[++i].toStdString();
         } else if (a == "--second-screenshot") {
@@ -143,6 +190,11 @@ bool parseLaunchOptions(const QStringList& args, LaunchOptions& out, QString& er
             return false;
         }
     }
+    if (role && role->lobby.port == 0) {
+        error = "--join, --name, --player and --team are a lobby's: they need --lobby HOST:PORT";
+        return false;
+    }
+    out.lobby = role;
     return true;
 }
 
@@ -220,6 +272,19 @@ bool Application::start() {
     if (check.stop) return false;
     multiplayer_ = check.multiplayer;
 
+    if (options_.lobby) {
+        // A lobby launch: the connection to the lobby program, kept while
+        // the program runs.
+        std::string why;
+        lobby_ = net::LobbyClient::connect(options_.lobby->lobby, net::kLobbyConnectWaitMs, why);
+        if (!lobby_) {
+            std::fprintf(stderr, "pavalo: cannot reach the lobby: %s\n", why.c_str());
+            platform_->messageBox(net::kLobbyConnectFailed, {}, MessageButtons::Ok);
+            return false;
+        }
+    }
+    if (options_.net) netSettings_ = options_.net;
+
     std::error_code ec;
     std::filesystem::create_directories(joinPath(dataFolder_, "downloads"), ec);
     installBundledContent(dataFolder_);
@@ -273,8 +338,21 @@ bool Application::start() {
 
 void Application::runStartRoutine() {
     // A network game that ended is gone before the start dialog shows.
+    finishLobbyGame();
     netPlay_.reset();
     if (ending_) return;
+    if (options_.lobby) {
+        // The lobby's game, once, without the start dialog; the program
+        // ends when it fails or ends.
+        if (!lobbyStarted_) {
+            lobbyStarted_ = true;
+            if (runLobbyStart()) return emit puzzleReady();
+            QApplication::exit(1);
+            return;
+        }
+        QApplication::quit();
+        return;
+    }
     if (!splashShown_ && session_->offerKeptPuzzle()) {
         // The puzzle kept when the program was last ended from outside
         // comes back before anything the command line asks for.
@@ -344,6 +422,10 @@ bool Application::dispatchCommand(uint32_t id) {
 
 NetworkGame& Application::attachNetworkGame(net::NetHooks hooks, net::ChatSink* chat) {
     network_.reset();
+    // A lobby's status query, answered on the server thread: the pieces
+    // are read under the piece mutex.
+    if (!hooks.lobbyStatus)
+        hooks.lobbyStatus = [this] { return net::lobbyCountsOf(session_->model(), lobbyGameType_.load()); };
     network_ = std::make_unique<NetworkGame>(*session_, std::move(hooks), chat);
     if (netSettings_) network_->layer().setSettings(*netSettings_);
     return *network_;
@@ -360,7 +442,71 @@ bool Application::runNetworkGame(bool host, std::optional<uint32_t> seed) {
 }
 
 void Application::leaveNetworkGame() {
+    finishLobbyGame();
     if (netPlay_) netPlay_->leave();
+}
+
+bool Application::runLobbyStart() {
+    if (!options_.lobby || !lobby_) return false;
+    const net::LobbyRole& role = *options_.lobby;
+    LobbyProgressWindow progress(window_.get());
+    progress.setAbortable(false);
+    progress.showText(net::kGettingLobbySettings);
+    std::string why;
+    const std::optional<net::LobbyGameSettings> settings = lobby_->requestSettings(net::kLobbySettingsWaitMs, why);
+    if (!settings) std::fprintf(stderr, "pavalo: %s\n", why.c_str());
+    if (!settings && lobby_->failed()) {
+        progress.hide();
+        platform_->messageBox(net::kLobbyMessagesFailed, {}, MessageButtons::Ok);
+        return false;
+    }
+
+    // The lobby's picture: downloaded or found before the session opens.
+    net::LobbyPicture picture;
+    if (settings && !settings->picture.empty()) {
+        progress.setAbortable(true);
+        picture = net::resolveLobbyPicture(settings->picture, dataFolder_, [&progress](const std::string& text) {
+            return progress.showText(QString::fromStdString(text));
+        });
+        progress.hide();
+        if (picture.cancelled || progress.aborted()) return false;
+        // A player may still be sent the host's picture; the host stops.
+        if (!picture.ok && role.host) {
+            if (!picture.detail.empty()) std::fprintf(stderr, "pavalo: %s\n", picture.detail.c_str());
+            platform_->messageBox(picture.message, {}, MessageButtons::Ok);
+            return false;
+        }
+    }
+    progress.hide();
+
+    std::optional<uint32_t> seed;
+    if (settings && settings->seed != net::kLobbyUnset) seed = settings->seed;
+    netPlay_.reset();
+    netPlay_ = std::make_unique<NetworkPlay>(*this);
+    const bool started = netPlay_->run(role.host, seed, [&](net::SetupFrontEnd& dialogs) {
+        return std::make_unique<net::LobbyFrontEnd>(dialogs, role, settings, picture);
+    });
+    if (!started) {
+        netPlay_.reset();
+        return false;
+    }
+    const net::NetOptions& options = netPlay_->setup().options();
+    lobbyGameType_ = options.gameType;
+    if (options.gameType == net::kGameTeamCompetitive) {
+        net::PlayerData d = network_->layer().localPlayerData();
+        d.setTeam(role.team);
+        network_->layer().setLocalPlayerData(d);
+    }
+    // The host answers the lobby's status queries while the game runs.
+    if (role.host) network_->layer().setLobby(lobby_.get());
+    return true;
+}
+
+void Application::finishLobbyGame() {
+    if (!lobby_ || !network_ || !options_.lobby || !options_.lobby->host) return;
+    net::NetLayer& layer = network_->layer();
+    layer.setLobby(nullptr);
+    if (layer.sessionOpen() && !lobby_->failed()) lobby_->send(layer.lobbyStatusReply());
 }
 
 void Application::idleTick() {
@@ -437,8 +583,10 @@ void Application::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     idle_.stop();
+    finishLobbyGame();
     netPlay_.reset();
     network_.reset();
+    lobby_.reset();
     if (session_) {
         session_->saveSettings();
         session_->document().release();

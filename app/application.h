@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSize>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "app/qt_platform.h"
+#include "net/lobby_launch.h"
 #include "net/net_layer.h"
 #include "shell/game_session.h"
 
@@ -44,6 +46,12 @@ struct LaunchOptions {
     std::optional<std::string> screenshot;
     // With the screenshot: a second one 600 ms after the first.
     std::optional<std::string> secondScreenshot;
+    // Started by a lobby program (--lobby HOST:PORT and the connection
+    // settings): the game the lobby sets up starts without the start
+    // dialog, and the program ends with it.
+    std::optional<net::LobbyRole> lobby;
+    // Where network games bind (--port, --bind, --discovery-port).
+    std::optional<net::NetSettings> net;
 };
 
 // Parses the command line; false with a message on a bad one.
@@ -113,6 +121,12 @@ public:
     // Exit left the game: the session is left at once, the rest goes when
     // the start dialog comes back.
     void leaveNetworkGame();
+    // The lobby launch's start: the game settings asked of the lobby, its
+    // picture found or downloaded (the progress window, with Abort), the
+    // puzzle cut and the game entered as host or player as the lobby said.
+    // False, after the message, when any of it failed or was aborted.
+    bool runLobbyStart();
+    bool lobbyLaunched() const { return options_.lobby.has_value(); }
     // What a second copy asks of this one: the window back from the task
     // bar, as it was (full screen stays full screen), in front.
     void bringToFront();
@@ -131,6 +145,8 @@ private:
     void idleTick();
     void requestClose();
     void takeScreenshotAndQuit();
+    // A lobby-launched host's last status reply, before its session closes.
+    void finishLobbyGame();
 
     LaunchOptions options_;
     std::string dataFolder_;
@@ -141,6 +157,9 @@ private:
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<FrameController> frame_;
     std::unique_ptr<EndSignals> endSignals_;
+    std::unique_ptr<net::LobbyClient> lobby_;  // outlives the network game that answers it
+    std::atomic<uint32_t> lobbyGameType_{0};   // what the status replies report
+    bool lobbyStarted_ = false;
     std::unique_ptr<NetworkGame> network_;  // goes before the session
     std::unique_ptr<NetworkPlay> netPlay_;  // goes before the network game it uses
     std::optional<net::NetSettings> netSettings_;

@@ -26,6 +26,7 @@ NetworkPlay::~NetworkPlay() {
     leave();
     target_ = nullptr;
     setup_.reset();
+    answers_.reset();
     frontEnd_.reset();
     sessionSetup_.reset();
     standings_.reset();
@@ -33,7 +34,7 @@ NetworkPlay::~NetworkPlay() {
     if (game_) app_.detachNetworkGame();
 }
 
-bool NetworkPlay::run(bool host, std::optional<uint32_t> seed) {
+bool NetworkPlay::run(bool host, std::optional<uint32_t> seed, const FrontEndWrap& answers) {
     // The layer's system messages and a host's hand-over reach the set-up
     // on the receive thread.
     net::NetHooks hooks;
@@ -69,7 +70,9 @@ bool NetworkPlay::run(bool host, std::optional<uint32_t> seed) {
     dialogs.dataFolder = app_.dataFolderPath();
     frontEnd_ = std::make_unique<QtSetupFrontEnd>(&app_.window(), app_.platform(), game_->layer(), &chat_,
                                                   std::move(dialogs));
-    setup_ = std::make_unique<net::NetGameSetup>(*sessionSetup_, *frontEnd_, app_.preferences());
+    if (answers) answers_ = answers(*frontEnd_);
+    net::SetupFrontEnd& asked = answers_ ? *answers_ : static_cast<net::SetupFrontEnd&>(*frontEnd_);
+    setup_ = std::make_unique<net::NetGameSetup>(*sessionSetup_, asked, app_.preferences());
     sessionSetup_->attach(*setup_);
     target_ = sessionSetup_.get();
 

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -40,7 +41,10 @@ public:
 
     // Hosts or joins through the dialogs; true when the game now runs in
     // the window (the standings window open). `seed` fixes a host's seed.
-    bool run(bool host, std::optional<uint32_t> seed = std::nullopt);
+    // `answers`, when given, puts a front end of its own before the
+    // window's dialogs (a lobby launch answers most questions itself).
+    using FrontEndWrap = std::function<std::unique_ptr<net::SetupFrontEnd>(net::SetupFrontEnd& dialogs)>;
+    bool run(bool host, std::optional<uint32_t> seed = std::nullopt, const FrontEndWrap& answers = {});
 
     // Exit in the game: false while, on the host, players joining late are
     // still catching up (the message shown); the game goes on then.
@@ -68,6 +72,7 @@ private:
     NetworkGame* game_ = nullptr;  // the application's while attached
     std::unique_ptr<net::SessionSetup> sessionSetup_;
     std::unique_ptr<QtSetupFrontEnd> frontEnd_;
+    std::unique_ptr<net::SetupFrontEnd> answers_;  // before the dialogs, when given
     std::unique_ptr<net::NetGameSetup> setup_;
     std::unique_ptr<net::LayerRoster> roster_;
     std::unique_ptr<net::Standings> standings_;

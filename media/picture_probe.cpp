@@ -26,14 +26,18 @@ std::string lowerExtension(const std::string& path) {
     return lowerCase(path.substr(dot + 1));
 }
 
-// The kind the name asks for (kProbeBmp when it asks for none).
+// The kind the name asks for; a name that asks for none (a download saved
+// under a name of its own) is told by its first bytes, and is a BMP when
+// they say nothing either.
 uint32_t kindOfName(const std::string& path) {
     const std::string ext = lowerExtension(path);
     if (ext == "png") return kProbePng;
     if (ext == "webp") return kProbeWebp;
     const std::string lower = lowerCase(path);
     if (lower.find(".jpg") != std::string::npos || lower.find(".jpeg") != std::string::npos) return kProbeJpeg;
-    return kProbeBmp;
+    if (ext == "bmp") return kProbeBmp;
+    const uint32_t bytes = pictureKindOfFile(path);
+    return bytes ? bytes : kProbeBmp;
 }
 
 bool readCompressedSize(uint32_t kind, const std::string& path, int32_t& width, int32_t& height) {

@@ -117,10 +117,7 @@ bool HeadlessGame::dump(const std::string& path, std::string& error) {
 }
 
 std::array<uint32_t, 3> HeadlessGame::lobbyCounts() const {
-    NamedLock lock(NamedMutex::PIECE);
-    uint32_t finished = 0;
-    for (int32_t p = 0; p < model_.pieceCount(); ++p) finished += model_.listOfPiece(p) == ListId::Finished;
-    return {dispatcher_ ? dispatcher_->options().gameType : kGameCooperative, uint32_t(model_.pieceCount()), finished};
+    return lobbyCountsOf(model_, dispatcher_ ? dispatcher_->options().gameType : kGameCooperative);
 }
 
 void HeadlessGame::close() { layer_.closeSession(); }

@@ -3,23 +3,33 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <span>
 #include <vector>
 
-#include "common/random.h"
 #include "media/picture_probe.h"
-#include "media/still_picture.h"
+#include "net/headless_setup.h"
 #include "net/picture_download.h"
-#include "puzzle/cutter.h"
 #include "puzzle/piece_count.h"
-#include "puzzle/saved_puzzle.h"
 #include "puzzle/settings_record.h"
 #include "shell/data_folder.h"
-#include "surface/draw_surface.h"
 
 namespace pavalo::net {
+
+bool parseJoinAddress(const std::string& text, std::string& address, uint16_t& port) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    const std::string digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return false;
+    const unsigned long p = std::stoul(digits);
+    if (p == 0 || p > 65535) return false;
+    address = text.substr(0, colon);
+    port = uint16_t(p);
+    return true;
+}
 
 std::unique_ptr<LobbyClient> LobbyClient::connect(const LobbyAddress& address, int timeoutMs, std::string& why) {
     auto connection = LobbyConnection::connect(address, timeoutMs, why);
@@ -166,28 +176,34 @@ NetOptions lobbyNetOptions(const LobbyGameSettings& s, NetOptions choices) {
     return choices;
 }
 
-bool cutLobbyPuzzle(const std::string& picture, uint32_t pictureKind, uint32_t pieces, uint32_t seed, bool rotate,
-                    const std::string& out, std::string& error) {
-    // Loaded, not probed by name: a download's name says nothing of its kind.
-    DrawSurface loaded;
-    if (!loadStillPicture(loaded, picture, pictureKind == 1, 24)) {
-        error = "cannot read the picture " + picture;
-        return false;
+PieceCountChoice lobbyPieceCount(const PieceCountRules& rules, uint32_t pieces, bool rotate) {
+    PieceCountChoice choice;
+    choice.grid = rules.gridForTarget(int32_t(std::min<uint32_t>(pieces, uint32_t(kMaxPuzzlePieces))));
+    choice.rotate = rotate;
+    choice.sliderCount = choice.grid.pieces();
+    return choice;
+}
+
+std::optional<NetPuzzle> lobbyPuzzle(const LobbyPicture& picture, const LobbyGameSettings& settings, bool rotate,
+                                     std::string& message) {
+    int32_t width = 0, height = 0;
+    if (!lookAtPicture(picture.path, width, height, message)) return std::nullopt;
+    const uint32_t pieces = settings.pieces != kLobbyUnset ? settings.pieces : kLobbyDefaultPieces;
+    const PieceCountChoice count = lobbyPieceCount(PieceCountRules(width, height), pieces, rotate);
+    NetPuzzle p;
+    p.pictureKind = picture.pictureKind == 1 ? kPictureJpeg : kPictureBmp;
+    p.puzzleState = kPuzzleStateNew;
+    p.rotation = count.rotate ? 1 : 0;
+    p.columns = count.grid.columns;
+    p.rows = count.grid.rows;
+    p.pictureWidth = width;
+    p.pictureHeight = height;
+    std::string why;
+    if (!NetPuzzle::fromGameData(p.toGameData(), why)) {
+        message = "The picture cannot be cut into that many pieces: " + why;
+        return std::nullopt;
     }
-    const int32_t width = loaded.width(), height = loaded.height();
-    const int32_t target = int32_t(std::min<uint32_t>(pieces, uint32_t(kMaxPuzzlePieces)));
-    const Grid grid = PieceCountRules(width, height).gridForTarget(target);
-    constexpr int32_t playWidth = 1920, playHeight = 1080;
-    const CutRequest request{width, height, grid.columns, grid.rows, playWidth, playHeight, rotate};
-    Random rng(seed);
-    PuzzleModel model;
-    std::vector<int32_t> order;
-    if (!runCutSequence(request, rng, model, order, error)) return false;
-    SettingsRecord record;
-    record.pictureKind = pictureKind == 1 ? kPictureJpeg : kPictureBmp;
-    resetForNewPuzzle(record, 0, picture, playWidth, width, height);
-    record.rotationOption = rotate ? 1 : 0;
-    return savePuzzleFile(out, record, model, error);
+    return p;
 }
 
 }  // namespace pavalo::net

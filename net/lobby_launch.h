@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 
+#include "net/game_setup.h"
 #include "net/http_downloader.h"
 #include "net/lobby_connection.h"
 #include "net/lobby_protocol.h"
@@ -46,6 +47,12 @@ struct LobbyRole {
     std::string playerName = "Player";
     uint32_t team = 0;
 };
+
+// `--join ADDRESS:PORT`: the host's session address and a port 1..65535.
+bool parseJoinAddress(const std::string& text, std::string& address, uint16_t& port);
+
+inline constexpr const char* kLobbyConnectFailed = "WaitForConnectionSettings failed";
+inline constexpr const char* kLobbyMessagesFailed = "Error collecting DPLobby messages";
 
 class LobbyClient final : public LobbyLink {
 public:
@@ -99,9 +106,14 @@ LobbyPicture resolveLobbyPicture(const std::string& reference, const std::string
 // set taking their place (game type, sorting boxes, the six tools, seed).
 NetOptions lobbyNetOptions(const LobbyGameSettings& settings, NetOptions choices);
 
-// Cuts the game's puzzle from the picture with the game's seed, as every
-// machine of the game cuts it, and saves it to `out`. False with a reason.
-bool cutLobbyPuzzle(const std::string& picture, uint32_t pictureKind, uint32_t pieces, uint32_t seed, bool rotate,
-                    const std::string& out, std::string& error);
+// The puzzle every machine of a lobby game cuts from the lobby's picture:
+// its size, the grid nearest the lobby's piece count (kLobbyDefaultPieces
+// when the lobby leaves it open) by the piece-count rule, and the rotation.
+// Nothing, with the message, when the picture cannot be read or cut so.
+std::optional<NetPuzzle> lobbyPuzzle(const LobbyPicture& picture, const LobbyGameSettings& settings, bool rotate,
+                                     std::string& message);
+
+// The piece-count answer a lobby's count fixes: the grid by the same rule.
+PieceCountChoice lobbyPieceCount(const PieceCountRules& rules, uint32_t pieces, bool rotate);
 
 }  // namespace pavalo::net

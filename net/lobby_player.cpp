@@ -14,6 +14,7 @@
 #include "common/named_mutex.h"
 #include "common/random.h"
 #include "net/headless_game.h"
+#include "net/headless_setup.h"
 #include "shell/data_folder.h"
 
 namespace pavalo::net {
@@ -80,23 +81,24 @@ std::optional<LobbyPicture> lobbyPicture(const LobbyGameSettings& s, const std::
     return picture;
 }
 
+// Cuts the game's puzzle from the lobby's picture with the game's seed, as
+// every machine of the game cuts it.
 bool makePuzzle(HeadlessGame& game, const LobbyPicture& picture, const LobbyGameSettings& s, uint32_t seed,
                 bool rotate, std::ostream& err) {
-    ScratchFolder scratch;
-    if (scratch.path().empty()) {
-        line(err, "cannot make a temporary folder for the puzzle");
-        return false;
-    }
-    const std::string path = scratch.path() + "/game.gvp";
-    const uint32_t pieces = s.pieces != kLobbyUnset ? s.pieces : kLobbyDefaultPieces;
     std::string error;
-    if (!cutLobbyPuzzle(picture.path, picture.pictureKind, pieces, seed, rotate, path, error)) {
+    const std::optional<NetPuzzle> puzzle = lobbyPuzzle(picture, s, rotate, error);
+    if (!puzzle) {
         line(err, error);
         return false;
     }
+    NetOptions options = lobbyNetOptions(s, {});
+    options.seed = seed;
+    const SettingsRecord record = networkPuzzleRecord(*puzzle, picture.path, options, HeadlessGame::kPlayWidth);
+    const CutRequest request{puzzle->pictureWidth, puzzle->pictureHeight, puzzle->columns, puzzle->rows,
+                             HeadlessGame::kPlayWidth, HeadlessGame::kPlayHeight, puzzle->rotation != 0};
     // Messages may already be arriving (a bot that had to join first).
     NamedLock lock(NamedMutex::PIECE);
-    if (!game.open(path, error)) {
+    if (!game.cut(request, seed, record, error)) {
         line(err, error);
         return false;
     }
@@ -297,17 +299,6 @@ bool parseCount(const std::string& text, uint32_t max, uint32_t& out) {
     return true;
 }
 
-// ADDRESS:PORT with a port 1..65535.
-bool parseTarget(const std::string& text, std::string& address, uint16_t& port) {
-    const size_t colon = text.rfind(':');
-    uint32_t p = 0;
-    if (colon == std::string::npos || colon == 0 || !parseCount(text.substr(colon + 1), 65535, p) || p == 0)
-        return false;
-    address = text.substr(0, colon);
-    port = uint16_t(p);
-    return true;
-}
-
 }  // namespace
 
 int runLobbyNetCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -331,7 +322,7 @@ int runLobbyNetCommand(const std::vector<std::string>& args, std::ostream& out, 
             const std::optional<LobbyAddress> address = parseLobbyAddress(v, why);
             good = haveLobby = address.has_value();
             if (address) o.role.lobby = *address;
-        } else if (a == "--join" && !o.role.host) good = haveJoin = parseTarget(v, o.role.joinAddress, o.role.joinPort);
+        } else if (a == "--join" && !o.role.host) good = haveJoin = parseJoinAddress(v, o.role.joinAddress, o.role.joinPort);
         else if (a == "--name" && o.role.host) o.role.sessionName = v;
         else if (a == "--player") o.role.playerName = v;
         else if (a == "--team") good = parseCount(v, 255, o.role.team);

@@ -26,7 +26,9 @@ const char* const kLobbyCommandUsage =
     "lobby [--players N] [--type 0|1|2] [--picture NAME|URL] [--pieces N] [--rotate 0|1] [--seed S]\n"
     "      [--sorting-boxes 0|1] [--tools all|none] [--session NAME] [--names A,B,...] [--bind ADDRESS]\n"
     "      [--port P] [--session-port P] [--discovery-port P] [--poll MS] [--rate R] [--seconds S]\n"
-    "    start a game of N players (a host and N-1 bots) as a lobby, print the standings while they play";
+    "      [--windows K [--game PATH]]\n"
+    "    start a game of N players (a host and N-1 bots, the first K of them the game's window) as a lobby,\n"
+    "    print the standings while they play";
 
 namespace {
 
@@ -103,6 +105,17 @@ std::vector<std::string> playerArgs(const LobbyProgramOptions& o, size_t index, 
     const std::string name = index < o.names.size() ? o.names[index] : "Player " + std::to_string(index + 1);
     const uint32_t team = o.settings.gameType == kGameTeamCompetitive ? uint32_t(index % 2 + 1) : 0;
     const std::string lobby = o.bind + ":" + std::to_string(lobbyPort);
+    if (index < o.windows) {
+        // The window program: the same connection settings; a joining
+        // window's own socket takes any free port.
+        std::vector<std::string> w{o.game, "--lobby", lobby, "--player", name, "--team", std::to_string(team),
+                                   "--bind", o.bind, "--discovery-port", std::to_string(o.discoveryPort)};
+        if (index == 0)
+            w.insert(w.end(), {"--name", o.sessionName, "--port", std::to_string(o.sessionPort)});
+        else
+            w.insert(w.end(), {"--join", o.bind + ":" + std::to_string(o.sessionPort), "--port", "0"});
+        return w;
+    }
     std::vector<std::string> a{o.program, "net"};
     if (index == 0)
         a.insert(a.end(), {"host", "--lobby", lobby, "--name", o.sessionName, "--port", std::to_string(o.sessionPort),
@@ -254,10 +267,11 @@ bool parseUnsigned(const std::string& text, uint32_t max, uint32_t& out) {
 
 }  // namespace
 
-int runLobbyCommand(const std::vector<std::string>& args, const std::string& program, std::ostream& out,
-                    std::ostream& err) {
+int runLobbyCommand(const std::vector<std::string>& args, const std::string& program, const std::string& game,
+                    std::ostream& out, std::ostream& err) {
     LobbyProgramOptions o;
     o.program = program;
+    o.game = game;
     // A lobby decides everything unless told otherwise: a cooperative game
     // with the create dialog's defaults.
     o.settings.gameType = kGameCooperative;
@@ -297,11 +311,17 @@ int runLobbyCommand(const std::vector<std::string>& args, const std::string& pro
         else if (a == "--poll") good = parseUnsigned(v, 600000, o.pollMs) && o.pollMs >= 10;
         else if (a == "--rate") good = parseUnsigned(v, 1000, o.rate);
         else if (a == "--seconds") good = parseUnsigned(v, 24 * 3600, o.seconds);
+        else if (a == "--windows") good = parseUnsigned(v, kLobbyMaxPlayers, o.windows);
+        else if (a == "--game") good = !(o.game = v).empty();
         else good = false;
         if (!good) {
             line(err, "bad option: " + a + "\n" + kLobbyCommandUsage);
             return 2;
         }
+    }
+    if (o.windows > o.players) {
+        line(err, "--windows cannot be more than --players\n" + std::string(kLobbyCommandUsage));
+        return 2;
     }
     if (o.settings.picture.empty()) {
         line(err, "--picture is required\n" + std::string(kLobbyCommandUsage));

@@ -1,6 +1,8 @@
 // `pavalo-tool lobby`: a small lobby program. It listens for the launch
 // protocol's connections, starts the players of one game (a host and N-1
-// joiners, each a headless `pavalo-tool net host|bot --lobby ...`), answers
+// joiners, each a headless `pavalo-tool net host|bot --lobby ...` or, for
+// the first --windows of them, the game's window program with the same
+// lobby arguments), answers
 // their settings requests with the game's settings, asks the host for the
 // standings every poll interval and prints them, and ends every program it
 // started: when they have all ended by themselves, or at its time limit.
@@ -24,6 +26,8 @@ struct LobbyProgramOptions {
     uint16_t port = 0;               // the lobby's TCP port (0: any free one)
     uint32_t players = 3;            // programs started: the host and players-1 joiners
     std::string program;             // the pavalo-tool executable started for each player
+    std::string game;                // the game's window program, for the first `windows` players
+    uint32_t windows = 0;            // players started as the window program (the host first)
     std::vector<std::string> names;  // player names; "Player N" for those not given
     std::string sessionName = "Lobby Game";
     uint16_t sessionPort = 28760;
@@ -44,7 +48,8 @@ int runLobby(const LobbyProgramOptions& options, std::ostream& out, std::ostream
 
 extern const char* const kLobbyCommandUsage;
 // The command's arguments (after "lobby"); `program` is this executable.
-int runLobbyCommand(const std::vector<std::string>& args, const std::string& program, std::ostream& out,
-                    std::ostream& err);
+// `game` is the window program's default (beside this executable).
+int runLobbyCommand(const std::vector<std::string>& args, const std::string& program, const std::string& game,
+                    std::ostream& out, std::ostream& err);
 
 }  // namespace pavalo::net

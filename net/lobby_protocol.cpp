@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/file_io.h"
+#include "common/named_mutex.h"
 #include "puzzle/piece_count.h"
 
 namespace pavalo::net {
@@ -151,6 +152,13 @@ LobbyStatus lobbyStatusOf(uint32_t gameType, uint32_t pieces, uint32_t finishedP
     for (int slot = 0; slot < kPlayerSlots; ++slot)
         if (players.inUse[slot] & 1) st.players.push_back(dataOf(players.dpid[slot]));
     return st;
+}
+
+std::array<uint32_t, 3> lobbyCountsOf(const PuzzleModel& model, uint32_t gameType) {
+    NamedLock lock(NamedMutex::PIECE);
+    uint32_t finished = 0;
+    for (int32_t p = 0; p < model.pieceCount(); ++p) finished += model.listOfPiece(p) == ListId::Finished;
+    return {gameType, uint32_t(model.pieceCount()), finished};
 }
 
 std::vector<uint8_t> encodeLobbyMessage(const LobbyMessage& m) {

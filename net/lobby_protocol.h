@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "net/tables.h"
+#include "puzzle/puzzle_model.h"
 #include "net/wire.h"
 
 namespace pavalo::net {
@@ -106,6 +107,10 @@ LobbyMessage lobbyStatusReply(LobbyStatus status);
 // the player table, in slot order, each read through `dataOf(dpid)`.
 LobbyStatus lobbyStatusOf(uint32_t gameType, uint32_t pieces, uint32_t finishedPieces, const PlayerTable& players,
                           const std::function<PlayerDataBytes(uint32_t dpid)>& dataOf);
+
+// The counts a status reply starts with, of a running game: its type, its
+// pieces and those in the finished state, read under the piece mutex.
+std::array<uint32_t, 3> lobbyCountsOf(const PuzzleModel& model, uint32_t gameType);
 
 // The message's bytes. Texts and lists beyond their limits are cut to fit.
 std::vector<uint8_t> encodeLobbyMessage(const LobbyMessage& message);

@@ -715,23 +715,12 @@ void NetLayer::serverLoop() {
 std::vector<uint8_t> NetLayer::lobbyStatusReply() {
     std::array<uint32_t, 3> st{};
     if (hooks_.lobbyStatus) st = hooks_.lobbyStatus();
-    PlayerTable table = playerTable();
-    std::vector<PlayerDataBytes> records;
-    for (int s = 0; s < kPlayerSlots; ++s) {
-        if (!(table.inUse[s] & 1)) continue;
+    const LobbyStatus status = lobbyStatusOf(st[0], st[1], st[2], playerTable(), [this](uint32_t dpid) {
         PlayerDataBytes b{};
-        if (session_) session_->playerData(table.dpid[s], b);
-        records.push_back(b);
-    }
-    ByteWriter w;
-    w.u32(kLobbyStatusReplyType);
-    w.u32(uint32_t(24 + 16 * records.size()));
-    w.u32(st[0]);
-    w.u32(st[1]);
-    w.u32(st[2]);
-    w.u32(uint32_t(records.size()));
-    for (const auto& b : records) w.bytes(b);
-    return std::move(w.buffer());
+        if (session_) session_->playerData(dpid, b);
+        return b;
+    });
+    return encodeLobbyMessage(net::lobbyStatusReply(status));
 }
 
 }  // namespace pavalo::net

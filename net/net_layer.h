@@ -43,7 +43,6 @@ inline constexpr uint16_t kMsgGuaranteedAck = 32;
 inline constexpr uint16_t kMsgNewHost = 37;
 inline constexpr uint32_t kNetMessageCommand = 32844;
 inline constexpr uint32_t kFirstDeliverySeq = 4928;
-inline constexpr uint32_t kLobbyStatusReplyType = 41;
 
 // The connection dialog's entries, the first one on top.
 inline constexpr const char* kConnectionLan = "Local network (UDP)";

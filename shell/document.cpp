@@ -15,6 +15,7 @@
 #include "media/load_error.h"
 #include "media/still_picture.h"
 #include "media/movie_names.h"
+#include "media/picture_probe.h"
 #include "puzzle/cutter.h"
 #include "puzzle/saved_puzzle.h"
 #include "shell/colour_options.h"
@@ -58,6 +59,10 @@ std::optional<PictureKind> pictureKindForName(const std::string& path) {
     if (ext == "bmp") return kPictureBmp;
     if (ext == "wda") return kPictureWda;
     if (isMovieFileName(path)) return kPictureMovie;
+    // A name that says nothing (a downloaded picture's): the first bytes.
+    const uint32_t bytes = pictureKindOfFile(path);
+    if (bytes == kProbeBmp) return kPictureBmp;
+    if (bytes) return kPictureJpeg;
     return std::nullopt;
 }
 

@@ -21,7 +21,16 @@ std::string thisProgram() {
 
 }  // namespace
 
-int lobbyCommand(const Args& args) { return net::runLobbyCommand(args, thisProgram(), std::cout, std::cerr); }
+int lobbyCommand(const Args& args) {
+    const std::string tool = thisProgram();
+    // The game's window program is installed beside this one; in the build
+    // tree it is in app/.
+    const std::string folder = tool.substr(0, tool.find_last_of('/') + 1);
+    std::string game = folder + "pavalo";
+    if (::access(game.c_str(), X_OK) != 0 && ::access((folder + "../app/pavalo").c_str(), X_OK) == 0)
+        game = folder + "../app/pavalo";
+    return net::runLobbyCommand(args, tool, game, std::cout, std::cerr);
+}
 
 int netOrLobbyCommand(const Args& args) {
     return net::lobbyLaunched(args) ? net::runLobbyNetCommand(args, std::cout, std::cerr) : net::netCommand(args);

@@ -90,6 +90,37 @@ private slots:
         QVERIFY(!parse({"--pieces"}).ok);
         QVERIFY(!parse({"--window", "100x100"}).ok);
     }
+
+    // What `pavalo-tool lobby --windows` passes a joining window.
+    void lobbyArgumentsMakeTheConnectionSettings() {
+        const Parsed joiner = parse({"--lobby", "127.0.0.1:5000", "--player", "Bo", "--team", "2", "--bind",
+                                     "127.0.0.1", "--discovery-port", "39412", "--join", "127.0.0.1:39411", "--port",
+                                     "0"});
+        QVERIFY2(joiner.ok, qPrintable(joiner.error));
+        QVERIFY(joiner.options.lobby && joiner.options.net);
+        const net::LobbyRole& role = *joiner.options.lobby;
+        QCOMPARE(role.lobby, (net::LobbyAddress{"127.0.0.1", 5000}));
+        QVERIFY(!role.host);
+        QCOMPARE(role.joinAddress, std::string("127.0.0.1"));
+        QCOMPARE(role.joinPort, uint16_t(39411));
+        QCOMPARE(role.playerName, std::string("Bo"));
+        QCOMPARE(role.team, 2u);
+        QCOMPARE(joiner.options.net->port, uint16_t(0));
+        QCOMPARE(joiner.options.net->discoveryPort, uint16_t(39412));
+        QCOMPARE(joiner.options.net->bindAddress, std::string("127.0.0.1"));
+
+        const Parsed host = parse({"--name", "Friday", "--lobby", "[::1]:7000"});
+        QVERIFY2(host.ok, qPrintable(host.error));
+        QVERIFY(host.options.lobby->host);
+        QCOMPARE(host.options.lobby->sessionName, std::string("Friday"));
+        QVERIFY(!host.options.net);
+
+        // A lobby's settings without the lobby, or a bad address, are refused.
+        QVERIFY(!parse({"--player", "Bo"}).ok);
+        QVERIFY(!parse({"--lobby", "127.0.0.1"}).ok);
+        QVERIFY(!parse({"--lobby", "127.0.0.1:5000", "--join", "127.0.0.1:0"}).ok);
+        QVERIFY(!parse({"--lobby", "127.0.0.1:5000", "--team", "300"}).ok);
+    }
 };
 
 QTEST_GUILESS_MAIN(LaunchOptionsTest)

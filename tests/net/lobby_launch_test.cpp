@@ -17,6 +17,7 @@
 
 #include "media/bmp.h"
 #include "media/jpeg_writer.h"
+#include "net/lobby_front_end.h"
 #include "net/lobby_launch.h"
 #include "net/lobby_player.h"
 #include "net/lobby_program.h"
@@ -99,11 +100,6 @@ std::string jpegBytes(int width, int height) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(LobbyClient, SettingsComeOnlyFromTheResponseToTheRequest) {
     const LobbyGameSettings wanted = settingsWith(2, 99, "Hills.jpg");
@@ -207,7 +203,7 @@ TEST(LobbyLaunch, LobbyValuesOverrideTheChoicesTheyName) {
     EXPECT_EQ(optionMaskOf(one, true), 0x40u);
 }
 
-TEST(LobbyLaunch, NamedPicturesAreFoundAndEveryMachineCutsTheSamePuzzle) {
+TEST(LobbyLaunch, NamedPicturesAreFoundAndCutByTheLobbysCount) {
     TempFolder data;
     // A JPEG under a name that says nothing of its kind, as a download is.
     writeFile(data.path + "/gamedata.tmp", jpegBytes(96, 64));
@@ -225,14 +221,122 @@ TEST(LobbyLaunch, NamedPicturesAreFoundAndEveryMachineCutsTheSamePuzzle) {
         EXPECT_EQ(p.message, kLobbyPictureNotFound) << missing;
     }
 
-    const std::string a = data.path + "/a.gvp", b = data.path + "/b.gvp", c = data.path + "/c.gvp";
+    // The grid is the piece-count rule's for the lobby's count, as the
+    // window's host takes it; the picture's kind and the rotation go along.
+    LobbyGameSettings s = settingsWith(0, 4242, "gamedata.tmp");
+    s.pieces = 12;
     std::string error;
-    ASSERT_TRUE(cutLobbyPuzzle(byName.path, 1, 12, 4242, true, a, error)) << error;
-    ASSERT_TRUE(cutLobbyPuzzle(byName.path, 1, 12, 4242, true, b, error)) << error;
-    ASSERT_TRUE(cutLobbyPuzzle(byName.path, 1, 12, 4243, true, c, error)) << error;
-    EXPECT_EQ(readFile(a), readFile(b));
-    EXPECT_NE(readFile(a), readFile(c));
-    EXPECT_FALSE(cutLobbyPuzzle(data.path + "/notes.jpg", 1, 12, 1, false, c, error));
+    const std::optional<NetPuzzle> p = lobbyPuzzle(byName, s, true, error);
+    ASSERT_TRUE(p) << error;
+    const Grid grid = PieceCountRules(96, 64).gridForTarget(12);
+    EXPECT_EQ(p->columns, grid.columns);
+    EXPECT_EQ(p->rows, grid.rows);
+    EXPECT_EQ(p->pictureWidth, 96);
+    EXPECT_EQ(p->pictureHeight, 64);
+    EXPECT_EQ(p->rotation, 1u);
+    EXPECT_EQ(p->pictureKind, uint32_t(kPictureJpeg));
+    s.pieces = kLobbyUnset;
+    const std::optional<NetPuzzle> open = lobbyPuzzle(byName, s, false, error);
+    ASSERT_TRUE(open) << error;
+    EXPECT_EQ(open->columns * open->rows, PieceCountRules(96, 64).gridForTarget(kLobbyDefaultPieces).pieces());
+    EXPECT_EQ(open->rotation, 0u);
+    LobbyPicture notPicture = byName;
+    notPicture.path = data.path + "/notes.jpg";
+    error.clear();
+    EXPECT_FALSE(lobbyPuzzle(notPicture, s, false, error));
+    EXPECT_FALSE(error.empty());
+}
+
+// The window's dialogs, counting what the lobby left to them.
+struct CountingDialogs : SetupFrontEnd {
+    int creates = 0, counts = 0, pictures = 0;
+    std::optional<std::string> askPlayerName(const std::string&) override { return "Asked"; }
+    std::optional<std::string> chooseConnection(const std::vector<std::string>&) override { return {}; }
+    bool editCreateGame(CreateGameForm& form) override {
+        ++creates;
+        form.cheats = CreateGameForm::Cheats::Yes;
+        form.gameType = kGameCompetitive;
+        return true;
+    }
+    std::optional<std::string> choosePicture() override {
+        ++pictures;
+        return "chosen.jpg";
+    }
+    std::optional<PieceCountChoice> askPieceCount(const PieceCountRules&, bool) override {
+        ++counts;
+        return PieceCountChoice{};
+    }
+    std::optional<JoinTarget> chooseSession(JoinList&) override { return {}; }
+    void showMessage(const std::string&, const std::string&) override {}
+    RoomResult runWaitingRoom(NetGameSetup&) override { return RoomResult::Exit; }
+};
+
+TEST(LobbyFrontEnd, TheLobbyAnswersWhatItSetsAndTheDialogsTheRest) {
+    LobbyRole role;
+    role.sessionName = "Friday";
+    role.playerName = "Hana";
+    role.host = false;
+    role.joinAddress = "10.0.0.7";
+    role.joinPort = 4100;
+    LobbyGameSettings s = settingsWith(kGameTeamCompetitive, 5, "hills.jpg");
+    s.sortingBoxes = 1;
+    s.arrange = 1;
+    s.solve = 0;
+    s.findNearby = 1;
+    s.findEdges = 0;
+    s.findByColour = 1;
+    s.puzzleOutline = 0;
+    s.pieces = 30;
+    s.rotatePieces = 1;
+    LobbyPicture picture;
+    picture.ok = true;
+    picture.path = "/data/gamedata.tmp";
+
+    CountingDialogs dialogs;
+    LobbyFrontEnd complete(dialogs, role, s, picture);
+    EXPECT_EQ(complete.askPlayerName("Old"), "Hana");
+    EXPECT_EQ(complete.chooseConnection({kConnectionInternet, kConnectionLan}), kConnectionLan);
+    CreateGameForm form;
+    ASSERT_TRUE(complete.editCreateGame(form));
+    EXPECT_EQ(dialogs.creates, 0);
+    EXPECT_EQ(form.sessionName, "Friday");
+    EXPECT_EQ(form.maxPlayers, CreateGameForm::kMaxPlayers);
+    const NetOptions o = form.options(5);
+    EXPECT_EQ(o.gameType, uint32_t(kGameTeamCompetitive));
+    EXPECT_EQ(o.allowed, (std::array<uint32_t, 7>{1, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(complete.choosePicture(), picture.path);
+    std::string local;
+    EXPECT_TRUE(complete.offerDownload("/elsewhere/gamedata.tmp", 100, local));
+    EXPECT_EQ(local, picture.path);
+    const std::optional<PieceCountChoice> count = complete.askPieceCount(PieceCountRules(640, 480), false);
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->grid.pieces(), PieceCountRules(640, 480).gridForTarget(30).pieces());
+    EXPECT_TRUE(count->rotate);
+    EXPECT_EQ(complete.seed(), 5u);
+    JoinList list;
+    const std::optional<JoinTarget> target = complete.chooseSession(list);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->address, "10.0.0.7");
+    EXPECT_EQ(target->port, 4100);
+    EXPECT_FALSE(complete.chooseSession(list)) << "a failed join is not tried again";
+
+    // Two tools left open: the dialog decides them (its "all tools"), the
+    // lobby's values still stand over the dialog's; no piece count, no seed
+    // and no picture: the dialogs and the clock.
+    s.solve = kLobbyUnset;
+    s.puzzleOutline = kLobbyUnset;
+    s.pieces = kLobbyUnset;
+    s.seed = kLobbyUnset;
+    LobbyFrontEnd open(dialogs, role, s, LobbyPicture{});
+    CreateGameForm asked;
+    ASSERT_TRUE(open.editCreateGame(asked));
+    EXPECT_EQ(dialogs.creates, 1);
+    EXPECT_EQ(asked.options(0).gameType, uint32_t(kGameTeamCompetitive));
+    EXPECT_EQ(asked.options(0).allowed, (std::array<uint32_t, 7>{1, 1, 1, 1, 0, 1, 1}));
+    EXPECT_EQ(open.choosePicture(), "chosen.jpg");
+    open.askPieceCount(PieceCountRules(640, 480), false);
+    EXPECT_EQ(dialogs.counts, 1);
+    EXPECT_FALSE(open.seed());
 }
 
 TEST(LobbyStandings, TeamsSumTheirMembersAndKeepTheReadyFlag) {
