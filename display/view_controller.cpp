@@ -745,6 +745,16 @@ void ViewController::releaseBand(WindowId window, KeyFlags keys, Point at) {
             setTool(kToolNormal);
             break;
         case kToolSolve:
+            // A shared puzzle changes only through the host: it solves the
+            // groups just selected (and so held); an area without them is
+            // refused rather than solved on this machine alone.
+            if (c_.network.sharesPieces()) {
+                if (selected > 0 && !keys.control)
+                    c_.network.sendSolveSelected(list);
+                else
+                    playEvent(kSoundRefused);
+                break;
+            }
             recordUndo();
             if (c_.assist.solveTool(rect, !(selected == 0 || keys.control)) > 0) markChanged();
             break;

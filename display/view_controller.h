@@ -196,6 +196,12 @@ public:
     // A network drop: the group lies with the piece at (x, y) of the list;
     // the host decides and its outcome arrives as a remote outcome.
     virtual void sendDrop(ListId /*list*/, int32_t /*piece*/, int32_t /*x*/, int32_t /*y*/) {}
+    // Whether the players work on one shared puzzle: then only the host
+    // solves, and only what the player holds selected.
+    virtual bool sharesPieces() const { return false; }
+    // Asks the host to solve the list's selected groups the player holds;
+    // the outcome arrives like any other.
+    virtual void sendSolveSelected(ListId /*list*/) {}
 };
 
 // What the controller works with; everything must outlive it.

@@ -63,6 +63,7 @@ Dispatcher::~Dispatcher() { c_.model.setHolderTable(nullptr); }
 
 void Dispatcher::startGame(uint32_t startMs) {
     startMs_ = startMs;
+    started_ = true;
     {
         // Every player numbers its requests afresh in a new game.
         NamedLock lock(NamedMutex::PIECE);
@@ -144,6 +145,20 @@ void Dispatcher::addPlacedPieces(int count) {
     // teams' sums of these.
     PlayerData d = c_.port.localData();
     d.piecesPlaced += uint32_t(std::max(count, 0));
+    d.elapsedMs = c_.port.nowMs() - startMs_.load();
+    c_.port.publish(d);
+}
+
+void Dispatcher::publishOwnCopyScore() {
+    if (!started_ || !inSession() || !competitive()) return;
+    uint32_t placed = 0;
+    {
+        NamedLock lock(NamedMutex::PIECE);
+        placed = uint32_t(c_.model.countListPieces(ListId::Finished));
+    }
+    PlayerData d = c_.port.localData();
+    if (d.piecesPlaced == placed) return;
+    d.piecesPlaced = placed;
     d.elapsedMs = c_.port.nowMs() - startMs_.load();
     c_.port.publish(d);
 }

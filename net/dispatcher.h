@@ -132,6 +132,10 @@ public:
     // The score of a placement by the local player: pieces placed and the
     // time since the start, published with the player data.
     void addPlacedPieces(int count);
+    // Competitive: the published score is what lies placed in this
+    // machine's own copy, however it got there (drops, the Solve tool, the
+    // menus' solves). Publishes only when it changed.
+    void publishOwnCopyScore();
     // Host: a departed slot's sorting-box pieces (the Extra-list groups it
     // holds; with kNoSlot those nobody holds) go back to the play area
     // where they lay, on every machine. Any thread.
@@ -186,6 +190,7 @@ private:
     std::atomic<bool> hearOthers_{true};
     std::vector<int32_t> order_;
     std::atomic<uint32_t> startMs_{0};
+    std::atomic<bool> started_{false};
     std::atomic<uint64_t> refused_{0}, handled_{0};
     // Per slot: the player's selection was let go (DROPSELECTED) and no
     // hold was asked for since; its moves are late ones. Guarded by PIECEMutex.

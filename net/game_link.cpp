@@ -57,6 +57,7 @@ void NetGameLink::redrawPlayArea(const Rect& area) {
 }
 
 void NetGameLink::catchUp() {
+    dispatcher_.publishOwnCopyScore();
     if (completionCheck_.exchange(false))
         checkPuzzleCompletion(session_.model(), session_.document().puzzleState(), true, session_, rng_);
     if (!redraw_.exchange(false)) return;

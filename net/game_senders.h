@@ -95,6 +95,8 @@ public:
     void announceRotation(ListId list, int32_t piece) override;
     void announceArrange(ListId list, const Rect& area) override { s_.sendArrange(list, area); }
     void sendDrop(ListId list, int32_t piece, int32_t, int32_t) override { s_.sendDrop(list, piece); }
+    bool sharesPieces() const override { return s_.shared(); }
+    void sendSolveSelected(ListId list) override { s_.sendSolveSelected(list); }
 
 private:
     Dispatcher& d_;

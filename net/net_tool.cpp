@@ -29,9 +29,10 @@ const char* const kNetCommandUsage =
     "net host --picture P --pieces N [--seed S] [--rotate] --type coop|comp [--players K] [--port P]\n"
     "         [--max K] [--name NAME] [--seconds S] [--dump FILE]\n"
     "net bot --join ADDRESS:PORT [--name NAME] [--seed S] [--actions N] [--rate R] [--seconds S] [--dump FILE]\n"
-    "        [--download-to DIR]\n"
+    "        [--download-to DIR] [--stay]\n"
     "  A bot without the host's picture downloads it into DIR/downloads (DIR: the current folder\n"
-    "  unless given); a bot joining a game under way is synchronised with it first.";
+    "  unless given); a bot joining a game under way is synchronised with it first. With --stay a bot\n"
+    "  that is done stays in the game until the host closes it or S seconds have passed.";
 
 namespace {
 
@@ -93,6 +94,7 @@ struct Options {
     std::string downloadTo = ".";
     uint32_t pieces = 0, players = 1;
     bool rotate = false;
+    bool stay = false;
 };
 
 bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o, std::ostream& err) {
@@ -121,6 +123,7 @@ bool parseOptions(const std::vector<std::string>& args, size_t first, Options& o
         else if (a == "--download-to") ok = value(o.downloadTo) && !o.downloadTo.empty();
         else if (a == "--pieces") ok = value(v) && parseNumber(v, 4000, o.pieces) && o.pieces >= 1;
         else if (a == "--rotate") o.rotate = true;
+        else if (a == "--stay") o.stay = true;
         else if (a == "--type") ok = value(o.type) && (o.type == "coop" || o.type == "comp");
         else if (a == "--players") ok = value(v) && parseNumber(v, 15, o.players);
         else if (a == "--actions") ok = value(v) && parseNumber(v, 1000000, o.actions);
@@ -511,6 +514,10 @@ int setupBotCommand(const Options& o, std::ostream& out, std::ostream& err) {
     t.game.play(o.seed, int(o.actions), double(o.rate), true);
     lines.line("actions " + std::to_string(t.game.actionsMade()));
     if (t.game.puzzleState() == kPuzzleStateCompleted) lines.line("completed");
+    if (o.stay) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(o.seconds);
+        while (t.game.layer().sessionOpen() && std::chrono::steady_clock::now() < end) t.game.idle(50);
+    }
     const bool ok = dumpGame(t.game, o, out, err);
     return ok ? 0 : 1;
 }

@@ -258,10 +258,10 @@ int AssistCommands::solveTool(const Rect& rect, bool selectedOnly) {
     for (int box = 1; box <= 4; ++box)
         if (frontEnd_.isBoxOpen(box)) frontEnd_.redrawBox(box);
     refreshBoxCaptions();
-    if (!game_.networkGame) {
-        playEvent(kSoundLockPiece);
-        checkCompletion();
-    }
+    // Shared network puzzles never come here (the host solves them); a
+    // Competitive player's own copy completes like a single player's.
+    playEvent(kSoundLockPiece);
+    checkCompletion();
     return placed;
 }
 

@@ -538,6 +538,10 @@ void GameSession::findByColour() {
 void GameSession::solveSelected() {
     const HitCode hit = assist_->lastHit();
     const ListId list = hit.box() >= 0 ? hit.list() : ListId::Main;
+    if (network_.sharesPieces()) {
+        network_.sendSolveSelected(list);
+        return;
+    }
     if (model_.solveSelectedPieces(list) > 0) {
         markChanged();
         checkPuzzleCompletion(model_, document_->puzzleState(), false, *this, random_);

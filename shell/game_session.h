@@ -169,6 +169,8 @@ public:
     void announceRotation(ListId l, int32_t p) override { target_->announceRotation(l, p); }
     void announceArrange(ListId l, const Rect& a) override { target_->announceArrange(l, a); }
     void sendDrop(ListId l, int32_t p, int32_t x, int32_t y) override { target_->sendDrop(l, p, x, y); }
+    bool sharesPieces() const override { return target_->sharesPieces(); }
+    void sendSolveSelected(ListId l) override { target_->sendSolveSelected(l); }
 
 private:
     ViewNetwork alone_;

@@ -375,6 +375,12 @@ TEST(Senders, CompetitiveTypeSendsNothingAndPlaysLocally) {
     a.senders.sendDrop(ListId::Main, 5);
     EXPECT_EQ(a.model.listOfPiece(5), ListId::Finished);
     EXPECT_EQ(a.data.piecesPlaced, 1u);
+    // Pieces the Solve tool placed count too.
+    a.model.setGroupSelected(ListId::Main, 10, true);
+    a.model.setGroupSelected(ListId::Main, 12, true);
+    ASSERT_EQ(a.model.solveSelectedPieces(ListId::Main), 2);
+    a.dispatcher.publishOwnCopyScore();
+    EXPECT_EQ(a.data.piecesPlaced, 3u);
     EXPECT_EQ(a.senders.requestSelection(ListId::Main, std::vector<int32_t>{2, 3}).size(), 2u);
     a.senders.sendMoveSelected(ListId::Main);
     a.senders.sendDropSelected(ListId::Main);

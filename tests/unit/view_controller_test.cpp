@@ -84,6 +84,16 @@ struct Windows : ViewWindows {
 
 struct Completion : CompletionActions {};
 
+// A network game's seam: whether pieces are shared, and the solves asked of
+// the host.
+struct Network : ViewNetwork {
+    bool game = false, shares = false;
+    std::vector<ListId> solves;
+    bool networkGame() const override { return game; }
+    bool sharesPieces() const override { return shares; }
+    void sendSolveSelected(ListId list) override { solves.push_back(list); }
+};
+
 struct Fixture {
     PuzzleModel model = makePuzzle();
     ScriptedPlatform platform;
@@ -98,7 +108,7 @@ struct Fixture {
     Random rng{3};
     AssistCommands assist{model, windows, selector, completion, state, rng};
     Document document;
-    ViewNetwork network;
+    Network network;
     RecordingSounds sounds;
     ViewController view{ViewContext{model, platform, settings, state, renderer, undo, undoActions, assist,
                                     completion, rng, document, windows, network}};
@@ -338,6 +348,31 @@ TEST(ViewBand, ArrangeSolveAndFindToolsWorkOnTheRectangle) {
     EXPECT_TRUE(f.model.isSelected(ListId::Main, 2));
     EXPECT_EQ(f.model.countSelectedPieces(ListId::Main), 2);
     EXPECT_EQ(f.sounds.played, (Sounds{kSoundSelectPieces}));
+}
+
+// In a shared network game only the host solves: the band's selection is
+// sent, an area without one is refused, and nothing is solved here.
+TEST(ViewBand, SolveToolInASharedGameAsksTheHostAndSolvesNothingHere) {
+    Fixture f;
+    f.network.game = f.network.shares = true;
+    f.view.setTool(kToolSolve);
+    f.band({25, 25}, {75, 75});  // around piece 0
+    EXPECT_TRUE(f.model.isSelected(ListId::Main, 0));
+    EXPECT_EQ(f.network.solves, std::vector<ListId>{ListId::Main});
+    EXPECT_EQ(f.model.countListPieces(ListId::Finished), 0);
+    EXPECT_EQ(f.undo.available(), 0);
+
+    f.sounds.played.clear();
+    f.band({kPicLeft, kPicTop}, {kPicLeft + 30, kPicTop + 30});  // no piece lies there
+    EXPECT_EQ(f.network.solves.size(), 1u);
+    EXPECT_EQ(f.model.countListPieces(ListId::Finished), 0);
+    EXPECT_EQ(f.sounds.played, (Sounds{8}));  // refused
+
+    // A Competitive game's copy is the player's own: solved here.
+    f.network.shares = false;
+    f.band({kPicLeft, kPicTop}, {kPicLeft + 30, kPicTop + 30});
+    EXPECT_EQ(f.network.solves.size(), 1u);
+    EXPECT_EQ(f.model.listOfPiece(0), ListId::Finished);
 }
 
 TEST(ViewBand, FindToolClickOnAPieceShowsItsMenuAndReturnsToTheArrow) {
