@@ -73,6 +73,7 @@ bool NetworkPlay::run(bool host, std::optional<uint32_t> seed) {
 
     if (!(host ? setup_->host(seed) : setup_->join())) {
         leave();
+        windowPlayArea();
         return false;
     }
     // The menus follow the network game's rules while it lasts.
@@ -117,6 +118,13 @@ void NetworkPlay::followGame() {
     scoreWindow_->show();
 }
 
+// The set-up may have cut in the host's play area: the window's own size
+// holds again.
+void NetworkPlay::windowPlayArea() {
+    const QSize size = app_.window().view()->size();
+    app_.session().setPlayArea(size.width(), size.height());
+}
+
 void NetworkPlay::leave() {
     follow_.stop();
     scoreWindow_.reset();
@@ -126,7 +134,10 @@ void NetworkPlay::leave() {
         setup_->leave();
     else if (game_)
         game_->layer().closeSession();
-    if (playing_) app_.document().record().networkGame = 0;
+    if (playing_) {
+        app_.document().record().networkGame = 0;
+        windowPlayArea();
+    }
     playing_ = false;
 }
 

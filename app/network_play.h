@@ -59,6 +59,7 @@ public:
 
 private:
     void startStandings();
+    void windowPlayArea();
 
     Application& app_;
     net::ChatRouter chat_;

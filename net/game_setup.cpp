@@ -202,6 +202,13 @@ std::optional<JoinTarget> JoinList::choose(int row, std::string& message) const 
 
 // ------------------------------------------------------------ game data
 
+std::optional<Point> NetPuzzle::playArea() const {
+    const Point area{int32_t(field0 & 0xFFFF), int32_t(field0 >> 16)};
+    if (area.x < kMinPlayArea.x || area.y < kMinPlayArea.y || area.x > kMaxPlayArea.x || area.y > kMaxPlayArea.y)
+        return std::nullopt;
+    return area;
+}
+
 std::array<uint32_t, kGameDataFields> NetPuzzle::toGameData() const {
     return {field0,         pickerValue,    pictureKind,         uint32_t(snapTolerance), puzzleState, rotation,
             uint32_t(columns), uint32_t(rows), uint32_t(pictureWidth), uint32_t(pictureHeight)};
@@ -378,6 +385,7 @@ bool NetGameSetup::hostSetUp(std::optional<uint32_t> seed) {
     prefs_.record.rotatedPieces = count->rotate ? 1 : 0;
 
     NetPuzzle p;
+    p.setPlayArea(game_.playArea());
     p.pictureKind = pictureKindForName(*chosen).value_or(kPictureJpeg);
     p.puzzleState = kPuzzleStateNew;
     p.rotation = count->rotate ? 1 : 0;

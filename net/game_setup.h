@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/geometry.h"
 #include "net/dispatcher.h"
 #include "net/messages.h"
 #include "net/net_layer.h"
@@ -157,6 +158,16 @@ struct NetPuzzle {
     int32_t columns = 0, rows = 0;
     int32_t pictureWidth = 0, pictureHeight = 0;
 
+    // The first word has no meaning of its own in the settings record; the
+    // host puts its play area there (width in the low half, height in the
+    // high half) so that every machine cuts and plays in the same area,
+    // whatever its screen. A host that leaves it zero, or puts a size
+    // outside kMinPlayArea..kMaxPlayArea there, names none: each machine
+    // then uses its own.
+    static constexpr Point kMinPlayArea{320, 200}, kMaxPlayArea{7680, 4320};
+    void setPlayArea(Point area) { field0 = uint32_t(area.x & 0xFFFF) | uint32_t(area.y & 0xFFFF) << 16; }
+    std::optional<Point> playArea() const;
+
     std::array<uint32_t, kGameDataFields> toGameData() const;
     // Refuses grids outside 1..4000 pieces, empty or oversized pictures,
     // pieces under one pixel, a rotation other than 0 or 1 and unknown kinds.
@@ -174,11 +185,15 @@ class SetupGame {
 public:
     virtual ~SetupGame() = default;
     virtual NetLayer& layer() = 0;
+    // The play area this machine cuts in when the host names none; a host
+    // names its own.
+    virtual Point playArea() const = 0;
     // Loads the picture (or checks it can be); its size. False with the
     // message to show.
     virtual bool loadPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) = 0;
-    // Cuts the puzzle from the options' seed with the grid and rotation of
-    // `puzzle` and the picture last loaded; the holder table is rebuilt with
+    // Cuts the puzzle from the options' seed with the grid, rotation and
+    // play area of `puzzle` (its own play area when `puzzle` names none) and
+    // the picture last loaded; the holder table is rebuilt with
     // nobody holding anything. False with the message to show.
     virtual bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
                      std::string& message) = 0;

@@ -145,6 +145,20 @@ TEST(NetPuzzle, GameDataIsCheckedBeforeAnythingIsCut) {
     EXPECT_FALSE(refused(7, 200));  // 5 x 200: a thin but real grid
 }
 
+TEST(NetPuzzle, TheHostsPlayAreaTravelsInTheFirstWordAndAnOddOneNamesNone) {
+    NetPuzzle p{.columns = 5, .rows = 4, .pictureWidth = 300, .pictureHeight = 200};
+    EXPECT_EQ(p.playArea(), std::nullopt);  // an older host's zero
+    p.setPlayArea({1366, 768});
+    std::string why;
+    const std::optional<NetPuzzle> q = NetPuzzle::fromGameData(p.toGameData(), why);
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->playArea(), (Point{1366, 768}));
+    for (const Point odd : {Point{7681, 768}, Point{1366, 4321}, Point{100, 768}, Point{1366, 0}}) {
+        p.setPlayArea(odd);
+        EXPECT_EQ(p.playArea(), std::nullopt) << odd.x << " x " << odd.y;
+    }
+}
+
 TEST(DisplayableText, ControlCharactersAndBrokenUtf8AreShownSafely) {
     EXPECT_EQ(displayableText("Zoë's game", 64), "Zoë's game");
     EXPECT_EQ(displayableText(std::string("a\nb\x7f", 4), 64), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
@@ -268,6 +282,8 @@ RoomResult playerRoom(NetGameSetup& s) {
 TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     std::atomic<uint16_t> port{0};
     Machine host("Hana"), ann("Ann"), bob("Bob");
+    // The host's screen is not the players': they cut in the host's area.
+    host.game.setPlayArea({1280, 1024});
     host.person.picture = writePicture("same.jpg", 240, 160);
     host.person.pieces = 24;
     host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game.layer()); };
@@ -288,6 +304,8 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     EXPECT_EQ(ann.setup.options().seed, 777u);
     EXPECT_EQ(bob.setup.puzzle().rotation, 1u);
     EXPECT_EQ(ann.game.model().pieceCount(), 24);
+    EXPECT_EQ(bob.game.model().geometry().playWidth, 1280);
+    EXPECT_EQ(bob.game.model().geometry().playHeight, 1024);
     for (Machine* m : {&host, &ann, &bob})
         EXPECT_EQ(m->game.layer().localPlayerData().state, uint32_t(PlayerState::Playing));
 
@@ -359,7 +377,7 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
 TEST(GameSetup, TheWindowAndAHeadlessPlayerCutTheSamePuzzle) {
     ScriptedPlatform platform;
     Random random(4);
-    GameSession session(SessionOptions{"", HeadlessGame::kPlayWidth, HeadlessGame::kPlayHeight}, platform, random);
+    GameSession session(SessionOptions{"", 1024, 768}, platform, random);
     std::atomic<NetGameLink*> linked{nullptr};
     std::atomic<SessionSetup*> listening{nullptr};
     NetHooks hooks;
@@ -383,21 +401,24 @@ TEST(GameSetup, TheWindowAndAHeadlessPlayerCutTheSamePuzzle) {
     window.attach(setup);
     listening = &window;
 
+    // A headless host with a larger play area than the joining window's.
     std::atomic<uint16_t> port{0};
-    person.picture = writePicture("window.jpg", 200, 150);
-    person.pieces = 20;
-    person.room = [&](NetGameSetup& s) { return hostRoom(s, 2, port, layer); };
     Machine ann("Ann");
-    ann.person.hostPort = &port;
-    ann.person.room = playerRoom;
+    ann.person.picture = writePicture("window.jpg", 200, 150);
+    ann.person.pieces = 20;
+    ann.person.room = [&](NetGameSetup& s) { return hostRoom(s, 2, port, ann.game.layer()); };
+    person.hostPort = &port;
+    person.room = playerRoom;
     bool started[2] = {};
-    std::thread t1([&] { started[1] = ann.setup.join(); });
-    started[0] = setup.host(31337);
+    std::thread t1([&] { started[1] = ann.setup.host(31337); });
+    started[0] = setup.join();
     t1.join();
     ASSERT_TRUE(started[0] && started[1]) << (platform.messages.empty() ? std::string() : platform.messages.front().text);
     const PuzzleModel& a = session.model();
     const PuzzleModel& b = ann.game.model();
     ASSERT_EQ(a.pieceCount(), b.pieceCount());
+    EXPECT_EQ(a.geometry().playWidth, HeadlessGame::kPlayWidth);
+    EXPECT_EQ(session.document().playHeight(), HeadlessGame::kPlayHeight);
     for (int32_t p = 0; p < a.pieceCount(); ++p) {
         EXPECT_EQ(a.piece(p).x, b.piece(p).x) << p;
         EXPECT_EQ(a.piece(p).y, b.piece(p).y) << p;
