@@ -472,6 +472,8 @@ void StandingsWindow::refreshStandings() {
 
 ScoreWindow::ScoreWindow(QWidget* parent, const net::Standings& standings) : QDialog(parent), standings_(standings) {
     setWindowTitle("Scores");
+    // The final standings wait for the player before the game goes on.
+    setModal(true);
     auto* layout = new QVBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -10,6 +10,7 @@
 #include "app/game_window.h"
 #include "app/net_dialogs_qt.h"
 #include "app/net_setup_front_end.h"
+#include "app/play_view.h"
 #include "app/network_game.h"
 #include "common/random.h"
 #include "net/player_roster.h"
@@ -110,12 +111,28 @@ bool NetworkPlay::mayExit() {
 }
 
 void NetworkPlay::followGame() {
-    if (!playing_ || !standings_ || !app_.document().hasPuzzle()) return;
+    if (!playing_) return;
+    // Once the scores show the game is over; the host may go then.
+    if (!scoreWindow_) {
+        if (const std::optional<net::NetGameSetup::Ending> ended = setup_->endedFromOutside())
+            return endFromOutside(*ended);
+    }
+    if (!standings_ || !app_.document().hasPuzzle()) return;
     const bool complete = app_.document().puzzleState() == kPuzzleStateCompleted;
     if (!standings_->takeGameEnd(complete)) return;
     if (standingsWindow_) standingsWindow_->refreshStandings();
     scoreWindow_ = std::make_unique<ScoreWindow>(&app_.window(), *standings_);
     scoreWindow_->show();
+}
+
+// The game ended for this machine from outside (kicked, or the host gone):
+// the session closes, the message shows, and the start dialog returns
+// without asking to save a game that is no longer there.
+void NetworkPlay::endFromOutside(const net::NetGameSetup::Ending& ending) {
+    leave();
+    app_.platform().messageBox(ending.text, ending.caption, MessageButtons::Ok);
+    app_.document().setModified(false);
+    app_.session().exitGame();
 }
 
 // The set-up may have cut in the host's play area: the window's own size

@@ -354,6 +354,7 @@ bool NetGameSetup::askNameAndConnection() {
 bool NetGameSetup::host(std::optional<uint32_t> seed) {
     begun_ = false;
     kicked_ = false;
+    tookOver_ = false;
     latecomer_ = false;
     if (!hostSetUp(seed)) {
         if (step_ != Step::Ended) step_ = Step::Idle;
@@ -423,6 +424,7 @@ bool NetGameSetup::hostSetUp(std::optional<uint32_t> seed) {
 bool NetGameSetup::join() {
     begun_ = false;
     kicked_ = false;
+    tookOver_ = false;
     latecomer_ = false;
     if (!joinSetUp()) {
         if (step_ != Step::Ended) step_ = Step::Idle;
@@ -662,6 +664,13 @@ bool NetGameSetup::startOnThisMachine() {
     return true;
 }
 
+std::optional<NetGameSetup::Ending> NetGameSetup::endedFromOutside() {
+    if (step_ != Step::Playing) return std::nullopt;
+    if (kicked_) return Ending{setup_text::kKicked, setup_text::kKickCaption};
+    if (!sessionOpen() || (tookOver_ && players().size() < 2)) return Ending{setup_text::kHostLost, {}};
+    return std::nullopt;
+}
+
 bool NetGameSetup::exitGame() {
     const bool catchingUp = playersSynchronising ? playersSynchronising() : game_.anyPlayerSynchronising();
     if (isHost() && catchingUp) {
@@ -701,7 +710,10 @@ void NetGameSetup::setUpMessage(const GameMessage& message, uint32_t from) {
 }
 
 void NetGameSetup::noteKicked() {
-    if (step_ != Step::WaitingRoom || isHost()) return;
+    // In the waiting room or the running game; the game's own end follows
+    // from endedFromOutside().
+    const Step step = step_.load();
+    if (step < Step::WaitingRoom || step == Step::Ended || isHost()) return;
     kicked_ = true;
     event(SetupEvent::Kicked);
 }
@@ -723,6 +735,7 @@ void NetGameSetup::noteSystem(const Received& message) {
 // This machine became host. In the waiting room it opens the session to
 // newcomers and, as a host does, counts as ready.
 void NetGameSetup::noteNewHost(bool thisMachine) {
+    if (thisMachine) tookOver_ = true;
     if (thisMachine && step_ == Step::WaitingRoom) {
         PlayerData d = game_.layer().localPlayerData();
         d.setReadyFlag(true);

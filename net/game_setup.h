@@ -50,6 +50,7 @@ inline constexpr const char* kWaitForReady = "You must wait for everybody to che
 inline constexpr const char* kWaitForDownloads = "Please wait for everybody to finish downloading the image";
 inline constexpr const char* kKickCaption = "Das Boot";
 inline constexpr const char* kKicked = "The host has kicked you out of the game.";
+inline constexpr const char* kHostLost = "The connection to the game's host was lost.";
 inline constexpr const char* kWaitingForOthers = "Waiting For Other Players";
 inline constexpr const char* kPlayersSynchronising =
     "There are players joining that do not have all the synchronization info yet.  Please wait for them to "
@@ -310,6 +311,15 @@ public:
     uint64_t revision() const { return revision_.load(); }
     bool begun() const { return begun_.load(); }
     bool kicked() const { return kicked_.load(); }
+    // While the game runs: why it ended for this machine from outside, the
+    // message to show before the start dialog returns. The host kicked this
+    // player, or the host went and nobody took over, or this machine took
+    // over and nobody else is left. Nothing while the game goes on.
+    struct Ending {
+        std::string text, caption;
+        bool operator==(const Ending&) const = default;
+    };
+    std::optional<Ending> endedFromOutside();
     bool sessionOpen();
 
     // ---- waiting-room operations ----
@@ -373,6 +383,7 @@ private:
 
     std::atomic<uint64_t> revision_{0};
     std::atomic<bool> begun_{false}, kicked_{false};
+    std::atomic<bool> tookOver_{false};  // became host when the host went
 };
 
 }  // namespace pavalo::net

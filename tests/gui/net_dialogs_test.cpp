@@ -6,6 +6,7 @@
 // standings window there.
 #include "app/net_dialogs_qt.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -298,6 +299,8 @@ private slots:
         const QFontMetrics metrics(scores.scoreList()->font());
         QVERIFY(scores.scoreList()->width() >= metrics.horizontalAdvance(net::kScoreListWidthText));
         scores.show();
+        // The final scores hold the game's windows until closed.
+        QCOMPARE(QApplication::activeModalWidget(), &scores);
         saveShot(&scores, "scores");
     }
 };

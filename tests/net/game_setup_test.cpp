@@ -567,6 +567,60 @@ TEST(GameSetup, KickedPlayerIsToldAndLeavesAndAMissingPictureEndsTheJoin) {
     EXPECT_EQ(cat.person.messages, std::vector<std::string>{document_text::kImageNotFound});
 }
 
+TEST(GameSetup, APlayerKickedOrLeftAloneDuringPlayIsToldTheGameEnded) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("ended.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game.layer()); };
+    for (Machine* m : {&ann, &bob}) {
+        m->person.hostPort = &port;
+        m->person.room = playerRoom;
+    }
+    bool started[3] = {};
+    std::thread t0([&] { started[0] = host.setup.host(9); });
+    std::thread t1([&] { started[1] = ann.setup.join(); });
+    std::thread t2([&] { started[2] = bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(started[0] && started[1] && started[2]);
+    for (Machine* m : {&host, &ann, &bob}) EXPECT_EQ(m->setup.endedFromOutside(), std::nullopt);
+
+    std::atomic<bool> hostIdling{true};
+    std::thread hostIdle([&] {
+        while (hostIdling) host.game.idle(20);
+    });
+    int bobSlot = -1;
+    for (const NetGameSetup::Player& p : host.setup.players())
+        if (p.id == bob.game.layer().localPlayerId()) bobSlot = p.slot;
+    ASSERT_TRUE(host.setup.kick(bobSlot));
+    std::optional<NetGameSetup::Ending> ended;
+    EXPECT_TRUE(test::waitUntil([&] {
+        bob.game.idle(5);
+        return (ended = bob.setup.endedFromOutside()).has_value();
+    }));
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->text, setup_text::kKicked);
+    EXPECT_EQ(ended->caption, setup_text::kKickCaption);
+    bob.setup.leave();
+    EXPECT_TRUE(test::waitUntil([&] { return host.setup.players().size() == 2; }));
+    ann.game.idle(50);
+    EXPECT_EQ(ann.setup.endedFromOutside(), std::nullopt);
+
+    // The host goes: Ann takes over a game nobody else is left in.
+    hostIdling = false;
+    hostIdle.join();
+    host.game.layer().vanish();
+    EXPECT_TRUE(test::waitUntil([&] {
+        ann.game.idle(5);
+        return (ended = ann.setup.endedFromOutside()).has_value();
+    }, 15000));
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->text, setup_text::kHostLost);
+    EXPECT_TRUE(ann.setup.isHost());
+}
+
 TEST(GameSetup, HostVanishingInTheWaitingRoomHandsOverToANewHost) {
     std::atomic<uint16_t> port{0};
     Machine host("Hana"), ann("Ann"), bob("Bob");
