@@ -462,6 +462,7 @@ bool NetGameSetup::joinSetUp() {
         PlayerData::decode(server).state == uint32_t(PlayerState::Playing)) {
         latecomer_ = true;
         d.state = uint32_t(PlayerState::Synchronising);
+        takeSmallerTeam(d);
         publish(d);
         return true;
     }
@@ -533,11 +534,36 @@ bool NetGameSetup::findPicture() {
 void NetGameSetup::openRoom() {
     step_ = Step::WaitingRoom;
     PlayerData d = game_.layer().localPlayerData();
+    bool changed = false;
     if (options_.gameType == kGameCooperative || isHost()) {
         d.setReadyFlag(true);
-        publish(d);
+        changed = true;
     }
+    changed = takeSmallerTeam(d) || changed;
+    if (changed) publish(d);
     setJoinable(true);
+}
+
+// Team Competitive: a player without a team (none from a lobby) takes the
+// one with fewer players, so the teams stay even as players arrive.
+bool NetGameSetup::takeSmallerTeam(PlayerData& d) const {
+    if (options_.gameType != kGameTeamCompetitive || d.team() != 0) return false;
+    std::array<int, kTeams + 1> members{};
+    const uint32_t me = game_.layer().localPlayerId();
+    for (const Player& p : players())
+        if (p.id != me && p.data.team() >= 1 && p.data.team() <= uint32_t(kTeams)) ++members[p.data.team()];
+    d.setTeam(members[2] < members[1] ? 2 : 1);
+    return true;
+}
+
+bool NetGameSetup::setTeam(int team) {
+    if (options_.gameType != kGameTeamCompetitive || team < 1 || team > kTeams || step_ != Step::WaitingRoom)
+        return false;
+    PlayerData d = game_.layer().localPlayerData();
+    d.setTeam(uint32_t(team));
+    publish(d);
+    ++revision_;
+    return true;
 }
 
 void NetGameSetup::setReady(bool ready) {

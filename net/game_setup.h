@@ -325,6 +325,11 @@ public:
     // ---- waiting-room operations ----
     // The local player's Ready box.
     void setReady(bool ready);
+    // Team Competitive: the local player's team, 1 or 2 (others are
+    // refused), published with the player's data. A player entering the
+    // room without a team (none from a lobby) joins the smaller one.
+    static constexpr int kTeams = 2;
+    bool setTeam(int team);
     // Every player's ready field is 1 (the host's Start needs it).
     bool allReady() const;
     // "Start Game" on the host: the refusal to show (empty on a machine
@@ -361,6 +366,7 @@ private:
     bool afterRoom(RoomResult result);
     bool startOnThisMachine();
     void openRoom();
+    bool takeSmallerTeam(PlayerData& data) const;
     bool publish(const PlayerData& data);
     void setJoinable(bool joinable);
     void fail(const std::string& message, const std::string& caption = {});

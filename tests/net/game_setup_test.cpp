@@ -621,6 +621,86 @@ TEST(GameSetup, APlayerKickedOrLeftAloneDuringPlayIsToldTheGameEnded) {
     EXPECT_TRUE(ann.setup.isHost());
 }
 
+TEST(GameSetup, TeamCompetitiveNewcomersEvenTheTeamsAndEachPickReachesEveryone) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("teams.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.gameType = kGameTeamCompetitive;
+    ann.person.hostPort = bob.person.hostPort = &port;
+    auto teamOf = [](NetGameSetup& s, const Machine& m) {
+        for (const NetGameSetup::Player& p : s.players())
+            if (p.id == const_cast<Machine&>(m).game.layer().localPlayerId()) return p.data.team();
+        return 99u;
+    };
+    std::atomic<bool> done{false}, recorded{false};
+    std::atomic<uint32_t> hostSeesBob{0}, annSeesBob{0};
+    uint32_t arrived[3] = {};
+    host.person.room = [&](NetGameSetup& s) {
+        port = host.game.layer().session()->listenPort();
+        EXPECT_TRUE(allInRoom(s, 3));
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return teamOf(s, bob) == 1 || teamOf(s, bob) == 2;
+        }));
+        arrived[0] = teamOf(s, host), arrived[1] = teamOf(s, ann), arrived[2] = teamOf(s, bob);
+        recorded = true;
+        test::waitUntil([&] {
+            s.pump(5);
+            return teamOf(s, bob) == 2;
+        });
+        hostSeesBob = teamOf(s, bob);
+        test::waitUntil([&] {
+            s.pump(5);
+            return annSeesBob != 0;
+        });
+        done = true;
+        return RoomResult::Exit;
+    };
+    ann.person.room = [&](NetGameSetup& s) {
+        test::waitUntil([&] {
+            s.pump(5);
+            return done || hostSeesBob == 2;
+        }, 8000);
+        test::waitUntil([&] {
+            s.pump(5);
+            return teamOf(s, bob) == 2;
+        });
+        annSeesBob = teamOf(s, bob);
+        test::waitUntil([&] {
+            s.pump(5);
+            return done.load();
+        });
+        return RoomResult::Exit;
+    };
+    bob.person.room = [&](NetGameSetup& s) {
+        test::waitUntil([&] {
+            s.pump(5);
+            return recorded.load();
+        });
+        EXPECT_FALSE(s.setTeam(3));
+        EXPECT_TRUE(s.setTeam(2));
+        test::waitUntil([&] {
+            s.pump(5);
+            return done.load();
+        }, 8000);
+        return RoomResult::Exit;
+    };
+    std::thread t0([&] { host.setup.host(5); });
+    std::thread t1([&] { ann.setup.join(); });
+    // Ann is in the room with her team before Bob comes.
+    EXPECT_TRUE(test::waitUntil([&] { return ann.setup.step() == NetGameSetup::Step::WaitingRoom; }));
+    std::thread t2([&] { bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    EXPECT_EQ(arrived[0], 1u);
+    EXPECT_EQ(arrived[1], 2u);
+    EXPECT_EQ(arrived[2], 1u);
+    EXPECT_EQ(hostSeesBob, 2u);
+    EXPECT_EQ(annSeesBob, 2u);
+}
+
 TEST(GameSetup, HostVanishingInTheWaitingRoomHandsOverToANewHost) {
     std::atomic<uint16_t> port{0};
     Machine host("Hana"), ann("Ann"), bob("Bob");
