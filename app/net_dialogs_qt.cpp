@@ -2,6 +2,7 @@
 #include "app/net_dialogs_qt.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -296,7 +297,20 @@ WaitingRoomWindow::WaitingRoomWindow(QWidget* parent, net::WaitingRoom& room, co
         for (int r = 0; r < 8; ++r) {
             const int row = l * 8 + r;
             t->setItem(r, 0, new QTableWidgetItem);
-            t->setItem(r, 2, new QTableWidgetItem);
+            // Team #: each player picks its own team; the others' show.
+            // (Inside a holder: the table shows its cell widgets itself.)
+            auto* teamHolder = new QWidget(t);
+            auto* teamLayout = new QHBoxLayout(teamHolder);
+            teamLayout->setContentsMargins(0, 0, 0, 0);
+            auto* team = new QComboBox(teamHolder);
+            for (int n = 1; n <= net::NetGameSetup::kTeams; ++n) team->addItem(QString::number(n));
+            teamLayout->addWidget(team);
+            t->setCellWidget(r, 2, teamHolder);
+            team_[size_t(row)] = team;
+            connect(team, &QComboBox::activated, this, [this, row](int index) {
+                room_.chooseTeam(row, index + 1);
+                showRoom();
+            });
             auto* holder = new QWidget(t);
             auto* centre = new QHBoxLayout(holder);
             centre->setContentsMargins(0, 0, 0, 0);
@@ -411,7 +425,11 @@ void WaitingRoomWindow::showRoom() {
         const net::RoomRow& r = rows[size_t(row)];
         QTableWidget* t = lists_[size_t(row / 8)];
         t->item(row % 8, 0)->setText(r.used ? qs(r.name) : QString());
-        t->item(row % 8, 2)->setText(r.used && r.team ? QString::number(r.team) : QString());
+        QComboBox* team = team_[size_t(row)];
+        const bool knownTeam = r.used && r.team >= 1 && r.team <= net::NetGameSetup::kTeams;
+        team->setCurrentIndex(knownTeam ? r.team - 1 : -1);
+        team->setEnabled(r.teamEnabled);
+        team->setVisible(r.used);
         QCheckBox* box = ready_[size_t(row)];
         box->setVisible(shown);
         box->setChecked(r.used && r.ready);
@@ -472,6 +490,8 @@ void StandingsWindow::refreshStandings() {
 
 ScoreWindow::ScoreWindow(QWidget* parent, const net::Standings& standings) : QDialog(parent), standings_(standings) {
     setWindowTitle("Scores");
+    // The final standings wait for the player before the game goes on.
+    setModal(true);
     auto* layout = new QVBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -17,6 +17,7 @@
 #include "net/waiting_room.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -127,6 +128,7 @@ public:
     QLabel* title() const { return title_; }
     QTableWidget* list(int i) const { return lists_[size_t(i)]; }
     QCheckBox* readyBox(int row) const { return ready_[size_t(row)]; }
+    QComboBox* teamBox(int row) const { return team_[size_t(row)]; }
     QLabel* optionLine(int i) const { return options_[size_t(i)]; }
     QLabel* preview() const { return preview_; }
     QPlainTextEdit* chatOutput() const { return chatOut_; }
@@ -147,6 +149,7 @@ private:
     QLabel* title_;
     std::array<QTableWidget*, 2> lists_{};
     std::array<QCheckBox*, net::kRoomRows> ready_{};
+    std::array<QComboBox*, net::kRoomRows> team_{};
     std::array<QLabel*, 3> options_{};
     QLabel* preview_;
     QPlainTextEdit* chatOut_;

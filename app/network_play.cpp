@@ -10,6 +10,7 @@
 #include "app/game_window.h"
 #include "app/net_dialogs_qt.h"
 #include "app/net_setup_front_end.h"
+#include "app/play_view.h"
 #include "app/network_game.h"
 #include "common/random.h"
 #include "net/player_roster.h"
@@ -78,6 +79,7 @@ bool NetworkPlay::run(bool host, std::optional<uint32_t> seed, const FrontEndWra
 
     if (!(host ? setup_->host(seed) : setup_->join())) {
         leave();
+        windowPlayArea();
         return false;
     }
     // The menus follow the network game's rules while it lasts.
@@ -114,12 +116,35 @@ bool NetworkPlay::mayExit() {
 }
 
 void NetworkPlay::followGame() {
-    if (!playing_ || !standings_ || !app_.document().hasPuzzle()) return;
+    if (!playing_) return;
+    // Once the scores show the game is over; the host may go then.
+    if (!scoreWindow_) {
+        if (const std::optional<net::NetGameSetup::Ending> ended = setup_->endedFromOutside())
+            return endFromOutside(*ended);
+    }
+    if (!standings_ || !app_.document().hasPuzzle()) return;
     const bool complete = app_.document().puzzleState() == kPuzzleStateCompleted;
     if (!standings_->takeGameEnd(complete)) return;
     if (standingsWindow_) standingsWindow_->refreshStandings();
     scoreWindow_ = std::make_unique<ScoreWindow>(&app_.window(), *standings_);
     scoreWindow_->show();
+}
+
+// The game ended for this machine from outside (kicked, or the host gone):
+// the session closes, the message shows, and the start dialog returns
+// without asking to save a game that is no longer there.
+void NetworkPlay::endFromOutside(const net::NetGameSetup::Ending& ending) {
+    leave();
+    app_.platform().messageBox(ending.text, ending.caption, MessageButtons::Ok);
+    app_.document().setModified(false);
+    app_.session().exitGame();
+}
+
+// The set-up may have cut in the host's play area: the window's own size
+// holds again.
+void NetworkPlay::windowPlayArea() {
+    const QSize size = app_.window().view()->size();
+    app_.session().setPlayArea(size.width(), size.height());
 }
 
 void NetworkPlay::leave() {
@@ -131,7 +156,10 @@ void NetworkPlay::leave() {
         setup_->leave();
     else if (game_)
         game_->layer().closeSession();
-    if (playing_) app_.document().record().networkGame = 0;
+    if (playing_) {
+        app_.document().record().networkGame = 0;
+        windowPlayArea();
+    }
     playing_ = false;
 }
 

@@ -58,11 +58,15 @@ public:
     NetworkGame& game() { return *game_; }
     StandingsWindow* standingsWindow() { return standingsWindow_.get(); }
     ScoreWindow* scoreWindow() { return scoreWindow_.get(); }
-    // Checks whether the game is over; the score window opens the first time.
+    // Checks whether the game is over; the score window opens the first
+    // time. A game ended from outside (see NetGameSetup::endedFromOutside)
+    // returns to the start dialog with its message.
     void followGame();
 
 private:
     void startStandings();
+    void windowPlayArea();
+    void endFromOutside(const net::NetGameSetup::Ending& ending);
 
     Application& app_;
     net::ChatRouter chat_;

@@ -202,6 +202,13 @@ std::optional<JoinTarget> JoinList::choose(int row, std::string& message) const 
 
 // ------------------------------------------------------------ game data
 
+std::optional<Point> NetPuzzle::playArea() const {
+    const Point area{int32_t(field0 & 0xFFFF), int32_t(field0 >> 16)};
+    if (area.x < kMinPlayArea.x || area.y < kMinPlayArea.y || area.x > kMaxPlayArea.x || area.y > kMaxPlayArea.y)
+        return std::nullopt;
+    return area;
+}
+
 std::array<uint32_t, kGameDataFields> NetPuzzle::toGameData() const {
     return {field0,         pickerValue,    pictureKind,         uint32_t(snapTolerance), puzzleState, rotation,
             uint32_t(columns), uint32_t(rows), uint32_t(pictureWidth), uint32_t(pictureHeight)};
@@ -347,6 +354,7 @@ bool NetGameSetup::askNameAndConnection() {
 bool NetGameSetup::host(std::optional<uint32_t> seed) {
     begun_ = false;
     kicked_ = false;
+    tookOver_ = false;
     latecomer_ = false;
     if (!hostSetUp(seed)) {
         if (step_ != Step::Ended) step_ = Step::Idle;
@@ -378,6 +386,7 @@ bool NetGameSetup::hostSetUp(std::optional<uint32_t> seed) {
     prefs_.record.rotatedPieces = count->rotate ? 1 : 0;
 
     NetPuzzle p;
+    p.setPlayArea(game_.playArea());
     p.pictureKind = pictureKindForName(*chosen).value_or(kPictureJpeg);
     p.puzzleState = kPuzzleStateNew;
     p.rotation = count->rotate ? 1 : 0;
@@ -415,6 +424,7 @@ bool NetGameSetup::hostSetUp(std::optional<uint32_t> seed) {
 bool NetGameSetup::join() {
     begun_ = false;
     kicked_ = false;
+    tookOver_ = false;
     latecomer_ = false;
     if (!joinSetUp()) {
         if (step_ != Step::Ended) step_ = Step::Idle;
@@ -452,6 +462,7 @@ bool NetGameSetup::joinSetUp() {
         PlayerData::decode(server).state == uint32_t(PlayerState::Playing)) {
         latecomer_ = true;
         d.state = uint32_t(PlayerState::Synchronising);
+        takeSmallerTeam(d);
         publish(d);
         return true;
     }
@@ -523,11 +534,36 @@ bool NetGameSetup::findPicture() {
 void NetGameSetup::openRoom() {
     step_ = Step::WaitingRoom;
     PlayerData d = game_.layer().localPlayerData();
+    bool changed = false;
     if (options_.gameType == kGameCooperative || isHost()) {
         d.setReadyFlag(true);
-        publish(d);
+        changed = true;
     }
+    changed = takeSmallerTeam(d) || changed;
+    if (changed) publish(d);
     setJoinable(true);
+}
+
+// Team Competitive: a player without a team (none from a lobby) takes the
+// one with fewer players, so the teams stay even as players arrive.
+bool NetGameSetup::takeSmallerTeam(PlayerData& d) const {
+    if (options_.gameType != kGameTeamCompetitive || d.team() != 0) return false;
+    std::array<int, kTeams + 1> members{};
+    const uint32_t me = game_.layer().localPlayerId();
+    for (const Player& p : players())
+        if (p.id != me && p.data.team() >= 1 && p.data.team() <= uint32_t(kTeams)) ++members[p.data.team()];
+    d.setTeam(members[2] < members[1] ? 2 : 1);
+    return true;
+}
+
+bool NetGameSetup::setTeam(int team) {
+    if (options_.gameType != kGameTeamCompetitive || team < 1 || team > kTeams || step_ != Step::WaitingRoom)
+        return false;
+    PlayerData d = game_.layer().localPlayerData();
+    d.setTeam(uint32_t(team));
+    publish(d);
+    ++revision_;
+    return true;
 }
 
 void NetGameSetup::setReady(bool ready) {
@@ -654,6 +690,13 @@ bool NetGameSetup::startOnThisMachine() {
     return true;
 }
 
+std::optional<NetGameSetup::Ending> NetGameSetup::endedFromOutside() {
+    if (step_ != Step::Playing) return std::nullopt;
+    if (kicked_) return Ending{setup_text::kKicked, setup_text::kKickCaption};
+    if (!sessionOpen() || (tookOver_ && players().size() < 2)) return Ending{setup_text::kHostLost, {}};
+    return std::nullopt;
+}
+
 bool NetGameSetup::exitGame() {
     const bool catchingUp = playersSynchronising ? playersSynchronising() : game_.anyPlayerSynchronising();
     if (isHost() && catchingUp) {
@@ -693,7 +736,10 @@ void NetGameSetup::setUpMessage(const GameMessage& message, uint32_t from) {
 }
 
 void NetGameSetup::noteKicked() {
-    if (step_ != Step::WaitingRoom || isHost()) return;
+    // In the waiting room or the running game; the game's own end follows
+    // from endedFromOutside().
+    const Step step = step_.load();
+    if (step < Step::WaitingRoom || step == Step::Ended || isHost()) return;
     kicked_ = true;
     event(SetupEvent::Kicked);
 }
@@ -715,6 +761,7 @@ void NetGameSetup::noteSystem(const Received& message) {
 // This machine became host. In the waiting room it opens the session to
 // newcomers and, as a host does, counts as ready.
 void NetGameSetup::noteNewHost(bool thisMachine) {
+    if (thisMachine) tookOver_ = true;
     if (thisMachine && step_ == Step::WaitingRoom) {
         PlayerData d = game_.layer().localPlayerData();
         d.setReadyFlag(true);

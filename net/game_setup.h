@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/geometry.h"
 #include "net/dispatcher.h"
 #include "net/messages.h"
 #include "net/net_layer.h"
@@ -49,6 +50,7 @@ inline constexpr const char* kWaitForReady = "You must wait for everybody to che
 inline constexpr const char* kWaitForDownloads = "Please wait for everybody to finish downloading the image";
 inline constexpr const char* kKickCaption = "Das Boot";
 inline constexpr const char* kKicked = "The host has kicked you out of the game.";
+inline constexpr const char* kHostLost = "The connection to the game's host was lost.";
 inline constexpr const char* kWaitingForOthers = "Waiting For Other Players";
 inline constexpr const char* kPlayersSynchronising =
     "There are players joining that do not have all the synchronization info yet.  Please wait for them to "
@@ -157,6 +159,16 @@ struct NetPuzzle {
     int32_t columns = 0, rows = 0;
     int32_t pictureWidth = 0, pictureHeight = 0;
 
+    // The first word has no meaning of its own in the settings record; the
+    // host puts its play area there (width in the low half, height in the
+    // high half) so that every machine cuts and plays in the same area,
+    // whatever its screen. A host that leaves it zero, or puts a size
+    // outside kMinPlayArea..kMaxPlayArea there, names none: each machine
+    // then uses its own.
+    static constexpr Point kMinPlayArea{320, 200}, kMaxPlayArea{7680, 4320};
+    void setPlayArea(Point area) { field0 = uint32_t(area.x & 0xFFFF) | uint32_t(area.y & 0xFFFF) << 16; }
+    std::optional<Point> playArea() const;
+
     std::array<uint32_t, kGameDataFields> toGameData() const;
     // Refuses grids outside 1..4000 pieces, empty or oversized pictures,
     // pieces under one pixel, a rotation other than 0 or 1 and unknown kinds.
@@ -174,11 +186,15 @@ class SetupGame {
 public:
     virtual ~SetupGame() = default;
     virtual NetLayer& layer() = 0;
+    // The play area this machine cuts in when the host names none; a host
+    // names its own.
+    virtual Point playArea() const = 0;
     // Loads the picture (or checks it can be); its size. False with the
     // message to show.
     virtual bool loadPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) = 0;
-    // Cuts the puzzle from the options' seed with the grid and rotation of
-    // `puzzle` and the picture last loaded; the holder table is rebuilt with
+    // Cuts the puzzle from the options' seed with the grid, rotation and
+    // play area of `puzzle` (its own play area when `puzzle` names none) and
+    // the picture last loaded; the holder table is rebuilt with
     // nobody holding anything. False with the message to show.
     virtual bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
                      std::string& message) = 0;
@@ -295,11 +311,25 @@ public:
     uint64_t revision() const { return revision_.load(); }
     bool begun() const { return begun_.load(); }
     bool kicked() const { return kicked_.load(); }
+    // While the game runs: why it ended for this machine from outside, the
+    // message to show before the start dialog returns. The host kicked this
+    // player, or the host went and nobody took over, or this machine took
+    // over and nobody else is left. Nothing while the game goes on.
+    struct Ending {
+        std::string text, caption;
+        bool operator==(const Ending&) const = default;
+    };
+    std::optional<Ending> endedFromOutside();
     bool sessionOpen();
 
     // ---- waiting-room operations ----
     // The local player's Ready box.
     void setReady(bool ready);
+    // Team Competitive: the local player's team, 1 or 2 (others are
+    // refused), published with the player's data. A player entering the
+    // room without a team (none from a lobby) joins the smaller one.
+    static constexpr int kTeams = 2;
+    bool setTeam(int team);
     // Every player's ready field is 1 (the host's Start needs it).
     bool allReady() const;
     // "Start Game" on the host: the refusal to show (empty on a machine
@@ -336,6 +366,7 @@ private:
     bool afterRoom(RoomResult result);
     bool startOnThisMachine();
     void openRoom();
+    bool takeSmallerTeam(PlayerData& data) const;
     bool publish(const PlayerData& data);
     void setJoinable(bool joinable);
     void fail(const std::string& message, const std::string& caption = {});
@@ -358,6 +389,7 @@ private:
 
     std::atomic<uint64_t> revision_{0};
     std::atomic<bool> begun_{false}, kicked_{false};
+    std::atomic<bool> tookOver_{false};  // became host when the host went
 };
 
 }  // namespace pavalo::net

@@ -46,7 +46,7 @@ HeadlessGame::~HeadlessGame() {
 bool HeadlessGame::open(const std::string& path, std::string& error) {
     std::vector<int32_t> order;
     Random shuffle(1);
-    const OpenResult r = openPuzzleFile(path, kPlayWidth, kPlayHeight, shuffle, record_, model_, order);
+    const OpenResult r = openPuzzleFile(path, playArea_.x, playArea_.y, shuffle, record_, model_, order);
     if (!r.ok()) {
         error = r.message.empty() ? "not a puzzle: " + path : r.message;
         return false;

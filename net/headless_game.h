@@ -24,8 +24,11 @@ namespace pavalo::net {
 
 class HeadlessGame final : public DispatchFrontEnd {
 public:
-    // The play area the saved positions are read into.
+    // The play area the saved positions are read into, and a cut's when the
+    // host names none.
     static constexpr int32_t kPlayWidth = 1920, kPlayHeight = 1080;
+    void setPlayArea(Point area) { playArea_ = area; }
+    Point playArea() const { return playArea_; }
 
     explicit HeadlessGame(const NetSettings& settings);
     ~HeadlessGame() override;
@@ -82,6 +85,7 @@ public:
     int actionsMade() const { return actionsMade_; }
 
 private:
+    Point playArea_{kPlayWidth, kPlayHeight};
     PuzzleModel model_;
     SettingsRecord record_;
     uint32_t puzzleState_ = 0;

@@ -44,9 +44,10 @@ bool lookAtPicture(const std::string& path, int32_t& width, int32_t& height, std
 
 bool HeadlessSetup::cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
                         std::string& message) {
-    const SettingsRecord record = networkPuzzleRecord(puzzle, picture, options, HeadlessGame::kPlayWidth);
+    const Point area = puzzle.playArea().value_or(game_.playArea());
+    const SettingsRecord record = networkPuzzleRecord(puzzle, picture, options, area.x);
     const CutRequest request{puzzle.pictureWidth, puzzle.pictureHeight, puzzle.columns, puzzle.rows,
-                             HeadlessGame::kPlayWidth, HeadlessGame::kPlayHeight, puzzle.rotation != 0};
+                             area.x, area.y, puzzle.rotation != 0};
     return game_.cut(request, options.seed, record, message);
 }
 

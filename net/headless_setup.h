@@ -30,6 +30,7 @@ public:
 
     // SetupGame
     NetLayer& layer() override { return game_.layer(); }
+    Point playArea() const override { return game_.playArea(); }
     bool loadPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) override;
     bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
              std::string& message) override;

@@ -34,6 +34,8 @@ std::vector<RosterPlayer> LayerRoster::players() const {
 
 void SetupRoomActions::setReady(bool ready) { setup_.setReady(ready); }
 
+void SetupRoomActions::setTeam(int team) { setup_.setTeam(team); }
+
 std::optional<std::string> SetupRoomActions::begin() { return setup_.begin(); }
 
 bool SetupRoomActions::kick(uint32_t player) {

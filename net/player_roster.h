@@ -38,6 +38,8 @@ public:
     virtual ~RoomActions() = default;
     // The local player's ready field, published.
     virtual void setReady(bool ready) = 0;
+    // Team Competitive: the local player's team (1 or 2), published.
+    virtual void setTeam(int team) = 0;
     // Host's "Start Game": the refusal to show, or nothing once the game
     // began (BEGINGAME sent, joining closed).
     virtual std::optional<std::string> begin() = 0;
@@ -63,6 +65,7 @@ class SetupRoomActions final : public RoomActions {
 public:
     SetupRoomActions(NetGameSetup& setup, NetLayer& layer) : setup_(setup), layer_(layer) {}
     void setReady(bool ready) override;
+    void setTeam(int team) override;
     std::optional<std::string> begin() override;
     bool kick(uint32_t player) override;
     void sendChat(const std::string& text) override;

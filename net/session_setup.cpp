@@ -17,9 +17,18 @@ bool SessionSetup::loadPicture(const std::string& path, int32_t& width, int32_t&
     return lookAtPicture(path, width, height, message);
 }
 
+Point SessionSetup::playArea() const {
+    const Document& document = session_.document();
+    return {document.playWidth(), document.playHeight()};
+}
+
+// The host's play area becomes this window's for the game: the model, the
+// display and the buffers take its size, and a smaller window shows part of
+// it, scrolling and zooming as usual.
 bool SessionSetup::cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
                        std::string& message) {
     Document& document = session_.document();
+    if (const std::optional<Point> area = puzzle.playArea()) session_.setPlayArea(area->x, area->y);
     NewPuzzleOptions o;
     o.picture = picture;
     o.grid = Grid{puzzle.columns, puzzle.rows};

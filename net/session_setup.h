@@ -40,6 +40,7 @@ public:
 
     // SetupGame
     NetLayer& layer() override { return layer_; }
+    Point playArea() const override;
     bool loadPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) override;
     bool cut(const NetPuzzle& puzzle, const std::string& picture, const NetOptions& options,
              std::string& message) override;

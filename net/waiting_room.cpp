@@ -34,6 +34,7 @@ void WaitingRoom::refresh() {
         r.ready = p.data.readyFlag();
         r.readyEnabled = readyBoxesShown() && p.id == me;
         r.team = int(p.data.team());
+        r.teamEnabled = teamColumnsShown() && p.id == me;
     }
 }
 
@@ -53,6 +54,15 @@ void WaitingRoom::tickReady(int row, bool ticked) {
     const RoomRow& r = rows_[size_t(row)];
     if (!r.used || r.id != roster_.localPlayer()) return;
     actions_.setReady(ticked);
+    refresh();
+}
+
+void WaitingRoom::chooseTeam(int row, int team) {
+    if (row < 0 || row >= kRoomRows || !teamColumnsShown() || closed()) return;
+    if (team < 1 || team > NetGameSetup::kTeams) return;
+    const RoomRow& r = rows_[size_t(row)];
+    if (!r.used || r.id != roster_.localPlayer()) return;
+    actions_.setTeam(team);
     refresh();
 }
 

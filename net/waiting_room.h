@@ -37,7 +37,8 @@ struct RoomRow {
     std::string name;  // safe to show
     bool ready = false;
     bool readyEnabled = false;
-    int team = 0;  // Team Competitive: the team the lobby gave
+    int team = 0;  // Team Competitive: 1 or 2 (0: none yet)
+    bool teamEnabled = false;  // the local player's row picks its team
 };
 
 // "Sorting Boxes: On", "Cheats Allowed: Arrange, Solve", "Rotated Pieces:Off".
@@ -66,6 +67,9 @@ public:
 
     // The player ticked (or cleared) the Ready box of a row.
     void tickReady(int row, bool ticked);
+    // Team Competitive: the player picked a team (1 or 2) in a row's Team #
+    // column; only the local player's row takes it.
+    void chooseTeam(int row, int team);
     // "Start Game": true when the room closed with result 1.
     bool startGame();
     // BEGINGAME arrived (a player's machine).

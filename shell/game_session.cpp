@@ -82,6 +82,9 @@ void GameSession::setFrontEnd(SessionFrontEnd* frontEnd) {
 
 void GameSession::setPlayArea(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return;
+    // A network game keeps the host's play area, which every machine cut
+    // in and clamps moves to, whatever this window does meanwhile.
+    if (networkGame()) return;
     if (width == document_->playWidth() && height == document_->playHeight() &&
         (!display_.hasPixels() || (display_.requestedWidth() == width && display_.requestedHeight() == height)))
         return;

@@ -224,7 +224,8 @@ public:
 
     // The play area (the view's size) changed, as when the window goes full
     // screen: the display, the buffers, the scroll limits and the side
-    // windows (kept on the new screen) follow.
+    // windows (kept on the new screen) follow. Ignored during a network
+    // game, which keeps the area it was cut in.
     void setPlayArea(int32_t width, int32_t height);
 
     // A network game's seams for the view and the assist tools' selections

@@ -6,7 +6,9 @@
 // standings window there.
 #include "app/net_dialogs_qt.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -225,13 +227,20 @@ private slots:
         w.show();
         QVERIFY(!w.list(0)->isColumnHidden(2));
         QCOMPARE(w.list(1)->item(3, 0)->text(), QString("Player 15"));  // row 11
-        QCOMPARE(w.list(0)->item(1, 2)->text(), QString("2"));
+        QCOMPARE(w.teamBox(1)->currentText(), QString("2"));
+        QVERIFY(w.teamBox(0)->isEnabled() && !w.teamBox(1)->isEnabled());
+        QVERIFY(!w.teamBox(15)->isVisible());  // an empty row
         QVERIFY(w.readyBox(0)->isEnabled() && w.readyBox(0)->isChecked());
         QVERIFY(!w.readyBox(1)->isEnabled() && w.readyBox(1)->isChecked());
         QVERIFY(!w.readyBox(2)->isChecked());
         QVERIFY(!w.readyBox(14)->isEnabled() && !w.readyBox(14)->isChecked());
         QVERIFY(w.chatOutput()->toPlainText().contains("Bob: ready when you are"));
         saveShot(&w, "waiting_room");
+
+        // The host moves to team 2: published through the room.
+        emit w.teamBox(0)->activated(1);
+        QCOMPARE(roster.teamCalls, std::vector<int>{2});
+        QCOMPARE(w.teamBox(0)->currentText(), QString("2"));
 
         w.readyBox(0)->click();
         QVERIFY(!w.readyBox(0)->isChecked());
@@ -298,6 +307,8 @@ private slots:
         const QFontMetrics metrics(scores.scoreList()->font());
         QVERIFY(scores.scoreList()->width() >= metrics.horizontalAdvance(net::kScoreListWidthText));
         scores.show();
+        // The final scores hold the game's windows until closed.
+        QCOMPARE(QApplication::activeModalWidget(), &scores);
         saveShot(&scores, "scores");
     }
 };

@@ -40,6 +40,11 @@ public:
         RosterPlayer& p = player(me);
         p.data.ready = (p.data.ready & ~1u) | (ready ? 1 : 0);
     }
+    std::vector<int> teamCalls;
+    void setTeam(int team) override {
+        teamCalls.push_back(team);
+        player(me).data.setTeam(uint32_t(team));
+    }
     std::optional<std::string> begin() override {
         ++begins;
         if (refusals.empty()) return std::nullopt;

@@ -145,6 +145,20 @@ TEST(NetPuzzle, GameDataIsCheckedBeforeAnythingIsCut) {
     EXPECT_FALSE(refused(7, 200));  // 5 x 200: a thin but real grid
 }
 
+TEST(NetPuzzle, TheHostsPlayAreaTravelsInTheFirstWordAndAnOddOneNamesNone) {
+    NetPuzzle p{.columns = 5, .rows = 4, .pictureWidth = 300, .pictureHeight = 200};
+    EXPECT_EQ(p.playArea(), std::nullopt);  // an older host's zero
+    p.setPlayArea({1366, 768});
+    std::string why;
+    const std::optional<NetPuzzle> q = NetPuzzle::fromGameData(p.toGameData(), why);
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->playArea(), (Point{1366, 768}));
+    for (const Point odd : {Point{7681, 768}, Point{1366, 4321}, Point{100, 768}, Point{1366, 0}}) {
+        p.setPlayArea(odd);
+        EXPECT_EQ(p.playArea(), std::nullopt) << odd.x << " x " << odd.y;
+    }
+}
+
 TEST(DisplayableText, ControlCharactersAndBrokenUtf8AreShownSafely) {
     EXPECT_EQ(displayableText("Zoë's game", 64), "Zoë's game");
     EXPECT_EQ(displayableText(std::string("a\nb\x7f", 4), 64), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
@@ -268,6 +282,8 @@ RoomResult playerRoom(NetGameSetup& s) {
 TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     std::atomic<uint16_t> port{0};
     Machine host("Hana"), ann("Ann"), bob("Bob");
+    // The host's screen is not the players': they cut in the host's area.
+    host.game.setPlayArea({1280, 1024});
     host.person.picture = writePicture("same.jpg", 240, 160);
     host.person.pieces = 24;
     host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game.layer()); };
@@ -288,6 +304,8 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
     EXPECT_EQ(ann.setup.options().seed, 777u);
     EXPECT_EQ(bob.setup.puzzle().rotation, 1u);
     EXPECT_EQ(ann.game.model().pieceCount(), 24);
+    EXPECT_EQ(bob.game.model().geometry().playWidth, 1280);
+    EXPECT_EQ(bob.game.model().geometry().playHeight, 1024);
     for (Machine* m : {&host, &ann, &bob})
         EXPECT_EQ(m->game.layer().localPlayerData().state, uint32_t(PlayerState::Playing));
 
@@ -359,7 +377,7 @@ TEST(GameSetup, EveryMachineCutsTheSamePuzzleAndALatecomerIsSynchronised) {
 TEST(GameSetup, TheWindowAndAHeadlessPlayerCutTheSamePuzzle) {
     ScriptedPlatform platform;
     Random random(4);
-    GameSession session(SessionOptions{"", HeadlessGame::kPlayWidth, HeadlessGame::kPlayHeight}, platform, random);
+    GameSession session(SessionOptions{"", 1024, 768}, platform, random);
     std::atomic<NetGameLink*> linked{nullptr};
     std::atomic<SessionSetup*> listening{nullptr};
     NetHooks hooks;
@@ -383,21 +401,24 @@ TEST(GameSetup, TheWindowAndAHeadlessPlayerCutTheSamePuzzle) {
     window.attach(setup);
     listening = &window;
 
+    // A headless host with a larger play area than the joining window's.
     std::atomic<uint16_t> port{0};
-    person.picture = writePicture("window.jpg", 200, 150);
-    person.pieces = 20;
-    person.room = [&](NetGameSetup& s) { return hostRoom(s, 2, port, layer); };
     Machine ann("Ann");
-    ann.person.hostPort = &port;
-    ann.person.room = playerRoom;
+    ann.person.picture = writePicture("window.jpg", 200, 150);
+    ann.person.pieces = 20;
+    ann.person.room = [&](NetGameSetup& s) { return hostRoom(s, 2, port, ann.game.layer()); };
+    person.hostPort = &port;
+    person.room = playerRoom;
     bool started[2] = {};
-    std::thread t1([&] { started[1] = ann.setup.join(); });
-    started[0] = setup.host(31337);
+    std::thread t1([&] { started[1] = ann.setup.host(31337); });
+    started[0] = setup.join();
     t1.join();
     ASSERT_TRUE(started[0] && started[1]) << (platform.messages.empty() ? std::string() : platform.messages.front().text);
     const PuzzleModel& a = session.model();
     const PuzzleModel& b = ann.game.model();
     ASSERT_EQ(a.pieceCount(), b.pieceCount());
+    EXPECT_EQ(a.geometry().playWidth, HeadlessGame::kPlayWidth);
+    EXPECT_EQ(session.document().playHeight(), HeadlessGame::kPlayHeight);
     for (int32_t p = 0; p < a.pieceCount(); ++p) {
         EXPECT_EQ(a.piece(p).x, b.piece(p).x) << p;
         EXPECT_EQ(a.piece(p).y, b.piece(p).y) << p;
@@ -544,6 +565,140 @@ TEST(GameSetup, KickedPlayerIsToldAndLeavesAndAMissingPictureEndsTheJoin) {
     t3.join();
     EXPECT_EQ(cat.person.downloadsOffered, std::vector<std::string>{host2.person.picture});
     EXPECT_EQ(cat.person.messages, std::vector<std::string>{document_text::kImageNotFound});
+}
+
+TEST(GameSetup, APlayerKickedOrLeftAloneDuringPlayIsToldTheGameEnded) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("ended.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.room = [&](NetGameSetup& s) { return hostRoom(s, 3, port, host.game.layer()); };
+    for (Machine* m : {&ann, &bob}) {
+        m->person.hostPort = &port;
+        m->person.room = playerRoom;
+    }
+    bool started[3] = {};
+    std::thread t0([&] { started[0] = host.setup.host(9); });
+    std::thread t1([&] { started[1] = ann.setup.join(); });
+    std::thread t2([&] { started[2] = bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(started[0] && started[1] && started[2]);
+    for (Machine* m : {&host, &ann, &bob}) EXPECT_EQ(m->setup.endedFromOutside(), std::nullopt);
+
+    std::atomic<bool> hostIdling{true};
+    std::thread hostIdle([&] {
+        while (hostIdling) host.game.idle(20);
+    });
+    int bobSlot = -1;
+    for (const NetGameSetup::Player& p : host.setup.players())
+        if (p.id == bob.game.layer().localPlayerId()) bobSlot = p.slot;
+    ASSERT_TRUE(host.setup.kick(bobSlot));
+    std::optional<NetGameSetup::Ending> ended;
+    EXPECT_TRUE(test::waitUntil([&] {
+        bob.game.idle(5);
+        return (ended = bob.setup.endedFromOutside()).has_value();
+    }));
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->text, setup_text::kKicked);
+    EXPECT_EQ(ended->caption, setup_text::kKickCaption);
+    bob.setup.leave();
+    EXPECT_TRUE(test::waitUntil([&] { return host.setup.players().size() == 2; }));
+    ann.game.idle(50);
+    EXPECT_EQ(ann.setup.endedFromOutside(), std::nullopt);
+
+    // The host goes: Ann takes over a game nobody else is left in.
+    hostIdling = false;
+    hostIdle.join();
+    host.game.layer().vanish();
+    EXPECT_TRUE(test::waitUntil([&] {
+        ann.game.idle(5);
+        return (ended = ann.setup.endedFromOutside()).has_value();
+    }, 15000));
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->text, setup_text::kHostLost);
+    EXPECT_TRUE(ann.setup.isHost());
+}
+
+TEST(GameSetup, TeamCompetitiveNewcomersEvenTheTeamsAndEachPickReachesEveryone) {
+    std::atomic<uint16_t> port{0};
+    Machine host("Hana"), ann("Ann"), bob("Bob");
+    host.person.picture = writePicture("teams.jpg", 120, 90);
+    host.person.pieces = 6;
+    host.person.gameType = kGameTeamCompetitive;
+    ann.person.hostPort = bob.person.hostPort = &port;
+    auto teamOf = [](NetGameSetup& s, const Machine& m) {
+        for (const NetGameSetup::Player& p : s.players())
+            if (p.id == const_cast<Machine&>(m).game.layer().localPlayerId()) return p.data.team();
+        return 99u;
+    };
+    std::atomic<bool> done{false}, recorded{false};
+    std::atomic<uint32_t> hostSeesBob{0}, annSeesBob{0};
+    uint32_t arrived[3] = {};
+    host.person.room = [&](NetGameSetup& s) {
+        port = host.game.layer().session()->listenPort();
+        EXPECT_TRUE(allInRoom(s, 3));
+        EXPECT_TRUE(test::waitUntil([&] {
+            s.pump(5);
+            return teamOf(s, bob) == 1 || teamOf(s, bob) == 2;
+        }));
+        arrived[0] = teamOf(s, host), arrived[1] = teamOf(s, ann), arrived[2] = teamOf(s, bob);
+        recorded = true;
+        test::waitUntil([&] {
+            s.pump(5);
+            return teamOf(s, bob) == 2;
+        });
+        hostSeesBob = teamOf(s, bob);
+        test::waitUntil([&] {
+            s.pump(5);
+            return annSeesBob != 0;
+        });
+        done = true;
+        return RoomResult::Exit;
+    };
+    ann.person.room = [&](NetGameSetup& s) {
+        test::waitUntil([&] {
+            s.pump(5);
+            return done || hostSeesBob == 2;
+        }, 8000);
+        test::waitUntil([&] {
+            s.pump(5);
+            return teamOf(s, bob) == 2;
+        });
+        annSeesBob = teamOf(s, bob);
+        test::waitUntil([&] {
+            s.pump(5);
+            return done.load();
+        });
+        return RoomResult::Exit;
+    };
+    bob.person.room = [&](NetGameSetup& s) {
+        test::waitUntil([&] {
+            s.pump(5);
+            return recorded.load();
+        });
+        EXPECT_FALSE(s.setTeam(3));
+        EXPECT_TRUE(s.setTeam(2));
+        test::waitUntil([&] {
+            s.pump(5);
+            return done.load();
+        }, 8000);
+        return RoomResult::Exit;
+    };
+    std::thread t0([&] { host.setup.host(5); });
+    std::thread t1([&] { ann.setup.join(); });
+    // Ann is in the room with her team before Bob comes.
+    EXPECT_TRUE(test::waitUntil([&] { return ann.setup.step() == NetGameSetup::Step::WaitingRoom; }));
+    std::thread t2([&] { bob.setup.join(); });
+    t0.join();
+    t1.join();
+    t2.join();
+    EXPECT_EQ(arrived[0], 1u);
+    EXPECT_EQ(arrived[1], 2u);
+    EXPECT_EQ(arrived[2], 1u);
+    EXPECT_EQ(hostSeesBob, 2u);
+    EXPECT_EQ(annSeesBob, 2u);
 }
 
 TEST(GameSetup, HostVanishingInTheWaitingRoomHandsOverToANewHost) {

@@ -196,6 +196,25 @@ TEST_F(WaitingRoomTest, TeamsShowBesideTheReadyFlag) {
     r.tickReady(0, true);
     EXPECT_TRUE(r.rows()[0].ready);
     EXPECT_EQ(r.rows()[0].team, 1);
+
+    // Each player picks its own team, 1 or 2, and nobody else's.
+    EXPECT_TRUE(r.rows()[0].teamEnabled);
+    EXPECT_FALSE(r.rows()[1].teamEnabled);
+    r.chooseTeam(1, 1);
+    r.chooseTeam(0, 3);
+    r.chooseTeam(0, 0);
+    EXPECT_TRUE(roster.teamCalls.empty());
+    r.chooseTeam(0, 2);
+    EXPECT_EQ(roster.teamCalls, std::vector<int>{2});
+    EXPECT_EQ(r.rows()[0].team, 2);
+    EXPECT_TRUE(r.rows()[0].ready);  // the team shares the ready field
+
+    // Other game types have no teams to pick.
+    WaitingRoom plain = room(kGameCompetitive);
+    plain.open();
+    EXPECT_FALSE(plain.rows()[0].teamEnabled);
+    plain.chooseTeam(0, 1);
+    EXPECT_EQ(roster.teamCalls.size(), 1u);
 }
 
 TEST_F(WaitingRoomTest, ChatIsSentCutAndShown) {
