@@ -271,6 +271,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             closeRequests(m.player);
             if (heldByOther(int32_t(m.piece), slot)) {
                 refuse();
+                answerRefusedDrop(m);
                 return;
             }
             serverDrop(m, slot);
@@ -471,6 +472,24 @@ void Dispatcher::serverDrop(const GameMessage& request, int slot) {
         broadcast(out, true);
     }
     c_.frontEnd.redrawPlayArea(r.dirty);
+}
+
+// A drop the host refuses is still answered, to its player alone: the
+// group stays where the host has it, which the player's machine, waiting
+// for the answer and letting go meanwhile, takes over as a plain drop (on
+// the others nothing happened).
+void Dispatcher::answerRefusedDrop(const GameMessage& request) {
+    const int32_t piece = int32_t(request.piece);
+    GameMessage m;
+    m.id = kMsgDropPiece;
+    m.player = request.player;
+    m.piece = request.piece;
+    m.code = kOutcomeDropped;
+    const Piece& p = c_.model.piece(piece);
+    m.rotation = uint32_t(p.rotation & 3);
+    m.x = c_.model.toPictureX(p.x);
+    m.y = c_.model.toPictureY(p.y);
+    send(m, kServerPlayer, request.player, true);
 }
 
 // Relays a player's message to everybody. In a session the host's model

@@ -163,6 +163,7 @@ private:
     void arbitrateRotate(const GameMessage& m, uint32_t from, int slot);
     void arbitrateSelection(const GameMessage& m, int slot);
     void serverDrop(const GameMessage& m, int slot);
+    void answerRefusedDrop(const GameMessage& request);
 
     // Results applied by every machine.
     void applyMove(const GameMessage& m);

@@ -445,7 +445,17 @@ TEST(HostChecks, ForgedPlayersForeignPiecesAndResultsFromPlayersAreDropped) {
     hub.pump();
     EXPECT_EQ(hub.host().dispatcher.refusedCount(), before + 5);
     EXPECT_EQ(hub.host().holderTable.holderOf(4, hub.host().table), hub.host().table.slotOf(a.id(), false));
-    for (const Envelope& e : hub.log) EXPECT_NE(e.from, kServerPlayer) << messageName(e.id());
+    // Nothing is decided; only the refused drop is answered, to B alone,
+    // with the piece where the host has it.
+    int answers = 0;
+    for (const Envelope& e : hub.log) {
+        if (e.from != kServerPlayer) continue;
+        ++answers;
+        EXPECT_EQ(e.id(), kMsgDropPiece) << messageName(e.id());
+        EXPECT_EQ(e.to, b.id());
+    }
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(snapshot(b), snapshot(hub.host()));
 
     // A result sent by a player straight to another player is not applied.
     GameMessage fake;

@@ -6,12 +6,10 @@ namespace pavalo::net {
 namespace {
 
 TEST(LiveGame, FourMachinesEndWithTheHostsModel) {
-    SKIP_LIVE_GAME_UNDER_SANITIZER();
     test::playLiveGame({});
 }
 
 TEST(LiveGame, FourMachinesOverLossyLinksEndWithTheHostsModel) {
-    SKIP_LIVE_GAME_UNDER_SANITIZER();
     test::LiveGame g;
     g.faults.loss = 0.2;
     g.faults.duplicate = 0.1;
