@@ -67,6 +67,8 @@ void Dispatcher::startGame(uint32_t startMs) {
         // Every player numbers its requests afresh in a new game.
         NamedLock lock(NamedMutex::PIECE);
         requests_.clear();
+        abandonedPickups_.clear();
+        abandonedSelections_.clear();
     }
     c_.port.holders().rebuild(holderModel_, c_.port.players(), false);
 }
@@ -555,9 +557,12 @@ void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
         case kMsgOutOfSortingBox:
             if (m.player != me) applyDropRecords(m, true);
             return;
-        case kMsgPickupPiece:
-            if (m.code == 1) applyHolders(std::span<const uint32_t>(&m.piece, 1), m.player);
+        case kMsgPickupPiece: {
+            const std::span<const uint32_t> piece(&m.piece, m.code == 1 ? 1 : 0);
+            applyHolders(piece, m.player);
+            if (m.player == me) adoptGrant(abandonedPickups_, int32_t(m.piece), piece);
             return;
+        }
         case kMsgRequestRotateAck:
             if (m.code == 0) playEvent(kSoundRefusal);
             return;
@@ -565,7 +570,10 @@ void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
             remoteRotate(ListId::Main, m.piece, m.player);
             refresh(int32_t(m.piece));
             return;
-        case kMsgSelectPieces: applyHolders(m.pieces, m.player); return;
+        case kMsgSelectPieces:
+            applyHolders(m.pieces, m.player);
+            if (m.player == me && m.serial != 0) adoptGrant(abandonedSelections_, m.serial, m.pieces);
+            return;
         case kMsgUnselectPieces: release(m); return;
         case kMsgArrangePieces: applyArrange(m); return;
         case kMsgSolveSelected: applySolveSelected(m); return;
@@ -686,6 +694,27 @@ void Dispatcher::applyDropRecords(const GameMessage& m, bool outOfBox) {
     }
     c_.frontEnd.redrawPlayArea(dirty);
     if (outOfBox) c_.frontEnd.redrawSortingBoxes();
+}
+
+void Dispatcher::abandonPickup(int32_t piece) {
+    NamedLock lock(NamedMutex::PIECE);
+    abandonedPickups_.push_back(piece);
+}
+
+void Dispatcher::abandonSelection(uint32_t serial) {
+    NamedLock lock(NamedMutex::PIECE);
+    abandonedSelections_.push_back(serial);
+}
+
+template <class Key>
+void Dispatcher::adoptGrant(std::vector<Key>& abandoned, Key key, std::span<const uint32_t> pieces) {
+    const auto it = std::find(abandoned.begin(), abandoned.end(), key);
+    if (it == abandoned.end()) return;
+    abandoned.erase(it);
+    for (uint32_t p : pieces)
+        if (p != kNoPiece && c_.model.findGroupOfPiece(ListId::Main, int32_t(p)) != kNone)
+            c_.model.setGroupSelected(ListId::Main, int32_t(p), true);
+    c_.frontEnd.redrawPlayArea({});
 }
 
 // Every member of each listed piece's Main-list group is held by the player.

@@ -63,8 +63,10 @@ int GameSenders::requestPickup(ListId list, int32_t piece) {
     GameMessage reply;
     if (!requestUntil(
             m, kMsgPickupPiece, [&](const GameMessage& r) { return r.player == me() && r.piece == uint32_t(piece); },
-            true, &reply))
+            true, &reply)) {
+        d_.abandonPickup(piece);
         return 0;
+    }
     // Another player's grant of this piece is not our answer. The holders
     // change when the queued broadcast is applied, in its turn among the
     // messages before it (one of them may be this piece's last drop, whose
@@ -109,8 +111,10 @@ std::vector<int32_t> GameSenders::requestSelection(ListId list, std::span<const 
         const uint32_t serial = m.serial;
         if (!requestUntil(
                 m, kMsgSelectPieces,
-                [&](const GameMessage& r) { return r.player == me() && r.serial == serial; }, true, &reply))
+                [&](const GameMessage& r) { return r.player == me() && r.serial == serial; }, true, &reply)) {
+            d_.abandonSelection(serial);
             return {};
+        }
         for (uint32_t p : reply.pieces) granted.push_back(int32_t(p));
         // The answer ends the wait as it arrives, ahead of the host's
         // messages queued before it: a drop that let one of these groups go

@@ -654,6 +654,38 @@ TEST(Requests, ASelectionIsMadeAfterWhatTheHostSentBeforeTheGrant) {
     EXPECT_EQ(a.model.piece(12).x, dropped + 40);
 }
 
+// A's selection request finds the host not yet playing and A stops
+// waiting; a late copy is granted after all. The groups are A's then, on
+// the host and on A's machine alike: A's next selection drag takes them
+// along everywhere.
+TEST(Requests, AGrantThatComesAfterItsRequestWasGivenUpIsTakenUp) {
+    Hub hub(2, grid(5, 5));
+    HubMachine& a = hub.at(1);
+    hub.host().data.state = uint32_t(PlayerState::WaitingForOthers);
+    const std::vector<int32_t> first{7};
+    EXPECT_TRUE(a.senders.requestSelection(ListId::Main, first).empty());
+    hub.host().data.state = uint32_t(PlayerState::Playing);
+    GameMessage late;
+    late.id = kMsgRequestSelection;
+    late.player = a.id();
+    late.serial = a.senders.lastSerial();
+    late.pieces = {7};
+    a.dispatcher.send(late, a.id(), kServerPlayer, true);
+    hub.pump();
+    EXPECT_TRUE(a.model.member(7).selected);
+
+    const int32_t x7 = a.model.piece(7).x;
+    const std::vector<int32_t> second{3};
+    EXPECT_EQ(a.senders.requestSelection(ListId::Main, second).size(), 1u);
+    a.model.moveSelectedBy(ListId::Main, 40, 30, nullptr, false);
+    a.senders.sendMoveSelected(ListId::Main);
+    a.senders.sendDropSelected(ListId::Main);
+    a.model.setAllSelected(ListId::Main, false, nullptr);
+    hub.pump();
+    expectConverged(hub);
+    EXPECT_EQ(a.model.piece(7).x, x7 + 40);
+}
+
 TEST(Convergence, EightPlayersOnFiveHundredPiecesOverALossyHub) {
     Hub hub(7, grid(25, 20), HubFaults{0.2, 0.1, 0.2}, 11);
     std::mt19937 rng(5);

@@ -76,7 +76,10 @@ struct LiveMachine final : DispatchFrontEnd {
             };
             while (!stop) {
                 if (actions < count) {
-                    playRandomAction(senders, model, r, style);
+                    // A piece already placed is no action: the others
+                    // are given the machine meanwhile.
+                    if (!playRandomAction(senders, model, r, style))
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
                     ++actions;
                 } else {
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
