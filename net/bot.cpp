@@ -49,6 +49,17 @@ bool playRandomAction(GameSenders& senders, PuzzleModel& model, std::mt19937& rn
         const int32_t cols = model.columns();
         const int32_t other = piece + (piece % cols + 1 < cols ? 1 : -1);
         if (style.towardsSolution || kind == 0) {
+            // Only an upright group lands on its solved place: a turned one
+            // is turned on until it stands.
+            for (int turns = 0; turns < 3; ++turns) {
+                {
+                    NamedLock lock(NamedMutex::PIECE);
+                    if ((model.piece(piece).rotation & 3) == 0) break;
+                    model.rotateGroup(ListId::Main, piece, 1);
+                }
+                senders.requestRotate(ListId::Main, piece);
+                step();
+            }
             x = model.solvedX(piece);
             y = model.solvedY(piece);
         } else if (kind <= 3 && model.validPiece(other) && model.listOfPiece(other) == ListId::Main) {

@@ -68,6 +68,8 @@ void Dispatcher::startGame(uint32_t startMs) {
         // Every player numbers its requests afresh in a new game.
         NamedLock lock(NamedMutex::PIECE);
         requests_.clear();
+        abandonedPickups_.clear();
+        abandonedSelections_.clear();
     }
     c_.port.holders().rebuild(holderModel_, c_.port.players(), false);
 }
@@ -286,6 +288,7 @@ void Dispatcher::serverMessage(GameMessage& m, std::span<const uint8_t>, uint32_
             closeRequests(m.player);
             if (heldByOther(int32_t(m.piece), slot)) {
                 refuse();
+                answerRefusedDrop(m);
                 return;
             }
             serverDrop(m, slot);
@@ -488,6 +491,24 @@ void Dispatcher::serverDrop(const GameMessage& request, int slot) {
     c_.frontEnd.redrawPlayArea(r.dirty);
 }
 
+// A drop the host refuses is still answered, to its player alone: the
+// group stays where the host has it, which the player's machine, waiting
+// for the answer and letting go meanwhile, takes over as a plain drop (on
+// the others nothing happened).
+void Dispatcher::answerRefusedDrop(const GameMessage& request) {
+    const int32_t piece = int32_t(request.piece);
+    GameMessage m;
+    m.id = kMsgDropPiece;
+    m.player = request.player;
+    m.piece = request.piece;
+    m.code = kOutcomeDropped;
+    const Piece& p = c_.model.piece(piece);
+    m.rotation = uint32_t(p.rotation & 3);
+    m.x = c_.model.toPictureX(p.x);
+    m.y = c_.model.toPictureY(p.y);
+    send(m, kServerPlayer, request.player, true);
+}
+
 // Relays a player's message to everybody. In a session the host's model
 // takes it now, in the order the host decides and sends, as every other
 // machine will; the host's own copy of the broadcast then changes nothing.
@@ -551,9 +572,12 @@ void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
         case kMsgOutOfSortingBox:
             if (m.player != me) applyDropRecords(m, true);
             return;
-        case kMsgPickupPiece:
-            if (m.code == 1) applyHolders(std::span<const uint32_t>(&m.piece, 1), m.player);
+        case kMsgPickupPiece: {
+            const std::span<const uint32_t> piece(&m.piece, m.code == 1 ? 1 : 0);
+            applyHolders(piece, m.player);
+            if (m.player == me) adoptGrant(abandonedPickups_, int32_t(m.piece), piece);
             return;
+        }
         case kMsgRequestRotateAck:
             if (m.code == 0) playEvent(kSoundRefusal);
             return;
@@ -561,7 +585,10 @@ void Dispatcher::applyResult(GameMessage& m, uint32_t from) {
             remoteRotate(ListId::Main, m.piece, m.player);
             refresh(int32_t(m.piece));
             return;
-        case kMsgSelectPieces: applyHolders(m.pieces, m.player); return;
+        case kMsgSelectPieces:
+            applyHolders(m.pieces, m.player);
+            if (m.player == me && m.serial != 0) adoptGrant(abandonedSelections_, m.serial, m.pieces);
+            return;
         case kMsgUnselectPieces: release(m); return;
         case kMsgArrangePieces: applyArrange(m); return;
         case kMsgSolveSelected: applySolveSelected(m); return;
@@ -682,6 +709,27 @@ void Dispatcher::applyDropRecords(const GameMessage& m, bool outOfBox) {
     }
     c_.frontEnd.redrawPlayArea(dirty);
     if (outOfBox) c_.frontEnd.redrawSortingBoxes();
+}
+
+void Dispatcher::abandonPickup(int32_t piece) {
+    NamedLock lock(NamedMutex::PIECE);
+    abandonedPickups_.push_back(piece);
+}
+
+void Dispatcher::abandonSelection(uint32_t serial) {
+    NamedLock lock(NamedMutex::PIECE);
+    abandonedSelections_.push_back(serial);
+}
+
+template <class Key>
+void Dispatcher::adoptGrant(std::vector<Key>& abandoned, Key key, std::span<const uint32_t> pieces) {
+    const auto it = std::find(abandoned.begin(), abandoned.end(), key);
+    if (it == abandoned.end()) return;
+    abandoned.erase(it);
+    for (uint32_t p : pieces)
+        if (p != kNoPiece && c_.model.findGroupOfPiece(ListId::Main, int32_t(p)) != kNone)
+            c_.model.setGroupSelected(ListId::Main, int32_t(p), true);
+    c_.frontEnd.redrawPlayArea({});
 }
 
 // Every member of each listed piece's Main-list group is held by the player.

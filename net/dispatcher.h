@@ -117,6 +117,14 @@ public:
     // Handles one message (header included) from `from` to `to`.
     void handle(std::span<const uint8_t> bytes, uint32_t from, uint32_t to);
 
+    // The local player stopped waiting for the answer to a pickup of
+    // `piece` or to the selection request `serial`. A grant that comes
+    // later is still its own: the host holds those groups for it and its
+    // selection moves take them along everywhere, so when the grant is
+    // applied here they join the local selection.
+    void abandonPickup(int32_t piece);
+    void abandonSelection(uint32_t serial);
+
     uint64_t refusedCount() const { return refused_.load(); }
     uint64_t handledCount() const { return handled_.load(); }
 
@@ -167,6 +175,7 @@ private:
     void arbitrateRotate(const GameMessage& m, uint32_t from, int slot);
     void arbitrateSelection(const GameMessage& m, int slot);
     void serverDrop(const GameMessage& m, int slot);
+    void answerRefusedDrop(const GameMessage& request);
 
     // Results applied by every machine.
     void applyMove(const GameMessage& m);
@@ -211,6 +220,13 @@ private:
         std::vector<uint32_t> granted;  // and the pieces it was granted
     };
     std::map<uint32_t, RequestHistory> requests_;
+    // Given-up requests of the local player (guarded by PIECEMutex).
+    std::vector<int32_t> abandonedPickups_;
+    std::vector<uint32_t> abandonedSelections_;
+    // Selects the Main-list groups of `pieces` when `abandoned` held the
+    // key of their grant, taking the key out.
+    template <class Key>
+    void adoptGrant(std::vector<Key>& abandoned, Key key, std::span<const uint32_t> pieces);
     // Notes the request's serial; true when it is a late copy.
     bool lateSerial(const GameMessage& m);
     // The player dropped: every request it made so far has been answered.

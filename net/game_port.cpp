@@ -24,9 +24,12 @@ std::string LayerPort::playerName(uint32_t id) const {
 // messages: a request that overtook the unselect or drop sent before it
 // would be decided on holds its player had already let go of (an arrange
 // or a selection drag then takes those groups along on every machine but
-// the player's own). The resends still cover a refusal that was lost.
-bool LayerPort::request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) {
-    if (!layer_.sendAndWait(kServerPlayer, 1, bytes, awaitedId, true, requestLimitMs_)) return false;
+// the player's own). The resends of a repeatable request still cover a
+// refusal that was lost.
+bool LayerPort::request(std::span<const uint8_t> bytes, uint16_t awaitedId, const ReplyFilter& accept,
+                        bool repeatable, std::vector<uint8_t>& reply) {
+    const uint32_t flags = repeatable ? 1 : 1 | kSendOnce;
+    if (!layer_.sendAndWait(kServerPlayer, flags, bytes, awaitedId, true, requestLimitMs_, accept)) return false;
     reply = layer_.reply();
     return true;
 }

@@ -31,9 +31,13 @@ public:
 
     virtual bool send(uint32_t from, uint32_t to, bool guaranteed, std::span<const uint8_t> bytes) = 0;
     // Sends a request to the server player and waits for the next message
-    // with `awaitedId`, resending while none comes; false when none came
-    // within the wait's limit or the session ended.
-    virtual bool request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) = 0;
+    // with `awaitedId` that `accept` takes (others of that id, answers to
+    // somebody else, go on to the queue); false when none came within the
+    // wait's limit or the session ended. A `repeatable` request is sent
+    // again while no answer comes; any other goes once and only the
+    // transport resends it, so that the host never decides it twice.
+    virtual bool request(std::span<const uint8_t> bytes, uint16_t awaitedId, const ReplyFilter& accept,
+                         bool repeatable, std::vector<uint8_t>& reply) = 0;
 
     // The incoming queue: the next entry this dispatcher may handle (server
     // mode: only those addressed to the server player), then finished.
@@ -65,7 +69,8 @@ public:
     bool send(uint32_t from, uint32_t to, bool guaranteed, std::span<const uint8_t> bytes) override {
         return layer_.send(from, to, guaranteed ? 1 : 0, bytes) != 0;
     }
-    bool request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) override;
+    bool request(std::span<const uint8_t> bytes, uint16_t awaitedId, const ReplyFilter& accept, bool repeatable,
+                 std::vector<uint8_t>& reply) override;
     bool take(bool serverMode, QueueEntry& entry, int& index) override {
         return layer_.takeIncoming(serverMode, entry, index);
     }

@@ -27,21 +27,26 @@ struct OwnOutcome final : DropReporter {
 }  // namespace
 
 bool GameSenders::requestUntil(const GameMessage& m, uint16_t awaitedId,
-                               const std::function<bool(const GameMessage&)>& match, GameMessage* reply) {
+                               const std::function<bool(const GameMessage&)>& match, bool repeatable,
+                               GameMessage* reply) {
     const std::vector<uint8_t> bytes = encodeMessage(m);
-    // Each wait ends with the next message of the awaited id, which may be
-    // somebody else's; the request goes out again until ours comes.
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        std::vector<uint8_t> answer;
-        if (!d_.port().request(bytes, awaitedId, answer)) return false;
+    const MessageLimits limits = d_.limits();
+    // Only our answer ends the wait: another player's message of the
+    // awaited id goes on to the queue, and the request is not sent again
+    // for it (a drop decided twice lands the group twice, the second time
+    // over whatever happened to it in between).
+    const ReplyFilter ours = [&](std::span<const uint8_t> data) {
         std::string why;
-        std::optional<GameMessage> got = decodeMessage(answer, d_.limits(), why);
-        if (got && got->id == awaitedId && match(*got)) {
-            if (reply) *reply = std::move(*got);
-            return true;
-        }
-    }
-    return false;
+        const std::optional<GameMessage> got = decodeMessage(data, limits, why);
+        return got && got->id == awaitedId && match(*got);
+    };
+    std::vector<uint8_t> answer;
+    if (!d_.port().request(bytes, awaitedId, ours, repeatable, answer)) return false;
+    std::string why;
+    std::optional<GameMessage> got = decodeMessage(answer, limits, why);
+    if (!got) return false;
+    if (reply) *reply = std::move(*got);
+    return true;
 }
 
 int GameSenders::requestPickup(ListId list, int32_t piece) {
@@ -56,11 +61,16 @@ int GameSenders::requestPickup(ListId list, int32_t piece) {
         m.serial = serial_.next();
     }
     GameMessage reply;
-    if (!requestUntil(m, kMsgPickupPiece, [&](const GameMessage& r) { return r.piece == uint32_t(piece); }, &reply))
+    if (!requestUntil(
+            m, kMsgPickupPiece, [&](const GameMessage& r) { return r.player == me() && r.piece == uint32_t(piece); },
+            true, &reply)) {
+        d_.abandonPickup(piece);
         return 0;
-    // The holders change when the queued broadcast is applied, in its
-    // turn among the messages before it (one of them may be this piece's
-    // last drop, whose release must not undo the new hold).
+    }
+    // Another player's grant of this piece is not our answer. The holders
+    // change when the queued broadcast is applied, in its turn among the
+    // messages before it (one of them may be this piece's last drop, whose
+    // release must not undo the new hold).
     return reply.code == 1 && reply.player == me() ? 1 : 0;
 }
 
@@ -101,9 +111,18 @@ std::vector<int32_t> GameSenders::requestSelection(ListId list, std::span<const 
         const uint32_t serial = m.serial;
         if (!requestUntil(
                 m, kMsgSelectPieces,
-                [&](const GameMessage& r) { return r.player == me() && r.serial == serial; }, &reply))
+                [&](const GameMessage& r) { return r.player == me() && r.serial == serial; }, true, &reply)) {
+            d_.abandonSelection(serial);
             return {};
+        }
         for (uint32_t p : reply.pieces) granted.push_back(int32_t(p));
+        // The answer ends the wait as it arrives, ahead of the host's
+        // messages queued before it: a drop that let one of these groups go
+        // (and clears its selection) or a join into one of them. They are
+        // applied first, so that the groups selected here are the ones the
+        // host has this player hold; a selection the drop cleared would be
+        // left behind by this player's drag everywhere but here.
+        d_.dispatch(false);
     } else {
         granted = wanted;
     }
@@ -229,7 +248,8 @@ void GameSenders::sendDrop(ListId list, int32_t piece) {
         m.y = model.toPictureY(model.piece(piece).y);
     }
     m.code = kOutcomeDropped;
-    requestUntil(m, kMsgDropPiece, [&](const GameMessage& r) { return r.piece == uint32_t(piece); });
+    requestUntil(
+        m, kMsgDropPiece, [&](const GameMessage& r) { return r.player == me() && r.piece == uint32_t(piece); }, false);
 }
 
 std::vector<DropRecord> GameSenders::selectedRecords(ListId list) {
@@ -287,7 +307,7 @@ void GameSenders::sendArrange(ListId list, const Rect& area) {
     m.top = model.toPictureY(area.top);
     m.right = model.toPictureX(area.right);
     m.bottom = model.toPictureY(area.bottom);
-    requestUntil(m, kMsgArrangePieces, [&](const GameMessage& r) { return r.player == me(); });
+    requestUntil(m, kMsgArrangePieces, [&](const GameMessage& r) { return r.player == me(); }, false);
 }
 
 void GameSenders::sendSolveSelected(ListId list) {
@@ -297,7 +317,7 @@ void GameSenders::sendSolveSelected(ListId list) {
         GameMessage m;
         m.id = kMsgSolveSelected;
         m.player = me();
-        requestUntil(m, kMsgSolveSelected, [&](const GameMessage& r) { return r.player == me(); });
+        requestUntil(m, kMsgSolveSelected, [&](const GameMessage& r) { return r.player == me(); }, false);
         return;
     }
     if (!isSortingBox(list)) return;

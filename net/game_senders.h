@@ -62,9 +62,10 @@ public:
     uint32_t lastSerial() const { return serial_.current(); }
 
 private:
-    // Sends a request to the host and waits until `match` accepts a reply.
+    // Sends a request to the host and waits until `match` accepts a reply
+    // (see GamePort::request for `repeatable`).
     bool requestUntil(const GameMessage& m, uint16_t awaitedId, const std::function<bool(const GameMessage&)>& match,
-                      GameMessage* reply = nullptr);
+                      bool repeatable, GameMessage* reply = nullptr);
     void localDrop(ListId list, int32_t piece);
     std::vector<DropRecord> selectedRecords(ListId list);
     uint32_t me() const { return d_.port().localPlayer(); }

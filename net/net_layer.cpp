@@ -290,13 +290,14 @@ int NetLayer::sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id) {
 }
 
 int NetLayer::sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId,
-                          bool retry, uint32_t limitMs) {
+                          bool retry, uint32_t limitMs, ReplyFilter accept) {
     {
         std::lock_guard lock(waiterMutex_);
         if (waitEvent_) return 0;
         armWaiter(awaitedId);
+        accept_ = std::move(accept);
     }
-    return waitArmed(to, flags & 1, data, retry, limitMs);
+    return waitArmed(to, flags, data, retry, limitMs);
 }
 
 int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry) {
@@ -308,10 +309,12 @@ int NetLayer::sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bo
     }
     uint8_t header[4];
     storeU32(header, id);
-    return waitArmed(to, true, header, retry);
+    return waitArmed(to, 1, header, retry);
 }
 
-int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs) {
+int NetLayer::waitArmed(uint32_t to, uint32_t flags, std::span<const uint8_t> data, bool retry, uint32_t limitMs) {
+    const bool guaranteed = flags & 1;
+    const bool once = guaranteed && (flags & kSendOnce);
     std::shared_ptr<Event> ev;
     {
         std::lock_guard lock(waiterMutex_);
@@ -320,6 +323,7 @@ int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> d
     auto disarm = [this] {
         std::lock_guard lock(waiterMutex_);
         waitEvent_.reset();
+        accept_ = {};
     };
     bool wasOpen = sessionOpen_;
     if (!send(localPlayerId_, to, guaranteed ? 1 : 0, data)) {
@@ -343,7 +347,10 @@ int NetLayer::waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> d
                 disarm();
                 return 0;
             }
-            if (now() - last > 500) {
+            // The waiting thread is the one that otherwise runs the resend
+            // passes: a request sent once gets through a lossy link this way.
+            if (once) resendPass();
+            if (!once && now() - last > 500) {
                 if (!send(localPlayerId_, to, guaranteed ? 1 : 0, data)) {
                     disarm();
                     return 0;
@@ -366,6 +373,7 @@ int NetLayer::waitFor(uint16_t id, int timeoutMs) {
         std::lock_guard lock(waiterMutex_);
         if (waitEvent_) return 0;
         awaitedId_ = id;
+        accept_ = {};
         waitEvent_ = ev = std::make_shared<Event>(true, false);
     }
     bool got = ev->wait(timeoutMs);
@@ -382,6 +390,7 @@ std::vector<uint8_t> NetLayer::reply() const {
 // Called with waiterMutex_ held.
 void NetLayer::armWaiter(uint16_t awaitedId) {
     awaitedId_ = awaitedId;
+    accept_ = {};
     waitFloor_.clear();
     {
         std::lock_guard d(deliveriesMutex_);
@@ -396,7 +405,7 @@ void NetLayer::completeWaiter(uint16_t id, uint32_t from, uint16_t token, const 
         auto floor = waitFloor_.find(from);
         if (floor != waitFloor_.end() && int16_t(uint16_t(token - floor->second)) <= 0) return;
     }
-    if (waitEvent_ && awaitedId_ == id) {
+    if (waitEvent_ && awaitedId_ == id && (!accept_ || accept_(data))) {
         reply_ = data;
         waitEvent_->set();
     }

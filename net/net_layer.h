@@ -96,6 +96,10 @@ public:
     virtual void send(std::span<const uint8_t> message) = 0;
 };
 
+// Which awaited message answers a wait: true to take it.
+using ReplyFilter = std::function<bool(std::span<const uint8_t>)>;
+inline constexpr uint32_t kSendOnce = 2;
+
 class NetLayer {
 public:
     explicit NetLayer(NetHooks hooks = {});
@@ -127,9 +131,14 @@ public:
     int sendHeaderOnly(uint32_t from, uint32_t to, uint16_t id);
     // flags bit 0: guaranteed. With retry the request is resent every 500 ms
     // until the answer comes, the session ends or, when limitMs is not 0,
-    // that long has passed.
+    // that long has passed. flags bit 1 (kSendOnce, with bit 0): the request
+    // goes out once, a request its receiver must not take twice; while the
+    // wait lasts the unacknowledged guaranteed messages, it among them, are
+    // resent under their own delivery tokens. With `accept` the wait ends
+    // only on an awaited message it accepts (its bytes, header word without
+    // the token); others of that id pass by to the queue.
     int sendAndWait(uint32_t to, uint32_t flags, std::span<const uint8_t> data, uint16_t awaitedId, bool retry,
-                    uint32_t limitMs = 0);
+                    uint32_t limitMs = 0, ReplyFilter accept = {});
     int sendHeaderAndWait(uint32_t to, uint16_t id, uint16_t awaitedId, bool retry);
     int waitFor(uint16_t id, int timeoutMs);
     std::vector<uint8_t> reply() const;
@@ -177,7 +186,7 @@ private:
     bool firstDelivery(uint32_t from, uint16_t token);
     void armWaiter(uint16_t awaitedId);
     void forgetDeliveries(uint32_t from);
-    int waitArmed(uint32_t to, bool guaranteed, std::span<const uint8_t> data, bool retry, uint32_t limitMs = 0);
+    int waitArmed(uint32_t to, uint32_t flags, std::span<const uint8_t> data, bool retry, uint32_t limitMs = 0);
     void handleGameMessage(uint32_t from, uint32_t to, std::vector<uint8_t> data, bool serverThread);
     void recordAck(uint32_t from, uint32_t token);
     void handleSystem(const Received& r);
@@ -232,6 +241,7 @@ private:
     // could have arrived (a late copy of an earlier answer).
     std::map<uint32_t, uint16_t> waitFloor_;
     std::shared_ptr<Event> waitEvent_;
+    ReplyFilter accept_;
     std::vector<uint8_t> reply_;
 
     Event receiveEvent_{true, false};

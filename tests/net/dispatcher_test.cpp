@@ -433,9 +433,10 @@ TEST(HostChecks, ForgedPlayersForeignPiecesAndResultsFromPlayersAreDropped) {
     b.dispatcher.send(m, b.id(), kServerPlayer, false);
     m.player = b.id();  // B moves A's piece
     b.dispatcher.send(m, b.id(), kServerPlayer, false);
-    m.id = kMsgDropPiece;  // B drops A's piece
-    m.code = -1;
-    b.dispatcher.send(m, b.id(), kServerPlayer, false);
+    // B drops A's piece where B's machine has it: refused, and B takes
+    // the host's answer.
+    b.model.moveGroup(ListId::Main, 4, 500, 500);
+    b.senders.sendDrop(ListId::Main, 4);
     GameMessage solve;  // B solves in a box pieces A holds
     solve.id = kMsgSolveInBox;
     solve.player = b.id();
@@ -451,7 +452,17 @@ TEST(HostChecks, ForgedPlayersForeignPiecesAndResultsFromPlayersAreDropped) {
     hub.pump();
     EXPECT_EQ(hub.host().dispatcher.refusedCount(), before + 5);
     EXPECT_EQ(hub.host().holderTable.holderOf(4, hub.host().table), hub.host().table.slotOf(a.id(), false));
-    for (const Envelope& e : hub.log) EXPECT_NE(e.from, kServerPlayer) << messageName(e.id());
+    // Nothing is decided; only the refused drop is answered, to B alone,
+    // with the piece where the host has it.
+    int answers = 0;
+    for (const Envelope& e : hub.log) {
+        if (e.from != kServerPlayer) continue;
+        ++answers;
+        EXPECT_EQ(e.id(), kMsgDropPiece) << messageName(e.id());
+        EXPECT_EQ(e.to, b.id());
+    }
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(snapshot(b), snapshot(hub.host()));
 
     // A result sent by a player straight to another player is not applied.
     GameMessage fake;
@@ -579,6 +590,106 @@ void expectConverged(Hub& hub) {
         std::string why;
         EXPECT_TRUE(hub.at(i).model.checkInvariants(&why)) << why;
     }
+}
+
+// B lets go of piece 12 at play-area (100, 100) and the host decides, but
+// A has not taken the answer from its queue yet.
+void dropDecidedButNotYetHeard(Hub& hub, HubMachine& b) {
+    ASSERT_EQ(b.senders.requestPickup(ListId::Main, 12), 1);
+    hub.pump();
+    b.model.moveGroup(ListId::Main, 12, 100, 100);
+    GameMessage drop;
+    drop.id = kMsgDropPiece;
+    drop.player = b.id();
+    drop.piece = 12;
+    drop.x = b.model.toPictureX(100);
+    drop.y = b.model.toPictureY(100);
+    drop.code = kOutcomeDropped;
+    b.dispatcher.send(drop, b.id(), kServerPlayer, true);
+    hub.host().dispatcher.dispatch(true);
+}
+
+TEST(Requests, AnotherPlayersAnswerNeitherEndsTheWaitNorSendsTheDropAgain) {
+    Hub hub(2, grid(5, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    ASSERT_EQ(a.senders.requestPickup(ListId::Main, 3), 1);
+    hub.pump();
+    dropDecidedButNotYetHeard(hub, b);  // B's DROPPIECE waits in A's queue
+    hub.log.clear();
+    dropAt(hub, a, 3, 300, 300);
+    int drops = 0;
+    for (const Envelope& e : hub.log) drops += e.from == a.id() && e.id() == kMsgDropPiece;
+    EXPECT_EQ(drops, 1);
+    expectConverged(hub);
+}
+
+// B picks piece 12 up and lets go of it elsewhere; the host then grants it
+// to A's selection. A hears the grant before B's pickup and drop, which
+// came first (the drop clears the group's selection where it is applied):
+// A's selection is made once they are applied, or A's drag leaves piece 12
+// behind on A's machine alone.
+TEST(Requests, ASelectionIsMadeAfterWhatTheHostSentBeforeTheGrant) {
+    Hub hub(2, grid(5, 5));
+    HubMachine& a = hub.at(1);
+    HubMachine& b = hub.at(2);
+    GameMessage pickup;
+    pickup.id = kMsgRequestPickup;
+    pickup.player = b.id();
+    pickup.piece = 12;
+    pickup.serial = 1;
+    b.dispatcher.send(pickup, b.id(), kServerPlayer, true);
+    GameMessage drop;
+    drop.id = kMsgDropPiece;
+    drop.player = b.id();
+    drop.piece = 12;
+    drop.x = b.model.toPictureX(100);
+    drop.y = b.model.toPictureY(100);
+    drop.code = kOutcomeDropped;
+    b.dispatcher.send(drop, b.id(), kServerPlayer, true);
+    hub.host().dispatcher.dispatch(true);
+    const int32_t dropped = hub.host().model.piece(12).x;
+    const std::vector<int32_t> wanted{3, 12};
+    EXPECT_EQ(a.senders.requestSelection(ListId::Main, wanted).size(), 2u);
+    a.model.moveSelectedBy(ListId::Main, 40, 30, nullptr, false);
+    a.senders.sendMoveSelected(ListId::Main);
+    a.senders.sendDropSelected(ListId::Main);
+    a.model.setAllSelected(ListId::Main, false, nullptr);
+    hub.pump();
+    expectConverged(hub);
+    EXPECT_EQ(a.model.piece(12).x, dropped + 40);
+}
+
+// A's selection request finds the host not yet playing and A stops
+// waiting; a late copy is granted after all. The groups are A's then, on
+// the host and on A's machine alike: A's next selection drag takes them
+// along everywhere.
+TEST(Requests, AGrantThatComesAfterItsRequestWasGivenUpIsTakenUp) {
+    Hub hub(2, grid(5, 5));
+    HubMachine& a = hub.at(1);
+    hub.host().data.state = uint32_t(PlayerState::WaitingForOthers);
+    const std::vector<int32_t> first{7};
+    EXPECT_TRUE(a.senders.requestSelection(ListId::Main, first).empty());
+    hub.host().data.state = uint32_t(PlayerState::Playing);
+    GameMessage late;
+    late.id = kMsgRequestSelection;
+    late.player = a.id();
+    late.serial = a.senders.lastSerial();
+    late.pieces = {7};
+    a.dispatcher.send(late, a.id(), kServerPlayer, true);
+    hub.pump();
+    EXPECT_TRUE(a.model.member(7).selected);
+
+    const int32_t x7 = a.model.piece(7).x;
+    const std::vector<int32_t> second{3};
+    EXPECT_EQ(a.senders.requestSelection(ListId::Main, second).size(), 1u);
+    a.model.moveSelectedBy(ListId::Main, 40, 30, nullptr, false);
+    a.senders.sendMoveSelected(ListId::Main);
+    a.senders.sendDropSelected(ListId::Main);
+    a.model.setAllSelected(ListId::Main, false, nullptr);
+    hub.pump();
+    expectConverged(hub);
+    EXPECT_EQ(a.model.piece(7).x, x7 + 40);
 }
 
 TEST(Convergence, EightPlayersOnFiveHundredPiecesOverALossyHub) {

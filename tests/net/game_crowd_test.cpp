@@ -21,7 +21,6 @@ test::LiveGame crowd(int players) {
 }
 
 TEST(Crowd, HostAndSevenPlayersEndWithTheHostsModel) {
-    SKIP_LIVE_GAME_UNDER_SANITIZER();
     test::playLiveGame(crowd(7));
 }
 

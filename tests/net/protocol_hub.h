@@ -86,7 +86,8 @@ public:
     void publish(const PlayerData& d) override { data = d; }
     std::string playerName(uint32_t id) const override { return "P" + std::to_string(id); }
     bool send(uint32_t from, uint32_t to, bool guaranteed, std::span<const uint8_t> bytes) override;
-    bool request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) override;
+    bool request(std::span<const uint8_t> bytes, uint16_t awaitedId, const ReplyFilter& accept, bool repeatable,
+                 std::vector<uint8_t>& reply) override;
     bool take(bool serverMode, QueueEntry& entry, int& index) override {
         for (auto it = inbox.begin(); it != inbox.end(); ++it) {
             if (serverMode && it->to != kServerPlayer) continue;
@@ -205,13 +206,16 @@ inline bool HubMachine::send(uint32_t from, uint32_t to, bool guaranteed, std::s
     return true;
 }
 
-inline bool HubMachine::request(std::span<const uint8_t> bytes, uint16_t awaitedId, std::vector<uint8_t>& reply) {
-    // Resent until the answer comes, as the layer does every 500 ms.
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        hub_.route(id_, kServerPlayer, false, bytes);
+inline bool HubMachine::request(std::span<const uint8_t> bytes, uint16_t awaitedId, const ReplyFilter& accept,
+                                bool repeatable, std::vector<uint8_t>& reply) {
+    // A repeatable request is resent until the answer comes, as the layer
+    // does every 500 ms; any other goes once, guaranteed.
+    for (int attempt = 0; attempt < (repeatable ? 20 : 1); ++attempt) {
+        hub_.route(id_, kServerPlayer, !repeatable, bytes);
         hub_.pump(this);
         for (const QueueEntry& q : inbox)
-            if (q.to == id_ && q.data.size() >= 2 && uint16_t(q.data[0] | q.data[1] << 8) == awaitedId) {
+            if (q.to == id_ && q.data.size() >= 2 && uint16_t(q.data[0] | q.data[1] << 8) == awaitedId &&
+                (!accept || accept(q.data))) {
                 reply = q.data;
                 return true;
             }
