@@ -6,21 +6,15 @@
 
 #include <functional>
 
-#include "net/game_setup.h"
 #include "net/headless_game.h"
-#include "net/transfers.h"
+#include "net/transfer_setup.h"
 
 namespace pavalo::net {
 
-class HeadlessSetup final : public SetupGame, public SetUpListener {
+class HeadlessSetup final : public TransferSetupGame {
 public:
-    explicit HeadlessSetup(HeadlessGame& game) : game_(game), transfers_(game.layer(), game.dispatcher()) {}
-    ~HeadlessSetup() override {
-        game_.setSetUp(nullptr);
-        transfers_.stop();
-    }
-    HeadlessSetup(const HeadlessSetup&) = delete;
-    HeadlessSetup& operator=(const HeadlessSetup&) = delete;
+    explicit HeadlessSetup(HeadlessGame& game) : TransferSetupGame(game.layer(), game.dispatcher()), game_(game) {}
+    ~HeadlessSetup() override { game_.setSetUp(nullptr); }
 
     // The set-up this game's messages go to; before it opens a session.
     void attach(NetGameSetup& setup) {
@@ -37,32 +31,10 @@ public:
     void applyOptions(const NetOptions& options) override { game_.dispatcher().setOptions(options); }
     void startPlay() override { game_.dispatcher().startGame(game_.layer().clockMs()); }
     void pump(uint32_t ms) override { game_.idle(ms); }
-    void servePicture(const std::string& path) override { transfers_.pictureService().setPicture(path); }
-    bool anyPlayerSynchronising() override { return net::anyPlayerSynchronising(game_.layer()); }
-    void stopTransfers() override { transfers_.stop(); }
 
-    Transfers& transfers() { return transfers_; }
-
-    // SetUpListener
-    bool setUpReply(const GameMessage& request, GameMessage& reply) override {
-        return setup_ && setup_->setUpReply(request, reply);
-    }
-    void setUpMessage(const GameMessage& message, uint32_t from, bool toServer) override {
-        if (transfers_.handle(message, from, toServer)) return;
-        if (setup_ && !toServer) setup_->setUpMessage(message, from);
-    }
-    void kicked() override {
-        if (setup_) setup_->noteKicked();
-    }
-    void playerListChanged() override {
-        if (setup_) setup_->noteNewHost(false);
-    }
     void systemMessage(const Received& message) override {
-        if (setup_) setup_->noteSystem(message);
+        TransferSetupGame::systemMessage(message);
         if (onSystem) onSystem(message);
-    }
-    void becameHost() override {
-        if (setup_) setup_->noteNewHost(true);
     }
 
     // Also sees every system message (receive thread), for the tool's lines.
@@ -70,8 +42,6 @@ public:
 
 private:
     HeadlessGame& game_;
-    Transfers transfers_;
-    NetGameSetup* setup_ = nullptr;
 };
 
 // A picture's size without decoding it; false with the message to show

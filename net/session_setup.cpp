@@ -10,7 +10,7 @@
 namespace pavalo::net {
 
 SessionSetup::SessionSetup(GameSession& session, NetLayer& layer, NetGameLink& link)
-    : session_(session), layer_(layer), link_(link), transfers_(layer, link.dispatcher()) {}
+    : TransferSetupGame(layer, link.dispatcher()), session_(session), layer_(layer), link_(link) {}
 
 // The picture is only looked at here; the document loads it for the cut.
 bool SessionSetup::loadPicture(const std::string& path, int32_t& width, int32_t& height, std::string& message) {

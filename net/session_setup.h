@@ -15,20 +15,14 @@
 #include <functional>
 
 #include "net/game_link.h"
-#include "net/game_setup.h"
-#include "net/transfers.h"
+#include "net/transfer_setup.h"
 
 namespace pavalo::net {
 
-class SessionSetup final : public SetupGame, public SetUpListener {
+class SessionSetup final : public TransferSetupGame {
 public:
     SessionSetup(GameSession& session, NetLayer& layer, NetGameLink& link);
-    ~SessionSetup() override {
-        link_.setSetUp(nullptr);
-        transfers_.stop();
-    }
-    SessionSetup(const SessionSetup&) = delete;
-    SessionSetup& operator=(const SessionSetup&) = delete;
+    ~SessionSetup() override { link_.setSetUp(nullptr); }
 
     void attach(NetGameSetup& setup) {
         setup_ = &setup;
@@ -47,39 +41,11 @@ public:
     void applyOptions(const NetOptions& options) override { link_.dispatcher().setOptions(options); }
     void startPlay() override { link_.beginPlay(); }
     void pump(uint32_t ms) override;
-    void servePicture(const std::string& path) override { transfers_.pictureService().setPicture(path); }
-    bool anyPlayerSynchronising() override { return net::anyPlayerSynchronising(layer_); }
-    void stopTransfers() override { transfers_.stop(); }
-
-    Transfers& transfers() { return transfers_; }
-
-    // SetUpListener
-    bool setUpReply(const GameMessage& request, GameMessage& reply) override {
-        return setup_ && setup_->setUpReply(request, reply);
-    }
-    void setUpMessage(const GameMessage& message, uint32_t from, bool toServer) override {
-        if (transfers_.handle(message, from, toServer)) return;
-        if (setup_ && !toServer) setup_->setUpMessage(message, from);
-    }
-    void kicked() override {
-        if (setup_) setup_->noteKicked();
-    }
-    void playerListChanged() override {
-        if (setup_) setup_->noteNewHost(false);
-    }
-    void systemMessage(const Received& message) override {
-        if (setup_) setup_->noteSystem(message);
-    }
-    void becameHost() override {
-        if (setup_) setup_->noteNewHost(true);
-    }
 
 private:
     GameSession& session_;
     NetLayer& layer_;
     NetGameLink& link_;
-    Transfers transfers_;
-    NetGameSetup* setup_ = nullptr;
 };
 
 }  // namespace pavalo::net
