@@ -26,6 +26,7 @@ const char* const kNetCommandUsage =
     "net join ADDRESS:PORT [--name NAME] [--send ID:HEX[:guaranteed] ...] [--connection ...] [--seconds S]\n"
     "net host --puzzle FILE [--dump FILE] [--name NAME] [--port P] [--max K] [--seconds S]\n"
     "net bot --join ADDRESS:PORT --puzzle FILE [--seed S] [--actions N] [--rate R] [--dump FILE] [--name NAME]\n"
+    "        [--stay] [--seconds S]\n"
     "net host --picture P --pieces N [--seed S] [--rotate] --type coop|comp [--players K] [--port P]\n"
     "         [--max K] [--name NAME] [--seconds S] [--dump FILE]\n"
     "net bot --join ADDRESS:PORT [--name NAME] [--seed S] [--actions N] [--rate R] [--seconds S] [--dump FILE]\n"
@@ -278,6 +279,14 @@ int gameHostCommand(const Options& o, std::ostream& out, std::ostream& err) {
 
 int setupBotCommand(const Options& o, std::ostream& out, std::ostream& err);
 
+// --stay: a bot that is done stays in the game (the others' moves still
+// reach it) until the session ends or the seconds pass.
+void stayUntilEnd(HeadlessGame& game, const Options& o) {
+    if (!o.stay) return;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(o.seconds);
+    while (game.layer().sessionOpen() && std::chrono::steady_clock::now() < end) game.idle(50);
+}
+
 int botCommand(const Options& o, std::ostream& out, std::ostream& err) {
     std::string address;
     uint16_t port = 0;
@@ -305,6 +314,7 @@ int botCommand(const Options& o, std::ostream& out, std::ostream& err) {
     out.flush();
     game.play(o.seed, int(o.actions), double(o.rate));
     out << "actions " << game.actionsMade() << "\n";
+    stayUntilEnd(game, o);
     const bool ok = dumpGame(game, o, out, err);
     game.close();
     return ok ? 0 : 1;
@@ -514,10 +524,7 @@ int setupBotCommand(const Options& o, std::ostream& out, std::ostream& err) {
     t.game.play(o.seed, int(o.actions), double(o.rate), true);
     lines.line("actions " + std::to_string(t.game.actionsMade()));
     if (t.game.puzzleState() == kPuzzleStateCompleted) lines.line("completed");
-    if (o.stay) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(o.seconds);
-        while (t.game.layer().sessionOpen() && std::chrono::steady_clock::now() < end) t.game.idle(50);
-    }
+    stayUntilEnd(t.game, o);
     const bool ok = dumpGame(t.game, o, out, err);
     return ok ? 0 : 1;
 }

@@ -110,9 +110,12 @@ TEST(NetCommand, BotsPlayAHostedPuzzleAndEveryDumpAgrees) {
     std::thread bots[2];
     for (int i = 0; i < 2; ++i)
         bots[i] = std::thread([&, i] {
+            // Each stays until the host has gone and the other is done too,
+            // so its dump holds every move.
             status[i] = runNetCommand({"bot", "--join", "127.0.0.1:" + port, "--puzzle", puzzle, "--seed",
-                                       std::to_string(i + 3), "--actions", "15", "--rate", "30", "--discovery-port",
-                                       discovery, "--dump", dir + "/bot" + std::to_string(i) + ".gvp"},
+                                       std::to_string(i + 3), "--actions", "15", "--rate", "30", "--stay", "--seconds",
+                                       "7", "--discovery-port", discovery, "--dump",
+                                       dir + "/bot" + std::to_string(i) + ".gvp"},
                                       outs[i], errs[i]);
         });
     for (auto& b : bots) b.join();
