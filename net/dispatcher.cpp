@@ -153,11 +153,7 @@ void Dispatcher::addPlacedPieces(int count) {
 
 void Dispatcher::publishOwnCopyScore() {
     if (!started_ || !inSession() || !competitive()) return;
-    uint32_t placed = 0;
-    {
-        NamedLock lock(NamedMutex::PIECE);
-        placed = uint32_t(c_.model.countListPieces(ListId::Finished));
-    }
+    const uint32_t placed = uint32_t(c_.model.countListPieces(ListId::Finished));  // takes the piece lock
     PlayerData d = c_.port.localData();
     if (d.piecesPlaced == placed) return;
     d.piecesPlaced = placed;
